@@ -1,0 +1,30 @@
+#pragma once
+// Process-wide connection state. Created once at start-up, edited only by the main window's
+// connection panel, read by every exchange. Passed by reference, never reached as a global.
+#include <cstdint>
+#include <string>
+
+#include "link/serial_port.h"
+
+namespace devlink {
+
+// Index of the checked mode radio: "单机", "多机", "蓝牙".
+enum class AddressingMode : int { Single = 0, Multi = 1, Bluetooth = 2 };
+
+struct DeviceLink {
+  AddressingMode mode = AddressingMode::Multi;
+  int32_t address = 1;  // only the low byte goes on the wire; 0 in single-device and Bluetooth mode
+  bool tcpMode = false;
+  SerialPort serial;
+  std::string portName = "COM1";
+  std::string baudText = "9600";
+  int32_t delayMs = 600;  // exchange delay, "超时(ms)"
+  std::string ip = "10.10.100.254";
+  int32_t tcpPort = 10001;
+  std::string macText;
+  bool bluetoothConnected = false;
+
+  uint8_t WireAddress() const { return static_cast<uint8_t>(address & 0xFF); }
+};
+
+}  // namespace devlink

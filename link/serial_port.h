@@ -1,0 +1,71 @@
+#pragma once
+// The serial channel: one port opened and closed from the main window, used by the pages on the
+// user-interface thread and by the history download worker. Every operation takes the port's
+// lock, and a whole exchange holds it through `Transaction`, so two exchanges never interleave on
+// the wire and closing the port waits for a running exchange to finish.
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/codecs.h"
+
+namespace devlink {
+
+// Largest number of bytes one read takes from the receive queue.
+constexpr size_t kSerialReadLimit = 392;
+
+class SerialPort {
+ public:
+  SerialPort() = default;
+  ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Opens a device path (a real port or a pseudo-terminal) for reading and writing, exclusively.
+  // Fails when the port is missing or in use; `error` then says why.
+  bool OpenPort(const std::string& path, std::string* error = nullptr);
+  // 8N1 at the baud rate given as decimal text, raw mode, other settings kept; then purges.
+  // Rates without a standard constant go through the kernel's arbitrary-rate interface; a rate
+  // that cannot be set is reported, never silently replaced by another one.
+  bool ConfigurePort(const std::string& baudText, std::string* error = nullptr);
+  // Closes and opens the same path again, then configures it. On failure the port is closed and
+  // `errorText` is "端口已打开".
+  bool ReopenPort(const std::string& baudText, std::string* errorText);
+  void ClosePort();
+  bool IsOpen() const;
+  std::string Path() const;
+
+  // Discards both the transmit and the receive queue.
+  void PurgePort();
+  // Writes all bytes (waits until they are handed to the driver).
+  void SerialWrite(ByteView bytes);
+  // Takes only what is already queued: at most kSerialReadLimit bytes and at most `capacity`;
+  // returns 0 at once when nothing is queued.
+  size_t SerialRead(uint8_t* buffer, size_t capacity);
+
+  // Holds the port for a whole exchange (the lock is recursive, so the operations above can be
+  // called while it is held).
+  std::unique_lock<std::recursive_mutex> Transaction() const {
+    return std::unique_lock<std::recursive_mutex>(mutex_);
+  }
+
+ private:
+  mutable std::recursive_mutex mutex_;
+  int fd_ = -1;
+  std::string path_;
+};
+
+// One serial device offered in the main window's port list.
+struct PortEntry {
+  std::string name;     // "ttyUSB0"
+  std::string path;     // "/dev/ttyUSB0"
+  unsigned number = 0;  // trailing number of the name
+};
+
+// The real serial devices found under `sysfsRoot` (ttyS, ttyUSB, ttyACM, ...), ascending by
+// number; equal numbers keep their order (duplicates are kept). Virtual consoles are skipped.
+std::vector<PortEntry> ListPorts(const std::string& sysfsRoot = "/sys/class/tty");
+
+}  // namespace devlink
