@@ -1,0 +1,34 @@
+#pragma once
+// Base of every instrument page: a child of the main window's tab control that runs its
+// commands over the link the main window edits.
+#include <QWidget>
+
+#include "link/device_link.h"
+#include "link/exchange.h"
+
+namespace pages {
+
+class Page : public QWidget {
+  Q_OBJECT
+ public:
+  Page(devlink::DeviceLink& link, int productVariant, QWidget* parent = nullptr)
+      : QWidget(parent), link_(link), variant_(productVariant) {}
+
+  devlink::DeviceLink& Link() { return link_; }
+  int ProductVariant() const { return variant_; }
+
+ signals:
+  // The page learnt the instrument's address (after an address change or a clock read); the
+  // main window writes it into its address field, where it acts as an edit of that field.
+  void deviceAddressReported(int address);
+
+ protected:
+  // The channel for one command; built anew each time so it reads the link's current state.
+  devlink::LinkChannel Channel() { return devlink::LinkChannel(link_); }
+
+ private:
+  devlink::DeviceLink& link_;
+  int variant_;
+};
+
+}  // namespace pages
