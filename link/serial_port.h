@@ -30,8 +30,8 @@ class SerialPort {
   // Rates without a standard constant go through the kernel's arbitrary-rate interface; a rate
   // that cannot be set is reported, never silently replaced by another one.
   bool ConfigurePort(const std::string& baudText, std::string* error = nullptr);
-  // Closes and opens the same path again, then configures it. On failure the port is closed and
-  // `errorText` is "端口已打开".
+  // Closes and opens the same path again, then configures it. On failure the port is closed;
+  // `errorText` is "端口已打开" when the open failed, else the reason the settings failed.
   bool ReopenPort(const std::string& baudText, std::string* errorText);
   void ClosePort();
   bool IsOpen() const;
@@ -66,6 +66,10 @@ struct PortEntry {
 
 // The real serial devices found under `sysfsRoot` (ttyS, ttyUSB, ttyACM, ...), ascending by
 // number; equal numbers keep their order (duplicates are kept). Virtual consoles are skipped.
+// An entry counts as a device when it has a `device` link. Legacy 8250 ports (ttyS*) exist for
+// every configured slot even without hardware; one is listed only when its `type` reads non-zero
+// (0 is "unknown port") or, when `type` cannot be read, when its device is not the
+// `serial8250` placeholder.
 std::vector<PortEntry> ListPorts(const std::string& sysfsRoot = "/sys/class/tty");
 
 }  // namespace devlink

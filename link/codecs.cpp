@@ -1,0 +1,50 @@
+#include "link/codecs.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace devlink {
+
+double DecodeTenths16(uint8_t high, uint8_t low) {
+  const auto raw = static_cast<int16_t>(static_cast<uint16_t>((high << 8) | low));
+  return raw * 0.1;
+}
+
+void EncodeTenths16(double value, uint8_t& high, uint8_t& low) {
+  const double tenths = std::trunc(value * 10.0);
+  // Out-of-range and NaN inputs take the value the processor's truncating conversion gives
+  // (the 32-bit "integer indefinite" 0x80000000), so they encode as 00 00 instead of being
+  // undefined behaviour.
+  int32_t whole = std::numeric_limits<int32_t>::min();
+  if (tenths >= -2147483648.0 && tenths <= 2147483647.0) whole = static_cast<int32_t>(tenths);
+  const auto bits = static_cast<uint32_t>(whole);
+  high = static_cast<uint8_t>(bits >> 8);
+  low = static_cast<uint8_t>(bits);
+}
+
+int32_t DecodeSignMag16(uint8_t high, uint8_t low) {
+  const int32_t magnitude = ((high & 0x7F) << 8) | low;
+  return (high & 0x80) ? -magnitude : magnitude;
+}
+
+void EncodeSignMag16(int32_t value, uint8_t& high, uint8_t& low) {
+  const int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
+  high = static_cast<uint8_t>((magnitude >> 8) | (value < 0 ? 0x80 : 0x00));
+  low = static_cast<uint8_t>(magnitude);
+}
+
+uint8_t EncodeBcd8(int value) { return static_cast<uint8_t>((value / 10) * 16 + value % 10); }
+
+int DecodeBcd8(uint8_t byte) { return (byte >> 4) * 10 + (byte & 0x0F); }
+
+float DecodeFloat32Be(const uint8_t* four) {
+  const uint32_t bits = (uint32_t{four[0]} << 24) | (uint32_t{four[1]} << 16) |
+                        (uint32_t{four[2]} << 8) | uint32_t{four[3]};
+  float value;
+  static_assert(sizeof(value) == sizeof(bits));
+  std::memcpy(&value, &bits, sizeof(value));
+  return value;
+}
+
+}  // namespace devlink

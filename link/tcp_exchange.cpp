@@ -1,0 +1,140 @@
+#include "link/tcp_exchange.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace devlink {
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 5000;
+constexpr int kReadableTimeoutMs = 1000;
+constexpr int kAttempts = 3;
+constexpr size_t kPieceSize = 512;
+constexpr auto kPiecePause = std::chrono::milliseconds(10);
+constexpr size_t kDrainSize = 100;
+
+void SleepMs(int32_t ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// poll() for one socket, restarted after signals with the time that is left.
+bool WaitFor(int fd, short events, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (true) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    struct pollfd p = {fd, events, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+    if (ready > 0) return true;
+    if (ready == 0 || errno != EINTR) return false;
+  }
+}
+
+bool SetNonBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+// Connects within the time-out; false when refused, unreachable or too slow.
+bool Connect(int fd, const sockaddr_in& address) {
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+    return true;
+  }
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  if (!WaitFor(fd, POLLOUT, kConnectTimeoutMs)) return false;
+  int error = 0;
+  socklen_t length = sizeof(error);
+  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
+// Receives one burst: pieces keep coming only while each one arrives within the pause after
+// the previous one. Returns the number of bytes kept (at most `capacity`).
+uint32_t ReceiveBurst(int fd, uint8_t* reply, uint32_t capacity) {
+  uint8_t piece[kPieceSize];
+  uint32_t received = 0;
+  while (true) {
+    const ssize_t n = ::recv(fd, piece, sizeof(piece), 0);
+    if (n <= 0) break;
+    const uint32_t room = capacity - received;
+    const uint32_t kept = std::min(static_cast<uint32_t>(n), room);
+    std::memcpy(reply + received, piece, kept);
+    received += kept;
+    std::this_thread::sleep_for(kPiecePause);
+    if (static_cast<uint32_t>(n) >= room) break;
+  }
+  return received;
+}
+
+class Socket {
+ public:
+  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+  ~Socket() {
+    if (fd_ < 0) return;
+    if (connected_) ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+  }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  int fd() const { return fd_; }
+  void MarkConnected() { connected_ = true; }
+
+ private:
+  int fd_;
+  bool connected_ = false;
+};
+
+}  // namespace
+
+int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t requestLength,
+                uint8_t* reply, uint32_t& replyCount, bool checkSum,
+                std::optional<int32_t> minimum, FrameFamily family) {
+  const uint32_t capacity = replyCount;
+  const int64_t least = minimum ? std::max<int32_t>(*minimum, 0) : int64_t{capacity};
+  const size_t sendLength = request ? static_cast<size_t>(std::max<int32_t>(requestLength, 0)) : 0;
+
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  if (target.port <= 0 || target.port > 65535 ||
+      ::inet_pton(AF_INET, target.ip.c_str(), &address.sin_addr) != 1) {
+    return 0;
+  }
+  address.sin_port = htons(static_cast<uint16_t>(target.port));
+
+  Socket socket;
+  if (socket.fd() < 0 || !SetNonBlocking(socket.fd())) return 0;
+  if (!Connect(socket.fd(), address)) return 0;
+  socket.MarkConnected();
+
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    // One send call per attempt; MSG_NOSIGNAL keeps a peer that has gone away from killing us.
+    if (sendLength > 0) ::send(socket.fd(), request, sendLength, MSG_NOSIGNAL);
+    SleepMs(target.delayMs);
+    if (reply == nullptr) return 1;
+
+    std::memset(reply, 0, capacity);
+    const bool readable = WaitFor(socket.fd(), POLLIN, kReadableTimeoutMs);
+    const uint32_t received = readable ? ReceiveBurst(socket.fd(), reply, capacity) : 0;
+    if (received >= least && ReplyPassesFamilyCheck(ByteView(reply, received), family, checkSum)) {
+      replyCount = received;
+      return 1;
+    }
+    if (readable) {
+      uint8_t drain[kDrainSize];
+      ::recv(socket.fd(), drain, sizeof(drain), 0);
+    }
+  }
+  return 0;
+}
+
+}  // namespace devlink
