@@ -1,0 +1,172 @@
+// tool-sim: a simulated instrument on a pseudo-terminal and, optionally, a loopback TCP port.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "sim/pty_transport.h"
+#include "sim/simulator.h"
+#include "sim/tcp_transport.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: tool-sim [options]\n"
+    "  --link PATH      also make a symbolic link to the pseudo-terminal at PATH\n"
+    "  --no-pty         no pseudo-terminal (use with --tcp)\n"
+    "  --tcp PORT       listen on 127.0.0.1:PORT as a network module (0: any free port)\n"
+    "  --address N      instrument address 1..255 (default 1)\n"
+    "  --baud B         send replies at the character time of B baud (10 bits per byte)\n"
+    "  --latency MS     answer MS milliseconds after each request\n"
+    "  --split N        send each reply in two pieces, the first N bytes long\n"
+    "  --gap MS         pause between the two pieces (with --split)\n"
+    "  --silent         never answer\n"
+    "  --wrong-sum      spoil the check value of every reply\n"
+    "  --wrong-echo     change the echoed command of every reply\n"
+    "  --wrong-end      change the end marker of every '<' reply\n"
+    "  --short N        cut every reply to N bytes\n"
+    "  --extra N        append N filler bytes to every reply\n"
+    "  --log            print each request and its reply as hex on stderr\n"
+    "Runs until interrupted (Ctrl-C) or terminated.\n";
+
+struct Options {
+  std::string link;
+  bool pty = true;
+  std::optional<int> tcpPort;
+  int address = 1;
+  int baud = 0;
+  bool log = false;
+  sim::Faults faults;
+};
+
+[[noreturn]] void BadArguments(const std::string& message) {
+  std::cerr << "tool-sim: " << message << "\n" << kUsage;
+  std::exit(2);
+}
+
+int Number(const std::string& option, const char* text, long min, long max) {
+  char* end = nullptr;
+  errno = 0;
+  long value = std::strtol(text, &end, 10);
+  if (*text == '\0' || *end != '\0' || errno != 0 || value < min || value > max) {
+    BadArguments(option + " needs a number from " + std::to_string(min) + " to " +
+                 std::to_string(max) + ", not \"" + text + "\"");
+  }
+  return static_cast<int>(value);
+}
+
+Options Parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) BadArguments(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      std::exit(0);
+    } else if (arg == "--link") {
+      o.link = value();
+    } else if (arg == "--no-pty") {
+      o.pty = false;
+    } else if (arg == "--tcp") {
+      o.tcpPort = Number(arg, value(), 0, 65535);
+    } else if (arg == "--address") {
+      o.address = Number(arg, value(), 1, 255);
+    } else if (arg == "--baud") {
+      o.baud = Number(arg, value(), 1, 4000000);
+    } else if (arg == "--latency") {
+      o.faults.latencyMs = Number(arg, value(), 0, 600000);
+    } else if (arg == "--split") {
+      o.faults.splitAt = static_cast<size_t>(Number(arg, value(), 1, 65535));
+    } else if (arg == "--gap") {
+      o.faults.splitGapMs = Number(arg, value(), 0, 600000);
+    } else if (arg == "--silent") {
+      o.faults.silent = true;
+    } else if (arg == "--wrong-sum") {
+      o.faults.wrongSum = true;
+    } else if (arg == "--wrong-echo") {
+      o.faults.wrongEcho = true;
+    } else if (arg == "--wrong-end") {
+      o.faults.wrongEnd = true;
+    } else if (arg == "--short") {
+      o.faults.truncateTo = static_cast<size_t>(Number(arg, value(), 1, 65535));
+    } else if (arg == "--extra") {
+      o.faults.extraBytes = static_cast<size_t>(Number(arg, value(), 1, 65535));
+    } else if (arg == "--log") {
+      o.log = true;
+    } else {
+      BadArguments("unknown option " + arg);
+    }
+  }
+  if (!o.pty && !o.tcpPort) BadArguments("--no-pty needs --tcp");
+  if (!o.pty && !o.link.empty()) BadArguments("--link needs the pseudo-terminal");
+  return o;
+}
+
+std::string Hex(const sim::Bytes& bytes) {
+  std::string text;
+  char piece[4];
+  for (uint8_t b : bytes) {
+    std::snprintf(piece, sizeof piece, text.empty() ? "%02X" : " %02X", b);
+    text += piece;
+  }
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options = Parse(argc, argv);
+
+  // The transports' threads inherit this mask, so the signals reach sigwait below.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  sim::Simulator simulator;
+  simulator.WithDevice([&](sim::Instrument& d) { d.address = static_cast<uint8_t>(options.address); });
+  simulator.SetFaults(options.faults);
+  simulator.SetWireBaud(options.baud);
+  if (options.log) {
+    simulator.SetTrace([](const sim::Bytes& request, const sim::Bytes& reply) {
+      std::fprintf(stderr, "> %s\n< %s\n", Hex(request).c_str(),
+                   reply.empty() ? "(no reply)" : Hex(reply).c_str());
+    });
+  }
+
+  std::string error;
+  sim::PtyServer pty(simulator);
+  if (options.pty) {
+    if (!pty.Start(&error, options.link)) {
+      std::cerr << "tool-sim: " << error << "\n";
+      return 1;
+    }
+    std::printf("pty: %s\n", pty.SlavePath().c_str());
+    if (!options.link.empty()) std::printf("link: %s\n", options.link.c_str());
+  }
+  sim::TcpServer tcp(simulator);
+  if (options.tcpPort) {
+    if (!tcp.Start(static_cast<uint16_t>(*options.tcpPort), &error)) {
+      std::cerr << "tool-sim: " << error << "\n";
+      return 1;
+    }
+    std::printf("tcp: 127.0.0.1:%u\n", tcp.Port());
+  }
+  std::fflush(stdout);
+
+  int received = 0;
+  sigwait(&signals, &received);
+  tcp.Stop();
+  pty.Stop();
+  return 0;
+}

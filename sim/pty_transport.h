@@ -1,0 +1,46 @@
+#pragma once
+// The simulator on a pseudo-terminal: the program opens the slave side as its serial port.
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "sim/reply_pacing.h"
+#include "sim/simulator.h"
+
+namespace sim {
+
+class PtyServer {
+ public:
+  explicit PtyServer(Simulator& simulator);
+  ~PtyServer();
+  PtyServer(const PtyServer&) = delete;
+  PtyServer& operator=(const PtyServer&) = delete;
+
+  // Opens the pair (slave in raw mode) and starts answering on a thread of its own. With a
+  // `linkPath`, a symbolic link to the slave is made there (an existing symbolic link is
+  // replaced, any other file is not). False with a message in `error` on failure.
+  bool Start(std::string* error, const std::string& linkPath = {});
+  // Stops the thread, closes the pair and removes the symbolic link. Safe to call twice.
+  void Stop();
+
+  std::string SlavePath() const { return slavePath_; }
+  const std::string& LinkPath() const { return linkPath_; }
+  // Input left incomplete this long is logged and dropped (default 100 ms). Set before Start().
+  void SetIdleReset(std::chrono::milliseconds idle) { idleReset_ = idle; }
+
+ private:
+  void Run();
+
+  Simulator& simulator_;
+  int master_ = -1;
+  // Held open for the server's life: without any open slave, reading the master fails (EIO)
+  // each time the program closes its port.
+  int slave_ = -1;
+  std::string slavePath_;
+  std::string linkPath_;
+  std::chrono::milliseconds idleReset_{100};
+  StopSignal stop_;
+  std::thread thread_;
+};
+
+}  // namespace sim

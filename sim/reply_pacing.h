@@ -1,0 +1,42 @@
+#pragma once
+// Sending a reply the way a slow or misbehaving instrument does: after a latency, in two pieces
+// with a gap, and byte by byte at the character time of a baud rate. Shared by the transports.
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "sim/simulator.h"
+
+namespace sim {
+
+// A stop request that interrupts the pauses of a transport thread.
+class StopSignal {
+ public:
+  void Stop();
+  void Reset();
+  bool Stopped() const;
+  // Sleeps until `deadline`; false (at once) when stopped.
+  bool SleepUntil(std::chrono::steady_clock::time_point deadline) const;
+  bool SleepFor(std::chrono::microseconds duration) const;
+
+ private:
+  mutable std::mutex mutex_;
+  mutable std::condition_variable wake_;
+  bool stopped_ = false;
+};
+
+// Writes all of `count` bytes or fails; the transport's own writer (it may wait for room).
+using WriteAll = std::function<bool(const uint8_t* data, size_t count)>;
+
+// A writer for a non-blocking descriptor: waits for room while the peer is slow, gives up when
+// stopped, on an error, or after a second without progress (a peer that never reads).
+// Sockets are written without raising SIGPIPE.
+WriteAll DescriptorWriter(int fd, bool socket, const StopSignal& stop);
+
+// Sends one reply with its latency, split and wire time. False when stopped or a write failed.
+bool SendPaced(const Outgoing& reply, const WriteAll& write, const StopSignal& stop);
+
+}  // namespace sim
