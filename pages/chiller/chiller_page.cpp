@@ -1,0 +1,119 @@
+#include "pages/chiller/chiller_page.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "pages/widgets/range_edit.h"
+#include "ui/fields.h"
+#include "ui/prompts.h"
+#include "ui/wait_cursor.h"
+
+namespace pages {
+
+namespace {
+
+QLineEdit* Display(const QString& name, QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setReadOnly(true);
+  return edit;
+}
+
+QPushButton* Button(const QString& text, const QString& name, QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+ChillerPage::ChillerPage(devlink::DeviceLink& link, int productVariant, QWidget* parent)
+    : Page(link, productVariant, parent) {
+  setObjectName(QStringLiteral("chillerPage"));
+  container_ = Display(QStringLiteral("containerNumber"), this);
+  returnAir_ = Display(QStringLiteral("returnAir"), this);
+  supplyAir_ = Display(QStringLiteral("supplyAir"), this);
+  setPoint_ = new RangeEdit(this);
+  setPoint_->setObjectName(QStringLiteral("setPoint"));
+  workMode_ = new QComboBox(this);
+  workMode_->setObjectName(QStringLiteral("workMode"));
+  for (const char* mode : chiller::kWorkModes) workMode_->addItem(QString::fromUtf8(mode));
+  workMode_->setCurrentIndex(chiller::kUnknownMode);
+  workMode_->setEnabled(false);  // display only
+  alarmCodes_ = Display(QStringLiteral("alarmCodes"), this);
+  auto* read = Button(QStringLiteral("读配置"), QStringLiteral("chillerRead"), this);
+  auto* write = Button(QStringLiteral("写配置"), QStringLiteral("chillerWrite"), this);
+
+  auto* grid = new QGridLayout(this);
+  const std::pair<QString, QWidget*> rows[] = {
+      {QStringLiteral("集装箱箱号："), container_}, {QStringLiteral("回风温度"), returnAir_},
+      {QStringLiteral("送风温度"), supplyAir_},     {QStringLiteral("设置温度"), setPoint_},
+      {QStringLiteral("工作模式："), workMode_},    {QStringLiteral("报警代码："), alarmCodes_},
+  };
+  int row = 0;
+  for (const auto& [caption, field] : rows) {
+    auto* label = new QLabel(caption, this);
+    label->setBuddy(field);
+    field->setAccessibleName(caption);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(field, row, 1, 1, 2);
+    ++row;
+  }
+  grid->addWidget(read, row, 1);
+  grid->addWidget(write, row, 2);
+  grid->setRowStretch(row + 1, 1);
+  grid->setColumnStretch(3, 1);
+  connect(read, &QPushButton::clicked, this, &ChillerPage::ReadState);
+  connect(write, &QPushButton::clicked, this, &ChillerPage::WriteSetPoint);
+}
+
+void ChillerPage::Show(const chiller::ChillerState& state) {
+  container_->setText(QString::fromStdString(state.container));
+  returnAir_->setText(QString::fromStdString(state.returnAir));
+  supplyAir_->setText(QString::fromStdString(state.supplyAir));
+  setPoint_->setText(state.setPoint ? QString::number(*state.setPoint, 'g', 6) : QString());
+  workMode_->setCurrentIndex(state.workMode);
+  alarmCodes_->setText(QString::fromStdString(state.alarmCodes));
+}
+
+void ChillerPage::ReadState() {
+  // The fields are emptied before the exchange, so a failed read leaves them empty.
+  Show(chiller::ChillerState{});
+  chiller::ChillerState state;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = chiller::ReadState(channel, state);
+  }
+  if (outcome.ok) {
+    Show(state);
+  } else {
+    ui::ShowMessage(this, QString::fromStdString(outcome.message), {}, ui::MessageKind::Warning);
+  }
+}
+
+void ChillerPage::WriteSetPoint() {
+  const std::optional<double> setPoint = ui::ReadNumber(setPoint_);
+  if (!setPoint) return;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = chiller::WriteSetPoint(channel, *setPoint);
+  }
+  const QString message = QString::fromStdString(outcome.message);
+  if (outcome.ok) {
+    ui::ShowMessage(this, message);
+  } else if (outcome.field == "set-point") {
+    ui::RefuseField(setPoint_, message);
+  } else {
+    ui::ShowMessage(this, message, {}, ui::MessageKind::Warning);
+  }
+}
+
+}  // namespace pages

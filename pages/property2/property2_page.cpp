@@ -1,0 +1,151 @@
+#include "pages/property2/property2_page.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/prompts.h"
+#include "ui/wait_cursor.h"
+
+namespace pages {
+
+namespace {
+
+QComboBox* List(const QString& name, QWidget* parent) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(name);
+  return list;
+}
+
+// Each entry carries its number of seconds as item data.
+void Fill(QComboBox* list, std::span<const property2::Entry> entries) {
+  for (const property2::Entry& entry : entries) {
+    list->addItem(QString::fromStdString(entry.text), entry.seconds);
+  }
+  list->setCurrentIndex(0);
+}
+
+QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(buddy);
+  buddy->setAccessibleName(text);
+  return label;
+}
+
+QPushButton* Button(const QString& text, const QString& name, QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+PropertySettings2Page::PropertySettings2Page(devlink::DeviceLink& link, int productVariant,
+                                             QWidget* parent)
+    : Page(link, productVariant, parent) {
+  setObjectName(QStringLiteral("property2Page"));
+  auto* column = new QVBoxLayout(this);
+  column->addWidget(BuildPeriodGroup());
+  column->addWidget(BuildScreenOffGroup());
+  column->addStretch(1);
+}
+
+QGroupBox* PropertySettings2Page::BuildPeriodGroup() {
+  auto* group = new QGroupBox(QStringLiteral("通道灵敏度"), this);
+  group->setObjectName(QStringLiteral("periodGroup"));
+  channel_ = List(QStringLiteral("channelNumber"), group);
+  for (int number = 1; number <= property2::kChannelCount; ++number) {
+    channel_->addItem(QString::number(number), number);
+  }
+  channel_->setCurrentIndex(0);
+  period_ = List(QStringLiteral("samplePeriod"), group);
+  Fill(period_, property2::SamplePeriods());
+  auto* read = Button(QStringLiteral("读"), QStringLiteral("periodRead"), group);
+  auto* write = Button(QStringLiteral("写"), QStringLiteral("periodWrite"), group);
+
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(Caption(QStringLiteral("通道号"), channel_, group), 0, 0);
+  grid->addWidget(channel_, 0, 1);
+  grid->addWidget(Caption(QStringLiteral("采样周期"), period_, group), 1, 0);
+  grid->addWidget(period_, 1, 1);
+  grid->addWidget(read, 1, 2);
+  grid->addWidget(write, 1, 3);
+  connect(read, &QPushButton::clicked, this, &PropertySettings2Page::ReadSamplePeriod);
+  connect(write, &QPushButton::clicked, this, &PropertySettings2Page::WriteSamplePeriod);
+  return group;
+}
+
+QGroupBox* PropertySettings2Page::BuildScreenOffGroup() {
+  auto* group = new QGroupBox(QStringLiteral("背光点亮时间"), this);
+  group->setObjectName(QStringLiteral("screenOffGroup"));
+  screenOff_ = List(QStringLiteral("screenOffTime"), group);
+  Fill(screenOff_, property2::ScreenOffTimes());
+  auto* read = Button(QStringLiteral("读"), QStringLiteral("screenOffRead"), group);
+  auto* write = Button(QStringLiteral("写"), QStringLiteral("screenOffWrite"), group);
+
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(Caption(QStringLiteral("息屏时间"), screenOff_, group), 0, 0);
+  grid->addWidget(screenOff_, 0, 1);
+  grid->addWidget(read, 0, 2);
+  grid->addWidget(write, 0, 3);
+  connect(read, &QPushButton::clicked, this, &PropertySettings2Page::ReadScreenOff);
+  connect(write, &QPushButton::clicked, this, &PropertySettings2Page::WriteScreenOff);
+  return group;
+}
+
+void PropertySettings2Page::Report(const Outcome& outcome) {
+  if (!outcome.ok && !outcome.message.empty()) {
+    ui::ShowMessage(this, QString::fromStdString(outcome.message), {}, ui::MessageKind::Warning);
+  }
+}
+
+void PropertySettings2Page::ReadSamplePeriod() {
+  int index = period_->currentIndex();
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = property2::ReadSamplePeriod(channel, channel_->currentData().toInt(), index);
+  }
+  if (outcome.ok) period_->setCurrentIndex(index);
+  Report(outcome);
+}
+
+void PropertySettings2Page::WriteSamplePeriod() {
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = property2::WriteSamplePeriod(channel, channel_->currentData().toInt(),
+                                           period_->currentData().toInt());
+  }
+  Report(outcome);
+}
+
+void PropertySettings2Page::ReadScreenOff() {
+  int index = screenOff_->currentIndex();
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = property2::ReadScreenOff(channel, index);
+  }
+  if (outcome.ok) screenOff_->setCurrentIndex(index);
+  Report(outcome);
+}
+
+void PropertySettings2Page::WriteScreenOff() {
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = property2::WriteScreenOff(channel, screenOff_->currentData().toInt());
+  }
+  Report(outcome);
+}
+
+}  // namespace pages

@@ -1,0 +1,398 @@
+#include "pages/settings/settings_page.h"
+
+// Accessible names of the inputs that have no caption of their own:
+//   limit edits    "温度上限", "温度下限", "湿度上限", "湿度下限" (in both limit groups)
+// The two button pairs of a limit group share the captions "读配置"/"写配置"; their accessible
+// descriptions tell them apart ("限值" for the limits, "开关" for the switches).
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "pages/widgets/clock_widget.h"
+#include "pages/widgets/range_edit.h"
+#include "ui/fields.h"
+#include "ui/prompts.h"
+#include "ui/wait_cursor.h"
+
+namespace pages {
+
+using settings::LimitKind;
+using settings::SwitchKind;
+
+namespace {
+
+QString Utf8(const std::string& text) { return QString::fromStdString(text); }
+
+QPushButton* Button(const QString& text, const QString& name, QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLineEdit* Edit(const QString& name, QWidget* parent, int maxLength = 32767) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setMaxLength(maxLength);
+  return edit;
+}
+
+QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(buddy);
+  buddy->setAccessibleName(text);
+  return label;
+}
+
+QCheckBox* Box(const QString& text, const QString& name, QWidget* parent) {
+  auto* box = new QCheckBox(text, parent);
+  box->setObjectName(name);
+  return box;
+}
+
+RangeEdit* Limit(const QString& prefix, const char* suffix, const QString& accessible,
+                 const settings::LimitRange& range, QWidget* parent) {
+  auto* edit = new RangeEdit(parent);
+  edit->setObjectName(prefix + QString::fromLatin1(suffix));
+  edit->setAccessibleName(accessible);
+  edit->SetRange(static_cast<float>(range.min), static_cast<float>(range.max),
+                 QString::fromUtf8(range.name));
+  edit->setText(QStringLiteral("0.0"));
+  return edit;
+}
+
+}  // namespace
+
+SettingsPage::SettingsPage(devlink::DeviceLink& link, int productVariant, QWidget* parent)
+    : Page(link, productVariant, parent) {
+  setObjectName(QStringLiteral("settingsPage"));
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(BuildAddressGroup(), 0, 0);
+  grid->addWidget(BuildClockGroup(), 1, 0);
+  grid->addWidget(BuildRecordingGroup(), 2, 0);
+  grid->addWidget(BuildCalibrationGroup(), 3, 0);
+  grid->addWidget(BuildLimitsGroup(LimitKind::Alarm), 0, 1, 2, 1);
+  grid->addWidget(BuildLimitsGroup(LimitKind::Control), 2, 1, 1, 1);
+  grid->addWidget(BuildActionGroup(), 3, 1);
+  grid->setRowStretch(4, 1);
+}
+
+QGroupBox* SettingsPage::BuildAddressGroup() {
+  auto* group = new QGroupBox(QStringLiteral("设置地址"), this);
+  group->setObjectName(QStringLiteral("addressGroup"));
+  oldAddress_ = Edit(QStringLiteral("oldAddress"), group, 3);
+  newAddress_ = Edit(QStringLiteral("newAddress"), group, 3);
+  auto* set = Button(QStringLiteral("设置"), QStringLiteral("addressSet"), group);
+  auto* row = new QHBoxLayout(group);
+  row->addWidget(Caption(QStringLiteral("原地址"), oldAddress_, group));
+  row->addWidget(oldAddress_);
+  row->addWidget(Caption(QStringLiteral("新地址"), newAddress_, group));
+  row->addWidget(newAddress_);
+  row->addWidget(set);
+  connect(set, &QPushButton::clicked, this, &SettingsPage::ChangeAddress);
+  return group;
+}
+
+QGroupBox* SettingsPage::BuildClockGroup() {
+  auto* group = new QGroupBox(QStringLiteral("时钟配置"), this);
+  group->setObjectName(QStringLiteral("clockGroup"));
+  clock_ = new ClockWidget(*this, group);
+  auto* column = new QVBoxLayout(group);
+  // The widget sits 15 pixels from the left and 25 from the top of its frame.
+  column->setContentsMargins(15, 25, 9, 9);
+  column->addWidget(clock_);
+  return group;
+}
+
+QGroupBox* SettingsPage::BuildRecordingGroup() {
+  auto* group = new QGroupBox(QStringLiteral("记录参数设置"), this);
+  group->setObjectName(QStringLiteral("recordingGroup"));
+  interval_ = Edit(QStringLiteral("recordingInterval"), group);
+  hours_ = new QRadioButton(QStringLiteral("小时"), group);
+  hours_->setObjectName(QStringLiteral("recordingHours"));
+  hours_->setChecked(true);
+  minutes_ = new QRadioButton(QStringLiteral("分钟"), group);
+  minutes_->setObjectName(QStringLiteral("recordingMinutes"));
+  capacity_ = Edit(QStringLiteral("recordingCapacity"), group);
+  auto* read = Button(QStringLiteral("读配置"), QStringLiteral("recordingRead"), group);
+  auto* write = Button(QStringLiteral("写配置"), QStringLiteral("recordingWrite"), group);
+
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(Caption(QStringLiteral("记录间隔："), interval_, group), 0, 0);
+  grid->addWidget(interval_, 0, 1);
+  grid->addWidget(hours_, 0, 2);
+  grid->addWidget(minutes_, 0, 3);
+  grid->addWidget(Caption(QStringLiteral("存储容量："), capacity_, group), 1, 0);
+  grid->addWidget(capacity_, 1, 1);
+  grid->addWidget(new QLabel(QStringLiteral("组"), group), 1, 2);
+  grid->addWidget(read, 2, 2);
+  grid->addWidget(write, 2, 3);
+  connect(read, &QPushButton::clicked, this, &SettingsPage::ReadRecording);
+  connect(write, &QPushButton::clicked, this, &SettingsPage::WriteRecording);
+  return group;
+}
+
+QGroupBox* SettingsPage::BuildCalibrationGroup() {
+  auto* group = new QGroupBox(QStringLiteral("校准功能配置"), this);
+  group->setObjectName(QStringLiteral("calibrationGroup"));
+  calibration_.temperature = Box(QStringLiteral("温度校准开启"), QStringLiteral("calibrationTemp"), group);
+  calibration_.humidity = Box(QStringLiteral("湿度校准开启"), QStringLiteral("calibrationHum"), group);
+  auto* read = Button(QStringLiteral("读配置"), QStringLiteral("calibrationRead"), group);
+  auto* write = Button(QStringLiteral("写配置"), QStringLiteral("calibrationWrite"), group);
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(calibration_.temperature, 0, 0);
+  grid->addWidget(calibration_.humidity, 0, 1);
+  grid->addWidget(read, 1, 0);
+  grid->addWidget(write, 1, 1);
+  connect(read, &QPushButton::clicked, this, [this] { ReadSwitches(SwitchKind::Calibration); });
+  connect(write, &QPushButton::clicked, this, [this] { WriteSwitches(SwitchKind::Calibration); });
+  return group;
+}
+
+QGroupBox* SettingsPage::BuildLimitsGroup(LimitKind kind) {
+  const bool alarm = kind == LimitKind::Alarm;
+  const QString prefix = alarm ? QStringLiteral("alarm") : QStringLiteral("control");
+  auto* group = new QGroupBox(alarm ? QStringLiteral("报警设置") : QStringLiteral("控制设置"), this);
+  group->setObjectName(prefix + QStringLiteral("Group"));
+
+  LimitEdits& edits = Edits(kind);
+  const settings::LimitRange temp = settings::TemperatureRange(kind);
+  const settings::LimitRange hum = settings::HumidityRange(kind);
+  edits.tempUpper = Limit(prefix, "TempUpper", QStringLiteral("温度上限"), temp, group);
+  edits.tempLower = Limit(prefix, "TempLower", QStringLiteral("温度下限"), temp, group);
+  edits.humUpper = Limit(prefix, "HumUpper", QStringLiteral("湿度上限"), hum, group);
+  edits.humLower = Limit(prefix, "HumLower", QStringLiteral("湿度下限"), hum, group);
+
+  auto* limitsRead = Button(QStringLiteral("读配置"), prefix + QStringLiteral("LimitsRead"), group);
+  limitsRead->setAccessibleDescription(QStringLiteral("限值"));
+  auto* limitsWrite =
+      Button(QStringLiteral("写配置"), prefix + QStringLiteral("LimitsWrite"), group);
+  limitsWrite->setAccessibleDescription(QStringLiteral("限值"));
+
+  const SwitchKind switchKind = alarm ? SwitchKind::Alarm : SwitchKind::Control;
+  SwitchBoxes& boxes = Boxes(switchKind);
+  boxes.temperature = Box(alarm ? QStringLiteral("温度报警开启") : QStringLiteral("温度控制开启"),
+                          prefix + QStringLiteral("TempOn"), group);
+  boxes.humidity = Box(alarm ? QStringLiteral("湿度报警开启") : QStringLiteral("湿度控制开启"),
+                       prefix + QStringLiteral("HumOn"), group);
+  auto* switchesRead =
+      Button(QStringLiteral("读配置"), prefix + QStringLiteral("SwitchesRead"), group);
+  switchesRead->setAccessibleDescription(QStringLiteral("开关"));
+  auto* switchesWrite =
+      Button(QStringLiteral("写配置"), prefix + QStringLiteral("SwitchesWrite"), group);
+  switchesWrite->setAccessibleDescription(QStringLiteral("开关"));
+
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(new QLabel(QStringLiteral("上限"), group), 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("下限"), group), 0, 2);
+  grid->addWidget(new QLabel(QStringLiteral("温度(℃)："), group), 1, 0);
+  grid->addWidget(edits.tempUpper, 1, 1);
+  grid->addWidget(edits.tempLower, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("湿度(%RH)："), group), 2, 0);
+  grid->addWidget(edits.humUpper, 2, 1);
+  grid->addWidget(edits.humLower, 2, 2);
+  grid->addWidget(limitsRead, 3, 1);
+  grid->addWidget(limitsWrite, 3, 2);
+  grid->addWidget(boxes.temperature, 4, 0);
+  grid->addWidget(boxes.humidity, 4, 1, 1, 2);
+  grid->addWidget(switchesRead, 5, 1);
+  grid->addWidget(switchesWrite, 5, 2);
+
+  connect(limitsRead, &QPushButton::clicked, this, [this, kind] { ReadLimits(kind); });
+  connect(limitsWrite, &QPushButton::clicked, this, [this, kind] { WriteLimits(kind); });
+  connect(switchesRead, &QPushButton::clicked, this,
+          [this, switchKind] { ReadSwitches(switchKind); });
+  connect(switchesWrite, &QPushButton::clicked, this,
+          [this, switchKind] { WriteSwitches(switchKind); });
+  return group;
+}
+
+QGroupBox* SettingsPage::BuildActionGroup() {
+  auto* group = new QGroupBox(QStringLiteral("执行操作："), this);
+  group->setObjectName(QStringLiteral("actionGroup"));
+  auto* clear = Button(QStringLiteral("清空数据"), QStringLiteral("clearData"), group);
+  auto* row = new QHBoxLayout(group);
+  row->addWidget(clear);
+  row->addStretch(1);
+  connect(clear, &QPushButton::clicked, this, &SettingsPage::ClearData);
+  return group;
+}
+
+SettingsPage::LimitEdits& SettingsPage::Edits(LimitKind kind) {
+  return kind == LimitKind::Alarm ? alarmLimits_ : controlLimits_;
+}
+
+SettingsPage::SwitchBoxes& SettingsPage::Boxes(SwitchKind kind) {
+  switch (kind) {
+    case SwitchKind::Calibration: return calibration_;
+    case SwitchKind::Alarm: return alarmSwitches_;
+    case SwitchKind::Control: return controlSwitches_;
+  }
+  return alarmSwitches_;
+}
+
+void SettingsPage::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  Page::keyPressEvent(event);
+}
+
+void SettingsPage::Report(const Outcome& outcome,
+                          std::initializer_list<std::pair<const char*, QLineEdit*>> fields) {
+  if (outcome.ok) {
+    ui::ShowMessage(this, Utf8(outcome.message));
+    return;
+  }
+  for (const auto& [name, field] : fields) {
+    if (outcome.field == name) {
+      ui::RefuseField(field, Utf8(outcome.message));
+      return;
+    }
+  }
+  ui::ShowMessage(this, Utf8(outcome.message), {}, ui::MessageKind::Warning);
+}
+
+void SettingsPage::ChangeAddress() {
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = settings::ChangeAddress(channel, oldAddress_->text().toStdString(),
+                                      newAddress_->text().toStdString());
+  }
+  if (outcome.message == settings::kAddressEmpty) {
+    QLineEdit* field = outcome.field == "old" ? oldAddress_ : newAddress_;
+    ui::ShowMessage(this, Utf8(outcome.message), QString::fromUtf8(settings::kPromptCaption),
+                    ui::MessageKind::Warning);
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+    return;
+  }
+  Report(outcome, {{"old", oldAddress_}, {"new", newAddress_}});
+  if (outcome.ok && !outcome.values.empty()) {
+    emit deviceAddressReported(static_cast<int>(std::get<int64_t>(outcome.values[0].second)));
+  }
+}
+
+void SettingsPage::ReadSwitches(SwitchKind kind) {
+  settings::SwitchPair value;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = settings::ReadSwitches(channel, kind, value);
+  }
+  if (outcome.ok) {
+    SwitchBoxes& boxes = Boxes(kind);
+    boxes.temperature->setChecked(value.temperature);
+    boxes.humidity->setChecked(value.humidity);
+  }
+  Report(outcome);
+}
+
+void SettingsPage::WriteSwitches(SwitchKind kind) {
+  SwitchBoxes& boxes = Boxes(kind);
+  const settings::SwitchPair value{boxes.temperature->isChecked(), boxes.humidity->isChecked()};
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = settings::WriteSwitches(channel, kind, value);
+  }
+  Report(outcome);
+}
+
+void SettingsPage::ReadRecording() {
+  settings::Recording value;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = settings::ReadRecording(channel, value);
+  }
+  if (outcome.ok) {
+    interval_->setText(QString::number(value.interval));
+    capacity_->setText(QString::number(value.capacity));
+    (value.unit == settings::RecordingUnit::Hours ? hours_ : minutes_)->setChecked(true);
+  }
+  Report(outcome);
+}
+
+void SettingsPage::WriteRecording() {
+  const std::optional<int32_t> interval = ui::ReadInt(interval_);
+  if (!interval) return;
+  const std::optional<int32_t> capacity = ui::ReadInt(capacity_);
+  if (!capacity) return;
+  const settings::Recording value{
+      *interval,
+      hours_->isChecked() ? settings::RecordingUnit::Hours : settings::RecordingUnit::Minutes,
+      *capacity};
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = settings::WriteRecording(channel, value);
+  }
+  Report(outcome, {{"interval", interval_}, {"capacity", capacity_}});
+}
+
+void SettingsPage::ReadLimits(LimitKind kind) {
+  settings::Limits value;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = settings::ReadLimits(channel, kind, value);
+  }
+  if (outcome.ok) {
+    LimitEdits& edits = Edits(kind);
+    edits.tempLower->setText(QString::asprintf("%.1f", value.temperature.lower));
+    edits.tempUpper->setText(QString::asprintf("%.1f", value.temperature.upper));
+    edits.humLower->setText(QString::asprintf("%.1f", value.humidity.lower));
+    edits.humUpper->setText(QString::asprintf("%.1f", value.humidity.upper));
+  }
+  Report(outcome);
+}
+
+void SettingsPage::WriteLimits(LimitKind kind) {
+  LimitEdits& edits = Edits(kind);
+  const settings::LimitsText text{
+      edits.tempLower->text().toStdString(), edits.tempUpper->text().toStdString(),
+      edits.humLower->text().toStdString(), edits.humUpper->text().toStdString()};
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = settings::WriteLimits(channel, kind, text);
+  }
+  Report(outcome, {{"temp-lower", edits.tempLower},
+                   {"temp-upper", edits.tempUpper},
+                   {"hum-lower", edits.humLower},
+                   {"hum-upper", edits.humUpper}});
+}
+
+void SettingsPage::ClearData() {
+  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(settings::kClearQuestion),
+                                        QString::fromUtf8(settings::kPromptCaption))) {
+    return;
+  }
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = settings::ClearHistory(channel);
+  }
+  Report(outcome);
+}
+
+}  // namespace pages
