@@ -1,0 +1,444 @@
+// Accessible names of inputs that have no caption of their own on the page:
+//   serverSelector  "服务器"   (the "数据"/"配置" drop-down)
+//   ipAddress       "IP地址"   (its four fields: "IP地址第1段" .. "IP地址第4段")
+//   domain          "域名地址" (the edit beside the "域名" radio)
+#include "pages/property/property_page.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "pages/property/property_commands.h"
+#include "pages/widgets/range_edit.h"
+#include "pages/widgets/sn_widget.h"
+#include "ui/fields.h"
+#include "ui/prompts.h"
+#include "ui/wait_cursor.h"
+
+namespace pages {
+
+namespace cmd = pages::property;
+
+namespace {
+
+QPushButton* Button(const QString& text, const char* name, QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(buddy);
+  buddy->setAccessibleName(text);
+  return label;
+}
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+// ---- IpAddressEdit ----
+
+IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
+  setObjectName("ipAddress");
+  setAccessibleName("IP地址");
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) layout->addWidget(new QLabel(".", this));
+    auto* part = new QSpinBox(this);
+    part->setObjectName(QString("ipAddress%1").arg(i));
+    part->setAccessibleName(QString("IP地址第%1段").arg(i + 1));
+    part->setRange(0, 255);
+    part->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    part->setAlignment(Qt::AlignCenter);
+    layout->addWidget(part);
+    parts_[i] = part;
+  }
+}
+
+std::array<uint8_t, 4> IpAddressEdit::Address() const {
+  std::array<uint8_t, 4> address{};
+  for (int i = 0; i < 4; ++i) address[i] = static_cast<uint8_t>(parts_[i]->value());
+  return address;
+}
+
+void IpAddressEdit::SetAddress(const std::array<uint8_t, 4>& address) {
+  for (int i = 0; i < 4; ++i) parts_[i]->setValue(address[i]);
+}
+
+// ---- PropertyPage ----
+
+PropertyPage::PropertyPage(devlink::DeviceLink& link, int productVariant, QWidget* parent)
+    : Page(link, productVariant, parent) {
+  setObjectName("propertyPage");
+  auto* layout = new QGridLayout(this);
+
+  auto* snGroup = new QGroupBox("SN设置", this);
+  snGroup->setObjectName("snGroup");
+  auto* snLayout = new QVBoxLayout(snGroup);
+  auto* snWidget = new SnWidget(*this, snGroup);
+  snWidget->setObjectName("snWidget");
+  snLayout->addWidget(snWidget);
+
+  auto* channelGroup = new QGroupBox("通道配置", this);
+  channelGroup->setObjectName("channelGroup");
+  BuildChannelGroup(channelGroup);
+  auto* printGroup = new QGroupBox("打印设置", this);
+  printGroup->setObjectName("printGroup");
+  BuildPrintGroup(printGroup);
+  auto* serverGroup = new QGroupBox("服务器配置", this);
+  serverGroup->setObjectName("serverGroup");
+  BuildServerGroup(serverGroup);
+
+  layout->addWidget(snGroup, 0, 0);
+  layout->addWidget(printGroup, 0, 1);
+  layout->addWidget(channelGroup, 1, 0);
+  layout->addWidget(serverGroup, 1, 1);
+  layout->setRowStretch(2, 1);
+
+  updateWidgets();
+}
+
+void PropertyPage::BuildChannelGroup(QGroupBox* group) {
+  auto* grid = new QGridLayout(group);
+
+  channelNumber_ = new QComboBox(group);
+  channelNumber_->setObjectName("channelNumber");
+  for (int i = 1; i <= cmd::kChannelCount; ++i) channelNumber_->addItem(QString::number(i));
+  channelNumber_->setCurrentIndex(0);
+  grid->addWidget(Caption("通道号:", channelNumber_, group), 0, 0);
+  grid->addWidget(channelNumber_, 0, 1);
+
+  channelRead_ = Button("读配置", "channelRead", group);
+  channelWrite_ = Button("写配置", "channelWrite", group);
+  protectionRead_ = Button("读保护值", "protectionRead", group);
+  protectionWrite_ = Button("写保护值", "protectionWrite", group);
+  auto* buttons = new QHBoxLayout;
+  for (auto* b : {channelRead_, channelWrite_, protectionRead_, protectionWrite_}) {
+    buttons->addWidget(b);
+  }
+  grid->addLayout(buttons, 0, 2, 1, 2);
+
+  soundLight_ = new QCheckBox("声光", group);
+  soundLight_->setObjectName("soundLight");
+  sms_ = new QCheckBox("短信", group);
+  sms_->setObjectName("sms");
+  grid->addWidget(soundLight_, 1, 1);
+  grid->addWidget(sms_, 1, 2);
+
+  // Card IDs are hex numbers ("0a0b0c0d" comes back from the instrument), so the field takes
+  // hex digits.
+  cardId_ = new QLineEdit(group);
+  cardId_->setObjectName("cardId");
+  cardId_->setMaxLength(static_cast<int>(cmd::kCardIdChars));
+  cardId_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]{0,8}"), cardId_));
+  grid->addWidget(Caption("卡片ID", cardId_, group), 2, 0);
+  grid->addWidget(cardId_, 2, 1);
+
+  sn_ = new QLineEdit(group);
+  sn_->setObjectName("sn");
+  sn_->setMaxLength(static_cast<int>(cmd::kSnChars));
+  grid->addWidget(Caption("SN号", sn_, group), 2, 2);
+  grid->addWidget(sn_, 2, 3);
+
+  channelType_ = new QComboBox(group);
+  channelType_->setObjectName("channelType");
+  for (const auto& type : cmd::ChannelTypes()) {
+    channelType_->addItem(QString::fromUtf8(type.text.data(), static_cast<qsizetype>(type.text.size())),
+                          type.code);
+  }
+  channelType_->setCurrentIndex(-1);
+  channelType_->view()->setMinimumWidth(150);
+  grid->addWidget(Caption("通道类型", channelType_, group), 3, 0);
+  grid->addWidget(channelType_, 3, 1, 1, 3);
+
+  upper_ = new RangeEdit(group);
+  upper_->setObjectName("upper");
+  lower_ = new RangeEdit(group);
+  lower_->setObjectName("lower");
+  for (auto* edit : {upper_, lower_}) {
+    edit->setMaxLength(7);
+    edit->setText(Q(cmd::FormatLimit(0.0)));
+  }
+  grid->addWidget(Caption("上限", upper_, group), 4, 0);
+  grid->addWidget(upper_, 4, 1);
+  grid->addWidget(Caption("下限", lower_, group), 4, 2);
+  grid->addWidget(lower_, 4, 3);
+
+  connect(channelRead_, &QPushButton::clicked, this, &PropertyPage::readChannel);
+  connect(channelWrite_, &QPushButton::clicked, this, &PropertyPage::writeChannel);
+  connect(protectionRead_, &QPushButton::clicked, this, &PropertyPage::readProtection);
+  connect(protectionWrite_, &QPushButton::clicked, this, &PropertyPage::writeProtection);
+}
+
+void PropertyPage::BuildPrintGroup(QGroupBox* group) {
+  auto* grid = new QGridLayout(group);
+  company_ = new QLineEdit(group);
+  company_->setObjectName("company");
+  company_->setMaxLength(static_cast<int>(cmd::kCompanyMaxChars));
+  companyRead_ = Button("读配置", "companyRead", group);
+  companyWrite_ = Button("写配置", "companyWrite", group);
+  grid->addWidget(Caption("公司名称:", company_, group), 0, 0);
+  grid->addWidget(company_, 0, 1);
+  grid->addWidget(companyRead_, 0, 2);
+  grid->addWidget(companyWrite_, 0, 3);
+
+  plate_ = new QLineEdit(group);
+  plate_->setObjectName("plate");
+  plate_->setMaxLength(static_cast<int>(cmd::kPlateMaxChars));
+  plateRead_ = Button("读配置", "plateRead", group);
+  plateWrite_ = Button("写配置", "plateWrite", group);
+  grid->addWidget(Caption("车 牌 号:", plate_, group), 1, 0);
+  grid->addWidget(plate_, 1, 1);
+  grid->addWidget(plateRead_, 1, 2);
+  grid->addWidget(plateWrite_, 1, 3);
+
+  connect(companyRead_, &QPushButton::clicked, this, &PropertyPage::readCompany);
+  connect(companyWrite_, &QPushButton::clicked, this, &PropertyPage::writeCompany);
+  connect(plateRead_, &QPushButton::clicked, this, &PropertyPage::readPlate);
+  connect(plateWrite_, &QPushButton::clicked, this, &PropertyPage::writePlate);
+}
+
+void PropertyPage::BuildServerGroup(QGroupBox* group) {
+  auto* grid = new QGridLayout(group);
+  serverSelector_ = new QComboBox(group);
+  serverSelector_->setObjectName("serverSelector");
+  serverSelector_->setAccessibleName("服务器");
+  serverSelector_->addItems({"数据", "配置"});
+  serverSelector_->setCurrentIndex(0);
+  grid->addWidget(serverSelector_, 0, 0, 1, 2);
+
+  ipMode_ = new QRadioButton("IP", group);
+  ipMode_->setObjectName("ipMode");
+  domainMode_ = new QRadioButton("域名", group);
+  domainMode_->setObjectName("domainMode");
+  ipMode_->setChecked(true);
+  ipAddress_ = new IpAddressEdit(group);
+  domain_ = new QLineEdit(group);
+  domain_->setObjectName("domain");
+  domain_->setAccessibleName("域名地址");
+  domain_->setMaxLength(static_cast<int>(cmd::kDomainMaxChars));
+  grid->addWidget(ipMode_, 1, 0);
+  grid->addWidget(ipAddress_, 1, 1);
+  grid->addWidget(domainMode_, 2, 0);
+  grid->addWidget(domain_, 2, 1);
+
+  port_ = new QLineEdit(group);
+  port_->setObjectName("port");
+  port_->setMaxLength(5);
+  grid->addWidget(Caption("端口：", port_, group), 3, 0);
+  grid->addWidget(port_, 3, 1);
+
+  serverRead_ = Button("读配置", "serverRead", group);
+  serverWrite_ = Button("写配置", "serverWrite", group);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(serverRead_);
+  buttons->addWidget(serverWrite_);
+  grid->addLayout(buttons, 4, 0, 1, 2);
+
+  connect(ipMode_, &QRadioButton::toggled, this, &PropertyPage::updateWidgets);
+  connect(domainMode_, &QRadioButton::toggled, this, &PropertyPage::updateWidgets);
+  connect(serverRead_, &QPushButton::clicked, this, &PropertyPage::readServer);
+  connect(serverWrite_, &QPushButton::clicked, this, &PropertyPage::writeServer);
+}
+
+void PropertyPage::updateWidgets() {
+  ipAddress_->setEnabled(ipMode_->isChecked());
+  domain_->setEnabled(domainMode_->isChecked());
+  // Product variants -2 and 7 serve recorders without protection values.
+  bool protection = ProductVariant() != -2 && ProductVariant() != 7;
+  protectionRead_->setVisible(protection);
+  protectionWrite_->setVisible(protection);
+}
+
+int PropertyPage::SelectedChannel() const { return channelNumber_->currentIndex() + 1; }
+
+QWidget* PropertyPage::FieldWidget(const std::string& field) const {
+  if (field == cmd::kFieldChannel) return channelNumber_;
+  if (field == cmd::kFieldCardId) return cardId_;
+  if (field == cmd::kFieldSn) return sn_;
+  if (field == cmd::kFieldType) return channelType_;
+  if (field == cmd::kFieldUpper) return upper_;
+  if (field == cmd::kFieldDomain) return domain_;
+  if (field == cmd::kFieldPort) return port_;
+  if (field == cmd::kFieldText) return lastTextField_;
+  return nullptr;
+}
+
+void PropertyPage::Report(const Outcome& outcome) {
+  if (!outcome.message.empty()) ui::ShowMessage(this, Q(outcome.message));
+  if (QWidget* widget = FieldWidget(outcome.field)) {
+    widget->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->selectAll();
+  }
+}
+
+void PropertyPage::readChannel() {
+  cmd::ChannelConfig config;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::ReadChannel(channel, SelectedChannel(), &config);
+  }
+  if (outcome.ok) {
+    channelType_->setCurrentIndex(cmd::ChannelTypePosition(config.typeCode).value_or(-1));
+    soundLight_->setChecked(config.soundLight);
+    sms_->setChecked(config.sms);
+    cardId_->setText(Q(config.cardId));
+    sn_->setText(Q(config.sn));
+    upper_->setText(Q(cmd::FormatLimit(config.upper)));
+    lower_->setText(Q(cmd::FormatLimit(config.lower)));
+  }
+  Report(outcome);
+}
+
+void PropertyPage::writeChannel() {
+  std::optional<double> upper = ui::ReadNumber(upper_);
+  if (!upper) return;
+  std::optional<double> lower = ui::ReadNumber(lower_);
+  if (!lower) return;
+  cmd::ChannelWrite write;
+  write.channel = SelectedChannel();
+  if (channelType_->currentIndex() >= 0) write.typeCode = channelType_->currentData().toInt();
+  write.soundLight = soundLight_->isChecked();
+  write.sms = sms_->isChecked();
+  write.cardId = cardId_->text().toStdString();
+  write.sn = sn_->text().toStdString();
+  write.upper = *upper;
+  write.lower = *lower;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::WriteChannel(channel, write);
+  }
+  Report(outcome);
+}
+
+void PropertyPage::readProtection() {
+  cmd::Protection values;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::ReadProtection(channel, SelectedChannel(), &values);
+  }
+  if (outcome.ok) {
+    upper_->setText(Q(cmd::FormatLimit(values.upper)));
+    lower_->setText(Q(cmd::FormatLimit(values.lower)));
+  }
+  Report(outcome);
+}
+
+void PropertyPage::writeProtection() {
+  std::optional<double> upper = ui::ReadNumber(upper_);
+  if (!upper) return;
+  std::optional<double> lower = ui::ReadNumber(lower_);
+  if (!lower) return;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::WriteProtection(channel, SelectedChannel(), {*upper, *lower});
+  }
+  Report(outcome);
+}
+
+void PropertyPage::readCompany() {
+  std::string text;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::ReadCompany(channel, &text);
+  }
+  if (outcome.ok) company_->setText(Q(text));
+  Report(outcome);
+}
+
+void PropertyPage::writeCompany() {
+  lastTextField_ = company_;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::WriteCompany(channel, company_->text().toStdString());
+  }
+  Report(outcome);
+}
+
+void PropertyPage::readPlate() {
+  std::string text;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::ReadPlate(channel, &text);
+  }
+  if (outcome.ok) plate_->setText(Q(text));
+  Report(outcome);
+}
+
+void PropertyPage::writePlate() {
+  lastTextField_ = plate_;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::WritePlate(channel, plate_->text().toStdString());
+  }
+  Report(outcome);
+}
+
+void PropertyPage::readServer() {
+  cmd::Server server = serverSelector_->currentIndex() == 1 ? cmd::Server::Config : cmd::Server::Data;
+  cmd::ServerConfig config;
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::ReadServer(channel, server, &config);
+  }
+  if (outcome.ok) {
+    ipAddress_->SetAddress(config.ip);
+    port_->setText(QString::number(config.port));
+    domain_->setText(Q(config.domain));
+    (config.domainMode ? domainMode_ : ipMode_)->setChecked(true);
+    updateWidgets();
+  }
+  Report(outcome);
+}
+
+void PropertyPage::writeServer() {
+  cmd::ServerWrite write;
+  write.server = serverSelector_->currentIndex() == 1 ? cmd::Server::Config : cmd::Server::Data;
+  write.domainMode = domainMode_->isChecked();
+  write.ip = ipAddress_->Address();
+  write.domain = domain_->text().toStdString();
+  write.portText = port_->text().toStdString();
+  Outcome outcome;
+  {
+    ui::WaitCursor wait;
+    auto channel = Channel();
+    outcome = cmd::WriteServer(channel, write);
+  }
+  Report(outcome);
+}
+
+}  // namespace pages

@@ -1,0 +1,97 @@
+#pragma once
+// The page "属性设置": per-channel configuration and protection values of a multi-channel
+// recorder, the company name and plate number on its printouts, its data and configuration
+// servers, and the SN widget.
+#include <array>
+#include <cstdint>
+
+#include "pages/command_table.h"
+#include "pages/widgets/page.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+namespace pages {
+
+class RangeEdit;
+
+// The four fields of an IPv4 address, each 0..255, like the platform's IP-address control.
+class IpAddressEdit : public QWidget {
+  Q_OBJECT
+ public:
+  explicit IpAddressEdit(QWidget* parent = nullptr);
+  std::array<uint8_t, 4> Address() const;
+  void SetAddress(const std::array<uint8_t, 4>& address);
+  QSpinBox* Part(int index) const { return parts_[index]; }
+
+ private:
+  std::array<QSpinBox*, 4> parts_{};
+};
+
+class PropertyPage : public Page {
+  Q_OBJECT
+ public:
+  PropertyPage(devlink::DeviceLink& link, int productVariant, QWidget* parent = nullptr);
+
+ private:
+  void BuildChannelGroup(QGroupBox* group);
+  void BuildPrintGroup(QGroupBox* group);
+  void BuildServerGroup(QGroupBox* group);
+  // Enabling and visibility rules, in one place.
+  void updateWidgets();
+
+  void readChannel();
+  void writeChannel();
+  void readProtection();
+  void writeProtection();
+  void readCompany();
+  void writeCompany();
+  void readPlate();
+  void writePlate();
+  void readServer();
+  void writeServer();
+
+  int SelectedChannel() const;
+  // Shows the outcome's message (when it has one) and, on a validation failure, focuses and
+  // selects the control of the field that failed.
+  void Report(const Outcome& outcome);
+  QWidget* FieldWidget(const std::string& field) const;
+
+  // "通道配置"
+  QComboBox* channelNumber_ = nullptr;
+  QPushButton* channelRead_ = nullptr;
+  QPushButton* channelWrite_ = nullptr;
+  QPushButton* protectionRead_ = nullptr;
+  QPushButton* protectionWrite_ = nullptr;
+  QCheckBox* soundLight_ = nullptr;
+  QCheckBox* sms_ = nullptr;
+  QLineEdit* cardId_ = nullptr;
+  QLineEdit* sn_ = nullptr;
+  QComboBox* channelType_ = nullptr;
+  RangeEdit* upper_ = nullptr;
+  RangeEdit* lower_ = nullptr;
+  // "打印设置"
+  QLineEdit* company_ = nullptr;
+  QPushButton* companyRead_ = nullptr;
+  QPushButton* companyWrite_ = nullptr;
+  QLineEdit* plate_ = nullptr;
+  QPushButton* plateRead_ = nullptr;
+  QPushButton* plateWrite_ = nullptr;
+  QWidget* lastTextField_ = nullptr;  // the text edit of the last text command
+  // "服务器配置"
+  QComboBox* serverSelector_ = nullptr;
+  QRadioButton* ipMode_ = nullptr;
+  QRadioButton* domainMode_ = nullptr;
+  IpAddressEdit* ipAddress_ = nullptr;
+  QLineEdit* domain_ = nullptr;
+  QLineEdit* port_ = nullptr;
+  QPushButton* serverRead_ = nullptr;
+  QPushButton* serverWrite_ = nullptr;
+};
+
+}  // namespace pages
