@@ -1,0 +1,156 @@
+#include "cli/cli.h"
+
+#include <exception>
+#include <iomanip>
+#include <stdexcept>
+
+#include "cli/json_output.h"
+#include "cli/options.h"
+#include "cli/raw_command.h"
+#include "link/exchange.h"
+
+namespace cli {
+
+namespace {
+
+const char* const kUsage =
+    "Usage: tool-cli <page> <verb> [--arg value ...] (--port PATH | --tcp HOST:PORT)\n"
+    "                [--address N] [--delay MS] [--baud B]\n"
+    "       tool-cli raw (--port PATH | --tcp HOST:PORT) [options] HEX...\n"
+    "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n";
+
+void PrintConnectionHelp(std::ostream& out) {
+  out << "Connection (every verb):\n"
+         "  --port PATH        serial port device, also a pseudo-terminal\n"
+         "  --tcp HOST:PORT    network module at a dotted IPv4 address\n"
+         "  --address N        device address 0..255 (default 1; 0 for a single device)\n"
+         "  --delay MS         exchange delay in milliseconds (default 600)\n"
+         "  --baud B           serial baud rate (default 9600; only with --port)\n";
+}
+
+void PrintVerb(std::ostream& out, const pages::CommandDef& def) {
+  out << "    " << std::left << std::setw(28) << def.verb << ' ' << def.help << '\n';
+  for (const pages::ArgDef& arg : def.args) {
+    out << "        --" << std::left << std::setw(22) << (arg.name + " VALUE") << ' ' << arg.help
+        << (arg.required ? "" : " (optional)") << '\n';
+  }
+}
+
+void PrintPage(std::ostream& out, const pages::CommandSet& set) {
+  out << "  " << set.page << " - " << set.help << '\n';
+  for (const pages::CommandDef& def : set.commands) PrintVerb(out, def);
+}
+
+void PrintHelp(std::ostream& out, const std::vector<pages::CommandSet>& sets) {
+  out << kUsage << '\n';
+  PrintConnectionHelp(out);
+  out << "\nPages and verbs:\n";
+  if (sets.empty()) out << "  (none built in)\n";
+  for (const pages::CommandSet& set : sets) PrintPage(out, set);
+  out << "\n";
+  PrintRawHelp(out);
+}
+
+int Usage(std::ostream& err, const std::string& message) {
+  err << "tool-cli: " << message << "\n";
+  return kExitUsage;
+}
+
+int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
+            const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+  const std::string name = set.page + " " + def.verb;
+  ParsedWords parsed;
+  std::string error;
+  if (!ParseWords(words, {"help"}, parsed, &error)) return Usage(err, name + ": " + error);
+  if (parsed.flags.count("help")) {
+    PrintVerb(out, def);
+    PrintConnectionHelp(out);
+    return kExitOk;
+  }
+  if (!parsed.plain.empty()) {
+    return Usage(err, name + ": unexpected word \"" + parsed.plain.front() +
+                          "\" (options are --name value)");
+  }
+  Connection connection;
+  if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error)) {
+    return Usage(err, name + ": " + error);
+  }
+  pages::Args args;
+  for (const pages::ArgDef& arg : def.args) {
+    const auto it = parsed.options.find(arg.name);
+    if (it == parsed.options.end()) {
+      if (arg.required) {
+        return Usage(err, name + ": missing --" + arg.name +
+                              (arg.help.empty() ? "" : " (" + arg.help + ")"));
+      }
+      continue;
+    }
+    args.emplace(arg.name, it->second);
+    parsed.options.erase(it);
+  }
+  if (!parsed.options.empty()) {
+    return Usage(err, name + ": unknown option --" + parsed.options.begin()->first +
+                          " (see tool-cli " + name + " --help)");
+  }
+
+  devlink::DeviceLink link;
+  if (!OpenLink(connection, link, &error)) {
+    out << OutcomeJson(pages::Outcome::Failure(error)) << '\n';
+    return kExitFailed;
+  }
+  devlink::LinkChannel channel(link);
+  pages::Outcome outcome;
+  try {
+    outcome = def.run(channel, args);
+  } catch (const std::invalid_argument& e) {
+    return Usage(err, name + ": bad argument: " + e.what());
+  } catch (const std::out_of_range& e) {
+    return Usage(err, name + ": argument out of range: " + e.what());
+  } catch (const std::exception& e) {
+    outcome = pages::Outcome::Failure(e.what());
+  }
+  out << OutcomeJson(outcome) << '\n';
+  return outcome.ok ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& words, const std::vector<pages::CommandSet>& sets,
+        std::ostream& out, std::ostream& err) {
+  if (words.empty()) {
+    err << kUsage << "Try tool-cli --help.\n";
+    return kExitUsage;
+  }
+  const std::string& page = words[0];
+  if (page == "--help" || page == "-h" || page == "help") {
+    PrintHelp(out, sets);
+    return kExitOk;
+  }
+  const std::vector<std::string> rest(words.begin() + 1, words.end());
+  if (page == "raw") return RunRaw(rest, out, err);
+
+  const pages::CommandSet* set = nullptr;
+  for (const pages::CommandSet& s : sets) {
+    if (s.page == page) set = &s;
+  }
+  if (set == nullptr) {
+    std::string known = "raw";
+    for (const pages::CommandSet& s : sets) known += ", " + s.page;
+    return Usage(err, "unknown page \"" + page + "\" (pages: " + known + ")");
+  }
+  if (rest.empty() || rest[0] == "--help" || rest[0] == "-h") {
+    std::ostream& target = rest.empty() ? err : out;
+    PrintPage(target, *set);
+    if (rest.empty()) return Usage(err, "which verb of " + page + "?");
+    return kExitOk;
+  }
+  for (const pages::CommandDef& def : set->commands) {
+    if (def.verb == rest[0]) {
+      return RunVerb(*set, def, std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
+    }
+  }
+  return Usage(err, "unknown verb \"" + rest[0] + "\" of " + page + " (see tool-cli " + page +
+                        " --help)");
+}
+
+}  // namespace cli

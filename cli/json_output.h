@@ -1,0 +1,17 @@
+#pragma once
+// The one JSON object tool-cli prints for a command: {"ok":..,"message":"..","values":{..}}.
+#include <string>
+#include <string_view>
+
+#include "pages/command_table.h"
+
+namespace cli {
+
+// A JSON string literal, quotes included. UTF-8 text stays as it is; control characters,
+// quotes and backslashes are escaped; bytes that are not UTF-8 become U+FFFD.
+std::string JsonString(std::string_view text);
+// A value with its JSON type: true/false, a number (NaN and infinities as null), a string.
+std::string JsonValue(const pages::Value& value);
+std::string OutcomeJson(const pages::Outcome& outcome);
+
+}  // namespace cli

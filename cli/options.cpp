@@ -1,0 +1,157 @@
+#include "cli/options.h"
+
+#include <arpa/inet.h>
+
+#include <charconv>
+
+namespace cli {
+
+namespace {
+void SetError(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+}
+}  // namespace
+
+bool ParseWords(const std::vector<std::string>& words, const std::set<std::string>& flags,
+                ParsedWords& parsed, std::string* error) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word.size() <= 2 || word.compare(0, 2, "--") != 0) {
+      parsed.plain.push_back(word);
+      continue;
+    }
+    std::string name = word.substr(2);
+    std::optional<std::string> value;
+    if (const size_t eq = name.find('='); eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+    }
+    if (flags.count(name)) {
+      if (value) {
+        SetError(error, "--" + name + " takes no value");
+        return false;
+      }
+      parsed.flags.insert(name);
+      continue;
+    }
+    if (!value) {
+      if (i + 1 >= words.size()) {
+        SetError(error, "--" + name + " needs a value");
+        return false;
+      }
+      value = words[++i];
+    }
+    if (!parsed.options.emplace(name, *value).second) {
+      SetError(error, "--" + name + " is given twice");
+      return false;
+    }
+  }
+  return true;
+}
+
+std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_t high) {
+  int64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+const std::set<std::string>& ConnectionOptionNames() {
+  static const std::set<std::string> names = {"port", "tcp", "address", "delay", "baud"};
+  return names;
+}
+
+bool TakeConnection(std::map<std::string, std::string>& options, bool withAddress,
+                    Connection& connection, std::string* error) {
+  auto take = [&](const char* name) -> std::optional<std::string> {
+    const auto it = options.find(name);
+    if (it == options.end()) return std::nullopt;
+    std::string value = it->second;
+    options.erase(it);
+    return value;
+  };
+  const auto port = take("port");
+  const auto tcp = take("tcp");
+  const auto address = withAddress ? take("address") : std::nullopt;
+  const auto delay = take("delay");
+  const auto baud = take("baud");
+
+  if (port.has_value() == tcp.has_value()) {
+    SetError(error, "give either --port PATH or --tcp HOST:PORT");
+    return false;
+  }
+  if (port) {
+    if (port->empty()) {
+      SetError(error, "--port needs a device path");
+      return false;
+    }
+    connection.port = *port;
+  } else {
+    const size_t colon = tcp->rfind(':');
+    in_addr parsed{};
+    const std::string host = colon == std::string::npos ? *tcp : tcp->substr(0, colon);
+    const auto number =
+        colon == std::string::npos ? std::nullopt : ParseInteger(tcp->substr(colon + 1), 1, 65535);
+    if (!number || inet_pton(AF_INET, host.c_str(), &parsed) != 1) {
+      SetError(error, "--tcp wants HOST:PORT with a dotted IPv4 address, not \"" + *tcp + "\"");
+      return false;
+    }
+    connection.host = host;
+    connection.tcpPort = static_cast<int32_t>(*number);
+    if (baud) {
+      SetError(error, "--baud applies only to a serial port (--port)");
+      return false;
+    }
+  }
+  if (address) {
+    const auto value = ParseInteger(*address, 0, 255);
+    if (!value) {
+      SetError(error, "--address must be a number from 0 to 255, not \"" + *address + "\"");
+      return false;
+    }
+    connection.address = static_cast<int32_t>(*value);
+  }
+  if (delay) {
+    const auto value = ParseInteger(*delay, 0, 600000);
+    if (!value) {
+      SetError(error, "--delay must be milliseconds from 0 to 600000, not \"" + *delay + "\"");
+      return false;
+    }
+    connection.delayMs = static_cast<int32_t>(*value);
+  }
+  if (baud) {
+    if (!ParseInteger(*baud, 1, 100000000)) {
+      SetError(error, "--baud must be a baud rate, not \"" + *baud + "\"");
+      return false;
+    }
+    connection.baud = *baud;
+  }
+  return true;
+}
+
+bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error) {
+  link.address = connection.address;
+  link.mode = connection.address == 0 ? devlink::AddressingMode::Single
+                                      : devlink::AddressingMode::Multi;
+  link.delayMs = connection.delayMs;
+  link.baudText = connection.baud;
+  if (connection.IsTcp()) {
+    link.tcpMode = true;
+    link.ip = *connection.host;
+    link.tcpPort = connection.tcpPort;
+    return true;
+  }
+  link.tcpMode = false;
+  link.portName = *connection.port;
+  if (!link.serial.OpenPort(*connection.port, error)) return false;
+  if (!link.serial.ConfigurePort(connection.baud, error)) {
+    link.serial.ClosePort();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace cli

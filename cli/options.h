@@ -1,0 +1,54 @@
+#pragma once
+// Command-line words of tool-cli: "--name value" options, flags and plain words, and the
+// connection options every command takes.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "link/device_link.h"
+
+namespace cli {
+
+struct ParsedWords {
+  std::map<std::string, std::string> options;  // name without "--" -> value
+  std::set<std::string> flags;                 // flags that were given
+  std::vector<std::string> plain;              // words that are neither
+};
+
+// Every "--name" takes the next word as its value, whatever it looks like ("--temp-lower -10.5"),
+// except the names in `flags`; "--name=value" works too. Fails on a missing value or an option
+// given twice.
+bool ParseWords(const std::vector<std::string>& words, const std::set<std::string>& flags,
+                ParsedWords& parsed, std::string* error);
+
+// Decimal integer within [low, high], the whole text.
+std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_t high);
+
+// Where and how to reach the instrument.
+struct Connection {
+  std::optional<std::string> port;  // serial device path
+  std::optional<std::string> host;  // TCP: dotted IPv4 address
+  int32_t tcpPort = 0;
+  int32_t address = 1;
+  int32_t delayMs = 600;
+  std::string baud = "9600";
+  bool IsTcp() const { return host.has_value(); }
+};
+
+// Names of the connection options; command arguments never use them.
+const std::set<std::string>& ConnectionOptionNames();
+
+// Moves the connection options out of `options` and checks them: exactly one of --port and
+// --tcp HOST:PORT, --address 0..255 (when `withAddress`), --delay in milliseconds, --baud only
+// with --port.
+bool TakeConnection(std::map<std::string, std::string>& options, bool withAddress,
+                    Connection& connection, std::string* error);
+
+// Applies the connection to a link; for a serial port opens and configures it. False with the
+// reason when the port cannot be opened or set.
+bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error);
+
+}  // namespace cli

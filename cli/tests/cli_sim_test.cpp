@@ -1,0 +1,216 @@
+// tool-cli against the simulator: a verb through the whole dispatch, and the tool-cli binary's
+// raw command over a pseudo-terminal and loopback TCP.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "link/exchange.h"
+#include "sim/pty_transport.h"
+#include "sim/simulator.h"
+#include "sim/tcp_transport.h"
+
+namespace cli {
+namespace {
+
+// A page whose one verb reads the instrument's versions, the way a command module does.
+std::vector<pages::CommandSet> VersionSet() {
+  pages::CommandSet set;
+  set.page = "panel";
+  set.help = "connection panel";
+  set.commands.push_back(
+      {"read-version",
+       "read hardware and software version",
+       {{"note", "echoed back", false}},
+       [](devlink::Channel& channel, const pages::Args& args) {
+         const devlink::Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), 0x0C, 0xAA);
+         devlink::ReplySpec spec;
+         spec.capacity = 15;  // the reply's length: over TCP also the least length accepted
+         const devlink::ExchangeResult result = channel.Exchange(request, spec);
+         if (result.status == devlink::ExchangeStatus::PortNotOpen) {
+           return pages::Outcome::Failure(devlink::kPortOpenFailed);
+         }
+         if (devlink::CheckSumFrame(result.reply, 0x0C, 15) != devlink::FrameCheck::Ok) {
+           return pages::Outcome::Failure("数据读取失败");
+         }
+         const auto payload = devlink::SumFramePayload(result.reply);
+         pages::Outcome outcome = pages::Outcome::Success("数据读取成功");
+         outcome.With("hardware", std::string(payload.begin(), payload.begin() + 4))
+             .With("software", std::string(payload.begin() + 4, payload.end()));
+         if (args.count("note")) outcome.With("note", args.at("note"));
+         return outcome;
+       }});
+  return {set};
+}
+
+class CliSimTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(pty_.Start(&error)) << error;
+    ASSERT_TRUE(tcp_.Start(0, &error)) << error;
+  }
+  void TearDown() override {
+    pty_.Stop();
+    tcp_.Stop();
+  }
+  std::string TcpAddress() const { return "127.0.0.1:" + std::to_string(tcp_.Port()); }
+
+  sim::Simulator simulator_;
+  sim::PtyServer pty_{simulator_};
+  sim::TcpServer tcp_{simulator_};
+};
+
+int RunVerb(const std::vector<std::string>& words, std::string& out) {
+  std::ostringstream o, e;
+  const int exit = Run(words, VersionSet(), o, e);
+  out = o.str() + e.str();
+  return exit;
+}
+
+TEST_F(CliSimTest, VerbOverSerialAndTcpPrintsOneJsonObject) {
+  const std::string expected =
+      "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"hardware\":\"1.02\","
+      "\"software\":\"2.15\",\"note\":\"-x y\"}}\n";
+  std::string out;
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "80",
+                     "--note", "-x y"},
+                    out),
+            kExitOk);
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--note", "-x y", "--tcp", TcpAddress(), "--delay",
+                     "20", "--address", "1"},
+                    out),
+            kExitOk);
+  EXPECT_EQ(out, expected);
+  // Both requests went out with the device address 1.
+  const auto log = simulator_.RequestLog();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], devlink::BuildSumFrame(1, 0x0C, 0xAA));
+  EXPECT_EQ(log[1], log[0]);
+}
+
+TEST_F(CliSimTest, FailedCommandExitsOne) {
+  sim::Faults faults;
+  faults.wrongEnd = true;
+  simulator_.SetFaults(faults);
+  std::string out;
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "80"}, out),
+            kExitFailed);
+  EXPECT_EQ(out, "{\"ok\":false,\"message\":\"数据读取失败\",\"values\":{}}\n");
+}
+
+// ---- the tool-cli binary ----
+
+struct Process {
+  int exit = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted.push_back(c);
+    }
+  }
+  return quoted + "'";
+}
+
+Process RunTool(const std::vector<std::string>& words) {
+  Process p;
+  const char* tool = std::getenv("TOOL_CLI");
+  if (tool == nullptr) {
+    ADD_FAILURE() << "TOOL_CLI is not set (the path of the tool-cli binary)";
+    return p;
+  }
+  char errPath[] = "/tmp/tool-cli-err-XXXXXX";
+  const int errFd = ::mkstemp(errPath);
+  if (errFd < 0) return p;
+  ::close(errFd);
+  std::string command = Quote(tool);
+  for (const auto& w : words) command += " " + Quote(w);
+  command += " 2>" + Quote(errPath);
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return p;
+  char buffer[512];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) p.out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  p.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream errFile(errPath);
+  p.err.assign(std::istreambuf_iterator<char>(errFile), std::istreambuf_iterator<char>());
+  ::unlink(errPath);
+  return p;
+}
+
+TEST_F(CliSimTest, RawOverSerialPrintsRequestAndReply) {
+  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "80", "--append", "sum",
+                             "25010cAA", "00 66"});
+  EXPECT_EQ(p.exit, 0) << p.err;
+  EXPECT_EQ(p.out,
+            "request: 25 01 0C AA 00 66 42\n"
+            "reply:   3C 01 0C AA 08 31 2E 30 32 32 2E 31 35 66 E8\n"
+            "check:   SumFrame ok\n");
+  const std::vector<sim::Bytes> sent = {{0x25, 0x01, 0x0C, 0xAA, 0x00, 0x66, 0x42}};
+  EXPECT_EQ(simulator_.RequestLog(), sent);
+}
+
+TEST_F(CliSimTest, RawNamesTheFailedCheck) {
+  sim::Faults faults;
+  faults.wrongEcho = true;
+  simulator_.SetFaults(faults);
+  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "80",
+                             "25 01 0C AA 00 66 42"});
+  EXPECT_EQ(p.exit, 0) << p.err;
+  EXPECT_NE(p.out.find("check:   SumFrame fails: echoed command\n"), std::string::npos) << p.out;
+}
+
+TEST_F(CliSimTest, RawWithSilentInstrumentExitsOne) {
+  sim::Faults faults;
+  faults.silent = true;
+  simulator_.SetFaults(faults);
+  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "50",
+                             "25 01 0C AA 00 66 42"});
+  EXPECT_EQ(p.exit, 1) << p.err;
+  EXPECT_EQ(p.out, "request: 25 01 0C AA 00 66 42\nreply:   (none)\n");
+}
+
+TEST_F(CliSimTest, RawWithBadHexExitsTwoAndSendsNothing) {
+  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "25 01 0X"});
+  EXPECT_EQ(p.exit, 2);
+  EXPECT_EQ(p.out, "");
+  EXPECT_NE(p.err.find("0X"), std::string::npos) << p.err;
+  EXPECT_TRUE(simulator_.RequestLog().empty());
+}
+
+TEST_F(CliSimTest, RawOverTcpChecksTheModbusCrc) {
+  const Process p = RunTool({"raw", "--tcp", TcpAddress(), "--delay", "20", "--append", "crc",
+                             "01 03 00 67 00 01"});
+  EXPECT_EQ(p.exit, 0) << p.err;
+  EXPECT_EQ(p.out,
+            "request: 01 03 00 67 00 01 35 D5\n"
+            "reply:   01 03 02 00 03 F8 45\n"
+            "check:   ModbusFrame ok\n");
+}
+
+TEST(CliBinaryTest, HelpAndUnknownPage) {
+  const Process help = RunTool({"--help"});
+  EXPECT_EQ(help.exit, 0);
+  EXPECT_NE(help.out.find("raw"), std::string::npos);
+  const Process unknown = RunTool({"no-such-page", "read"});
+  EXPECT_EQ(unknown.exit, 2);
+  EXPECT_NE(unknown.err.find("no-such-page"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace cli

@@ -1,0 +1,342 @@
+// tool-cli without an instrument: JSON output, hex, option words, dispatch and its errors.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+
+#include "cli/cli.h"
+#include "cli/hex.h"
+#include "cli/json_output.h"
+#include "cli/options.h"
+#include "cli/raw_command.h"
+
+namespace cli {
+namespace {
+
+// ---- JSON ----
+
+struct JsonCase {
+  std::string name;
+  pages::Value value;
+  std::string json;
+};
+
+class JsonValueTest : public ::testing::TestWithParam<JsonCase> {};
+
+TEST_P(JsonValueTest, TypedAndEscaped) { EXPECT_EQ(JsonValue(GetParam().value), GetParam().json); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, JsonValueTest,
+    ::testing::Values(
+        JsonCase{"true", true, "true"}, JsonCase{"false", false, "false"},
+        JsonCase{"negative", int64_t{-42}, "-42"},
+        JsonCase{"int64_max", std::numeric_limits<int64_t>::max(), "9223372036854775807"},
+        JsonCase{"tenths", 25.5, "25.5"}, JsonCase{"shortest", 0.1, "0.1"},
+        JsonCase{"negative_tenth", -10.0, "-10"},
+        JsonCase{"nan", std::numeric_limits<double>::quiet_NaN(), "null"},
+        JsonCase{"infinity", std::numeric_limits<double>::infinity(), "null"},
+        JsonCase{"chinese", std::string("数据读取成功"), "\"数据读取成功\""},
+        JsonCase{"quote_backslash", std::string("a\"b\\c"), "\"a\\\"b\\\\c\""},
+        JsonCase{"newline_tab", std::string("a\nb\tc\r"), "\"a\\nb\\tc\\r\""},
+        JsonCase{"control", std::string("a\x01" "b\x1f"), "\"a\\u0001b\\u001f\""},
+        JsonCase{"nul", std::string("a\0b", 3), "\"a\\u0000b\""},
+        // Bytes that are not UTF-8 would make the whole output invalid JSON.
+        JsonCase{"not_utf8", std::string("A\xC9"), "\"A\xEF\xBF\xBD\""}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(OutcomeJsonTest, OneObjectWithValuesInOrder) {
+  pages::Outcome outcome = pages::Outcome::Success("数据读取成功");
+  outcome.With("upper", 30.5).With("enabled", true).With("count", int64_t{3}).With("name", "温度");
+  EXPECT_EQ(OutcomeJson(outcome),
+            "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"upper\":30.5,"
+            "\"enabled\":true,\"count\":3,\"name\":\"温度\"}}");
+  EXPECT_EQ(OutcomeJson(pages::Outcome::Failure("地址号范围为1-255", "address")),
+            "{\"ok\":false,\"message\":\"地址号范围为1-255\",\"values\":{}}");
+}
+
+// ---- hex ----
+
+struct HexCase {
+  std::vector<std::string> words;
+  std::optional<devlink::Bytes> bytes;
+};
+
+class HexTest : public ::testing::TestWithParam<HexCase> {};
+
+TEST_P(HexTest, Parses) {
+  std::string error;
+  const auto bytes = ParseHex(GetParam().words, &error);
+  EXPECT_EQ(bytes, GetParam().bytes);
+  EXPECT_EQ(error.empty(), bytes.has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, HexTest,
+    ::testing::Values(HexCase{{"25 01 0C"}, devlink::Bytes{0x25, 0x01, 0x0C}},
+                      HexCase{{"25", "010c", "Aa"}, devlink::Bytes{0x25, 0x01, 0x0C, 0xAA}},
+                      // Pairs may straddle words: blanks are ignored everywhere.
+                      HexCase{{"2", "5"}, devlink::Bytes{0x25}},
+                      HexCase{{}, devlink::Bytes{}},
+                      HexCase{{"250"}, std::nullopt},
+                      HexCase{{"0x25"}, std::nullopt},
+                      HexCase{{"GG"}, std::nullopt},
+                      HexCase{{"25,01"}, std::nullopt}));
+
+TEST(HexTest, FormatsUpperCasePairs) {
+  EXPECT_EQ(FormatHex(devlink::Bytes{0x3C, 0x0a, 0xff, 0x00}), "3C 0A FF 00");
+  EXPECT_EQ(FormatHex(devlink::Bytes{}), "");
+}
+
+// ---- option words ----
+
+TEST(ParseWordsTest, OptionValueMayStartWithDash) {
+  ParsedWords parsed;
+  std::string error;
+  ASSERT_TRUE(ParseWords({"--temp-lower", "-10.5", "--name=a=b", "--no-sum", "--x", "--y", "plain"},
+                         {"no-sum"}, parsed, &error))
+      << error;
+  EXPECT_EQ(parsed.options.at("temp-lower"), "-10.5");
+  EXPECT_EQ(parsed.options.at("name"), "a=b");
+  EXPECT_EQ(parsed.options.at("x"), "--y");  // the next word, whatever it is
+  EXPECT_EQ(parsed.flags.count("no-sum"), 1u);
+  EXPECT_EQ(parsed.plain, std::vector<std::string>{"plain"});
+}
+
+TEST(ParseWordsTest, Errors) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--delay"}, {"--a", "1", "--a", "2"}, {"--no-sum=1"}};
+  for (const auto& words : bad) {
+    ParsedWords parsed;
+    std::string error;
+    EXPECT_FALSE(ParseWords(words, {"no-sum"}, parsed, &error)) << words.front();
+    EXPECT_NE(error.find("--"), std::string::npos);
+  }
+}
+
+struct ConnectionCase {
+  std::map<std::string, std::string> options;
+  bool ok;
+};
+
+class TakeConnectionTest : public ::testing::TestWithParam<ConnectionCase> {};
+
+TEST_P(TakeConnectionTest, ChecksEachOption) {
+  auto options = GetParam().options;
+  Connection connection;
+  std::string error;
+  EXPECT_EQ(TakeConnection(options, true, connection, &error), GetParam().ok) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, TakeConnectionTest,
+    ::testing::Values(ConnectionCase{{{"port", "/dev/ttyUSB0"}}, true},
+                      ConnectionCase{{{"tcp", "127.0.0.1:10001"}, {"address", "0"}}, true},
+                      ConnectionCase{{{"port", "/dev/x"}, {"baud", "14400"}, {"delay", "0"}}, true},
+                      ConnectionCase{{}, false},
+                      ConnectionCase{{{"port", "/dev/x"}, {"tcp", "127.0.0.1:1"}}, false},
+                      ConnectionCase{{{"tcp", "127.0.0.1"}}, false},
+                      ConnectionCase{{{"tcp", "127.0.0.1:0"}}, false},
+                      ConnectionCase{{{"tcp", "127.0.0.1:65536"}}, false},
+                      ConnectionCase{{{"tcp", "localhost:80"}}, false},
+                      ConnectionCase{{{"tcp", "127.0.0.1:80"}, {"baud", "9600"}}, false},
+                      ConnectionCase{{{"port", "/dev/x"}, {"address", "256"}}, false},
+                      ConnectionCase{{{"port", "/dev/x"}, {"address", "-1"}}, false},
+                      ConnectionCase{{{"port", "/dev/x"}, {"delay", "6OO"}}, false},
+                      ConnectionCase{{{"port", "/dev/x"}, {"baud", "fast"}}, false}));
+
+TEST(TakeConnectionTest, LeavesOtherOptionsAndFillsValues) {
+  std::map<std::string, std::string> options = {
+      {"tcp", "127.0.0.1:502"}, {"address", "12"}, {"delay", "50"}, {"upper", "-3"}};
+  Connection connection;
+  ASSERT_TRUE(TakeConnection(options, true, connection, nullptr));
+  EXPECT_EQ(options, (std::map<std::string, std::string>{{"upper", "-3"}}));
+  EXPECT_EQ(*connection.host, "127.0.0.1");
+  EXPECT_EQ(connection.tcpPort, 502);
+  EXPECT_EQ(connection.address, 12);
+  EXPECT_EQ(connection.delayMs, 50);
+}
+
+// ---- dispatch ----
+
+struct Recorded {
+  int calls = 0;
+  pages::Args args;
+};
+
+std::vector<pages::CommandSet> TestSets(Recorded& recorded) {
+  pages::CommandSet set;
+  set.page = "demo";
+  set.help = "demonstration page";
+  set.commands.push_back(
+      {"set-limits",
+       "write the limits",
+       {{"temp-lower", "lower temperature limit"}, {"label", "a label", false}},
+       [&recorded](devlink::Channel&, const pages::Args& args) {
+         ++recorded.calls;
+         recorded.args = args;
+         return pages::Outcome::Success("数据设置成功").With("lower", std::stod(args.at("temp-lower")));
+       }});
+  set.commands.push_back({"throws", "a verb whose argument parsing throws", {{"n", "number"}},
+                          [](devlink::Channel&, const pages::Args& args) {
+                            return pages::Outcome::Success("x").With(
+                                "n", int64_t{std::stoi(args.at("n"))});
+                          }});
+  return {set};
+}
+
+struct RunResult {
+  int exit;
+  std::string out;
+  std::string err;
+};
+
+RunResult RunWith(const std::vector<std::string>& words, Recorded& recorded) {
+  std::ostringstream out, err;
+  const int exit = Run(words, TestSets(recorded), out, err);
+  return {exit, out.str(), err.str()};
+}
+
+struct UsageCase {
+  std::string name;
+  std::vector<std::string> words;
+  std::string errorMentions;
+};
+
+class UsageTest : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageTest, BadArgumentsExitTwoWithoutRunning) {
+  Recorded recorded;
+  const RunResult r = RunWith(GetParam().words, recorded);
+  EXPECT_EQ(r.exit, kExitUsage);
+  EXPECT_NE(r.err.find(GetParam().errorMentions), std::string::npos) << r.err;
+  EXPECT_EQ(recorded.calls, 0);
+  EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, UsageTest,
+    ::testing::Values(
+        UsageCase{"nothing", {}, "Usage"},
+        UsageCase{"unknown_page", {"nopage", "x"}, "nopage"},
+        UsageCase{"no_verb", {"demo"}, "verb"},
+        UsageCase{"unknown_verb", {"demo", "erase", "--port", "/dev/x"}, "erase"},
+        UsageCase{"missing_required",
+                  {"demo", "set-limits", "--port", "/dev/null", "--label", "x"},
+                  "--temp-lower"},
+        UsageCase{"unknown_option",
+                  {"demo", "set-limits", "--port", "/dev/x", "--temp-lower", "1", "--upper", "2"},
+                  "--upper"},
+        UsageCase{"no_channel", {"demo", "set-limits", "--temp-lower", "1"}, "--port"},
+        UsageCase{"plain_word", {"demo", "set-limits", "--port", "/dev/x", "5"}, "\"5\""},
+        UsageCase{"value_missing", {"demo", "set-limits", "--port"}, "--port"},
+        UsageCase{"raw_bad_hex", {"raw", "--port", "/dev/null", "25 0G"}, "0G"},
+        UsageCase{"raw_odd_hex", {"raw", "--port", "/dev/null", "250"}, "odd"},
+        UsageCase{"raw_no_bytes", {"raw", "--port", "/dev/null"}, "no request bytes"},
+        UsageCase{"raw_bad_append", {"raw", "--port", "/dev/null", "--append", "md5", "25"},
+                  "--append"},
+        UsageCase{"raw_min_on_serial", {"raw", "--port", "/dev/null", "--min", "7", "25"},
+                  "--tcp"},
+        UsageCase{"raw_no_sum_on_serial", {"raw", "--port", "/dev/null", "--no-sum", "25"},
+                  "--tcp"},
+        UsageCase{"raw_capacity", {"raw", "--tcp", "127.0.0.1:9", "--capacity", "0", "25"},
+                  "--capacity"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(DispatchTest, PortThatCannotBeOpenedFailsWithJson) {
+  Recorded recorded;
+  const RunResult r = RunWith(
+      {"demo", "set-limits", "--temp-lower", "-10.5", "--port", "/dev/no-such-port"}, recorded);
+  EXPECT_EQ(r.exit, kExitFailed);
+  EXPECT_EQ(r.out.rfind("{\"ok\":false,\"message\":\"cannot open /dev/no-such-port", 0), 0u)
+      << r.out;
+  EXPECT_EQ(recorded.calls, 0);
+}
+
+TEST(DispatchTest, ArgumentsReachTheVerbWithoutConnectionOptions) {
+  Recorded recorded;
+  // TCP needs no open port: the verb runs, and its outcome is printed.
+  const RunResult r = RunWith({"demo", "set-limits", "--temp-lower", "-10.5", "--tcp",
+                               "127.0.0.1:9", "--delay", "0", "--address", "3"},
+                              recorded);
+  EXPECT_EQ(r.exit, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{\"lower\":-10.5}}\n");
+  EXPECT_EQ(recorded.args, (pages::Args{{"temp-lower", "-10.5"}}));
+}
+
+TEST(DispatchTest, ArgumentParseErrorInsideAVerbIsABadArgument) {
+  Recorded recorded;
+  const RunResult r =
+      RunWith({"demo", "throws", "--n", "many", "--tcp", "127.0.0.1:9", "--delay", "0"}, recorded);
+  EXPECT_EQ(r.exit, kExitUsage);
+  EXPECT_NE(r.err.find("demo throws"), std::string::npos);
+}
+
+TEST(HelpTest, ListsEveryVerbWithItsArgumentsAndRaw) {
+  Recorded recorded;
+  const RunResult all = RunWith({"--help"}, recorded);
+  EXPECT_EQ(all.exit, kExitOk);
+  for (const char* text : {"demo", "set-limits", "--temp-lower", "lower temperature limit",
+                           "(optional)", "throws", "raw", "--append", "--port PATH"}) {
+    EXPECT_NE(all.out.find(text), std::string::npos) << text;
+  }
+  const RunResult page = RunWith({"demo", "--help"}, recorded);
+  EXPECT_EQ(page.exit, kExitOk);
+  EXPECT_NE(page.out.find("set-limits"), std::string::npos);
+  EXPECT_EQ(page.out.find("--append"), std::string::npos);
+  const RunResult verb = RunWith({"demo", "set-limits", "--help"}, recorded);
+  EXPECT_EQ(verb.exit, kExitOk);
+  EXPECT_NE(verb.out.find("--label"), std::string::npos);
+  EXPECT_EQ(verb.out.find("throws"), std::string::npos);
+}
+
+// ---- raw: which check a reply fails ----
+
+struct DescribeCase {
+  std::string name;
+  devlink::Bytes request;
+  devlink::Bytes reply;
+  std::string text;
+};
+
+class DescribeTest : public ::testing::TestWithParam<DescribeCase> {};
+
+TEST_P(DescribeTest, NamesFamilyAndCheck) {
+  const DescribeCase& c = GetParam();
+  const auto family = RequestFamily(c.request, std::nullopt);
+  ASSERT_TRUE(family.has_value());
+  EXPECT_EQ(DescribeReplyCheck(c.request, c.reply, *family), c.text);
+}
+
+const devlink::Bytes kVersionRead = devlink::BuildSumFrame(1, 0x0C, 0xAA);
+const devlink::Bytes kRegisterRead = devlink::BuildModbusRead(1, 0x0067, 1);
+const devlink::Bytes kChillerRead = devlink::BuildXorFrame(devlink::kXorRead, 0x01);
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, DescribeTest,
+    ::testing::Values(
+        DescribeCase{"sum_ok", kVersionRead, {0x3C, 0x01, 0x0C, 0x00, 0x00, 0x66, 0xAF},
+                     "SumFrame ok"},
+        DescribeCase{"sum_end", kVersionRead, {0x3C, 0x01, 0x0C, 0x00, 0x00, 0x67, 0xB0},
+                     "SumFrame fails: end marker"},
+        DescribeCase{"sum_short", kVersionRead, {0x3C, 0x01}, "SumFrame fails: length"},
+        DescribeCase{"modbus_ok", kRegisterRead, {0x01, 0x03, 0x02, 0x00, 0x2A, 0x39, 0x9B},
+                     "ModbusFrame ok"},
+        DescribeCase{"modbus_exception", kRegisterRead, {0x01, 0x83, 0x02, 0xC0, 0xF1},
+                     "ModbusFrame fails: echoed command"},
+        DescribeCase{"xor_kind", kChillerRead, {0x7B, 0x81, 0x01, 0x00, 0x00, 0xFB},
+                     "XorFrame fails: kind byte"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(RequestFamilyTest, FromAppendedCheckStartByteOrCrc) {
+  using devlink::FrameFamily;
+  EXPECT_EQ(RequestFamily(kVersionRead, std::nullopt), FrameFamily::Sum);
+  EXPECT_EQ(RequestFamily(kChillerRead, std::nullopt), FrameFamily::Xor);
+  EXPECT_EQ(RequestFamily(kRegisterRead, std::nullopt), FrameFamily::Modbus);
+  EXPECT_EQ(RequestFamily(devlink::Bytes{0x01, 0x03, 0x00, 0x00}, std::nullopt), std::nullopt);
+  EXPECT_EQ(RequestFamily(devlink::Bytes{0x25}, FrameFamily::Xor), FrameFamily::Xor);
+}
+
+}  // namespace
+}  // namespace cli
