@@ -9,6 +9,7 @@ void RegisterClock(Simulator& simulator);
 void RegisterSerialNumber(Simulator& simulator);
 void RegisterRegisterMap(Simulator& simulator);
 void RegisterChiller(Simulator& simulator);
+void RegisterProperty(Simulator& simulator);
 
 void RegisterFamilies(Simulator& simulator) {
   RegisterFramings(simulator);
@@ -18,6 +19,7 @@ void RegisterFamilies(Simulator& simulator) {
   RegisterSerialNumber(simulator);
   RegisterRegisterMap(simulator);
   RegisterChiller(simulator);
+  RegisterProperty(simulator);
 }
 
 }  // namespace sim
