@@ -1,0 +1,89 @@
+#include "pages/widgets/clock_widget.h"
+
+// Accessible names of the inputs that have no caption of their own:
+//   time field  "仪器时间"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "pages/widgets/page.h"
+#include "pages/widgets/widget_command.h"
+#include "ui/prompts.h"
+
+namespace pages {
+
+ClockWidget::ClockWidget(Page& host, QWidget* parent) : QWidget(parent), host_(host) {
+  setObjectName(QStringLiteral("clockWidget"));
+  time_ = new QLineEdit(this);
+  time_->setObjectName(QStringLiteral("clockTime"));
+  time_->setAccessibleName(QStringLiteral("仪器时间"));
+  time_->setReadOnly(true);
+  time_->setAlignment(Qt::AlignCenter);
+  time_->setMinimumWidth(150);
+  read_ = new QPushButton(QStringLiteral("读时间"), this);
+  read_->setObjectName(QStringLiteral("clockRead"));
+  read_->setAutoDefault(false);
+  set_ = new QPushButton(QStringLiteral("设置时间"), this);
+  set_->setObjectName(QStringLiteral("clockSet"));
+  set_->setAutoDefault(false);
+
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(time_);
+  row->addWidget(read_);
+  row->addWidget(set_);
+  adjustSize();
+
+  hooks_.buildRead = [](ClockWidget& widget) {
+    return BuildClockReadRequest(widget.DeviceAddress());
+  };
+  hooks_.buildWrite = [](ClockWidget&) { return BuildClockSetRequest(LocalClockTime()); };
+  hooks_.parseRead = [](ClockWidget&, devlink::ByteView reply) {
+    return ParseClockReadReply(reply);
+  };
+
+  connect(read_, &QPushButton::clicked, this, &ClockWidget::ReadTime);
+  connect(set_, &QPushButton::clicked, this, &ClockWidget::SetTime);
+  connect(this, &ClockWidget::deviceAddressReported, &host, &Page::deviceAddressReported);
+}
+
+uint8_t ClockWidget::DeviceAddress() {
+  return channel_ ? channel_->DeviceAddress() : host_.Link().WireAddress();
+}
+
+void ClockWidget::ReadTime() {
+  if (hooks_.preExchange && !hooks_.preExchange(*this)) return;
+  std::function<WidgetRequest()> build;
+  if (hooks_.buildRead) build = [this] { return hooks_.buildRead(*this); };
+  WidgetParse parse;
+  if (hooks_.parseRead) parse = [this](devlink::ByteView r) { return hooks_.parseRead(*this, r); };
+  const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::Read, build, parse);
+  if (!reply.ok()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply.error));
+    return;
+  }
+  time_->setText(QString::fromStdString(reply.text));
+  if (!reply.successMessage.empty()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply.successMessage));
+  }
+  if (reply.reportedAddress) emit deviceAddressReported(*reply.reportedAddress);
+}
+
+void ClockWidget::SetTime() {
+  if (hooks_.preExchange && !hooks_.preExchange(*this)) return;
+  std::function<WidgetRequest()> build;
+  if (hooks_.buildWrite) build = [this] { return hooks_.buildWrite(*this); };
+  WidgetParse parse;
+  if (hooks_.parseWrite) {
+    parse = [this](devlink::ByteView r) {
+      return WidgetReply{hooks_.parseWrite(*this, r), {}, {}, {}};
+    };
+  }
+  const WidgetReply reply =
+      RunHookedCommand(host_, channel_, WidgetOperation::SetTime, build, parse);
+  ui::ShowMessage(window(), QString::fromStdString(reply.ok() ? std::string(kWidgetSetSucceeded)
+                                                              : reply.error));
+}
+
+}  // namespace pages

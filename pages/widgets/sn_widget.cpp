@@ -1,0 +1,158 @@
+#include "pages/widgets/sn_widget.h"
+
+// Accessible names of the inputs that have no caption of their own:
+//   year edit   "生产日期(年)"   (follows the caption "生产日期:")
+//   month edit  "生产日期(月)"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "pages/widgets/page.h"
+#include "pages/widgets/widget_command.h"
+#include "ui/fields.h"
+#include "ui/prompts.h"
+
+namespace pages {
+namespace {
+
+QLineEdit* NewEdit(QWidget* parent, const char* objectName, int maxLength, int width) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QLatin1String(objectName));
+  edit->setMaxLength(maxLength);
+  edit->setFixedWidth(width);
+  return edit;
+}
+
+QPushButton* NewButton(QWidget* parent, const char* objectName, const QString& caption) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QLatin1String(objectName));
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+SnWidget::SnWidget(Page& host, QWidget* parent) : QWidget(parent), host_(host) {
+  setObjectName(QStringLiteral("snWidget"));
+  const QDate today = QDate::currentDate();
+
+  year_ = NewEdit(this, "snYear", 4, 48);
+  year_->setText(QString::asprintf("%.4d", today.year()));
+  year_->setAccessibleName(QStringLiteral("生产日期(年)"));
+  month_ = NewEdit(this, "snMonth", 2, 32);
+  month_->setText(QString::asprintf("%.2d", today.month()));
+  month_->setAccessibleName(QStringLiteral("生产日期(月)"));
+  serial_ = NewEdit(this, "snSerial", 5, 56);
+  serial_->setText(QStringLiteral("1"));
+  auto_ = new QCheckBox(QStringLiteral("自动"), this);
+  auto_->setObjectName(QStringLiteral("snAuto"));
+  sn_ = NewEdit(this, "snText", 32, 120);
+  sn_->setReadOnly(true);
+  read_ = NewButton(this, "snRead", QStringLiteral("读配置"));
+  write_ = NewButton(this, "snWrite", QStringLiteral("写配置"));
+  copy_ = NewButton(this, "snCopy", QStringLiteral("复制SN"));
+
+  auto* dateLabel = new QLabel(QStringLiteral("生产日期:"), this);
+  dateLabel->setBuddy(year_);
+  auto* serialLabel = new QLabel(QStringLiteral("序列号:"), this);
+  serialLabel->setBuddy(serial_);
+  auto* snLabel = new QLabel(QStringLiteral("SN号:"), this);
+  snLabel->setBuddy(sn_);
+
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(0, 0, 0, 0);
+  auto* dateRow = new QHBoxLayout;
+  dateRow->addWidget(year_);
+  dateRow->addWidget(new QLabel(QStringLiteral("年"), this));
+  dateRow->addWidget(month_);
+  dateRow->addWidget(new QLabel(QStringLiteral("月"), this));
+  dateRow->addStretch();
+  grid->addWidget(dateLabel, 0, 0);
+  grid->addLayout(dateRow, 0, 1);
+  auto* serialRow = new QHBoxLayout;
+  serialRow->addWidget(serial_);
+  serialRow->addWidget(auto_);
+  serialRow->addStretch();
+  grid->addWidget(serialLabel, 1, 0);
+  grid->addLayout(serialRow, 1, 1);
+  grid->addWidget(snLabel, 2, 0);
+  grid->addWidget(sn_, 2, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(read_);
+  buttons->addWidget(write_);
+  buttons->addWidget(copy_);
+  grid->addLayout(buttons, 3, 0, 1, 2);
+  adjustSize();
+
+  hooks_.buildRead = [](SnWidget&) { return BuildSnReadRequest(); };
+  hooks_.buildWrite = [](SnWidget&, int year, int month, int serial) {
+    return BuildSnWriteRequest(year, month, serial);
+  };
+  hooks_.parseRead = [](SnWidget&, devlink::ByteView reply) { return ParseSnReadReply(reply); };
+  hooks_.parseWrite = [](SnWidget&, devlink::ByteView reply) { return ParseSnWriteReply(reply); };
+
+  connect(read_, &QPushButton::clicked, this, &SnWidget::Read);
+  connect(write_, &QPushButton::clicked, this, &SnWidget::Write);
+  connect(copy_, &QPushButton::clicked, this, &SnWidget::CopySn);
+}
+
+void SnWidget::Read() {
+  if (hooks_.preExchange && !hooks_.preExchange(*this)) return;
+  std::function<WidgetRequest()> build;
+  if (hooks_.buildRead) build = [this] { return hooks_.buildRead(*this); };
+  WidgetParse parse;
+  if (hooks_.parseRead) parse = [this](devlink::ByteView r) { return hooks_.parseRead(*this, r); };
+  const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::Read, build, parse);
+  if (!reply.ok()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply.error));
+    return;
+  }
+  sn_->setText(QString::fromStdString(reply.text).toUpper());
+  write_->setEnabled(true);
+  if (!reply.successMessage.empty()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply.successMessage));
+  }
+}
+
+void SnWidget::Write() {
+  // Every field is read before anything is sent: text that is not a whole number is refused
+  // with the standard notice rather than sent as some other number.
+  const auto serial = ui::ReadInt(serial_);
+  if (!serial) return;
+  if (*serial < 0 || *serial > kSerialMax) {
+    ui::RefuseField(serial_, QString::fromUtf8(kSerialOutOfRange));
+    return;
+  }
+  const auto year = ui::ReadInt(year_);
+  if (!year) return;
+  const auto month = ui::ReadInt(month_);
+  if (!month) return;
+
+  if (hooks_.preExchange && !hooks_.preExchange(*this)) return;
+  std::function<WidgetRequest()> build;
+  if (hooks_.buildWrite) {
+    build = [&] { return hooks_.buildWrite(*this, *year, *month, *serial); };
+  }
+  WidgetParse parse;
+  if (hooks_.parseWrite) {
+    parse = [this](devlink::ByteView r) {
+      return WidgetReply{hooks_.parseWrite(*this, r), {}, {}, {}};
+    };
+  }
+  const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::Write, build, parse);
+  if (!reply.ok()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply.error));
+    return;
+  }
+  if (auto_->isChecked()) serial_->setText(QString::number(*serial + 1));
+  ui::ShowMessage(window(), QString::fromUtf8(kWidgetSetSucceeded));
+}
+
+void SnWidget::CopySn() { ui::CurrentPrompts().SetClipboardText(sn_->text()); }
+
+}  // namespace pages
