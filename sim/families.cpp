@@ -10,6 +10,8 @@ void RegisterSerialNumber(Simulator& simulator);
 void RegisterRegisterMap(Simulator& simulator);
 void RegisterChiller(Simulator& simulator);
 void RegisterProperty(Simulator& simulator);
+void RegisterSettings(Simulator& simulator);
+void RegisterProperty2(Simulator& simulator);
 
 void RegisterFamilies(Simulator& simulator) {
   RegisterFramings(simulator);
@@ -20,6 +22,8 @@ void RegisterFamilies(Simulator& simulator) {
   RegisterRegisterMap(simulator);
   RegisterChiller(simulator);
   RegisterProperty(simulator);
+  RegisterSettings(simulator);
+  RegisterProperty2(simulator);
 }
 
 }  // namespace sim
