@@ -12,6 +12,7 @@ void RegisterChiller(Simulator& simulator);
 void RegisterProperty(Simulator& simulator);
 void RegisterSettings(Simulator& simulator);
 void RegisterProperty2(Simulator& simulator);
+void RegisterBluetoothAdapter(Simulator& simulator);
 
 void RegisterFamilies(Simulator& simulator) {
   RegisterFramings(simulator);
@@ -24,6 +25,7 @@ void RegisterFamilies(Simulator& simulator) {
   RegisterProperty(simulator);
   RegisterSettings(simulator);
   RegisterProperty2(simulator);
+  RegisterBluetoothAdapter(simulator);
 }
 
 }  // namespace sim
