@@ -1,0 +1,98 @@
+// The property settings 2 page against the simulator on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPushButton>
+
+#include "pages/property2/property2_page.h"
+#include "pages/testing/sim_link.h"
+#include "sim/families/property2.h"
+#include "ui/prompts.h"
+
+namespace pages {
+namespace {
+
+class Property2PageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(sim_.StartSerial(&error)) << error;
+    ui::InstallPrompts(&prompts_);
+    page_ = std::make_unique<PropertySettings2Page>(sim_.link, 0);
+  }
+  void TearDown() override {
+    page_.reset();
+    ui::InstallPrompts(nullptr);
+  }
+  QComboBox* List(const char* name) {
+    auto* list = page_->findChild<QComboBox*>(QString::fromLatin1(name));
+    EXPECT_NE(list, nullptr) << name;
+    return list;
+  }
+  void Click(const char* name) {
+    page_->findChild<QPushButton*>(QString::fromLatin1(name))->click();
+  }
+  template <class F>
+  auto Device(F&& f) {
+    return sim_.Device<sim::Property2State>(std::forward<F>(f));
+  }
+
+  pages::testing::SimLink sim_;
+  ui::ScriptedPrompts prompts_;
+  std::unique_ptr<PropertySettings2Page> page_;
+};
+
+TEST_F(Property2PageTest, ListsStartAtTheirFirstEntryAndCarrySeconds) {
+  EXPECT_EQ(List("channelNumber")->count(), 32);
+  EXPECT_EQ(List("channelNumber")->currentText(), "1");
+  EXPECT_EQ(List("samplePeriod")->currentText(), "2秒");
+  EXPECT_EQ(List("samplePeriod")->itemData(18).toInt(), 600);
+  EXPECT_EQ(List("screenOffTime")->currentText(), "15秒");
+  EXPECT_EQ(List("screenOffTime")->itemData(6).toInt(), 0);
+  EXPECT_EQ(List("screenOffTime")->accessibleName(), "息屏时间");
+  EXPECT_EQ(page_->findChild<QGroupBox*>("periodGroup")->title(), "通道灵敏度");
+}
+
+TEST_F(Property2PageTest, ReadSelectsTheEntryOfTheChannel) {
+  Device([](sim::Property2State& s) { s.periods[4] = 120; });
+  List("channelNumber")->setCurrentIndex(4);  // channel 5
+  Click("periodRead");
+  EXPECT_EQ(List("samplePeriod")->currentText(), "2分");
+  EXPECT_TRUE(prompts_.shown.empty());  // success is silent
+}
+
+TEST_F(Property2PageTest, WriteChangesTheInstrument) {
+  List("channelNumber")->setCurrentIndex(31);
+  List("samplePeriod")->setCurrentIndex(18);  // "10分"
+  Click("periodWrite");
+  List("screenOffTime")->setCurrentIndex(6);  // "永不"
+  Click("screenOffWrite");
+  EXPECT_TRUE(prompts_.shown.empty());
+  EXPECT_EQ(Device([](sim::Property2State& s) { return s.periods[31]; }), 600);
+  EXPECT_EQ(Device([](sim::Property2State& s) { return s.screenOff; }), 0);
+}
+
+TEST_F(Property2PageTest, UnknownValueWarnsAndKeepsTheSelection) {
+  Device([](sim::Property2State& s) { s.screenOff = 45; });
+  List("screenOffTime")->setCurrentIndex(2);
+  Click("screenOffRead");
+  EXPECT_EQ(prompts_.LastMessage(), "数据异常，请重新写入");
+  EXPECT_EQ(List("screenOffTime")->currentIndex(), 2);
+}
+
+TEST_F(Property2PageTest, FailuresHaveTheirTexts) {
+  sim::Faults faults;
+  faults.wrongSum = true;
+  sim_.simulator.SetFaults(faults);
+  Click("periodRead");
+  EXPECT_EQ(prompts_.LastMessage(), "读取失败");
+  Click("screenOffWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "写入失败");
+  sim_.link.serial.ClosePort();
+  Click("periodWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "串口打开失败");
+}
+
+}  // namespace
+}  // namespace pages

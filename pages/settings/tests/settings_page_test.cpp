@@ -1,0 +1,216 @@
+// The settings page driven like a technician would, against the simulator on a pseudo-terminal
+// over the real serial link.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+
+#include "pages/settings/settings_page.h"
+#include "pages/testing/sim_link.h"
+#include "pages/widgets/clock_widget.h"
+#include "sim/families/settings.h"
+#include "ui/prompts.h"
+
+namespace pages {
+namespace {
+
+class SettingsPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(sim_.StartSerial(&error)) << error;
+    ui::InstallPrompts(&prompts_);
+    page_ = std::make_unique<SettingsPage>(sim_.link, 0);
+  }
+  void TearDown() override {
+    page_.reset();
+    ui::InstallPrompts(nullptr);
+  }
+
+  template <class T>
+  T* Find(const char* name) {
+    T* widget = page_->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  void Click(const char* name) { Find<QPushButton>(name)->click(); }
+  QString Text(const char* name) { return Find<QLineEdit>(name)->text(); }
+  void SetText(const char* name, const QString& text) { Find<QLineEdit>(name)->setText(text); }
+  template <class F>
+  auto Device(F&& f) {
+    return sim_.Device<sim::SettingsState>(std::forward<F>(f));
+  }
+
+  pages::testing::SimLink sim_;
+  ui::ScriptedPrompts prompts_;
+  std::unique_ptr<SettingsPage> page_;
+};
+
+TEST_F(SettingsPageTest, StartsWithTheInitialValues) {
+  for (const char* name : {"alarmTempUpper", "alarmTempLower", "alarmHumUpper", "alarmHumLower",
+                           "controlTempUpper", "controlHumLower"}) {
+    EXPECT_EQ(Text(name), "0.0") << name;
+  }
+  EXPECT_TRUE(Find<QRadioButton>("recordingHours")->isChecked());
+  EXPECT_TRUE(Text("oldAddress").isEmpty());
+  EXPECT_EQ(Find<QLineEdit>("oldAddress")->maxLength(), 3);
+  EXPECT_FALSE(Find<QCheckBox>("alarmTempOn")->isChecked());
+  // The clock widget lives in the clock group.
+  auto* clock = Find<ClockWidget>("clockWidget");
+  ASSERT_NE(clock, nullptr);
+  EXPECT_EQ(clock->parentWidget(), Find<QGroupBox>("clockGroup"));
+  EXPECT_EQ(Find<QGroupBox>("clockGroup")->title(), "时钟配置");
+}
+
+TEST_F(SettingsPageTest, EveryInputHasAnAccessibleName) {
+  for (QLineEdit* edit : page_->findChildren<QLineEdit*>()) {
+    EXPECT_FALSE(edit->accessibleName().isEmpty()) << edit->objectName().toStdString();
+  }
+  EXPECT_EQ(Find<QLineEdit>("recordingInterval")->accessibleName(), "记录间隔：");
+  EXPECT_EQ(Find<QLineEdit>("alarmHumLower")->accessibleName(), "湿度下限");
+}
+
+TEST_F(SettingsPageTest, LimitReadFillsTheEditsAndWriteChangesTheInstrument) {
+  Click("alarmLimitsRead");
+  EXPECT_EQ(prompts_.LastMessage(), "数据读取成功");
+  EXPECT_EQ(Text("alarmTempLower"), "-20.0");
+  EXPECT_EQ(Text("alarmTempUpper"), "40.0");
+  EXPECT_EQ(Text("alarmHumLower"), "10.0");
+  EXPECT_EQ(Text("alarmHumUpper"), "90.0");
+
+  SetText("controlTempLower", "-5.5");
+  SetText("controlTempUpper", "30");
+  SetText("controlHumLower", "40");
+  SetText("controlHumUpper", "60.5");
+  Click("controlLimitsWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "数据设置成功");
+  const auto control = Device([](sim::SettingsState& s) { return s.control; });
+  EXPECT_EQ(control.tempLower, -55);
+  EXPECT_EQ(control.tempUpper, 300);
+  EXPECT_EQ(control.humLower, 400);
+  EXPECT_EQ(control.humUpper, 605);
+}
+
+TEST_F(SettingsPageTest, HumidityRowErrorShowsItsTextAndSendsNothing) {
+  SetText("alarmTempLower", "-10");
+  SetText("alarmTempUpper", "40");
+  SetText("alarmHumLower", "80");
+  SetText("alarmHumUpper", "20");
+  const size_t before = sim_.Requests();
+  Click("alarmLimitsWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "湿度下限不能大于上限");
+  EXPECT_EQ(sim_.Requests(), before);
+  EXPECT_EQ(page_->focusWidget(), Find<QWidget>("alarmHumLower"));
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.alarm.tempLower; }), -200);
+}
+
+TEST_F(SettingsPageTest, EmptyLimitIsRefused) {
+  SetText("controlTempUpper", "");
+  const size_t before = sim_.Requests();
+  Click("controlLimitsWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "数据不能为空");
+  EXPECT_EQ(sim_.Requests(), before);
+}
+
+TEST_F(SettingsPageTest, ClearDataAsksFirstAndCancelSendsNothing) {
+  prompts_.answers = {false, true};
+  Click("clearData");
+  ASSERT_EQ(prompts_.shown.size(), 1u);
+  EXPECT_EQ(prompts_.shown[0].kind, "okcancel");
+  EXPECT_EQ(prompts_.shown[0].text, "即将清除历史记录，该操作无法撤销！\n是否继续？");
+  EXPECT_EQ(prompts_.shown[0].caption, "提示");
+  EXPECT_EQ(sim_.Requests(), 0u);
+  Click("clearData");
+  EXPECT_EQ(prompts_.LastMessage(), "数据清空成功");
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.historyClears; }), 1);
+}
+
+TEST_F(SettingsPageTest, AddressChangeTellsTheMainWindow) {
+  QSignalSpy reported(page_.get(), &Page::deviceAddressReported);
+  SetText("oldAddress", "1");
+  SetText("newAddress", "12");
+  Click("addressSet");
+  EXPECT_EQ(prompts_.LastMessage(), "地址设置成功");
+  ASSERT_EQ(reported.count(), 1);
+  EXPECT_EQ(reported.at(0).at(0).toInt(), 12);
+  EXPECT_EQ(sim_.simulator.WithDevice([](sim::Instrument& d) { return d.address; }), 12);
+}
+
+TEST_F(SettingsPageTest, AddressRulesRefuseBeforeSending) {
+  QSignalSpy reported(page_.get(), &Page::deviceAddressReported);
+  SetText("oldAddress", "1");
+  Click("addressSet");
+  ASSERT_FALSE(prompts_.shown.empty());
+  EXPECT_EQ(prompts_.shown.back().text, "地址不能为空");
+  EXPECT_EQ(prompts_.shown.back().caption, "提示");
+  EXPECT_EQ(page_->focusWidget(), Find<QWidget>("newAddress"));
+  SetText("newAddress", "300");
+  Click("addressSet");
+  EXPECT_EQ(prompts_.LastMessage(), "地址号范围为1-255");
+  EXPECT_EQ(sim_.Requests(), 0u);
+  EXPECT_EQ(reported.count(), 0);
+}
+
+TEST_F(SettingsPageTest, RecordingReadSelectsTheUnitAndWriteChecksTheInterval) {
+  Device([](sim::SettingsState& s) {
+    s.interval = 15;
+    s.hours = false;
+    s.capacity = 300;
+  });
+  Click("recordingRead");
+  EXPECT_EQ(prompts_.LastMessage(), "数据读取成功");
+  EXPECT_EQ(Text("recordingInterval"), "15");
+  EXPECT_EQ(Text("recordingCapacity"), "300");
+  EXPECT_TRUE(Find<QRadioButton>("recordingMinutes")->isChecked());
+
+  Find<QRadioButton>("recordingHours")->setChecked(true);
+  SetText("recordingInterval", "24");
+  const size_t before = sim_.Requests();
+  Click("recordingWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "小时的时间间隔在1到23之间");
+  EXPECT_EQ(page_->focusWidget(), Find<QWidget>("recordingInterval"));
+  SetText("recordingInterval", "2x");
+  Click("recordingWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "请键入一个整数。");
+  EXPECT_EQ(sim_.Requests(), before);
+
+  SetText("recordingInterval", "23");
+  SetText("recordingCapacity", "500");
+  Click("recordingWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "数据设置成功");
+  EXPECT_TRUE(Device([](sim::SettingsState& s) { return s.hours; }));
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.interval; }), 23);
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.capacity; }), 500);
+}
+
+TEST_F(SettingsPageTest, SwitchesAreReadAndWritten) {
+  Device([](sim::SettingsState& s) { s.calibration = 0x02; });
+  Click("calibrationRead");
+  EXPECT_FALSE(Find<QCheckBox>("calibrationTemp")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>("calibrationHum")->isChecked());
+  Find<QCheckBox>("controlTempOn")->setChecked(true);
+  Click("controlSwitchesWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "数据设置成功");
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.controlSwitches; }), 0x01);
+}
+
+TEST_F(SettingsPageTest, ClosedPortAndSilentInstrument) {
+  sim::Faults faults;
+  faults.silent = true;
+  sim_.simulator.SetFaults(faults);
+  Find<QCheckBox>("alarmTempOn")->setChecked(true);
+  Click("alarmSwitchesRead");
+  EXPECT_EQ(prompts_.LastMessage(), "数据读取失败");
+  EXPECT_TRUE(Find<QCheckBox>("alarmTempOn")->isChecked());
+  sim_.link.serial.ClosePort();
+  Click("alarmSwitchesRead");
+  EXPECT_EQ(prompts_.LastMessage(), "串口打开失败");
+}
+
+}  // namespace
+}  // namespace pages
