@@ -5,11 +5,13 @@
 // Argument names of a verb must not be one of the connection options (port, tcp, address,
 // delay, baud); the page name "raw" is taken.
 #include "cli/cli.h"
+#include "pages/property/property_commands.h"
 
 namespace cli {
 
 std::vector<pages::CommandSet> CommandSets() {
   std::vector<pages::CommandSet> sets;
+  sets.push_back(pages::property::Commands());
   return sets;
 }
 
