@@ -1,0 +1,234 @@
+// POSIX implementation of the file-system interface.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "platform.h"
+#include "utf.h"
+
+namespace calstore {
+
+namespace fs = std::filesystem;
+
+std::string NativePath(std::u16string_view path) { return Utf16ToUtf8(path); }
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa, sb;
+  const bool ha = ::stat(a.c_str(), &sa) == 0;
+  const bool hb = ::stat(b.c_str(), &sb) == 0;
+  if (ha && hb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (ha != hb) return false;
+  std::error_code ea, eb;
+  const fs::path ra = fs::weakly_canonical(fs::absolute(fs::path(a), ea), ea);
+  const fs::path rb = fs::weakly_canonical(fs::absolute(fs::path(b), eb), eb);
+  return !ea && !eb && ra == rb;
+}
+
+bool RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+static void SyncDirectoryOf(const std::string& path) {
+  fs::path dir = fs::path(path).parent_path();
+  if (dir.empty()) dir = ".";
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncDirectoryOf(to);
+  return true;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  std::FILE* f = std::fopen(path.c_str(), "rbe");
+  if (!f) return std::nullopt;
+  struct stat st;
+  if (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    std::fclose(f);
+    return std::nullopt;
+  }
+  std::string content;
+  char chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, got);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) return std::nullopt;
+  return content;
+}
+
+std::vector<std::string> ListFilesEndingIn(const std::string& directory, std::string_view suffix) {
+  std::vector<std::pair<std::string, std::string>> found;  // name, full path
+  std::error_code ec;
+  for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(),
+                                                    suffix) != 0) {
+      continue;
+    }
+    std::error_code te;
+    if (!it->is_regular_file(te)) continue;
+    found.emplace_back(name, it->path().string());
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> paths;
+  paths.reserve(found.size());
+  for (auto& f : found) paths.push_back(std::move(f.second));
+  return paths;
+}
+
+// ---- InputFile
+
+InputFile::~InputFile() {
+  if (file_) std::fclose(file_);
+}
+
+bool InputFile::Open(const std::string& path) {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+  failed_ = false;
+  if (path.empty()) return false;
+  std::FILE* f = std::fopen(path.c_str(), "rbe");
+  if (!f) return false;
+  struct stat st;
+  if (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    std::fclose(f);
+    return false;
+  }
+  file_ = f;
+  return true;
+}
+
+bool InputFile::ReadExact(void* buffer, size_t count) {
+  if (!file_) return false;
+  if (count == 0) return true;
+  const size_t got = std::fread(buffer, 1, count, file_);
+  if (got == count) return true;
+  if (std::ferror(file_)) failed_ = true;
+  return false;
+}
+
+bool InputFile::Seek(uint64_t offset) {
+  if (!file_) return false;
+  if (::fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) {
+    failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool InputFile::Failed() const { return failed_; }
+
+// ---- ReplacementFile
+
+// A path that is a symbolic link is written through: the file it points to is replaced, the link
+// stays.
+ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {
+  struct stat st;
+  if (!path_.empty() && ::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(fs::path(path_), ec);
+    if (!ec) path_ = resolved.string();
+  }
+}
+
+ReplacementFile::~ReplacementFile() { Discard(); }
+
+bool ReplacementFile::Open() {
+  static std::atomic<unsigned> counter{0};
+  Discard();
+  ok_ = true;
+  finished_ = false;
+  if (path_.empty()) return false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_ = path_ + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) return true;
+    if (errno != EEXIST) break;
+  }
+  temp_.clear();
+  return false;
+}
+
+void ReplacementFile::Write(const void* bytes, size_t count) {
+  if (!ok_ || fd_ < 0) {
+    ok_ = false;
+    return;
+  }
+  buffer_.append(static_cast<const char*>(bytes), count);
+  if (buffer_.size() >= (1u << 16)) ok_ = Flush();
+}
+
+bool ReplacementFile::Flush() {
+  size_t done = 0;
+  while (done < buffer_.size()) {
+    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  buffer_.clear();
+  return true;
+}
+
+bool ReplacementFile::Finish() {
+  if (fd_ < 0) return false;
+  if (ok_) ok_ = Flush();
+  if (ok_) ok_ = ::fsync(fd_) == 0;
+  if (::close(fd_) != 0) ok_ = false;
+  fd_ = -1;
+  finished_ = ok_;
+  return ok_;
+}
+
+bool ReplacementFile::Commit() {
+  if (!finished_ && !Finish()) return false;
+  if (!RenameFile(temp_, path_)) return false;
+  temp_.clear();
+  return true;
+}
+
+void ReplacementFile::Discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+  buffer_.clear();
+}
+
+bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
+  ReplacementFile out(path);
+  if (!out.Open()) return false;
+  out.Write(bytes);
+  return out.Commit();
+}
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  const auto content = ReadWholeFile(from);
+  return content && WriteFileReplacing(to, *content);
+}
+
+}  // namespace calstore

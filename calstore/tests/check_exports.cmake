@@ -1,0 +1,20 @@
+# Fails unless LIBRARY's dynamic symbol table defines exactly the nine functions of calstore.h.
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(found)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] ([^ ]+)$")
+    list(APPEND found ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(SORT found)
+set(expected JZAjustData JZAnalyFile JZCombineFiles JZCreateFile JZFileContain JZFreeArray
+  JZImportInfo JZImportInfoStr JZReadFile)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "exported: ${found}\nexpected: ${expected}")
+endif()
+message(STATUS "exports: ${found}")

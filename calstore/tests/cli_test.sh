@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# calstore-cli end to end: create from CSV, read as CSV and JSON, look up, correct, merge, index,
+# import, and the exit status of a failure.
+set -euo pipefail
+cli=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+expect() { [ "$1" == "$2" ] || fail "expected [$2], got [$1]"; }
+
+cat > "$dir/points.csv" <<'CSV'
+# references first, then one line per card; an empty cell is no measurement
+card,0,10,20
+7,1,11,21.5
+8,,10.5,20
+CSV
+"$cli" create "$dir/a" --csv "$dir/points.csv" --kind 4
+[ -f "$dir/a.jz" ] && [ -f "$dir/a.jz.ini" ] || fail "create wrote no a.jz with index"
+expect "$("$cli" read "$dir/a.jz")" $'card,0,10,20\n7,1,11,21.5\n8,,10.5,20'
+expect "$("$cli" read "$dir/a.jz" --json)" \
+  '{"kind":4,"points":[0,10,20],"cards":[{"card":7,"values":[1,11,21.5]},{"card":8,"values":[null,10.5,20]}]}'
+expect "$("$cli" read "$dir/a.jz" --type 1 --json)" '{"kind":null,"points":[],"cards":[]}'
+expect "$("$cli" contains "$dir/a.jz" 8 0)" "1 44"
+status=0; "$cli" contains "$dir/a.jz" 9 0 > /dev/null || status=$?
+expect "$status" 1
+expect "$("$cli" adjust "$dir/a.jz" 7 0 5)" "4"
+expect "$("$cli" adjust "$dir/a.jz" 99 0 5)" "6.7"
+expect "$("$cli" adjust "$dir/a.jz" 99 0 5 --no-default-offset --slope 2)" "10"
+
+printf 'card,0,10\n2,0,10\n' > "$dir/b.csv"
+"$cli" create "$dir/b.jz" --csv "$dir/b.csv"
+"$cli" merge "$dir/m" "$dir/a.jz" "$dir/b.jz"
+expect "$("$cli" read "$dir/m.jz" | cut -d, -f1 | tr '\n' ' ')" "card 2 7 8 "
+rm "$dir/m.jz.ini"
+"$cli" index "$dir/m.jz"
+expect "$(tr -d '\r' < "$dir/m.jz.ini")" $'[cards]\n2_0=0\n7_0=28\n8_0=72'
+
+mkdir "$dir/src"
+cp "$dir/a.jz" "$dir/src/"
+"$cli" import "$dir/t" "$dir/src" "7-9"
+expect "$("$cli" read "$dir/t.jz" | cut -d, -f1 | tr '\n' ' ')" "card 7 8 "
+grep -q "escape=7_湿度;8_湿度;9_温度;9_湿度" "$dir/t.jz.ini" || fail "missing list"
+"$cli" import "$dir/u" "$dir/src" --cards 8 --no-missing-list
+expect "$("$cli" read "$dir/u.jz" | cut -d, -f1 | tr '\n' ' ')" "card 8 "
+
+status=0; "$cli" read "$dir/none.jz" 2> /dev/null || status=$?
+expect "$status" 101
+status=0; "$cli" import "$dir/t" "$dir/src" ";;" 2> /dev/null || status=$?
+expect "$status" 102
+status=0; "$cli" frobnicate 2> /dev/null || status=$?
+expect "$status" 2
+echo "calstore-cli: all checks passed"
