@@ -136,20 +136,21 @@ TEST(FramingTest, UnknownCommandsAreLoggedAndLeftUnanswered) {
   EXPECT_EQ(simulator.RequestLog(), std::vector<Bytes>{unknown});
 }
 
-// A family added later, Modbus-shaped with its own functions, gets what the Modbus framer cannot
-// frame; a later family sharing a start byte gets the frames whose check only it accepts.
+// A family added later, Modbus-shaped with functions of its own (as an adapter's are), gets what
+// the Modbus framer cannot frame; a later family sharing a start byte gets the frames whose check
+// only it accepts.
 TEST(FramingTest, FamiliesAddedLaterTakeWhatTheBuiltInOnesDoNotRecognise) {
   Simulator simulator;
   Framing adapter;
   adapter.measure = [](const Bytes& b) -> std::optional<size_t> {
-    if (b[0] != 0x01) return std::nullopt;
+    if (b[0] != 0x02) return std::nullopt;
     if (b.size() < 2) return 0;
-    if (b[1] == 0x18) return 15;
-    if (b[1] == 0x19 || b[1] == 0x22) return 8;
+    if (b[1] == 0x41) return 15;
+    if (b[1] == 0x42) return 8;
     return std::nullopt;
   };
-  simulator.AddFamily("adapter", adapter);
-  simulator.AddHandler("adapter", [](Instrument&, const Bytes& request) -> std::optional<Bytes> {
+  simulator.AddFamily("test-adapter", adapter);
+  simulator.AddHandler("test-adapter", [](Instrument&, const Bytes& request) -> std::optional<Bytes> {
     return Bytes{request[0], request[1], 0xAB};
   });
   // '%'-frames sealed with a CRC instead of a sum.
@@ -161,13 +162,13 @@ TEST(FramingTest, FamiliesAddedLaterTakeWhatTheBuiltInOnesDoNotRecognise) {
     return Bytes{0xCC};
   });
 
-  Bytes connect = WithCrc({0x01, 0x18, 0x00, 0x00, 0x00, 0x03, 0x06, 1, 2, 3, 4, 5, 6});
-  Bytes query = WithCrc({0x01, 0x19, 0x00, 0x00, 0x00, 0x03});
+  Bytes connect = WithCrc({0x02, 0x41, 0x00, 0x00, 0x00, 0x03, 0x06, 1, 2, 3, 4, 5, 6});
+  Bytes query = WithCrc({0x02, 0x42, 0x00, 0x00, 0x00, 0x03});
   Bytes crcFrame = WithCrc({0x25, 0x00, 0x40, 0x01, 0x00, 0x66});
   auto replies = FeedAll(simulator, Concat({connect, query, crcFrame, kVersionRead}));
   ASSERT_EQ(replies.size(), 4u);
-  EXPECT_EQ(replies[0], (Bytes{0x01, 0x18, 0xAB}));
-  EXPECT_EQ(replies[1], (Bytes{0x01, 0x19, 0xAB}));
+  EXPECT_EQ(replies[0], (Bytes{0x02, 0x41, 0xAB}));
+  EXPECT_EQ(replies[1], (Bytes{0x02, 0x42, 0xAB}));
   EXPECT_EQ(replies[2], Bytes{0xCC});
   EXPECT_EQ(replies[3][2], 0x0C);
 }
