@@ -1,0 +1,548 @@
+// Accessible names of the panel's inputs that carry no caption of their own:
+//   addressField "地址"    portList "串口"    baudList "波特率"
+//   ipField "IP地址"       labelField "标签"  clockField "时钟"
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <ctime>
+
+#include "app/page_factory.h"
+#include "app/panel_rules.h"
+#include "app/variants.h"
+#include "app/version_read.h"
+#include "link/bluetooth.h"
+#include "link/exchange.h"
+#include "pages/widgets/page.h"
+#include "ui/fields.h"
+#include "ui/prompts.h"
+#include "ui/wait_cursor.h"
+
+namespace app {
+namespace {
+
+const QColor kBandColour(102, 102, 102);
+const QColor kTextColour(0, 255, 200);
+constexpr int kClockIntervalMs = 1000;
+constexpr int kMacFieldLength = 18;
+
+const char kAboutEntry[] = "关于 TOOL(&A)...";
+const char kConnect[] = "连接";
+const char kDisconnect[] = "断开";
+const char kOpen[] = "打开";
+const char kClose[] = "关闭";
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+QLabel* BandLabel(const QString& text, QWidget* parent, const char* name) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  return label;
+}
+
+QPushButton* Button(const QString& text, QWidget* parent, const char* name) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  return button;
+}
+
+QRadioButton* Radio(const QString& text, QWidget* parent, const char* name) {
+  auto* radio = new QRadioButton(text, parent);
+  radio->setObjectName(name);
+  return radio;
+}
+
+QLineEdit* Field(QWidget* parent, const char* name, const QString& accessibleName,
+                 const QString& pattern, int width) {
+  auto* field = new QLineEdit(parent);
+  field->setObjectName(name);
+  field->setAccessibleName(accessibleName);
+  if (!pattern.isEmpty()) {
+    field->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), field));
+  }
+  field->setFixedWidth(width);
+  return field;
+}
+
+// Keeps the window painted while an adapter command waits, without taking user input.
+void KeepPainting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+}  // namespace
+
+MainWindow::MainWindow(devlink::DeviceLink& link, const CommandLine& commandLine, QWidget* parent)
+    : QDialog(parent), link_(link), commandLine_(commandLine) {
+  setObjectName("mainWindow");
+  setWindowTitle(kWindowCaption);
+  setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+  resize(1040, 720);
+
+  BuildPanel();
+
+  // Address field, label.
+  addressField_->setText("1");
+  if (!commandLine_.label.empty()) labelField_->setText(Q(commandLine_.label));
+
+  // Port list, then the link's values in the controls.
+  FillPortList(commandLine_.port ? Q(*commandLine_.port) : QString());
+  ApplyVariantLink(commandLine_.variant, link_);
+  baudList_->setCurrentIndex(VariantBaudIndex(commandLine_.variant));
+
+  clockTimer_ = new QTimer(this);
+  clockTimer_->setInterval(kClockIntervalMs);
+  connect(clockTimer_, &QTimer::timeout, this, &MainWindow::UpdateClock);
+  clockTimer_->start();
+  UpdateClock();
+
+  BuildPages();
+
+  link_.mode = devlink::AddressingMode::Multi;
+  ShowLinkInControls();
+  if (VariantStartMode(commandLine_.variant) == devlink::AddressingMode::Bluetooth) {
+    bluetoothRadio_->setChecked(true);
+    OnBluetoothMode();
+  } else {
+    multiRadio_->setChecked(true);
+    OnMultiMode();
+  }
+  if (link_.tcpMode) {
+    ipRadio_->setChecked(true);
+    OnIpChannel();
+  } else {
+    serialRadio_->setChecked(true);
+    OnSerialChannel();
+  }
+  if (tabs_->count() > 0) tabs_->setCurrentIndex(0);
+
+  // The address field's rule only applies to edits made from here on.
+  connect(addressField_, &QLineEdit::textChanged, this, &MainWindow::OnAddressEdited);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildPanel() {
+  band_ = new QWidget(this);
+  band_->setObjectName("connectionPanel");
+  band_->setFixedHeight(kBandHeight);
+
+  // About entry: Linux desktops have no system menu a program can extend, so it sits in the
+  // band's context menu and behind the "?" button at the band's right end.
+  auto* aboutAction = new QAction(kAboutEntry, this);
+  aboutAction->setObjectName("aboutAction");
+  connect(aboutAction, &QAction::triggered, this, &MainWindow::ShowAbout);
+  band_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  band_->addAction(aboutAction);
+
+  // Row 1: addressing mode, address, versions or Bluetooth controls, label, clock.
+  singleRadio_ = Radio("单机", band_, "singleMode");
+  multiRadio_ = Radio("多机", band_, "multiMode");
+  bluetoothRadio_ = Radio("蓝牙", band_, "bluetoothMode");
+  auto* modeGroup = new QButtonGroup(this);
+  modeGroup->addButton(singleRadio_, 0);
+  modeGroup->addButton(multiRadio_, 1);
+  modeGroup->addButton(bluetoothRadio_, 2);
+  addressField_ = Field(band_, "addressField", "地址", "[0-9]*", 48);
+  hardwareLabel_ = BandLabel("硬件版本号：", band_, "hardwareLabel");
+  hardwareValue_ = BandLabel("1.00", band_, "hardwareVersion");
+  softwareLabel_ = BandLabel("软件版本号：", band_, "softwareLabel");
+  softwareValue_ = BandLabel("1.00", band_, "softwareVersion");
+  versionRead_ = Button("读取", band_, "versionRead");
+  macLabel_ = BandLabel("MAC:", band_, "macLabel");
+  macField_ = Field(band_, "macField", "MAC:", QString(), 150);
+  macField_->setMaxLength(kMacFieldLength);
+  macLabel_->setBuddy(macField_);
+  connectButton_ = Button(kConnect, band_, "adapterConnect");
+  macRead_ = Button("读取", band_, "macRead");
+  labelField_ = BandLabel("温湿度仪表配置工具", band_, "labelField");
+  labelField_->setAccessibleName("标签");
+  clockField_ = BandLabel(QString(), band_, "clockField");
+  clockField_->setAccessibleName("时钟");
+  clockField_->setMinimumWidth(170);
+
+  // Row 2: channel, serial port, baud, open/close, delay, IP, port, OK.
+  serialRadio_ = Radio("选择串口", band_, "serialChannel");
+  ipRadio_ = Radio("选择IP", band_, "ipChannel");
+  auto* channelGroup = new QButtonGroup(this);
+  channelGroup->addButton(serialRadio_, 0);
+  channelGroup->addButton(ipRadio_, 1);
+  portList_ = new QComboBox(band_);
+  portList_->setObjectName("portList");
+  portList_->setAccessibleName("串口");
+  portList_->setEditable(true);
+  portList_->setInsertPolicy(QComboBox::NoInsert);
+  portList_->setMinimumWidth(130);
+  baudList_ = new QComboBox(band_);
+  baudList_->setObjectName("baudList");
+  baudList_->setAccessibleName("波特率");
+  for (std::string_view rate : kBaudRates) baudList_->addItem(Q(rate));
+  openButton_ = Button(kOpen, band_, "openClose");
+  delayLabel_ = BandLabel("超时(ms)", band_, "delayLabel");
+  delayField_ = Field(band_, "delayField", "超时(ms)", "[0-9]{0,9}", 60);
+  delayLabel_->setBuddy(delayField_);
+  ipField_ = Field(band_, "ipField", "IP地址",
+                   "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?"
+                   "(\\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?){0,3}",
+                   120);
+  tcpPortLabel_ = BandLabel("端口", band_, "tcpPortLabel");
+  tcpPortField_ = Field(band_, "tcpPortField", "端口",
+                        "(6553[0-5]|655[0-2][0-9]|65[0-4][0-9]{2}|6[0-4][0-9]{3}|[1-5][0-9]{4}|"
+                        "[0-9]{1,4})?",
+                        60);
+  tcpPortLabel_->setBuddy(tcpPortField_);
+  ipOk_ = Button("OK", band_, "ipOk");
+  aboutButton_ = new QToolButton(band_);
+  aboutButton_->setObjectName("aboutButton");
+  aboutButton_->setText("?");
+  aboutButton_->setToolTip(kAboutEntry);
+  aboutButton_->setAccessibleName(kAboutEntry);
+  connect(aboutButton_, &QToolButton::clicked, this, &MainWindow::ShowAbout);
+
+  // Static texts and radios in the band: transparent, in the panel's text colour.
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           singleRadio_, multiRadio_, bluetoothRadio_, hardwareLabel_, hardwareValue_,
+           softwareLabel_, softwareValue_, macLabel_, labelField_, clockField_, serialRadio_,
+           ipRadio_, delayLabel_, tcpPortLabel_}) {
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::WindowText, kTextColour);
+    palette.setColor(QPalette::Text, kTextColour);
+    w->setPalette(palette);
+    w->setAutoFillBackground(false);
+  }
+
+  auto* row1 = new QHBoxLayout;
+  row1->setSpacing(6);
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           singleRadio_, multiRadio_, bluetoothRadio_, addressField_, hardwareLabel_,
+           hardwareValue_, softwareLabel_, softwareValue_, versionRead_, macLabel_, macField_,
+           connectButton_, macRead_}) {
+    row1->addWidget(w);
+  }
+  row1->addStretch(1);
+  row1->addWidget(labelField_);
+  row1->addSpacing(12);
+  row1->addWidget(clockField_);
+
+  auto* row2 = new QHBoxLayout;
+  row2->setSpacing(6);
+  for (QWidget* w : std::initializer_list<QWidget*>{serialRadio_, portList_, baudList_,
+                                                    openButton_, delayLabel_, delayField_}) {
+    row2->addWidget(w);
+  }
+  row2->addSpacing(16);
+  for (QWidget* w : std::initializer_list<QWidget*>{ipRadio_, ipField_, tcpPortLabel_,
+                                                    tcpPortField_, ipOk_}) {
+    row2->addWidget(w);
+  }
+  row2->addStretch(1);
+  row2->addWidget(aboutButton_);
+
+  auto* bandLayout = new QVBoxLayout(band_);
+  bandLayout->setContentsMargins(8, 4, 8, 4);
+  bandLayout->setSpacing(2);
+  bandLayout->addLayout(row1);
+  bandLayout->addLayout(row2);
+
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName("pages");
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(band_);
+  auto* tabArea = new QVBoxLayout;
+  tabArea->setContentsMargins(6, 6, 6, 6);
+  tabArea->addWidget(tabs_);
+  layout->addLayout(tabArea, 1);
+
+  connect(singleRadio_, &QRadioButton::clicked, this, &MainWindow::OnSingleMode);
+  connect(multiRadio_, &QRadioButton::clicked, this, &MainWindow::OnMultiMode);
+  connect(bluetoothRadio_, &QRadioButton::clicked, this, &MainWindow::OnBluetoothMode);
+  connect(serialRadio_, &QRadioButton::clicked, this, &MainWindow::OnSerialChannel);
+  connect(ipRadio_, &QRadioButton::clicked, this, &MainWindow::OnIpChannel);
+  connect(openButton_, &QPushButton::clicked, this, &MainWindow::OnOpenClose);
+  connect(ipOk_, &QPushButton::clicked, this, &MainWindow::OnIpOk);
+  connect(versionRead_, &QPushButton::clicked, this, &MainWindow::OnReadVersions);
+  connect(connectButton_, &QPushButton::clicked, this, &MainWindow::OnConnectAdapter);
+  connect(macRead_, &QPushButton::clicked, this, &MainWindow::OnReadAdapterMac);
+}
+
+void MainWindow::BuildPages() {
+  for (int kind : VariantPages(commandLine_.variant)) {
+    QWidget* page = CreatePage(kind, link_, commandLine_.variant, tabs_);
+    page->setObjectName(QString("page%1").arg(kind));
+    if (auto* reporting = qobject_cast<pages::Page*>(page)) {
+      connect(reporting, &pages::Page::deviceAddressReported, this,
+              &MainWindow::ShowReportedAddress);
+    }
+    tabs_->addTab(page, Q(PageCaption(kind)));
+    pageKinds_.push_back(kind);
+  }
+}
+
+void MainWindow::FillPortList(const QString& preselected) {
+  ports_ = devlink::ListPorts();
+  for (const auto& port : ports_) portList_->addItem(Q(port.name), Q(port.path));
+  if (!preselected.isEmpty()) {
+    int index = portList_->findData(preselected);
+    if (index < 0) {
+      portList_->addItem(preselected, preselected);
+      index = portList_->count() - 1;
+    }
+    portList_->setCurrentIndex(index);
+  } else if (portList_->count() > 0) {
+    portList_->setCurrentIndex(0);
+  }
+}
+
+void MainWindow::ShowLinkInControls() {
+  delayField_->setText(QString::number(link_.delayMs));
+  tcpPortField_->setText(QString::number(link_.tcpPort));
+  ipField_->setText(Q(link_.ip));
+  macField_->setText(Q(link_.macText));
+  singleRadio_->setChecked(link_.mode == devlink::AddressingMode::Single);
+  multiRadio_->setChecked(link_.mode == devlink::AddressingMode::Multi);
+  bluetoothRadio_->setChecked(link_.mode == devlink::AddressingMode::Bluetooth);
+  serialRadio_->setChecked(!link_.tcpMode);
+  ipRadio_->setChecked(link_.tcpMode);
+}
+
+void MainWindow::TakeFields() {
+  if (singleRadio_->isChecked()) link_.mode = devlink::AddressingMode::Single;
+  if (multiRadio_->isChecked()) link_.mode = devlink::AddressingMode::Multi;
+  if (bluetoothRadio_->isChecked()) link_.mode = devlink::AddressingMode::Bluetooth;
+  link_.tcpMode = ipRadio_->isChecked();
+  const std::optional<int32_t> delay = ui::ReadInt(delayField_);
+  if (!delay) return;
+  link_.delayMs = *delay;
+  const std::optional<int32_t> port = ui::ReadInt(tcpPortField_);
+  if (!port) return;
+  link_.tcpPort = *port;
+  link_.ip = ReadIpSettings(ipField_->text().toStdString(), "").ip;
+  link_.macText = macField_->text().toStdString();
+}
+
+void MainWindow::UpdateWidgets() {
+  const bool bluetooth = link_.mode == devlink::AddressingMode::Bluetooth;
+  addressField_->setVisible(!bluetooth);
+  addressField_->setEnabled(link_.mode == devlink::AddressingMode::Multi);
+  for (QWidget* w : {static_cast<QWidget*>(hardwareLabel_), static_cast<QWidget*>(hardwareValue_),
+                     static_cast<QWidget*>(softwareLabel_), static_cast<QWidget*>(softwareValue_),
+                     static_cast<QWidget*>(versionRead_)}) {
+    w->setVisible(!bluetooth);
+  }
+  for (QWidget* w : {static_cast<QWidget*>(macLabel_), static_cast<QWidget*>(macField_),
+                     static_cast<QWidget*>(connectButton_), static_cast<QWidget*>(macRead_)}) {
+    w->setVisible(bluetooth);
+  }
+  macField_->setEnabled(!link_.bluetoothConnected);
+
+  const bool portOpen = link_.serial.IsOpen();
+  openButton_->setText(portOpen ? kClose : kOpen);
+  const bool serialSettings = !link_.tcpMode && !portOpen;
+  portList_->setEnabled(serialSettings);
+  baudList_->setEnabled(serialSettings);
+  delayField_->setEnabled(serialSettings);
+  openButton_->setEnabled(!link_.tcpMode);
+  ipField_->setEnabled(link_.tcpMode);
+  tcpPortField_->setEnabled(link_.tcpMode);
+  ipOk_->setEnabled(link_.tcpMode);
+}
+
+void MainWindow::OnAddressEdited(const QString& text) {
+  const std::optional<int32_t> address = AddressFromField(text.toStdString(), link_.mode);
+  if (!address) {
+    ui::ShowMessage(this, kAddressRangeError, kAddressErrorCaption, ui::MessageKind::Error);
+    addressField_->setText("1");
+    return;
+  }
+  link_.address = *address;
+}
+
+void MainWindow::ShowReportedAddress(int address) {
+  const QString text = QString::number(address);
+  if (addressField_->text() == text) {
+    OnAddressEdited(text);  // no change signal for the same text, yet it counts as an edit
+  } else {
+    addressField_->setText(text);
+  }
+}
+
+void MainWindow::OnSingleMode() {
+  TakeFields();
+  link_.mode = devlink::AddressingMode::Single;
+  link_.address = 0;
+  UpdateWidgets();
+}
+
+void MainWindow::OnMultiMode() {
+  TakeFields();
+  link_.mode = devlink::AddressingMode::Multi;
+  link_.address =
+      AddressFromField(addressField_->text().toStdString(), devlink::AddressingMode::Multi)
+          .value_or(0);
+  UpdateWidgets();
+}
+
+void MainWindow::OnBluetoothMode() {
+  TakeFields();
+  link_.mode = devlink::AddressingMode::Bluetooth;
+  link_.address = 0;
+  UpdateWidgets();
+}
+
+void MainWindow::OnSerialChannel() {
+  TakeFields();
+  link_.tcpMode = false;
+  UpdateWidgets();
+}
+
+void MainWindow::OnIpChannel() {
+  TakeFields();
+  link_.tcpMode = true;
+  UpdateWidgets();
+}
+
+void MainWindow::OnOpenClose() {
+  TakeFields();
+  if (!link_.serial.IsOpen()) {
+    const std::string path = PortPathFor(portList_->currentText().toStdString(), ports_);
+    link_.portName = path;
+    if (!link_.serial.OpenPort(path)) {
+      ui::ShowMessage(this, kPortInUse, kNoticeCaption);
+    } else {
+      link_.baudText = baudList_->currentText().toStdString();
+      std::string error;
+      if (!link_.serial.ConfigurePort(link_.baudText, &error)) {
+        // The port stays open as it is; the technician learns why replies may be garbled.
+        ui::ShowMessage(this, QString("串口参数设置失败：%1").arg(Q(error)), kNoticeCaption,
+                        ui::MessageKind::Warning);
+      }
+    }
+  } else {
+    link_.serial.ClosePort();
+  }
+  UpdateWidgets();
+}
+
+void MainWindow::OpenSelectedPort() {
+  if (!link_.serial.IsOpen() && !link_.tcpMode) OnOpenClose();
+}
+
+void MainWindow::OnIpOk() {
+  const IpSettings settings =
+      ReadIpSettings(ipField_->text().toStdString(), tcpPortField_->text().toStdString());
+  link_.ip = settings.ip;
+  link_.tcpPort = settings.port;
+  if (settings.warn) ui::ShowMessage(this, kIpEmptyWarning, {}, ui::MessageKind::Warning);
+}
+
+void MainWindow::OnReadVersions() {
+  ui::WaitCursor wait;
+  devlink::LinkChannel channel(link_);
+  const VersionOutcome outcome = ReadVersions(channel);
+  if (outcome.versions) {
+    hardwareValue_->setText(Q(outcome.versions->hardware));
+    softwareValue_->setText(Q(outcome.versions->software));
+  }
+  ui::ShowMessage(this, Q(outcome.message));
+}
+
+void MainWindow::OnConnectAdapter() {
+  ui::WaitCursor wait;
+  link_.macText = macField_->text().toStdString();
+  devlink::SerialAdapterPort port(link_.serial, KeepPainting);
+  if (connectButton_->text() == kConnect) {
+    const devlink::AdapterResult result = devlink::ConnectToMac(port, link_.delayMs, link_.macText);
+    if (!result.ok) {
+      ui::ShowMessage(this, Q(result.message));
+      return;
+    }
+    connectButton_->setText(kDisconnect);
+    link_.bluetoothConnected = true;
+  } else {
+    const devlink::AdapterResult result = devlink::DisconnectMac(port, link_.delayMs, link_.macText);
+    ui::ShowMessage(this, Q(result.message));
+    if (!result.ok) return;
+    connectButton_->setText(kConnect);
+    link_.bluetoothConnected = false;
+  }
+  UpdateWidgets();
+}
+
+void MainWindow::OnReadAdapterMac() {
+  ui::WaitCursor wait;
+  devlink::SerialAdapterPort port(link_.serial);
+  const devlink::AdapterResult result = devlink::AdapterReadMac(port, link_.delayMs);
+  if (!result.ok) {
+    ui::ShowMessage(this, Q(result.message));
+    return;
+  }
+  macField_->setText(Q(devlink::FormatMacField(result.mac)));
+}
+
+void MainWindow::UpdateClock() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  clockField_->setText(Q(ClockFieldText(local)));
+}
+
+QDialog* MainWindow::CreateAboutBox() {
+  auto* box = new QDialog(this);
+  box->setObjectName("aboutBox");
+  box->setWindowTitle("关于 TOOL");
+  auto* layout = new QVBoxLayout(box);
+  layout->addWidget(new QLabel("TOOL 3.2版", box));
+  layout->addWidget(new QLabel("修改温度通道校正是数据限制", box));
+  auto* buttons = new QDialogButtonBox(box);
+  QPushButton* ok = buttons->addButton("确定", QDialogButtonBox::AcceptRole);
+  ok->setObjectName("aboutOk");
+  ok->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, box, &QDialog::accept);
+  layout->addWidget(buttons);
+  return box;
+}
+
+void MainWindow::ShowAbout() {
+  QDialog* box = CreateAboutBox();
+  box->exec();
+  delete box;
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.fillRect(0, 0, width(), kBandHeight, kBandColour);
+  painter.fillRect(0, kBandHeight, width(), height() - kBandHeight, Qt::white);
+  QDialog::paintEvent(event);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // Enter does nothing (no default button); Escape closes the window as in any dialog.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace app

@@ -1,0 +1,112 @@
+#pragma once
+// The program's only top-level window: the connection panel in a grey band across the top and
+// the tab control with the product variant's pages below it. Closing it ends the program.
+#include <QDialog>
+#include <QString>
+#include <vector>
+
+#include "app/command_line.h"
+#include "link/device_link.h"
+#include "link/serial_port.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+
+namespace app {
+
+inline constexpr char kWindowCaption[] = "Veltrix(V9.2)";
+inline constexpr int kBandHeight = 68;
+
+class MainWindow : public QDialog {
+  Q_OBJECT
+ public:
+  MainWindow(devlink::DeviceLink& link, const CommandLine& commandLine, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  devlink::DeviceLink& Link() { return link_; }
+  QTabWidget* Tabs() const { return tabs_; }
+  // Page kinds of the tabs, in tab order.
+  const std::vector<int>& PageKinds() const { return pageKinds_; }
+
+  // A page reported the instrument's address: it goes into the address field, where it acts as
+  // an edit of that field.
+  void ShowReportedAddress(int address);
+  // Opens the port chosen in the port list (as the "打开" button does) unless one is open.
+  void OpenSelectedPort();
+  // The about box, modal.
+  void ShowAbout();
+  // The about box, not yet shown (for tests and the scripted run).
+  QDialog* CreateAboutBox();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void BuildPanel();
+  void BuildPages();
+  void FillPortList(const QString& preselected);
+  void ShowLinkInControls();
+  // Takes the delay, TCP port, IP address, MAC text, addressing mode and TCP mode from the
+  // controls into the link. Stops at the first field that is not a number (its notice shown).
+  void TakeFields();
+  void UpdateWidgets();
+
+  void OnAddressEdited(const QString& text);
+  void OnSingleMode();
+  void OnMultiMode();
+  void OnBluetoothMode();
+  void OnSerialChannel();
+  void OnIpChannel();
+  void OnOpenClose();
+  void OnIpOk();
+  void OnReadVersions();
+  void OnConnectAdapter();
+  void OnReadAdapterMac();
+  void UpdateClock();
+
+  devlink::DeviceLink& link_;
+  CommandLine commandLine_;
+  std::vector<devlink::PortEntry> ports_;
+  std::vector<int> pageKinds_;
+
+  QWidget* band_ = nullptr;
+  QRadioButton* singleRadio_ = nullptr;
+  QRadioButton* multiRadio_ = nullptr;
+  QRadioButton* bluetoothRadio_ = nullptr;
+  QLineEdit* addressField_ = nullptr;
+  QLabel* hardwareLabel_ = nullptr;
+  QLabel* hardwareValue_ = nullptr;
+  QLabel* softwareLabel_ = nullptr;
+  QLabel* softwareValue_ = nullptr;
+  QPushButton* versionRead_ = nullptr;
+  QLabel* macLabel_ = nullptr;
+  QLineEdit* macField_ = nullptr;
+  QPushButton* connectButton_ = nullptr;
+  QPushButton* macRead_ = nullptr;
+  QRadioButton* serialRadio_ = nullptr;
+  QRadioButton* ipRadio_ = nullptr;
+  QComboBox* portList_ = nullptr;
+  QComboBox* baudList_ = nullptr;
+  QPushButton* openButton_ = nullptr;
+  QLabel* delayLabel_ = nullptr;
+  QLineEdit* delayField_ = nullptr;
+  QLineEdit* ipField_ = nullptr;
+  QLabel* tcpPortLabel_ = nullptr;
+  QLineEdit* tcpPortField_ = nullptr;
+  QPushButton* ipOk_ = nullptr;
+  QLabel* labelField_ = nullptr;
+  QLabel* clockField_ = nullptr;
+  QToolButton* aboutButton_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  QTimer* clockTimer_ = nullptr;
+};
+
+}  // namespace app

@@ -1,0 +1,13 @@
+#pragma once
+// Creates the page of a page kind as a child of the tab control.
+#include <QWidget>
+
+#include "link/device_link.h"
+
+namespace app {
+
+// The page for `kind`; a kind whose page does not exist yet gets an empty page (a pages::Page
+// with nothing on it), so every variant shows its whole tab list. Never null.
+QWidget* CreatePage(int kind, devlink::DeviceLink& link, int variant, QWidget* parent);
+
+}  // namespace app

@@ -1,0 +1,433 @@
+// The main window under the offscreen platform with scripted prompts; the serial port is the
+// simulator's pseudo-terminal.
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "pages/widgets/page.h"
+#include "sim/families/bluetooth_adapter.h"
+#include "sim/families/version.h"
+#include "sim/pty_transport.h"
+#include "sim/simulator.h"
+#include "ui/prompts.h"
+
+namespace app {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ui::InstallPrompts(&prompts_); }
+  void TearDown() override {
+    window_.reset();
+    ui::InstallPrompts(nullptr);
+    if (pty_) pty_->Stop();
+  }
+
+  // Starts the simulator on a pseudo-terminal; its path is preselected in the port list.
+  void StartSimulator() {
+    pty_ = std::make_unique<sim::PtyServer>(simulator_);
+    std::string error;
+    ASSERT_TRUE(pty_->Start(&error)) << error;
+  }
+
+  MainWindow& Open(int variant, std::optional<std::string> port = std::nullopt) {
+    CommandLine line;
+    line.variant = variant;
+    line.label = "Lab";
+    line.port = std::move(port);
+    window_ = std::make_unique<MainWindow>(link_, line);
+    return *window_;
+  }
+  MainWindow& OpenOnSimulator(int variant) {
+    StartSimulator();
+    MainWindow& window = Open(variant, pty_->SlavePath());
+    Edit("delayField")->setText("60");  // short exchanges; taken when the port opens
+    ClickButton("openClose");
+    EXPECT_TRUE(link_.serial.IsOpen()) << prompts_.LastMessage().toStdString();
+    prompts_.Clear();
+    return window;
+  }
+
+  template <class T>
+  T* Find(const char* name) {
+    T* widget = window_->findChild<T*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  QLineEdit* Edit(const char* name) { return Find<QLineEdit>(name); }
+  QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
+  QRadioButton* Radio(const char* name) { return Find<QRadioButton>(name); }
+  QLabel* Label(const char* name) { return Find<QLabel>(name); }
+  void ClickButton(const char* name) { Button(name)->click(); }
+  void ClickRadio(const char* name) { Radio(name)->click(); }
+  bool Shown(const char* name) { return !Find<QWidget>(name)->isHidden(); }
+  bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
+
+  ui::ScriptedPrompts prompts_;
+  devlink::DeviceLink link_;
+  sim::Simulator simulator_;
+  std::unique_ptr<sim::PtyServer> pty_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, CaptionLabelAndVariantTabs) {
+  MainWindow& window = Open(1);
+  EXPECT_EQ(window.windowTitle(), "Veltrix(V9.2)");
+  EXPECT_EQ(Label("labelField")->text(), "Lab");
+  QTabWidget* tabs = window.Tabs();
+  ASSERT_EQ(tabs->count(), 13);
+  EXPECT_EQ(tabs->tabText(0), "设置");
+  EXPECT_EQ(tabs->tabText(12), "无线记录仪");
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  for (int i = 0; i < tabs->count(); ++i) {
+    EXPECT_NE(qobject_cast<pages::Page*>(tabs->widget(i)), nullptr) << i;
+  }
+  EXPECT_TRUE(prompts_.shown.empty());
+}
+
+TEST_F(MainWindowTest, AddressFieldRefusesZeroAnd256) {
+  Open(0);
+  QLineEdit* field = Edit("addressField");
+  for (const char* bad : {"0", "256"}) {
+    prompts_.Clear();
+    field->setText("42");
+    field->setText(bad);
+    ASSERT_EQ(prompts_.shown.size(), 1u) << bad;
+    EXPECT_EQ(prompts_.shown[0].text, "地址号不能小于1且不能大于255");
+    EXPECT_EQ(prompts_.shown[0].caption, "出错");
+    EXPECT_EQ(field->text(), "1");
+    EXPECT_EQ(link_.address, 1);
+  }
+}
+
+TEST_F(MainWindowTest, EmptyAddressInMultiDeviceModeIsZeroWithoutMessage) {
+  Open(0);
+  ASSERT_TRUE(Radio("multiMode")->isChecked());
+  QLineEdit* field = Edit("addressField");
+  QTest::keyClicks(field, "7");  // "17"
+  EXPECT_EQ(link_.address, 17);
+  field->clear();
+  EXPECT_EQ(link_.address, 0);
+  EXPECT_TRUE(prompts_.shown.empty());
+  // Back to multi-device mode with an empty field: address 0 as well.
+  ClickRadio("singleMode");
+  ClickRadio("multiMode");
+  EXPECT_EQ(link_.address, 0);
+}
+
+TEST_F(MainWindowTest, ReportedAddressActsAsAnEdit) {
+  MainWindow& window = Open(0);
+  auto* page = qobject_cast<pages::Page*>(window.Tabs()->widget(0));
+  ASSERT_NE(page, nullptr);
+  emit page->deviceAddressReported(9);
+  EXPECT_EQ(Edit("addressField")->text(), "9");
+  EXPECT_EQ(link_.address, 9);
+  emit page->deviceAddressReported(0);
+  EXPECT_EQ(prompts_.LastMessage(), "地址号不能小于1且不能大于255");
+  EXPECT_EQ(Edit("addressField")->text(), "1");
+  EXPECT_EQ(link_.address, 1);
+  // The same number again still counts: in single-device mode it leaves the address at 0.
+  ClickRadio("singleMode");
+  emit page->deviceAddressReported(1);
+  EXPECT_EQ(link_.address, 0);
+}
+
+TEST_F(MainWindowTest, ModeRadiosSetAddressAndVisibility) {
+  Open(0);
+  Edit("addressField")->setText("5");
+  EXPECT_EQ(link_.address, 5);
+  EXPECT_TRUE(Enabled("addressField"));
+  EXPECT_TRUE(Shown("versionRead"));
+  EXPECT_FALSE(Shown("macField"));
+
+  ClickRadio("singleMode");
+  EXPECT_EQ(link_.mode, devlink::AddressingMode::Single);
+  EXPECT_EQ(link_.address, 0);
+  EXPECT_TRUE(Shown("addressField"));
+  EXPECT_FALSE(Enabled("addressField"));
+  EXPECT_EQ(Edit("addressField")->text(), "5");
+
+  ClickRadio("bluetoothMode");
+  EXPECT_EQ(link_.address, 0);
+  for (const char* hidden : {"addressField", "hardwareLabel", "hardwareVersion", "softwareLabel",
+                             "softwareVersion", "versionRead"}) {
+    EXPECT_FALSE(Shown(hidden)) << hidden;
+  }
+  for (const char* shown : {"macLabel", "macField", "adapterConnect", "macRead"}) {
+    EXPECT_TRUE(Shown(shown)) << shown;
+  }
+  // A reported address does not reach the wire in Bluetooth mode.
+  Edit("addressField")->setText("12");
+  EXPECT_EQ(link_.address, 0);
+
+  ClickRadio("multiMode");
+  EXPECT_EQ(link_.address, 12);
+}
+
+TEST_F(MainWindowTest, OpenCloseAndChannelRadiosEnableTheRightControls) {
+  StartSimulator();
+  Open(0, pty_->SlavePath());
+  EXPECT_EQ(Find<QComboBox>("portList")->currentText().toStdString(), pty_->SlavePath());
+  EXPECT_TRUE(Radio("serialChannel")->isChecked());
+  for (const char* on : {"portList", "baudList", "delayField", "openClose"}) EXPECT_TRUE(Enabled(on)) << on;
+  for (const char* off : {"ipField", "tcpPortField", "ipOk"}) EXPECT_FALSE(Enabled(off)) << off;
+
+  ClickButton("openClose");
+  ASSERT_TRUE(link_.serial.IsOpen());
+  EXPECT_EQ(Button("openClose")->text(), "关闭");
+  EXPECT_EQ(link_.baudText, "9600");
+  for (const char* off : {"portList", "baudList", "delayField"}) EXPECT_FALSE(Enabled(off)) << off;
+
+  // TCP keeps the serial port open.
+  ClickRadio("ipChannel");
+  EXPECT_TRUE(link_.tcpMode);
+  EXPECT_TRUE(link_.serial.IsOpen());
+  for (const char* off : {"portList", "baudList", "delayField", "openClose"}) EXPECT_FALSE(Enabled(off)) << off;
+  for (const char* on : {"ipField", "tcpPortField", "ipOk"}) EXPECT_TRUE(Enabled(on)) << on;
+
+  // Back to serial: the port is still open, so its settings stay locked.
+  ClickRadio("serialChannel");
+  EXPECT_FALSE(link_.tcpMode);
+  EXPECT_FALSE(Enabled("portList"));
+  EXPECT_TRUE(Enabled("openClose"));
+
+  ClickButton("openClose");
+  EXPECT_FALSE(link_.serial.IsOpen());
+  EXPECT_EQ(Button("openClose")->text(), "打开");
+  for (const char* on : {"portList", "baudList", "delayField"}) EXPECT_TRUE(Enabled(on)) << on;
+  EXPECT_TRUE(prompts_.shown.empty());
+}
+
+TEST_F(MainWindowTest, FailedOpenShowsNoticeAndChangesNothing) {
+  Open(0, "/nonexistent/ttyUSB9");
+  ClickButton("openClose");
+  ASSERT_EQ(prompts_.shown.size(), 1u);
+  EXPECT_EQ(prompts_.shown[0].text, "端口已打开");
+  EXPECT_EQ(prompts_.shown[0].caption, "提示");
+  EXPECT_FALSE(link_.serial.IsOpen());
+  EXPECT_EQ(Button("openClose")->text(), "打开");
+  EXPECT_TRUE(Enabled("portList"));
+}
+
+TEST_F(MainWindowTest, TypedDevicePathIsOpened) {
+  StartSimulator();
+  Open(0);
+  Find<QComboBox>("portList")->setEditText(QString::fromStdString(pty_->SlavePath()));
+  ClickButton("openClose");
+  EXPECT_TRUE(link_.serial.IsOpen());
+  EXPECT_EQ(link_.portName, pty_->SlavePath());
+}
+
+TEST_F(MainWindowTest, OkWarnsOnEmptyAddressButStoresTheValues) {
+  Open(3);
+  ASSERT_TRUE(Radio("ipChannel")->isChecked());
+  EXPECT_EQ(Edit("tcpPortField")->text(), "80");
+  Edit("ipField")->setText("0.0.0.0");
+  Edit("tcpPortField")->setText("10002");
+  ClickButton("ipOk");
+  EXPECT_EQ(prompts_.LastMessage(), "IP地址或端口号不能为空");
+  EXPECT_EQ(link_.ip, "0.0.0.0");
+  EXPECT_EQ(link_.tcpPort, 10002);
+
+  prompts_.Clear();
+  Edit("ipField")->setText("127.0.0.1");
+  Edit("tcpPortField")->setText("0");
+  ClickButton("ipOk");
+  EXPECT_EQ(prompts_.LastMessage(), "IP地址或端口号不能为空");
+  EXPECT_EQ(link_.ip, "127.0.0.1");
+  EXPECT_EQ(link_.tcpPort, 0);
+
+  prompts_.Clear();
+  Edit("tcpPortField")->setText("502");
+  ClickButton("ipOk");
+  EXPECT_TRUE(prompts_.shown.empty());
+  EXPECT_EQ(link_.tcpPort, 502);
+}
+
+TEST_F(MainWindowTest, RadioClickTakesTheFieldsAndReportsANonNumber) {
+  Open(0);
+  Edit("delayField")->setText("250");
+  ClickRadio("singleMode");
+  EXPECT_EQ(link_.delayMs, 250);
+  EXPECT_TRUE(prompts_.shown.empty());
+  Edit("delayField")->clear();
+  ClickRadio("multiMode");
+  EXPECT_EQ(prompts_.LastMessage(), "请键入一个整数。");
+  EXPECT_EQ(link_.delayMs, 250);
+  EXPECT_EQ(link_.mode, devlink::AddressingMode::Multi);
+}
+
+TEST_F(MainWindowTest, VariantSixStartsInBluetoothModeAt115200) {
+  Open(6);
+  EXPECT_TRUE(Radio("bluetoothMode")->isChecked());
+  EXPECT_EQ(link_.mode, devlink::AddressingMode::Bluetooth);
+  EXPECT_EQ(link_.address, 0);
+  EXPECT_EQ(Find<QComboBox>("baudList")->currentText(), "115200");
+  EXPECT_EQ(link_.baudText, "115200");
+  EXPECT_TRUE(Shown("macField"));
+  EXPECT_TRUE(Shown("adapterConnect"));
+  EXPECT_FALSE(Shown("addressField"));
+  EXPECT_FALSE(Shown("versionRead"));
+}
+
+TEST_F(MainWindowTest, OtherVariantsStartInMultiDeviceModeAt9600) {
+  for (int variant : {-2, 0, 5, 9}) {
+    Open(variant);
+    EXPECT_TRUE(Radio("multiMode")->isChecked()) << variant;
+    EXPECT_EQ(Find<QComboBox>("baudList")->currentText(), variant == 5 ? "115200" : "9600");
+  }
+}
+
+TEST_F(MainWindowTest, VersionReadFromTheSimulatorShownInHex) {
+  simulator_.WithDevice([](sim::Instrument& device) {
+    device.address = 7;
+    device.State<sim::VersionState>().hardware = "3.1:";  // ':' is 10 after subtracting '0'
+    device.State<sim::VersionState>().software = "2.15";
+  });
+  OpenOnSimulator(0);
+  Edit("addressField")->setText("7");
+  ClickButton("versionRead");
+  EXPECT_EQ(prompts_.LastMessage(), "数据读取成功");
+  EXPECT_EQ(Label("hardwareVersion")->text(), "3.1a");
+  EXPECT_EQ(Label("softwareVersion")->text(), "2.15");
+  const auto log = simulator_.RequestLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), (sim::Bytes{0x25, 0x07, 0x0C, 0xAA, 0x00, 0x66, 0x46 - 5 + 7}));
+}
+
+TEST_F(MainWindowTest, SingleDeviceModeSendsAddressZero) {
+  simulator_.WithDevice([](sim::Instrument& device) { device.address = 7; });
+  OpenOnSimulator(0);
+  Edit("addressField")->setText("7");
+  ClickRadio("singleMode");
+  ClickButton("versionRead");
+  EXPECT_EQ(prompts_.LastMessage(), "数据读取成功");
+  const auto log = simulator_.RequestLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back()[1], 0x00);
+  EXPECT_EQ(Edit("addressField")->text(), "7");
+}
+
+TEST_F(MainWindowTest, VersionReadFailures) {
+  Open(0);
+  ClickButton("versionRead");
+  EXPECT_EQ(prompts_.LastMessage(), "串口打开失败");
+  EXPECT_EQ(Label("hardwareVersion")->text(), "1.00");
+
+  prompts_.Clear();
+  window_.reset();
+  OpenOnSimulator(0);
+  sim::Faults faults;
+  faults.wrongSum = true;
+  simulator_.SetFaults(faults);
+  ClickButton("versionRead");
+  EXPECT_EQ(prompts_.LastMessage(), "数据读取失败");
+  EXPECT_EQ(Label("hardwareVersion")->text(), "1.00");
+}
+
+TEST_F(MainWindowTest, ClockFieldShowsMonthDayTimeYear) {
+  Open(0);
+  const QRegularExpression form(
+      "^(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 123][0-9] "
+      "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}$");
+  EXPECT_TRUE(form.match(Label("clockField")->text()).hasMatch())
+      << Label("clockField")->text().toStdString();
+}
+
+TEST_F(MainWindowTest, EscapeClosesEnterDoesNothing) {
+  MainWindow& window = Open(0);
+  window.show();
+  QTest::keyClick(Edit("addressField"), Qt::Key_Return);
+  QTest::keyClick(&window, Qt::Key_Enter);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_TRUE(prompts_.shown.empty());
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(window.result(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowTest, AboutBoxFromTheBand) {
+  MainWindow& window = Open(0);
+  QWidget* band = Find<QWidget>("connectionPanel");
+  ASSERT_EQ(band->actions().size(), 1);
+  EXPECT_EQ(band->actions()[0]->text(), "关于 TOOL(&A)...");
+  EXPECT_EQ(band->contextMenuPolicy(), Qt::ActionsContextMenu);
+  EXPECT_EQ(Find<QToolButton>("aboutButton")->accessibleName(), "关于 TOOL(&A)...");
+
+  std::unique_ptr<QDialog> box(window.CreateAboutBox());
+  EXPECT_EQ(box->windowTitle(), "关于 TOOL");
+  QStringList texts;
+  for (QLabel* label : box->findChildren<QLabel*>()) texts << label->text();
+  EXPECT_TRUE(texts.contains("TOOL 3.2版"));
+  EXPECT_TRUE(texts.contains("修改温度通道校正是数据限制"));
+  QPushButton* ok = box->findChild<QPushButton*>("aboutOk");
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->text(), "确定");
+  box->show();
+  ok->click();
+  EXPECT_EQ(box->result(), QDialog::Accepted);
+}
+
+TEST_F(MainWindowTest, BluetoothConnectReadMacAndDisconnectThroughTheAdapter) {
+  OpenOnSimulator(6);
+  QLineEdit* mac = Edit("macField");
+  mac->setText("00:1A:7D:DA:71:13");
+  ClickButton("adapterConnect");  // waits the adapter's settling time twice (about 4 s)
+  EXPECT_TRUE(prompts_.shown.empty()) << prompts_.LastMessage().toStdString();
+  EXPECT_EQ(Button("adapterConnect")->text(), "断开");
+  EXPECT_TRUE(link_.bluetoothConnected);
+  EXPECT_FALSE(mac->isEnabled());
+  EXPECT_EQ(link_.macText, "00:1A:7D:DA:71:13");
+  const auto state = simulator_.WithDevice(
+      [](sim::Instrument& d) { return d.State<sim::BluetoothAdapterState>(); });
+  EXPECT_EQ(state.connected, (sim::BluetoothAdapterState::Mac{0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13}));
+  const auto log = simulator_.RequestLog();
+  ASSERT_EQ(log.size(), 2u);  // connection query, then connect
+  EXPECT_EQ(log[1], (sim::Bytes{0x01, 0x18, 0x00, 0x00, 0x00, 0x03, 0x06, 0x13, 0x71, 0xDA,
+                                0x7D, 0x1A, 0x00, 0xD9, 0x97}));
+
+  ClickButton("adapterConnect");
+  EXPECT_EQ(prompts_.LastMessage(), "断开成功");
+  EXPECT_EQ(Button("adapterConnect")->text(), "连接");
+  EXPECT_FALSE(link_.bluetoothConnected);
+  EXPECT_TRUE(mac->isEnabled());
+  EXPECT_EQ(simulator_.WithDevice([](sim::Instrument& d) {
+              return d.State<sim::BluetoothAdapterState>().disconnects;
+            }),
+            1);
+
+  ClickButton("macRead");
+  EXPECT_EQ(mac->text(), "98 d3 31 f5 2c 07 ");
+}
+
+TEST_F(MainWindowTest, BluetoothConnectWithBadMacSendsNothing) {
+  OpenOnSimulator(6);
+  Edit("macField")->setText("00:1A:7D:DA:71:1");
+  ClickButton("adapterConnect");
+  EXPECT_EQ(prompts_.LastMessage(), "MAC 地址格式错误");
+  EXPECT_EQ(Button("adapterConnect")->text(), "连接");
+  EXPECT_TRUE(simulator_.RequestLog().empty());
+}
+
+TEST_F(MainWindowTest, AdapterCommandsUseTheSerialPortAlsoInTcpMode) {
+  OpenOnSimulator(6);
+  ClickRadio("ipChannel");
+  ASSERT_TRUE(link_.tcpMode);
+  ClickButton("macRead");
+  EXPECT_TRUE(prompts_.shown.empty()) << prompts_.LastMessage().toStdString();
+  EXPECT_EQ(Edit("macField")->text(), "98 d3 31 f5 2c 07 ");
+}
+
+}  // namespace
+}  // namespace app
