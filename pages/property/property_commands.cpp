@@ -424,7 +424,7 @@ Outcome ReadServer(Channel& channel, Server server, ServerConfig* result) {
       .With("server", std::string(server == Server::Data ? "data" : "config"))
       .With("mode", std::string(config.domainMode ? "domain" : "ip"))
       .With("ip", FormatIp(config.ip))
-      .With("port", int64_t{config.port})
+      .With("server-port", int64_t{config.port})
       .With("domain", config.domain);
 }
 

@@ -77,7 +77,7 @@ inline constexpr const char* kFieldSn = "sn";
 inline constexpr const char* kFieldType = "type-code";
 inline constexpr const char* kFieldUpper = "upper";
 inline constexpr const char* kFieldDomain = "domain";
-inline constexpr const char* kFieldPort = "port";
+inline constexpr const char* kFieldPort = "server-port";
 inline constexpr const char* kFieldText = "text";
 
 // ---- Channel types ----

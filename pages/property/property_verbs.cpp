@@ -137,7 +137,7 @@ Outcome RunWriteServer(devlink::Channel& channel, const Args& args) {
   if (!ip) return Outcome::Failure("IP地址输入有误", "ip");
   write.ip = *ip;
   write.domain = Text(args, "domain");
-  write.portText = Text(args, "port");
+  write.portText = Text(args, "server-port");
   return WriteServer(channel, write);
 }
 
@@ -189,7 +189,7 @@ CommandSet Commands() {
         {"mode", "ip | domain (default ip)", false},
         {"ip", "IP address (default 0.0.0.0)", false},
         {"domain", "domain name (domain mode)", false},
-        {"port", "port number"}},
+        {"server-port", "the server's TCP port"}},
        RunWriteServer},
   };
   return set;

@@ -495,7 +495,7 @@ TEST(PropertyServer, PortTextRules) {
       EXPECT_EQ(channel.Sent()[0][10], c.high) << c.text;
     } else {
       EXPECT_EQ(outcome.message, "端口号范围为0-65535");
-      EXPECT_EQ(outcome.field, "port");
+      EXPECT_EQ(outcome.field, "server-port");
       EXPECT_TRUE(channel.Sent().empty());
     }
   }
@@ -614,10 +614,10 @@ TEST(PropertyVerbs, MalformedArgumentsSendNothing) {
   bad = base;
   bad["sms"] = "maybe";
   EXPECT_EQ(Verb(set, "write-channel").run(channel, bad).field, "sms");
-  EXPECT_EQ(Verb(set, "write-server").run(channel, {{"server", "both"}, {"port", "1"}}).field,
-            "server");
-  EXPECT_EQ(Verb(set, "write-server").run(channel, {{"ip", "300.1.1.1"}, {"port", "1"}}).field,
-            "ip");
+  const CommandDef& writeServer = Verb(set, "write-server");
+  EXPECT_EQ(writeServer.run(channel, {{"server", "both"}, {"server-port", "1"}}).field, "server");
+  EXPECT_EQ(writeServer.run(channel, {{"ip", "300.1.1.1"}, {"server-port", "1"}}).field, "ip");
+  EXPECT_EQ(writeServer.run(channel, {{"mode", "name"}, {"server-port", "1"}}).field, "mode");
   EXPECT_EQ(Verb(set, "read-channel").run(channel, {}).field, "channel");
   EXPECT_TRUE(channel.Sent().empty());
 }

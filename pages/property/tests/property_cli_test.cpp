@@ -1,0 +1,146 @@
+// The tool-cli binary's property verbs against the simulator over a pseudo-terminal and
+// loopback TCP: what one verb writes, the matching read verb prints back.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "sim/families/property.h"
+#include "sim/pty_transport.h"
+#include "sim/simulator.h"
+#include "sim/tcp_transport.h"
+
+namespace {
+
+struct ToolRun {
+  int exit = -1;
+  std::string out;
+};
+
+std::string Quote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class PropertyCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(pty_.Start(&error)) << error;
+    ASSERT_TRUE(tcp_.Start(0, &error)) << error;
+  }
+  void TearDown() override {
+    pty_.Stop();
+    tcp_.Stop();
+  }
+
+  // tool-cli property <words...> over the pseudo-terminal (or TCP when `tcp` is set).
+  ToolRun Tool(std::vector<std::string> words, bool tcp = false) {
+    ToolRun run;
+    const char* tool = std::getenv("TOOL_CLI");
+    if (tool == nullptr) {
+      ADD_FAILURE() << "TOOL_CLI is not set";
+      return run;
+    }
+    words.insert(words.begin(), "property");
+    if (tcp) {
+      words.insert(words.end(), {"--tcp", "127.0.0.1:" + std::to_string(tcp_.Port())});
+    } else {
+      words.insert(words.end(), {"--port", pty_.SlavePath()});
+    }
+    words.insert(words.end(), {"--delay", "40"});
+    std::string command = Quote(tool);
+    for (const auto& w : words) command += " " + Quote(w);
+    command += " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[512];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    int status = ::pclose(pipe);
+    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+
+  template <class F>
+  auto Device(F&& f) {
+    return simulator_.WithDevice(
+        [&](sim::Instrument& d) { return f(d.State<sim::PropertyState>()); });
+  }
+
+  sim::Simulator simulator_;
+  sim::PtyServer pty_{simulator_};
+  sim::TcpServer tcp_{simulator_};
+};
+
+TEST_F(PropertyCli, ChannelRoundTrip) {
+  ToolRun write = Tool({"write-channel", "--channel", "12", "--type-code", "53", "--card-id",
+                    "0A0B0C0D", "--sn", "1A2B00042", "--upper", "1100.5", "--lower", "500",
+                    "--sound-light", "1"});
+  EXPECT_EQ(write.exit, 0) << write.out;
+  EXPECT_EQ(write.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{}}\n");
+  ToolRun read = Tool({"read-channel", "--channel", "12"});
+  EXPECT_EQ(read.exit, 0) << read.out;
+  EXPECT_EQ(read.out,
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"channel\":12,\"type-code\":53,"
+            "\"type\":\"LORA-大气压\",\"sound-light\":true,\"sms\":false,"
+            "\"card-id\":\"0a0b0c0d\",\"sn\":\"1a2b00042\",\"upper\":1100.5,\"lower\":500}}\n");
+  EXPECT_EQ(Device([](sim::PropertyState& s) { return s.channels[11].cardId; }), 0x0A0B0C0Du);
+}
+
+TEST_F(PropertyCli, RefusedWriteExitsOneAndSendsNothing) {
+  ToolRun write = Tool({"write-channel", "--channel", "1", "--type-code", "2", "--card-id",
+                    "0A0B0C0D", "--sn", "1A2B00042", "--upper", "120", "--lower", "0"});
+  EXPECT_EQ(write.exit, 1);
+  EXPECT_EQ(write.out,
+            "{\"ok\":false,\"message\":\"上限必须不小于下限!\\r\\n范围: 0.0 ~ 100.0\","
+            "\"values\":{}}\n");
+  EXPECT_TRUE(simulator_.RequestLog().empty());
+}
+
+TEST_F(PropertyCli, ProtectionTextsAndServersRoundTrip) {
+  ASSERT_EQ(Tool({"write-protection", "--channel", "2", "--upper", "70.5", "--lower", "-20"}).exit,
+            0);
+  EXPECT_EQ(Tool({"read-protection", "--channel", "2"}).out,
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"channel\":2,\"upper\":70.5,"
+            "\"lower\":-20}}\n");
+
+  ASSERT_EQ(Tool({"write-company", "--name", "华南冷链"}).exit, 0);
+  EXPECT_EQ(Tool({"read-company"}).out,
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"company\":\"华南冷链\"}}\n");
+  ASSERT_EQ(Tool({"write-plate", "--plate", "粤B12345"}).exit, 0);
+  EXPECT_EQ(Tool({"read-plate"}).out,
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"plate\":\"粤B12345\"}}\n");
+
+  ToolRun ip = Tool({"write-server", "--server", "data", "--mode", "ip", "--ip", "127.0.0.1",
+                 "--server-port", "11111"});
+  EXPECT_EQ(ip.out, "{\"ok\":true,\"message\":\"设置成功\",\"values\":{}}\n");
+  EXPECT_EQ(Tool({"read-server", "--server", "data"}).out,
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"server\":\"data\",\"mode\":\"ip\","
+            "\"ip\":\"127.0.0.1\",\"server-port\":11111,\"domain\":\"0.0.0.0\"}}\n");
+  ASSERT_EQ(Tool({"write-server", "--server", "config", "--mode", "domain", "--domain",
+                  "cfg.example.org", "--server-port", "8080"})
+                .exit,
+            0);
+  EXPECT_EQ(Tool({"read-server", "--server", "config"}).out,
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"server\":\"config\",\"mode\":\"domain\","
+            "\"ip\":\"0.0.0.0\",\"server-port\":8080,\"domain\":\"cfg.example.org\"}}\n");
+}
+
+TEST_F(PropertyCli, OverTcp) {
+  ToolRun write = Tool({"write-plate", "--plate", "TCP-1"}, true);
+  EXPECT_EQ(write.exit, 0) << write.out;
+  ToolRun read = Tool({"read-plate"}, true);
+  EXPECT_EQ(read.out, "{\"ok\":true,\"message\":\"\",\"values\":{\"plate\":\"TCP-1\"}}\n");
+  ToolRun channel = Tool({"read-channel", "--channel", "1"}, true);
+  EXPECT_EQ(channel.exit, 0) << channel.out;
+  EXPECT_NE(channel.out.find("\"card-id\":\"0a0b0c0d\""), std::string::npos) << channel.out;
+}
+
+}  // namespace
