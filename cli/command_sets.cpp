@@ -6,12 +6,18 @@
 // delay, baud); the page name "raw" is taken.
 #include "cli/cli.h"
 #include "pages/property/property_commands.h"
+#include "pages/settings/settings_commands.h"
+#include "pages/property2/property2_commands.h"
+#include "pages/chiller/chiller_commands.h"
 
 namespace cli {
 
 std::vector<pages::CommandSet> CommandSets() {
   std::vector<pages::CommandSet> sets;
   sets.push_back(pages::property::Commands());
+  sets.push_back(pages::settings::Commands());
+  sets.push_back(pages::property2::Commands());
+  sets.push_back(pages::chiller::Commands());
   return sets;
 }
 

@@ -152,7 +152,7 @@ Outcome WriteSetPoint(devlink::Channel& channel, double setPoint) {
 }
 
 CommandSet Commands() {
-  CommandSet set{"chiller", "冷机: reefer unit state and temperature set point", {}};
+  CommandSet set{"chiller", "chiller: reefer unit state and temperature set point", {}};
   set.commands.push_back({"read", "read container number, air temperatures, set point, mode, "
                                   "alarm codes", {},
                           [](devlink::Channel& channel, const Args&) {

@@ -181,7 +181,7 @@ std::string EntryHelp(const char* what, std::span<const Entry> entries) {
 }  // namespace
 
 CommandSet Commands() {
-  CommandSet set{"property2", "属性设置2: sample period per channel, screen-off time", {}};
+  CommandSet set{"property2", "property settings 2: sample period per channel, screen-off time", {}};
   auto& c = set.commands;
   c.push_back({"read-sample-period",
                "read the sample period of a channel",

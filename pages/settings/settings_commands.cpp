@@ -387,7 +387,8 @@ CommandDef LimitsWriteVerb(const char* verb, const char* help, LimitKind kind) {
 }  // namespace
 
 CommandSet Commands() {
-  CommandSet set{"settings", "设置: address, recording, calibration, alarm and control limits", {}};
+  CommandSet set{
+      "settings", "settings: address, recording, calibration switches, alarm and control limits, history", {}};
   auto& c = set.commands;
   c.push_back({"set-address",
                "change the bus address (the request goes to the old address)",

@@ -1,0 +1,76 @@
+// The settings verbs of the tool-cli binary against the simulator on a pseudo-terminal: what a
+// verb writes, the matching read verb prints back.
+#include <gtest/gtest.h>
+
+#include "pages/testing/sim_link.h"
+#include "pages/testing/tool_cli.h"
+#include "sim/families/settings.h"
+
+namespace pages::settings {
+namespace {
+
+using pages::testing::RunToolCli;
+using pages::testing::ToolRun;
+
+class SettingsCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(sim_.StartSerial(&error)) << error;
+    sim_.link.serial.ClosePort();  // the port belongs to tool-cli
+  }
+  ToolRun Run(std::vector<std::string> words) {
+    words.insert(words.end(), {"--port", sim_.SerialPath(), "--delay", "60", "--address", "1"});
+    return RunToolCli(words);
+  }
+  pages::testing::SimLink sim_;
+};
+
+TEST_F(SettingsCliTest, AlarmLimitsRoundTrip) {
+  const ToolRun write = Run({"settings", "write-alarm-limits", "--temp-lower", "-10",
+                             "--temp-upper", "40", "--hum-lower", "20.5", "--hum-upper", "85"});
+  ASSERT_EQ(write.exit, 0) << write.out << write.err;
+  EXPECT_EQ(write.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{}}\n");
+  const ToolRun read = Run({"settings", "read-alarm-limits"});
+  ASSERT_EQ(read.exit, 0) << read.out << read.err;
+  EXPECT_EQ(read.out,
+            "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"temp-lower\":-10,"
+            "\"temp-upper\":40,\"hum-lower\":20.5,\"hum-upper\":85}}\n");
+}
+
+TEST_F(SettingsCliTest, RecordingRoundTripInHours) {
+  const ToolRun write = Run({"settings", "write-recording", "--interval", "6", "--unit", "hours",
+                             "--capacity", "300"});
+  ASSERT_EQ(write.exit, 0) << write.out << write.err;
+  const ToolRun read = Run({"settings", "read-recording"});
+  ASSERT_EQ(read.exit, 0) << read.out << read.err;
+  EXPECT_EQ(read.out,
+            "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"interval\":6,"
+            "\"unit\":\"hours\",\"capacity\":300}}\n");
+}
+
+TEST_F(SettingsCliTest, AddressChangeAndRefusal) {
+  const ToolRun set = Run({"settings", "set-address", "--old", "1", "--new", "12"});
+  ASSERT_EQ(set.exit, 0) << set.out << set.err;
+  EXPECT_EQ(set.out,
+            "{\"ok\":true,\"message\":\"地址设置成功\",\"values\":{\"address\":12}}\n");
+  EXPECT_EQ(sim_.simulator.WithDevice([](sim::Instrument& d) { return d.address; }), 12);
+  const size_t before = sim_.Requests();
+  const ToolRun refused = Run({"settings", "set-address", "--old", "12", "--new", "0"});
+  EXPECT_EQ(refused.exit, 1);
+  EXPECT_NE(refused.out.find("地址号范围为1-255"), std::string::npos) << refused.out;
+  EXPECT_EQ(sim_.Requests(), before);
+}
+
+TEST_F(SettingsCliTest, HelpListsTheVerbs) {
+  const ToolRun help = RunToolCli({"--help"});
+  ASSERT_EQ(help.exit, 0) << help.err;
+  for (const char* verb : {"set-address", "read-alarm-limits", "write-alarm-limits",
+                           "read-recording", "write-recording", "clear-data",
+                           "read-sample-period", "write-screen-off"}) {
+    EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
+  }
+}
+
+}  // namespace
+}  // namespace pages::settings
