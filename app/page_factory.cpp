@@ -3,6 +3,7 @@
 #include "app/variants.h"
 #include "pages/widgets/page.h"
 // Page headers: one line per page.
+#include "pages/property/property_page.h"
 
 namespace app {
 namespace {
@@ -23,7 +24,7 @@ QWidget* CreatePage(int kind, devlink::DeviceLink& link, int variant, QWidget* p
     case kHistoryPage: return EmptyPage(link, variant, parent);
     case kRelayPage: return EmptyPage(link, variant, parent);
     case kWifiPage: return EmptyPage(link, variant, parent);
-    case kPropertyPage: return EmptyPage(link, variant, parent);
+    case kPropertyPage: return new pages::PropertyPage(link, variant, parent);
     case kProperty2Page: return EmptyPage(link, variant, parent);
     case kChillerPage: return EmptyPage(link, variant, parent);
     case kBluetoothLoggerPage: return EmptyPage(link, variant, parent);
