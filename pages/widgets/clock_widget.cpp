@@ -53,35 +53,25 @@ uint8_t ClockWidget::DeviceAddress() {
 }
 
 void ClockWidget::ReadTime() {
-  if (hooks_.preExchange && !hooks_.preExchange(*this)) return;
-  std::function<WidgetRequest()> build;
-  if (hooks_.buildRead) build = [this] { return hooks_.buildRead(*this); };
-  WidgetParse parse;
-  if (hooks_.parseRead) parse = [this](devlink::ByteView r) { return hooks_.parseRead(*this, r); };
-  const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::Read, build, parse);
-  if (!reply.ok()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply.error));
+  const std::optional<WidgetReply> reply = RunHookedRead(*this, channel_);
+  if (!reply) return;
+  if (!reply->ok()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply->error));
     return;
   }
-  time_->setText(QString::fromStdString(reply.text));
-  if (!reply.successMessage.empty()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply.successMessage));
+  time_->setText(QString::fromStdString(reply->text));
+  if (!reply->successMessage.empty()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply->successMessage));
   }
-  if (reply.reportedAddress) emit deviceAddressReported(*reply.reportedAddress);
+  if (reply->reportedAddress) emit deviceAddressReported(*reply->reportedAddress);
 }
 
 void ClockWidget::SetTime() {
   if (hooks_.preExchange && !hooks_.preExchange(*this)) return;
   std::function<WidgetRequest()> build;
   if (hooks_.buildWrite) build = [this] { return hooks_.buildWrite(*this); };
-  WidgetParse parse;
-  if (hooks_.parseWrite) {
-    parse = [this](devlink::ByteView r) {
-      return WidgetReply{hooks_.parseWrite(*this, r), {}, {}, {}};
-    };
-  }
-  const WidgetReply reply =
-      RunHookedCommand(host_, channel_, WidgetOperation::SetTime, build, parse);
+  const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::SetTime, build,
+                                             BindParse(*this, hooks_.parseWrite));
   ui::ShowMessage(window(), QString::fromStdString(reply.ok() ? std::string(kWidgetSetSucceeded)
                                                               : reply.error));
 }

@@ -102,20 +102,16 @@ SnWidget::SnWidget(Page& host, QWidget* parent) : QWidget(parent), host_(host) {
 }
 
 void SnWidget::Read() {
-  if (hooks_.preExchange && !hooks_.preExchange(*this)) return;
-  std::function<WidgetRequest()> build;
-  if (hooks_.buildRead) build = [this] { return hooks_.buildRead(*this); };
-  WidgetParse parse;
-  if (hooks_.parseRead) parse = [this](devlink::ByteView r) { return hooks_.parseRead(*this, r); };
-  const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::Read, build, parse);
-  if (!reply.ok()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply.error));
+  const std::optional<WidgetReply> reply = RunHookedRead(*this, channel_);
+  if (!reply) return;
+  if (!reply->ok()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply->error));
     return;
   }
-  sn_->setText(QString::fromStdString(reply.text).toUpper());
+  sn_->setText(QString::fromStdString(reply->text).toUpper());
   write_->setEnabled(true);
-  if (!reply.successMessage.empty()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply.successMessage));
+  if (!reply->successMessage.empty()) {
+    ui::ShowMessage(window(), QString::fromStdString(reply->successMessage));
   }
 }
 
@@ -138,13 +134,8 @@ void SnWidget::Write() {
   if (hooks_.buildWrite) {
     build = [&] { return hooks_.buildWrite(*this, *year, *month, *serial); };
   }
-  WidgetParse parse;
-  if (hooks_.parseWrite) {
-    parse = [this](devlink::ByteView r) {
-      return WidgetReply{hooks_.parseWrite(*this, r), {}, {}, {}};
-    };
-  }
-  const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::Write, build, parse);
+  const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::Write, build,
+                                             BindParse(*this, hooks_.parseWrite));
   if (!reply.ok()) {
     ui::ShowMessage(window(), QString::fromStdString(reply.error));
     return;
