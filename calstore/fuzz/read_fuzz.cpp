@@ -13,20 +13,26 @@ namespace {
 
 std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
-const std::string& WorkDirectory() {
-  static const std::string dir = [] {
+// A folder of its own for the input file and what the library writes beside it; a plain array
+// so that it outlives every destructor and can be removed at exit.
+char g_directory[4096];
+
+void RemoveWorkDirectory() {
+  for (const char* name : {"/in.jz", "/in.jz.ini", "/merged.jz", "/merged.jz.ini"}) {
+    std::remove((std::string(g_directory) + name).c_str());
+  }
+  ::rmdir(g_directory);
+}
+
+std::string WorkDirectory() {
+  if (!g_directory[0]) {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/calstore-fuzz-XXXXXX";
-    if (!::mkdtemp(pattern.data())) std::abort();
-    std::atexit([] {
-      for (const char* name : {"/in.jz", "/in.jz.ini", "/merged.jz", "/merged.jz.ini"}) {
-        std::remove((WorkDirectory() + name).c_str());
-      }
-      ::rmdir(WorkDirectory().c_str());
-    });
-    return pattern;
-  }();
-  return dir;
+    std::snprintf(g_directory, sizeof g_directory, "%s/calstore-fuzz-XXXXXX",
+                  base && *base ? base : "/tmp");
+    if (!::mkdtemp(g_directory)) std::abort();
+    std::atexit(RemoveWorkDirectory);
+  }
+  return g_directory;
 }
 
 void Check(bool condition) {

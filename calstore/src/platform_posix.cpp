@@ -166,7 +166,12 @@ bool ReplacementFile::Open() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_ = path_ + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return true;
+    if (fd_ >= 0) {
+      // The replacement keeps the permissions of the file it replaces.
+      struct stat st;
+      if (::stat(path_.c_str(), &st) == 0) ::fchmod(fd_, st.st_mode & 07777);
+      return true;
+    }
     if (errno != EEXIST) break;
   }
   temp_.clear();

@@ -92,7 +92,7 @@ inline std::vector<Decoded> DecodeFile(const fs::path& path) {
     pos += 12;
     if (pos + 16 * n > bytes.size()) break;
     d.segments.resize(n);
-    std::memcpy(d.segments.data(), &bytes[pos], 16 * n);
+    if (n) std::memcpy(d.segments.data(), &bytes[pos], 16 * n);
     pos += 16 * n;
     records.push_back(std::move(d));
   }
