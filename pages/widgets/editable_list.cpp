@@ -1,5 +1,9 @@
 #include "pages/widgets/editable_list.h"
 
+// Accessible names of the in-place editors (they have no caption of their own):
+//   cell edit   "单元格编辑"
+//   cell combo  "单元格选择"
+
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
