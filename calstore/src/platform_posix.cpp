@@ -162,7 +162,7 @@ bool ReplacementFile::Open() {
   Discard();
   ok_ = true;
   finished_ = false;
-  if (path_.empty()) return false;
+  if (path_.empty() || IsDirectory(path_)) return false;
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_ = path_ + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -183,6 +183,8 @@ TEST_F(CreateMergeTest, MergeOfAMissingSourceGives101) {
   EXPECT_EQ(JZCombineFiles(W("m.jz").c_str(), W("a.jz").c_str(), W("none.jz").c_str()), 101);
   EXPECT_EQ(JZCombineFiles(W("m.jz").c_str(), W("none.jz").c_str(), W("a.jz").c_str()), 101);
   EXPECT_EQ(JZCombineFiles(W("no-dir/m.jz").c_str(), W("a.jz").c_str(), W("a.jz").c_str()), 101);
+  fs::create_directory(At("folder.jz"));
+  EXPECT_EQ(JZCombineFiles(W("folder.jz").c_str(), W("a.jz").c_str(), W("a.jz").c_str()), 101);
   EXPECT_FALSE(fs::exists(At("m.jz")));
 }
 
