@@ -153,8 +153,10 @@ Outcome WriteSetPoint(devlink::Channel& channel, double setPoint) {
 
 CommandSet Commands() {
   CommandSet set{"chiller", "chiller: reefer unit state and temperature set point", {}};
-  set.commands.push_back({"read", "read container number, air temperatures, set point, mode, "
-                                  "alarm codes", {},
+  set.commands.push_back({"read",
+                          "read container number, air temperatures, set point, mode, "
+                          "alarm codes",
+                          {},
                           [](devlink::Channel& channel, const Args&) {
                             ChillerState state;
                             return ReadState(channel, state);

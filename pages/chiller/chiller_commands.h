@@ -18,18 +18,18 @@ inline constexpr const char* kNotANumber = "请键入一个数。";
 inline constexpr const char* kSetPointRange = "设置温度范围为-327.68~327.67";
 
 // "工作模式：" entries; a mode byte of 5 or more leaves kUnknownMode.
-inline constexpr std::array<const char*, 6> kWorkModes{"关机", "开机", "制冷", "制热", "除霜",
-                                                       "未知"};
+inline constexpr std::array<const char*, 6> kWorkModes{"关机", "开机", "制冷",
+                                                       "制热", "除霜", "未知"};
 inline constexpr int kUnknownMode = 5;
 
 // What one read brings; fields whose tag was missing stay empty.
 struct ChillerState {
-  std::string container;               // tag 1
-  std::string returnAir;               // tag 2, "%.2f"
-  std::string supplyAir;               // tag 3, "%.2f"
-  std::optional<double> setPoint;      // tag 4, rounded to two decimals
-  int workMode = kUnknownMode;         // tag 5, index into kWorkModes
-  std::string alarmCodes;              // tag 6, "%.3d " per code
+  std::string container;           // tag 1
+  std::string returnAir;           // tag 2, "%.2f"
+  std::string supplyAir;           // tag 3, "%.2f"
+  std::optional<double> setPoint;  // tag 4, rounded to two decimals
+  int workMode = kUnknownMode;     // tag 5, index into kWorkModes
+  std::string alarmCodes;          // tag 6, "%.3d " per code
 };
 
 // Walks the tagged records of a read reply's payload. Returns nullopt when a record runs past

@@ -90,7 +90,9 @@ Outcome SelectRead(std::optional<int> seconds, std::span<const Entry> entries, c
       .With("text", entries[static_cast<size_t>(found)].text);
 }
 
-bool ValidChannel(int channelNumber) { return channelNumber >= 1 && channelNumber <= kChannelCount; }
+bool ValidChannel(int channelNumber) {
+  return channelNumber >= 1 && channelNumber <= kChannelCount;
+}
 
 }  // namespace
 
@@ -102,8 +104,8 @@ int EntrySeconds(std::string_view text) {
 
 std::span<const Entry> SamplePeriods() {
   static const std::vector<Entry> entries =
-      MakeEntries({"2秒", "4秒", "6秒", "8秒", "10秒", "20秒", "30秒", "40秒", "50秒", "1分",
-                   "2分", "3分", "4分", "5分", "6分", "7分", "8分", "9分", "10分"});
+      MakeEntries({"2秒", "4秒", "6秒", "8秒", "10秒", "20秒", "30秒", "40秒", "50秒", "1分", "2分",
+                   "3分", "4分", "5分", "6分", "7分", "8分", "9分", "10分"});
   return entries;
 }
 
@@ -181,7 +183,8 @@ std::string EntryHelp(const char* what, std::span<const Entry> entries) {
 }  // namespace
 
 CommandSet Commands() {
-  CommandSet set{"property2", "property settings 2: sample period per channel, screen-off time", {}};
+  CommandSet set{
+      "property2", "property settings 2: sample period per channel, screen-off time", {}};
   auto& c = set.commands;
   c.push_back({"read-sample-period",
                "read the sample period of a channel",
@@ -202,7 +205,9 @@ CommandSet Commands() {
                  return WriteSamplePeriod(channel, *number,
                                           EntryArg(args, "period", SamplePeriods()));
                }});
-  c.push_back({"read-screen-off", "read the screen-off time", {},
+  c.push_back({"read-screen-off",
+               "read the screen-off time",
+               {},
                [](devlink::Channel& channel, const Args&) {
                  int index = -1;
                  return ReadScreenOff(channel, index);

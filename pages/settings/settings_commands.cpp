@@ -45,9 +45,9 @@ constexpr size_t kRecordingHoursReply = 11;
 struct ReplyRule {
   size_t shortest = kShortReply;
   size_t longest = kShortReply;
-  bool start = false;                // byte 0 '<'
-  bool end = false;                  // last-but-one byte 'f'
-  std::optional<uint8_t> payload;    // payload byte 0 (acknowledgement or echoed value)
+  bool start = false;              // byte 0 '<'
+  bool end = false;                // last-but-one byte 'f'
+  std::optional<uint8_t> payload;  // payload byte 0 (acknowledgement or echoed value)
 };
 
 enum class Step { Ok, PortNotOpen, Failed };
@@ -114,9 +114,12 @@ std::optional<double> ParseNumber(std::string_view text) {
 
 uint8_t SwitchCommand(SwitchKind kind) {
   switch (kind) {
-    case SwitchKind::Calibration: return kCmdCalibration;
-    case SwitchKind::Alarm: return kCmdAlarm;
-    case SwitchKind::Control: return kCmdControl;
+    case SwitchKind::Calibration:
+      return kCmdCalibration;
+    case SwitchKind::Alarm:
+      return kCmdAlarm;
+    case SwitchKind::Control:
+      return kCmdControl;
   }
   return kCmdAlarm;
 }
@@ -192,7 +195,8 @@ Outcome ReadSwitches(devlink::Channel& channel, SwitchKind kind, SwitchPair& out
   const uint8_t sub = kind == SwitchKind::Calibration ? kSubCalibrationRead : kSubSwitchRead;
   const Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), SwitchCommand(kind), sub);
   Bytes reply;
-  const Step step = Run(channel, request, {.start = true, .end = true, .payload = std::nullopt}, reply);
+  const Step step =
+      Run(channel, request, {.start = true, .end = true, .payload = std::nullopt}, reply);
   if (step != Step::Ok) return StepFailure(step, kReadFailed);
   out.temperature = (reply[5] & 0x01) != 0;
   out.humidity = (reply[5] & 0x02) != 0;
@@ -200,10 +204,10 @@ Outcome ReadSwitches(devlink::Channel& channel, SwitchKind kind, SwitchPair& out
 }
 
 Outcome WriteSwitches(devlink::Channel& channel, SwitchKind kind, const SwitchPair& value) {
-  const Bytes payload{static_cast<uint8_t>((value.temperature ? 0x01 : 0) |
-                                           (value.humidity ? 0x02 : 0))};
-  const Bytes request =
-      devlink::BuildSumFrame(channel.DeviceAddress(), SwitchCommand(kind), kSubSwitchWrite, payload);
+  const Bytes payload{
+      static_cast<uint8_t>((value.temperature ? 0x01 : 0) | (value.humidity ? 0x02 : 0))};
+  const Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), SwitchCommand(kind),
+                                               kSubSwitchWrite, payload);
   ReplyRule rule{.payload = devlink::kAck};
   // The control switches are checked for their start byte, the others for the end marker.
   if (kind == SwitchKind::Control) {
@@ -218,13 +222,14 @@ Outcome WriteSwitches(devlink::Channel& channel, SwitchKind kind, const SwitchPa
 }
 
 Outcome ReadRecording(devlink::Channel& channel, Recording& out) {
-  const Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), kCmdRecording, kSubRecording);
+  const Bytes request =
+      devlink::BuildSumFrame(channel.DeviceAddress(), kCmdRecording, kSubRecording);
   Bytes reply;
-  const Step step = Run(
-      channel, request, {.shortest = kRecordingMinutesReply,
+  const Step step = Run(channel, request,
+                        {.shortest = kRecordingMinutesReply,
                          .longest = kRecordingHoursReply,
                          .payload = std::nullopt},
-      reply);
+                        reply);
   if (step != Step::Ok) return StepFailure(step, kReadFailed);
   // The reply's length tells the unit: one byte more for hours.
   out.unit = reply.size() == kRecordingHoursReply ? RecordingUnit::Hours : RecordingUnit::Minutes;
@@ -275,14 +280,13 @@ Outcome ReadLimits(devlink::Channel& channel, LimitKind kind, Limits& out) {
   for (const uint8_t sub : {kSubTemperatureRow, kSubHumidityRow}) {
     const Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), LimitCommand(kind), sub);
     Bytes reply;
-    const Step step = Run(
-        channel, request,
-        {.shortest = kLimitsReply,
-         .longest = kLimitsReply,
-         .start = true,
-         .end = true,
-         .payload = std::nullopt},
-        reply);
+    const Step step = Run(channel, request,
+                          {.shortest = kLimitsReply,
+                           .longest = kLimitsReply,
+                           .start = true,
+                           .end = true,
+                           .payload = std::nullopt},
+                          reply);
     if (step != Step::Ok) return StepFailure(step, kReadFailed);
     LimitRow& row = sub == kSubTemperatureRow ? limits.temperature : limits.humidity;
     row.lower = devlink::DecodeTenths16(reply[6], reply[5]);
@@ -388,7 +392,9 @@ CommandDef LimitsWriteVerb(const char* verb, const char* help, LimitKind kind) {
 
 CommandSet Commands() {
   CommandSet set{
-      "settings", "settings: address, recording, calibration switches, alarm and control limits, history", {}};
+      "settings",
+      "settings: address, recording, calibration switches, alarm and control limits, history",
+      {}};
   auto& c = set.commands;
   c.push_back({"set-address",
                "change the bus address (the request goes to the old address)",
@@ -396,11 +402,13 @@ CommandSet Commands() {
                [](devlink::Channel& channel, const Args& args) {
                  return ChangeAddress(channel, Arg(args, "old"), Arg(args, "new"));
                }});
-  c.push_back(SwitchReadVerb("read-calibration", "read the calibration switches",
-                             SwitchKind::Calibration));
+  c.push_back(
+      SwitchReadVerb("read-calibration", "read the calibration switches", SwitchKind::Calibration));
   c.push_back(SwitchWriteVerb("write-calibration", "write the calibration switches",
                               SwitchKind::Calibration));
-  c.push_back({"read-recording", "read the recording interval, its unit and the capacity", {},
+  c.push_back({"read-recording",
+               "read the recording interval, its unit and the capacity",
+               {},
                [](devlink::Channel& channel, const Args&) {
                  Recording value;
                  return ReadRecording(channel, value);
@@ -420,9 +428,9 @@ CommandSet Commands() {
                  const std::optional<int> capacity = ParseInt(Arg(args, "capacity"));
                  if (!capacity) return Outcome::Failure(kNotAnInteger, "capacity");
                  return WriteRecording(
-                     channel, {*interval,
-                               unit == "hours" ? RecordingUnit::Hours : RecordingUnit::Minutes,
-                               *capacity});
+                     channel,
+                     {*interval, unit == "hours" ? RecordingUnit::Hours : RecordingUnit::Minutes,
+                      *capacity});
                }});
   c.push_back(SwitchReadVerb("read-alarm-switches", "read the alarm switches", SwitchKind::Alarm));
   c.push_back(
@@ -431,10 +439,9 @@ CommandSet Commands() {
   c.push_back(LimitsWriteVerb("write-alarm-limits", "write the alarm limits", LimitKind::Alarm));
   c.push_back(
       SwitchReadVerb("read-control-switches", "read the control switches", SwitchKind::Control));
-  c.push_back(SwitchWriteVerb("write-control-switches", "write the control switches",
-                              SwitchKind::Control));
   c.push_back(
-      LimitsReadVerb("read-control-limits", "read the control limits", LimitKind::Control));
+      SwitchWriteVerb("write-control-switches", "write the control switches", SwitchKind::Control));
+  c.push_back(LimitsReadVerb("read-control-limits", "read the control limits", LimitKind::Control));
   c.push_back(
       LimitsWriteVerb("write-control-limits", "write the control limits", LimitKind::Control));
   c.push_back({"clear-data",

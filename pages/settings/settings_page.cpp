@@ -143,8 +143,10 @@ QGroupBox* SettingsPage::BuildRecordingGroup() {
 QGroupBox* SettingsPage::BuildCalibrationGroup() {
   auto* group = new QGroupBox(QStringLiteral("校准功能配置"), this);
   group->setObjectName(QStringLiteral("calibrationGroup"));
-  calibration_.temperature = Box(QStringLiteral("温度校准开启"), QStringLiteral("calibrationTemp"), group);
-  calibration_.humidity = Box(QStringLiteral("湿度校准开启"), QStringLiteral("calibrationHum"), group);
+  calibration_.temperature =
+      Box(QStringLiteral("温度校准开启"), QStringLiteral("calibrationTemp"), group);
+  calibration_.humidity =
+      Box(QStringLiteral("湿度校准开启"), QStringLiteral("calibrationHum"), group);
   auto* read = Button(QStringLiteral("读配置"), QStringLiteral("calibrationRead"), group);
   auto* write = Button(QStringLiteral("写配置"), QStringLiteral("calibrationWrite"), group);
   auto* grid = new QGridLayout(group);
@@ -160,7 +162,8 @@ QGroupBox* SettingsPage::BuildCalibrationGroup() {
 QGroupBox* SettingsPage::BuildLimitsGroup(LimitKind kind) {
   const bool alarm = kind == LimitKind::Alarm;
   const QString prefix = alarm ? QStringLiteral("alarm") : QStringLiteral("control");
-  auto* group = new QGroupBox(alarm ? QStringLiteral("报警设置") : QStringLiteral("控制设置"), this);
+  auto* group =
+      new QGroupBox(alarm ? QStringLiteral("报警设置") : QStringLiteral("控制设置"), this);
   group->setObjectName(prefix + QStringLiteral("Group"));
 
   LimitEdits& edits = Edits(kind);
@@ -232,9 +235,12 @@ SettingsPage::LimitEdits& SettingsPage::Edits(LimitKind kind) {
 
 SettingsPage::SwitchBoxes& SettingsPage::Boxes(SwitchKind kind) {
   switch (kind) {
-    case SwitchKind::Calibration: return calibration_;
-    case SwitchKind::Alarm: return alarmSwitches_;
-    case SwitchKind::Control: return controlSwitches_;
+    case SwitchKind::Calibration:
+      return calibration_;
+    case SwitchKind::Alarm:
+      return alarmSwitches_;
+    case SwitchKind::Control:
+      return controlSwitches_;
   }
   return alarmSwitches_;
 }

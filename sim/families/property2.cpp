@@ -54,8 +54,6 @@ std::optional<Bytes> HandleProperty2(Instrument& device, const Bytes& frame) {
 
 }  // namespace
 
-void RegisterProperty2(Simulator& simulator) {
-  simulator.AddHandler(kSumFamily, HandleProperty2);
-}
+void RegisterProperty2(Simulator& simulator) { simulator.AddHandler(kSumFamily, HandleProperty2); }
 
 }  // namespace sim

@@ -19,8 +19,8 @@ TEST(ChillerCli, SetPointRoundTripOverSerialAndTcp) {
   sim.link.serial.ClosePort();
   const std::string tcp = "127.0.0.1:" + std::to_string(sim.TcpPort());
 
-  ToolRun r = RunToolCli({"chiller", "write", "--set-point", "-18.5", "--port", sim.SerialPath(),
-                          "--delay", "60"});
+  ToolRun r = RunToolCli(
+      {"chiller", "write", "--set-point", "-18.5", "--port", sim.SerialPath(), "--delay", "60"});
   ASSERT_EQ(r.exit, 0) << r.out << r.err;
   EXPECT_EQ(r.out, "{\"ok\":true,\"message\":\"配置成功！\",\"values\":{}}\n");
   EXPECT_EQ(sim.Device<sim::ChillerState>([](auto& s) { return s.setPointHundredths; }), -1850);

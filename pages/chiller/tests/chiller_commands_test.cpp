@@ -32,14 +32,13 @@ const Bytes kReadRequest{0x7B, 0x00, 0x01, 0x00, 0x00, 0x7A};
 TEST(ChillerRead, TaggedRecordsFillTheState) {
   ScriptedChannel channel;
   channel.Expect(kReadRequest,
-                 Reply(0x80, 0x01,
-                       {0x01, 0x03, 'A', 'B', 'C',                  // container
-                        0x02, 0x04, 0x41, 0xC8, 0x00, 0x00,         // return air 25.0
-                        0x03, 0x04, 0xC0, 0x40, 0x00, 0x00,         // supply air -3.0
-                        0x09, 0x02, 0xAA, 0xBB,                     // unknown tag
-                        0x04, 0x04, 0x40, 0x3F, 0xEF, 0x9E,         // set point 2.999
-                        0x05, 0x01, 0x02,                           // cooling
-                        0x06, 0x03, 0x07, 0x0C, 0xFF}));            // alarm codes
+                 Reply(0x80, 0x01, {0x01, 0x03, 'A',  'B',  'C',         // container
+                                    0x02, 0x04, 0x41, 0xC8, 0x00, 0x00,  // return air 25.0
+                                    0x03, 0x04, 0xC0, 0x40, 0x00, 0x00,  // supply air -3.0
+                                    0x09, 0x02, 0xAA, 0xBB,              // unknown tag
+                                    0x04, 0x04, 0x40, 0x3F, 0xEF, 0x9E,  // set point 2.999
+                                    0x05, 0x01, 0x02,                    // cooling
+                                    0x06, 0x03, 0x07, 0x0C, 0xFF}));     // alarm codes
   ChillerState state;
   const Outcome outcome = ReadState(channel, state);
   ASSERT_TRUE(outcome.ok) << outcome.message;
@@ -63,19 +62,19 @@ TEST(ChillerRead, ModeFiveOrAboveAndMissingTagsLeaveUnknownAndEmpty) {
   ChillerState state;
   ASSERT_TRUE(ReadState(channel, state).ok);
   EXPECT_EQ(state.workMode, kUnknownMode);
-  EXPECT_EQ(state.container, "\xC3\x89" "A");  // byte 0xC9 as one character
+  EXPECT_EQ(state.container, "\u00C9A");  // byte 0xC9 as one character
   EXPECT_EQ(state.returnAir, "");
   EXPECT_FALSE(state.setPoint.has_value());
 }
 
 TEST(ChillerRead, MalformedRepliesFailAndKeepTheState) {
   const std::vector<Bytes> replies{
-      Reply(0x80, 0x01, {0x01, 0x05, 'A', 'B'}),        // record runs past the payload
-      Reply(0x80, 0x01, {0x01, 0x01, 'A', 0x02}),       // tag without a length byte
-      Reply(0x80, 0x01, {0x02, 0x02, 0x41, 0xC8}),      // float shorter than 4 bytes
-      Reply(0x81, 0x01, {}),                            // kind of a write reply
-      Reply(0x80, 0x02, {}),                            // another command
-      WithXor({0x7B, 0x80, 0x01, 0x00, 0x02, 0x05}),    // length field says 2, carries 1
+      Reply(0x80, 0x01, {0x01, 0x05, 'A', 'B'}),      // record runs past the payload
+      Reply(0x80, 0x01, {0x01, 0x01, 'A', 0x02}),     // tag without a length byte
+      Reply(0x80, 0x01, {0x02, 0x02, 0x41, 0xC8}),    // float shorter than 4 bytes
+      Reply(0x81, 0x01, {}),                          // kind of a write reply
+      Reply(0x80, 0x02, {}),                          // another command
+      WithXor({0x7B, 0x80, 0x01, 0x00, 0x02, 0x05}),  // length field says 2, carries 1
   };
   for (const Bytes& reply : replies) {
     ScriptedChannel channel;
@@ -106,8 +105,7 @@ class ChillerSetPoint : public ::testing::TestWithParam<SetPointCase> {};
 TEST_P(ChillerSetPoint, SentAsTruncatedHundredthsHighByteFirst) {
   const SetPointCase& c = GetParam();
   ScriptedChannel channel;
-  channel.Expect(WithXor({0x7B, 0x01, 0x02, 0x00, 0x02, c.high, c.low}),
-                 Reply(0x81, 0x02, {0x00}));
+  channel.Expect(WithXor({0x7B, 0x01, 0x02, 0x00, 0x02, c.high, c.low}), Reply(0x81, 0x02, {0x00}));
   const Outcome outcome = WriteSetPoint(channel, c.value);
   EXPECT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.message, "配置成功！");

@@ -1,11 +1,12 @@
 // The chiller page against the simulated refrigeration unit on a pseudo-terminal.
+#include "pages/chiller/chiller_page.h"
+
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "pages/chiller/chiller_page.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/chiller.h"
 #include "ui/prompts.h"

@@ -14,8 +14,7 @@ class ChillerSimTest : public ::testing::TestWithParam<Transport> {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(GetParam() == Transport::Serial ? sim_.StartSerial(&error)
-                                                : sim_.StartTcp(&error))
+    ASSERT_TRUE(GetParam() == Transport::Serial ? sim_.StartSerial(&error) : sim_.StartTcp(&error))
         << error;
   }
   pages::testing::SimLink sim_;

@@ -32,9 +32,8 @@ std::vector<int> Seconds(std::span<const Entry> entries) {
 }
 
 TEST(Property2Entries, NumbersComeFromTheTexts) {
-  EXPECT_EQ(Seconds(SamplePeriods()),
-            (std::vector<int>{2, 4, 6, 8, 10, 20, 30, 40, 50, 60, 120, 180, 240, 300, 360, 420,
-                              480, 540, 600}));
+  EXPECT_EQ(Seconds(SamplePeriods()), (std::vector<int>{2, 4, 6, 8, 10, 20, 30, 40, 50, 60, 120,
+                                                        180, 240, 300, 360, 420, 480, 540, 600}));
   EXPECT_EQ(Seconds(ScreenOffTimes()), (std::vector<int>{15, 30, 60, 120, 300, 600, 0}));
   EXPECT_EQ(EntrySeconds("45秒"), 45);
   EXPECT_EQ(EntrySeconds("12分"), 720);
@@ -108,8 +107,8 @@ TEST(Property2ScreenOff, WriteSendsSecondsLowByteFirst) {
 // Replies that fail one check each; every one ends in the read or write failure text.
 TEST(Property2Checks, BadRepliesFail) {
   std::vector<Bytes> readReplies;
-  readReplies.push_back(Reply(0x98, {0x78}));             // too short for a value
-  readReplies.push_back(Reply(0x97, {0x78, 0x00}));       // another command
+  readReplies.push_back(Reply(0x98, {0x78}));        // too short for a value
+  readReplies.push_back(Reply(0x97, {0x78, 0x00}));  // another command
   Bytes badLength = Reply(0x98, {0x78, 0x00});
   badLength[4] = 3;
   badLength.back() = devlink::Sum8(badLength.data(), 8);

@@ -1,11 +1,12 @@
 // The property settings 2 page against the simulator on a pseudo-terminal.
+#include "pages/property2/property2_page.h"
+
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "pages/property2/property2_page.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/property2.h"
 #include "ui/prompts.h"

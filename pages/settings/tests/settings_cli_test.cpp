@@ -39,8 +39,8 @@ TEST_F(SettingsCliTest, AlarmLimitsRoundTrip) {
 }
 
 TEST_F(SettingsCliTest, RecordingRoundTripInHours) {
-  const ToolRun write = Run({"settings", "write-recording", "--interval", "6", "--unit", "hours",
-                             "--capacity", "300"});
+  const ToolRun write = Run(
+      {"settings", "write-recording", "--interval", "6", "--unit", "hours", "--capacity", "300"});
   ASSERT_EQ(write.exit, 0) << write.out << write.err;
   const ToolRun read = Run({"settings", "read-recording"});
   ASSERT_EQ(read.exit, 0) << read.out << read.err;
@@ -52,8 +52,7 @@ TEST_F(SettingsCliTest, RecordingRoundTripInHours) {
 TEST_F(SettingsCliTest, AddressChangeAndRefusal) {
   const ToolRun set = Run({"settings", "set-address", "--old", "1", "--new", "12"});
   ASSERT_EQ(set.exit, 0) << set.out << set.err;
-  EXPECT_EQ(set.out,
-            "{\"ok\":true,\"message\":\"地址设置成功\",\"values\":{\"address\":12}}\n");
+  EXPECT_EQ(set.out, "{\"ok\":true,\"message\":\"地址设置成功\",\"values\":{\"address\":12}}\n");
   EXPECT_EQ(sim_.simulator.WithDevice([](sim::Instrument& d) { return d.address; }), 12);
   const size_t before = sim_.Requests();
   const ToolRun refused = Run({"settings", "set-address", "--old", "12", "--new", "0"});
@@ -65,9 +64,9 @@ TEST_F(SettingsCliTest, AddressChangeAndRefusal) {
 TEST_F(SettingsCliTest, HelpListsTheVerbs) {
   const ToolRun help = RunToolCli({"--help"});
   ASSERT_EQ(help.exit, 0) << help.err;
-  for (const char* verb : {"set-address", "read-alarm-limits", "write-alarm-limits",
-                           "read-recording", "write-recording", "clear-data",
-                           "read-sample-period", "write-screen-off"}) {
+  for (const char* verb :
+       {"set-address", "read-alarm-limits", "write-alarm-limits", "read-recording",
+        "write-recording", "clear-data", "read-sample-period", "write-screen-off"}) {
     EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
   }
 }

@@ -80,14 +80,13 @@ TEST_P(SettingsAddressValidation, RefusedWithoutSending) {
   EXPECT_TRUE(channel.Sent().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SettingsAddressValidation,
-    ::testing::Values(AddressCase{"", "12", "地址不能为空", "old"},
-                      AddressCase{"1", "", "地址不能为空", "new"},
-                      AddressCase{"0", "12", "地址号范围为1-255", "old"},
-                      AddressCase{"1", "256", "地址号范围为1-255", "new"},
-                      AddressCase{"x1", "5", "地址号范围为1-255", "old"},
-                      AddressCase{"5", "-3", "地址号范围为1-255", "new"}));
+INSTANTIATE_TEST_SUITE_P(Cases, SettingsAddressValidation,
+                         ::testing::Values(AddressCase{"", "12", "地址不能为空", "old"},
+                                           AddressCase{"1", "", "地址不能为空", "new"},
+                                           AddressCase{"0", "12", "地址号范围为1-255", "old"},
+                                           AddressCase{"1", "256", "地址号范围为1-255", "new"},
+                                           AddressCase{"x1", "5", "地址号范围为1-255", "old"},
+                                           AddressCase{"5", "-3", "地址号范围为1-255", "new"}));
 
 TEST(SettingsLimits, AlarmLimitsWriteSendsBothRowsLowerFirstLowByteFirst) {
   ScriptedChannel channel(1);
@@ -96,8 +95,7 @@ TEST(SettingsLimits, AlarmLimitsWriteSendsBothRowsLowerFirstLowByteFirst) {
   // humidity 20.5 .. 85.0 -> 205 = 00 CD, 850 = 03 52
   channel.Expect(WithSum({0x25, 0x01, 0x0A, 0x02, 0x04, 0xCD, 0x00, 0x52, 0x03, 0x66}),
                  Reply(1, 0x0A, {0x55}));
-  const Outcome outcome =
-      WriteLimits(channel, LimitKind::Alarm, {"-10.0", "40.0", "20.5", "85"});
+  const Outcome outcome = WriteLimits(channel, LimitKind::Alarm, {"-10.0", "40.0", "20.5", "85"});
   EXPECT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.message, "数据设置成功");
   EXPECT_TRUE(channel.Problems().empty());
@@ -146,14 +144,13 @@ INSTANTIATE_TEST_SUITE_P(
         LimitsCase{LimitKind::Alarm, {"50", "40", "0", "1"}, "温度下限不能大于上限", "temp-lower"},
         LimitsCase{LimitKind::Alarm, {"-", "40", "0", "1"}, "请键入一个数。", "temp-lower"},
         LimitsCase{LimitKind::Alarm, {"nan", "40", "0", "1"}, "请键入一个数。", "temp-lower"},
-        LimitsCase{LimitKind::Alarm, {"0", "1001", "0", "1"}, "温度值范围为(-300~1000)",
-                   "temp-upper"},
-        LimitsCase{LimitKind::Alarm, {"0", "1", "-300.5", "1"}, "湿度值范围为(-300~1000)",
-                   "hum-lower"},
-        LimitsCase{LimitKind::Control, {"0", "1", "0", "120"}, "湿度值范围为(0~100)",
-                   "hum-upper"},
-        LimitsCase{LimitKind::Control, {"0", "1", "-1", "50"}, "湿度值范围为(0~100)",
-                   "hum-lower"}));
+        LimitsCase{
+            LimitKind::Alarm, {"0", "1001", "0", "1"}, "温度值范围为(-300~1000)", "temp-upper"},
+        LimitsCase{
+            LimitKind::Alarm, {"0", "1", "-300.5", "1"}, "湿度值范围为(-300~1000)", "hum-lower"},
+        LimitsCase{LimitKind::Control, {"0", "1", "0", "120"}, "湿度值范围为(0~100)", "hum-upper"},
+        LimitsCase{
+            LimitKind::Control, {"0", "1", "-1", "50"}, "湿度值范围为(0~100)", "hum-lower"}));
 
 TEST(SettingsLimits, EqualLowerAndUpperAndRangeEdgesAreAccepted) {
   Limits limits;
@@ -197,8 +194,8 @@ TEST(SettingsLimits, ReadStopsAtTheFirstFailureAndKeepsTheOldValues) {
 TEST(SettingsRecording, ReplyLengthSelectsTheUnit) {
   ScriptedChannel channel(1);
   const Bytes request = WithSum({0x25, 0x01, 0x08, 0xDD, 0x00, 0x66});
-  channel.Expect(request, Reply(1, 0x08, {15, 0x2C, 0x01}));          // 10 bytes: minutes
-  channel.Expect(request, Reply(1, 0x08, {6, 0x2C, 0x81, 0x00}));     // 11 bytes: hours
+  channel.Expect(request, Reply(1, 0x08, {15, 0x2C, 0x01}));       // 10 bytes: minutes
+  channel.Expect(request, Reply(1, 0x08, {6, 0x2C, 0x81, 0x00}));  // 11 bytes: hours
   Recording minutes;
   EXPECT_TRUE(ReadRecording(channel, minutes).ok);
   EXPECT_EQ(minutes, (Recording{15, RecordingUnit::Minutes, 300}));
@@ -368,9 +365,9 @@ TEST(SettingsVerbs, VerbsParseTheirOptionsAndRefuseBadOnes) {
   ScriptedChannel channel(1);
   channel.Expect(WithSum({0x25, 0x01, 0x08, 0xDD, 0x04, 5, 0x2C, 0x01, 0x00, 0x66}),
                  Reply(1, 0x08, {0xAA}));
-  const Outcome written = verb("write-recording")
-                              .run(channel, {{"interval", "5"}, {"unit", "hours"},
-                                             {"capacity", "300"}});
+  const Outcome written =
+      verb("write-recording")
+          .run(channel, {{"interval", "5"}, {"unit", "hours"}, {"capacity", "300"}});
   EXPECT_TRUE(written.ok) << written.message;
   EXPECT_EQ(verb("write-recording")
                 .run(channel, {{"interval", "5x"}, {"unit", "hours"}, {"capacity", "1"}})

@@ -1,16 +1,20 @@
 // The settings page driven like a technician would, against the simulator on a pseudo-terminal
 // over the real serial link.
+#include "pages/settings/settings_page.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
 
-#include "pages/settings/settings_page.h"
 #include "pages/testing/sim_link.h"
 #include "pages/widgets/clock_widget.h"
 #include "sim/families/settings.h"
@@ -197,6 +201,25 @@ TEST_F(SettingsPageTest, SwitchesAreReadAndWritten) {
   Click("controlSwitchesWrite");
   EXPECT_EQ(prompts_.LastMessage(), "数据设置成功");
   EXPECT_EQ(Device([](sim::SettingsState& s) { return s.controlSwitches; }), 0x01);
+}
+
+TEST_F(SettingsPageTest, EnterInAFieldTriggersNothing) {
+  // Hosted in a dialog with a default button, as in the main window.
+  QDialog dialog;
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* defaultButton = new QPushButton(QStringLiteral("OK"), &dialog);
+  defaultButton->setDefault(true);
+  int clicks = 0;
+  QObject::connect(defaultButton, &QPushButton::clicked, [&clicks] { ++clicks; });
+  layout->addWidget(defaultButton);
+  layout->addWidget(page_.get());
+  dialog.show();
+  SetText("recordingInterval", "5");
+  QTest::keyClick(Find<QLineEdit>("recordingInterval"), Qt::Key_Return);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(sim_.Requests(), 0u);
+  page_->setParent(nullptr);
 }
 
 TEST_F(SettingsPageTest, ClosedPortAndSilentInstrument) {
