@@ -14,28 +14,13 @@
 #include <vector>
 
 #include "calstore.h"
+#include "utf.h"
 
 namespace calstore_test {
 
 namespace fs = std::filesystem;
 
-inline std::u16string U16(const std::string& utf8) {
-  std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {  // the tests' paths and texts are BMP UTF-8
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      out.push_back(c);
-      i += 1;
-    } else if ((c & 0xE0) == 0xC0) {
-      out.push_back(char16_t(((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F)));
-      i += 2;
-    } else {
-      out.push_back(char16_t(((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F)));
-      i += 3;
-    }
-  }
-  return out;
-}
+inline std::u16string U16(const std::string& utf8) { return calstore::Utf8ToUtf16(utf8); }
 
 struct Segment {
   float x0, x1, k, b;
