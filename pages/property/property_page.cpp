@@ -65,9 +65,11 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
     part->setRange(0, 255);
     part->setButtonSymbols(QAbstractSpinBox::NoButtons);
     part->setAlignment(Qt::AlignCenter);
+    part->setMaximumWidth(56);
     layout->addWidget(part);
     parts_[i] = part;
   }
+  layout->addStretch();
 }
 
 std::array<uint8_t, 4> IpAddressEdit::Address() const {
