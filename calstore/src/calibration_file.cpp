@@ -120,9 +120,9 @@ int32_t LeadingInt(std::string_view text) {
 }
 
 int32_t IndexRecords(const std::string& dataPath, IniDocument& index) {
-  if (!Exists(dataPath)) return 101;
+  if (!Exists(dataPath)) return kFileMissing;
   InputFile in;
-  if (!in.Open(dataPath)) return 101;
+  if (!in.Open(dataPath)) return kFileMissing;
   index.DeleteSection(kCardsSection);
   RecordReader reader(in);
   CardRecord record;
@@ -130,7 +130,7 @@ int32_t IndexRecords(const std::string& dataPath, IniDocument& index) {
     index.Set(kCardsSection, IndexKey(record.header.card(), record.header.type()),
               std::to_string(record.offset));
   }
-  return reader.Failed() ? 103 : 0;
+  return reader.Failed() ? kFailure : kSuccess;
 }
 
 bool CommitDataAndIndex(ReplacementFile& data, const IniDocument& index,

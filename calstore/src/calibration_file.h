@@ -18,6 +18,16 @@
 
 namespace calstore {
 
+// Results of the exported functions.
+enum ResultCode : int32_t {
+  kSuccess = 0,
+  kFileMissing = 101,  // a file is missing or cannot be opened or created
+  kBadArguments = 102,
+  kFailure = 103,  // a read or write error, out of memory
+};
+
+enum ChannelType : uint8_t { kTemperature = 0, kHumidity = 1 };
+
 inline constexpr size_t kHeaderSize = 12;
 inline constexpr size_t kSegmentSize = 16;
 inline constexpr float kNoValue = -1000.0f;

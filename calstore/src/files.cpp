@@ -35,11 +35,11 @@ int32_t MergeInto(const std::string& destination, const std::string& source1,
   const std::string indexPath = IndexPathOf(destination);
   if (!first.Open(source1) || !second.Open(source2) || !out.Open() ||
       !IniDocument::Load(indexPath, index)) {
-    return 101;
+    return kFileMissing;
   }
   index.DeleteSection(kCardsSection);
   std::map<std::string, CardRecord> merged;
-  if (!CollectRecords(first, merged) || !CollectRecords(second, merged)) return 103;
+  if (!CollectRecords(first, merged) || !CollectRecords(second, merged)) return kFailure;
   uint64_t offset = 0;
   std::string bytes;
   for (const auto& [key, record] : merged) {
@@ -50,7 +50,7 @@ int32_t MergeInto(const std::string& destination, const std::string& source1,
     out.Write(bytes);
     offset += record.size();
   }
-  return CommitDataAndIndex(out, index, indexPath) ? 0 : 103;
+  return CommitDataAndIndex(out, index, indexPath) ? kSuccess : kFailure;
 }
 
 }  // namespace
@@ -59,21 +59,21 @@ int32_t CreateCalibrationFile(std::string path, uint8_t type, const float* refer
                               uint8_t pointCount, const int32_t* cards, int32_t cardCount,
                               const float* measured, uint8_t kind) {
   // The measured table has 10 values per card: more points would read the next card's values.
-  if (pointCount < 2 || pointCount > 10 || cardCount <= 0) return 102;
-  if (!references || !cards || !measured) return 102;
-  if (path.empty()) return 101;
+  if (pointCount < 2 || pointCount > 10 || cardCount <= 0) return kBadArguments;
+  if (!references || !cards || !measured) return kBadArguments;
+  if (path.empty()) return kFileMissing;
   path = WithDataSuffix(path);
   ReplacementFile out(path);
   IniDocument index;
   const std::string indexPath = IndexPathOf(path);
-  if (!out.Open() || !IniDocument::Load(indexPath, index)) return 101;
+  if (!out.Open() || !IniDocument::Load(indexPath, index)) return kFileMissing;
   index.DeleteSection(kCardsSection);
 
   CardHeader header;
   header.bytes[0] = kind;
   header.bytes[1] = type;
-  header.bytes[2] = type == 1 ? 0 : static_cast<uint8_t>(-20);
-  header.bytes[3] = type == 1 ? 100 : 60;
+  header.bytes[2] = type == kHumidity ? 0 : static_cast<uint8_t>(-20);
+  header.bytes[3] = type == kHumidity ? 100 : 60;
   std::map<float, size_t, FloatLess> points;  // reference -> point index, ascending
   std::vector<CurveSegment> segments;
   std::string bytes;
@@ -105,23 +105,23 @@ int32_t CreateCalibrationFile(std::string path, uint8_t type, const float* refer
     out.Write(bytes);
     offset += bytes.size();
   }
-  return CommitDataAndIndex(out, index, indexPath) ? 0 : 103;
+  return CommitDataAndIndex(out, index, indexPath) ? kSuccess : kFailure;
 }
 
 int32_t AnalyzeFile(const std::string& path) {
   IniDocument index;
   const std::string indexPath = IndexPathOf(path);
-  if (!Exists(path)) return 101;
-  if (!IniDocument::Load(indexPath, index)) return 101;
+  if (!Exists(path)) return kFileMissing;
+  if (!IniDocument::Load(indexPath, index)) return kFileMissing;
   const int32_t result = IndexRecords(path, index);
-  if (result != 0) return result;
-  return index.Save(indexPath) ? 0 : 103;
+  if (result != kSuccess) return result;
+  return index.Save(indexPath) ? kSuccess : kFailure;
 }
 
 int32_t CombineFiles(const std::string& destination, const std::string& source1,
                      const std::string& source2) {
-  if (!Exists(source1) || !Exists(source2)) return 101;
-  if (destination.empty()) return 101;
+  if (!Exists(source1) || !Exists(source2)) return kFileMissing;
+  if (destination.empty()) return kFileMissing;
   const std::string target = WithDataSuffix(destination);
   // When the destination is the first source, that source is read from a copy. The destination
   // itself is only ever replaced whole (a new file renamed over it), so a failure leaves it as it
@@ -130,9 +130,9 @@ int32_t CombineFiles(const std::string& destination, const std::string& source1,
     return MergeInto(target, source1, source2);
   }
   InputFile probe;
-  if (!probe.Open(source1)) return 101;
+  if (!probe.Open(source1)) return kFileMissing;
   const std::string copy = source1 + ".temp";
-  int32_t result = CopyFileReplacing(source1, copy) ? MergeInto(target, copy, source2) : 103;
+  int32_t result = CopyFileReplacing(source1, copy) ? MergeInto(target, copy, source2) : kFailure;
   RemoveFile(copy);
   return result;
 }
@@ -141,7 +141,7 @@ bool LoadIndexOf(const std::string& dataPath, IniDocument& index) {
   const std::string indexPath = IndexPathOf(dataPath);
   if (Exists(indexPath) && IniDocument::Load(indexPath, index)) return true;
   index = IniDocument();
-  if (IndexRecords(dataPath, index) != 0) return false;
+  if (IndexRecords(dataPath, index) != kSuccess) return false;
   index.Save(indexPath);
   return true;
 }
@@ -161,7 +161,7 @@ float AdjustValue(const std::string& path, int32_t card, uint8_t type, float x,
   int32_t offset = 0;
   const bool found = FindRecord(path, card, type, offset);
   float k = 1.0f;
-  float b = type == 1 ? -1.5f : (noDefaultOffset == 1 || card >= 3750) ? 0.0f : 1.7f;
+  float b = type == kHumidity ? -1.5f : (noDefaultOffset == 1 || card >= 3750) ? 0.0f : 1.7f;
   if (slope) k = *slope;
   if (intercept) b = *intercept;
   if (!found || offset < 0) return k * x + b;

@@ -87,30 +87,30 @@ class Backup {
 
 int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDirectory,
                     const int32_t* cards, int32_t cardCount, bool listMissing) {
-  if (!IsDirectory(sourceDirectory)) return 101;
-  if (cardCount <= 0) return 0;
-  if (!cards) return 102;
-  if (targetGiven.empty()) return 101;
+  if (!IsDirectory(sourceDirectory)) return kFileMissing;
+  if (cardCount <= 0) return kSuccess;
+  if (!cards) return kBadArguments;
+  if (targetGiven.empty()) return kFileMissing;
   const std::string target = WithDataSuffix(targetGiven);
   const std::string indexPath = IndexPathOf(target);
   Backup backup(target, indexPath);
   // A backup left by an earlier import may be the only copy of an earlier target: touch nothing.
-  if (Exists(backup.path())) return 103;
-  if (!backup.Make()) return 103;
+  if (Exists(backup.path())) return kFailure;
+  if (!backup.Make()) return kFailure;
 
   ReplacementFile out(target);
   IniDocument index;
   if (!out.Open() || !IniDocument::Load(indexPath, index)) {
     backup.Restore();
-    return 101;
+    return kFileMissing;
   }
   // The index describes only the new target (an index left without its data file is stale).
   index.DeleteSection(kCardsSection);
 
   std::set<std::string> wanted;
   for (int32_t i = 0; i < cardCount; ++i) {
-    wanted.insert(IndexKey(cards[i], 0));
-    wanted.insert(IndexKey(cards[i], 1));
+    wanted.insert(IndexKey(cards[i], kTemperature));
+    wanted.insert(IndexKey(cards[i], kHumidity));
   }
 
   std::vector<std::string> sources;
@@ -121,9 +121,9 @@ int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDir
   if (sources.empty()) {
     if (backup.made()) {
       backup.Restore();
-      return 0;
+      return kSuccess;
     }
-    return out.Commit() ? 0 : 101;
+    return out.Commit() ? kSuccess : kFileMissing;
   }
 
   uint64_t offset = 0;
@@ -165,18 +165,18 @@ int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDir
 
   if (!out.Ok() || !CommitDataAndIndex(out, index, indexPath)) {
     backup.Restore();
-    return 103;
+    return kFailure;
   }
-  if (!backup.made()) return 0;
+  if (!backup.made()) return kSuccess;
   // Newly imported records replace the previous target's records of the same key; the others
   // are kept.
   const int32_t merged = CombineFiles(target, target, backup.path());
-  if (merged != 0) {
+  if (merged != kSuccess) {
     backup.Restore();
     return merged;
   }
   backup.Drop();
-  return 0;
+  return kSuccess;
 }
 
 std::vector<int32_t> ParseCardList(std::u16string_view text16) {

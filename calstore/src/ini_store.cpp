@@ -175,13 +175,13 @@ std::string CutToValueLimit(std::string value) {
   return value;
 }
 
-std::u16string ProfileFile::ReadString(std::string_view section, std::string_view key) const {
+std::u16string CIniUtf8::ReadString(std::string_view section, std::string_view key) const {
   IniDocument doc;
   if (!IniDocument::Load(path_, doc)) return {};
   return Utf8ToUtf16(CutToValueLimit(doc.Get(section, key).value_or(std::string())));
 }
 
-void ProfileFile::WriteString(std::string_view section, std::string_view key,
+void CIniUtf8::WriteString(std::string_view section, std::string_view key,
                               std::u16string_view value) {
   IniDocument doc;
   if (!IniDocument::Load(path_, doc)) return;
@@ -189,7 +189,7 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key,
   doc.Save(path_);
 }
 
-std::u16string ProfileFile::ReadSection(std::string_view section) const {
+std::u16string CIniUtf8::ReadSection(std::string_view section) const {
   IniDocument doc;
   if (!IniDocument::Load(path_, doc)) return {};
   // Lay the entries out as the profile function does: NUL-terminated strings one after another
@@ -216,7 +216,7 @@ std::u16string ProfileFile::ReadSection(std::string_view section) const {
   return result;
 }
 
-void ProfileFile::DeleteSection(std::string_view section) {
+void CIniUtf8::DeleteSection(std::string_view section) {
   IniDocument doc;
   if (!IniDocument::Load(path_, doc)) return;
   if (doc.DeleteSection(section)) doc.Save(path_);

@@ -4,7 +4,7 @@
 // as raw UTF-8 bytes, no byte-order mark, CR LF written, LF or CR LF read.
 //
 // IniDocument holds one file in memory, so a caller that writes thousands of keys saves the file
-// once. ProfileFile is the accessor with the profile functions' shape: each call loads the file,
+// once. CIniUtf8 is the accessor with the profile functions' shape: each call loads the file,
 // and each write saves it (through a temporary file renamed over the old one).
 #include <cstddef>
 #include <optional>
@@ -66,10 +66,10 @@ class IniDocument {
 // A profile file accessor: section and key names in ASCII, values in UTF-16 at this interface
 // and UTF-8 in the file. No operation reports an error: a missing file, section or key reads as
 // empty; a failed write is ignored (callers that must know use IniDocument).
-class ProfileFile {
+class CIniUtf8 {
  public:
-  explicit ProfileFile(std::string path) : path_(std::move(path)) {}
-  virtual ~ProfileFile() = default;
+  explicit CIniUtf8(std::string path) : path_(std::move(path)) {}
+  virtual ~CIniUtf8() = default;
 
   // The value, cut to kIniValueLimit bytes, decoded from UTF-8.
   std::u16string ReadString(std::string_view section, std::string_view key) const;

@@ -42,10 +42,10 @@ class HandedOut {
 int32_t ReadCalibrationFile(const std::string& path, uint8_t type, float** points,
                             uint8_t* pointCount, int32_t** cards, uint32_t* cardCount,
                             float*** values, uint8_t* kind) {
-  if (!Exists(path)) return 101;
-  if (!points || !pointCount || !cards || !cardCount || !values) return 102;
+  if (!Exists(path)) return kFileMissing;
+  if (!points || !pointCount || !cards || !cardCount || !values) return kBadArguments;
   InputFile in;
-  if (!in.Open(path)) return 101;
+  if (!in.Open(path)) return kFileMissing;
 
   std::set<float, FloatLess> references;
   std::map<int32_t, std::vector<RoundedSegment>> curves;  // card -> segments in file order
@@ -63,7 +63,7 @@ int32_t ReadCalibrationFile(const std::string& path, uint8_t type, float** point
       references.insert(r.x1);
     }
   }
-  if (reader.Failed()) return 103;
+  if (reader.Failed()) return kFailure;
 
   // The point count is one byte: past 255 points only its low byte is kept, and so many points.
   const uint8_t count = static_cast<uint8_t>(references.size());
@@ -98,7 +98,7 @@ int32_t ReadCalibrationFile(const std::string& path, uint8_t type, float** point
   *cardCount = static_cast<uint32_t>(curves.size());
   *values = valueArrays;
   if (kind && firstKind) *kind = *firstKind;
-  return 0;
+  return kSuccess;
 }
 
 }  // namespace calstore

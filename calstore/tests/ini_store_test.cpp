@@ -35,7 +35,7 @@ class IniStoreTest : public ::testing::Test {
 };
 
 TEST_F(IniStoreTest, ChineseValuesRoundTripAsUtf8WithCrLfAndNoBom) {
-  ProfileFile ini(path_);
+  CIniUtf8 ini(path_);
   ini.WriteString("info", "escape", u"1_温度;1_湿度");
   ini.WriteString("cards", "7_0", u"44");
   EXPECT_EQ(ini.ReadString("info", "escape"), u"1_温度;1_湿度");
@@ -47,20 +47,20 @@ TEST_F(IniStoreTest, ChineseValuesRoundTripAsUtf8WithCrLfAndNoBom) {
 }
 
 TEST_F(IniStoreTest, MissingKeysSectionsAndFilesReadEmpty) {
-  ProfileFile none((dir_ / "none.ini").string());
+  CIniUtf8 none((dir_ / "none.ini").string());
   EXPECT_EQ(none.ReadString("cards", "1_0"), u"");
   EXPECT_EQ(none.ReadSection("cards"), u"");
   none.DeleteSection("cards");
   EXPECT_FALSE(fs::exists(dir_ / "none.ini")) << "deleting from no file creates none";
   Put("[cards]\n1_0=5\n");
-  ProfileFile ini(path_);
+  CIniUtf8 ini(path_);
   EXPECT_EQ(ini.ReadString("cards", "2_0"), u"");
   EXPECT_EQ(ini.ReadString("other", "1_0"), u"");
 }
 
 TEST_F(IniStoreTest, LfAndCrLfFilesReadAlike) {
   Put("[a]\nk = v w \n[b]\r\nk=\"quoted\"\r\n  [c]  \r\nk=3");
-  ProfileFile ini(path_);
+  CIniUtf8 ini(path_);
   EXPECT_EQ(ini.ReadString("a", "k"), u"v w");
   EXPECT_EQ(ini.ReadString("b", "k"), u"quoted");
   EXPECT_EQ(ini.ReadString("c", "k"), u"3");
@@ -68,7 +68,7 @@ TEST_F(IniStoreTest, LfAndCrLfFilesReadAlike) {
 
 TEST_F(IniStoreTest, SectionsJoinTheirLinesWithOneCrLf) {
   Put("[cards]\r\n1_0=0\r\n\r\n2_0=44\r\n[info]\r\nescape=\r\n[empty]\r\n");
-  ProfileFile ini(path_);
+  CIniUtf8 ini(path_);
   EXPECT_EQ(ini.ReadSection("cards"), u"1_0=0\r\n2_0=44");
   EXPECT_EQ(ini.ReadSection("empty"), u"");
   EXPECT_EQ(ini.ReadSection("missing"), u"");
@@ -76,7 +76,7 @@ TEST_F(IniStoreTest, SectionsJoinTheirLinesWithOneCrLf) {
 
 TEST_F(IniStoreTest, DeletingASectionKeepsTheOthers) {
   Put("; note\r\n[cards]\r\n1_0=0\r\n[info]\r\nescape=a\r\n[cards]\r\n2_0=1\r\n");
-  ProfileFile ini(path_);
+  CIniUtf8 ini(path_);
   ini.DeleteSection("cards");
   EXPECT_EQ(Bytes(), "; note\r\n[info]\r\nescape=a\r\n");
   ini.WriteString("cards", "3_0", u"12");
@@ -84,7 +84,7 @@ TEST_F(IniStoreTest, DeletingASectionKeepsTheOthers) {
 }
 
 TEST_F(IniStoreTest, ValuesAreCutAt1023Bytes) {
-  ProfileFile ini(path_);
+  CIniUtf8 ini(path_);
   const std::u16string exact(1023, u'a');
   ini.WriteString("s", "exact", exact);
   ini.WriteString("s", "long", std::u16string(1500, u'b'));
@@ -98,7 +98,7 @@ TEST_F(IniStoreTest, SectionsAreCutAtTheBufferSize) {
   std::string text = "[s]\r\n";
   for (int i = 0; i < 20000; ++i) text += "k" + std::to_string(i) + "=v\r\n";  // > 102400 bytes
   Put(text);
-  const std::u16string section = ProfileFile(path_).ReadSection("s");
+  const std::u16string section = CIniUtf8(path_).ReadSection("s");
   const std::string utf8 = Utf16ToUtf8(section);
   // The entries with their NUL terminators fill the buffer less its final NULs: k0 .. k12611.
   EXPECT_EQ(std::count(utf8.begin(), utf8.end(), '\n') + 1, 12612);
