@@ -44,12 +44,6 @@ std::optional<size_t> MeasureModbus(const Bytes& buffer) {
   }
 }
 
-bool ModbusIntact(const Bytes& frame) {
-  if (frame.size() < 4) return false;
-  uint16_t crc = devlink::Crc16Modbus(frame.data(), static_cast<uint32_t>(frame.size() - 2));
-  return frame[frame.size() - 2] == (crc & 0xFF) && frame.back() == (crc >> 8);
-}
-
 bool ModbusAddressed(const Instrument& device, const Bytes& frame) {
   return frame[0] == device.address || frame[0] == kModbusAnyDevice ||
          frame[0] == kModbusBroadcast;
@@ -75,6 +69,12 @@ bool XorIntact(const Bytes& frame) {
 }
 
 }  // namespace
+
+bool ModbusIntact(const Bytes& frame) {
+  if (frame.size() < 4) return false;
+  uint16_t crc = devlink::Crc16Modbus(frame.data(), static_cast<uint32_t>(frame.size() - 2));
+  return frame[frame.size() - 2] == (crc & 0xFF) && frame.back() == (crc >> 8);
+}
 
 SumRequest ParseSum(const Bytes& frame) {
   return SumRequest{frame[1], frame[2], frame[3], Bytes(frame.begin() + 5, frame.end() - 2)};

@@ -54,6 +54,9 @@ Bytes ModbusReply(uint8_t address, uint8_t function, const Bytes& data);
 Bytes ModbusException(uint8_t address, uint8_t function, uint8_t code);
 Bytes XorReply(uint8_t kind, uint8_t command, const Bytes& payload);
 
+// True when a Modbus-style frame ends in the CRC of the bytes before it, low byte first.
+bool ModbusIntact(const Bytes& frame);
+
 // Recompute the check value of a complete frame in place.
 void SealSum(Bytes& frame);
 void SealModbus(Bytes& frame);

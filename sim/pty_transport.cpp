@@ -98,9 +98,7 @@ void PtyServer::Stop() {
 }
 
 void PtyServer::Run() {
-  Simulator::Stream stream;
-  WriteAll write = DescriptorWriter(master_, false, stop_);
-  auto lastInput = std::chrono::steady_clock::now();
+  InputSession session(simulator_, DescriptorWriter(master_, false, stop_), stop_, idleReset_);
   uint8_t buffer[1024];
   while (!stop_.Stopped()) {
     pollfd p{master_, POLLIN, 0};
@@ -108,21 +106,15 @@ void PtyServer::Run() {
     if (ready > 0 && (p.revents & POLLIN)) {
       ssize_t n = ::read(master_, buffer, sizeof buffer);
       if (n > 0) {
-        lastInput = std::chrono::steady_clock::now();
-        for (const Outgoing& reply : simulator_.Feed(stream, buffer, static_cast<size_t>(n))) {
-          SendPaced(reply, write, stop_);
-        }
+        session.Received(buffer, static_cast<size_t>(n));
       } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
         stop_.SleepFor(std::chrono::milliseconds(10));  // no slave open for a moment
       }
     } else if (ready > 0) {
       stop_.SleepFor(std::chrono::milliseconds(10));  // hang-up or error: wait for a reopen
     }
-    if (!stream.pending.empty() && std::chrono::steady_clock::now() - lastInput > idleReset_) {
-      simulator_.ResetInput(stream);
-    }
+    session.Idle();
   }
-  simulator_.ResetInput(stream);
 }
 
 }  // namespace sim

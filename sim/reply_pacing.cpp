@@ -98,4 +98,28 @@ bool SendPaced(const Outgoing& reply, const WriteAll& write, const StopSignal& s
   return WritePiece(data + first, size - first, reply.wireBaud, write, stop);
 }
 
+InputSession::InputSession(Simulator& simulator, WriteAll write, const StopSignal& stop,
+                           std::chrono::milliseconds idleReset)
+    : simulator_(simulator),
+      write_(std::move(write)),
+      stop_(stop),
+      idleReset_(idleReset),
+      lastInput_(std::chrono::steady_clock::now()) {}
+
+InputSession::~InputSession() { simulator_.ResetInput(stream_); }
+
+bool InputSession::Received(const uint8_t* data, size_t count) {
+  lastInput_ = std::chrono::steady_clock::now();
+  for (const Outgoing& reply : simulator_.Feed(stream_, data, count)) {
+    if (!SendPaced(reply, write_, stop_)) return false;
+  }
+  return true;
+}
+
+void InputSession::Idle() {
+  if (!stream_.pending.empty() && std::chrono::steady_clock::now() - lastInput_ > idleReset_) {
+    simulator_.ResetInput(stream_);
+  }
+}
+
 }  // namespace sim

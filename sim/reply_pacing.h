@@ -39,4 +39,29 @@ WriteAll DescriptorWriter(int fd, bool socket, const StopSignal& stop);
 // Sends one reply with its latency, split and wire time. False when stopped or a write failed.
 bool SendPaced(const Outgoing& reply, const WriteAll& write, const StopSignal& stop);
 
+// The input side of one connection of a transport: feeds what arrives to the simulator, sends
+// the replies, and drops input left incomplete for `idleReset` so that a cut-off request cannot
+// swallow the next one. Whatever is still pending is logged when the session ends.
+class InputSession {
+ public:
+  InputSession(Simulator& simulator, WriteAll write, const StopSignal& stop,
+               std::chrono::milliseconds idleReset);
+  ~InputSession();
+  InputSession(const InputSession&) = delete;
+  InputSession& operator=(const InputSession&) = delete;
+
+  // False when a reply could not be sent (stopped, or the peer is gone).
+  bool Received(const uint8_t* data, size_t count);
+  // Call between reads.
+  void Idle();
+
+ private:
+  Simulator& simulator_;
+  Simulator::Stream stream_;
+  WriteAll write_;
+  const StopSignal& stop_;
+  std::chrono::milliseconds idleReset_;
+  std::chrono::steady_clock::time_point lastInput_;
+};
+
 }  // namespace sim

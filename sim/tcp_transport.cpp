@@ -95,30 +95,20 @@ void TcpServer::Reap(bool all) {
 // Answers requests until the peer closes the connection or the server stops.
 void TcpServer::Serve(Connection& connection) {
   const int fd = connection.fd;
-  Simulator::Stream stream;
-  WriteAll write = DescriptorWriter(fd, true, stop_);
-  auto lastInput = std::chrono::steady_clock::now();
-  uint8_t buffer[1024];
-  while (!stop_.Stopped()) {
-    pollfd p{fd, POLLIN, 0};
-    int ready = ::poll(&p, 1, 10);
-    if (ready > 0) {
-      ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-      if (n == 0) break;
-      if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-        break;
+  {
+    InputSession session(simulator_, DescriptorWriter(fd, true, stop_), stop_, idleReset_);
+    uint8_t buffer[1024];
+    while (!stop_.Stopped()) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 10) > 0) {
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n == 0) break;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
+        if (n > 0) session.Received(buffer, static_cast<size_t>(n));
       }
-      lastInput = std::chrono::steady_clock::now();
-      for (const Outgoing& reply : simulator_.Feed(stream, buffer, static_cast<size_t>(n))) {
-        if (!SendPaced(reply, write, stop_)) break;
-      }
-    }
-    if (!stream.pending.empty() && std::chrono::steady_clock::now() - lastInput > idleReset_) {
-      simulator_.ResetInput(stream);
+      session.Idle();
     }
   }
-  simulator_.ResetInput(stream);
   ::close(fd);
   connection.done = true;
 }

@@ -16,16 +16,10 @@ namespace {
 
 using testing::SumRequest;
 using testing::WithCrc;
-using testing::WithSum;
 using testing::WithXor;
 
 // '<', address 01, command, status, N, payload, 'f', sum.
-Bytes SumReply(std::initializer_list<uint8_t> body) {
-  Bytes frame{0x3C};
-  frame.insert(frame.end(), body);
-  frame.push_back(0x66);
-  return WithSum(frame);
-}
+Bytes SumReply(const Bytes& body) { return testing::SumFrame(0x3C, body); }
 
 TEST(VersionTest, ReplyCarriesBothVersionTextsInFifteenBytes) {
   Simulator simulator;
@@ -61,13 +55,10 @@ class ClockTest : public ::testing::Test {
     simulator_.Device().State<ClockState>().hostNow = [this] { return host_; };
   }
   Bytes Read() { return simulator_.Answer(SumRequest({0x01, 0x08, 0xCC, 0x00})); }
-  Bytes Set(std::initializer_list<uint8_t> bcd) {
+  Bytes Set(const Bytes& bcd) {
     Bytes body{0x00, 0x08, 0xBB, static_cast<uint8_t>(bcd.size())};
-    body.insert(body.end(), bcd);
-    Bytes request{0x25};
-    request.insert(request.end(), body.begin(), body.end());
-    request.push_back(0x66);
-    return simulator_.Answer(WithSum(request));
+    for (uint8_t b : bcd) body.push_back(b);
+    return simulator_.Answer(SumRequest(body));
   }
 
   std::time_t host_ = LocalTime(2024, 3, 15, 10, 20, 30);
@@ -103,10 +94,7 @@ TEST_F(ClockTest, ImpossibleTimesAreRefusedAndChangeNothing) {
                            Bytes{0x26, 0x01, 0x01, 0x00, 0x60, 0x00},    // minute 60
                            Bytes{0x26, 0x01, 0x1A, 0x00, 0x00, 0x00},    // not a BCD digit
                            Bytes{0x26, 0x01, 0x01, 0x00, 0x00}}) {       // five fields
-    Bytes request{0x25, 0x00, 0x08, 0xBB, static_cast<uint8_t>(bcd.size())};
-    request.insert(request.end(), bcd.begin(), bcd.end());
-    request.push_back(0x66);
-    Bytes reply = simulator_.Answer(WithSum(request));
+    Bytes reply = Set(bcd);
     EXPECT_EQ(reply, SumReply({0x01, 0x08, 0xBB, 0x01, 0x00})) << ::testing::PrintToString(bcd);
   }
   EXPECT_EQ(Read(), before);

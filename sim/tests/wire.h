@@ -2,20 +2,29 @@
 // Request builders for the simulator's tests: the bytes a program puts on the wire, sealed with
 // the shared check values.
 #include <initializer_list>
+#include <utility>
 
 #include "link/checks.h"
 #include "sim/simulator.h"
 
 namespace sim::testing {
 
-// '%', the given bytes (address, command, sub-command, N, payload), 'f', Sum8.
-inline Bytes SumRequest(std::initializer_list<uint8_t> body) {
-  Bytes frame{0x25};
-  frame.insert(frame.end(), body);
-  frame.push_back(0x66);
+inline Bytes WithSum(Bytes frame) {
   frame.push_back(devlink::Sum8(frame.data(), static_cast<int32_t>(frame.size())));
   return frame;
 }
+
+// `start`, the given bytes (address, command, sub-command, N, payload), 'f', Sum8.
+inline Bytes SumFrame(uint8_t start, const Bytes& body) {
+  Bytes frame;
+  frame.reserve(body.size() + 3);
+  frame.push_back(start);
+  for (uint8_t b : body) frame.push_back(b);
+  frame.push_back(0x66);
+  return WithSum(std::move(frame));
+}
+
+inline Bytes SumRequest(const Bytes& body) { return SumFrame(0x25, body); }
 
 // The bytes followed by their CRC, low byte first.
 inline Bytes WithCrc(Bytes frame) {
@@ -28,11 +37,6 @@ inline Bytes WithCrc(Bytes frame) {
 // The bytes followed by their Xor8.
 inline Bytes WithXor(Bytes frame) {
   frame.push_back(devlink::Xor8(frame.data(), static_cast<int32_t>(frame.size()), 0));
-  return frame;
-}
-
-inline Bytes WithSum(Bytes frame) {
-  frame.push_back(devlink::Sum8(frame.data(), static_cast<int32_t>(frame.size())));
   return frame;
 }
 
