@@ -11,7 +11,6 @@
 // registered for a frame family answer the complete requests of that family. Bytes that begin no
 // frame of any family are dropped one at a time until a frame starts again.
 #include <any>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
