@@ -336,6 +336,33 @@ TEST_F(MainWindowTest, VersionReadFailures) {
   EXPECT_EQ(Label("hardwareVersion")->text(), "1.00");
 }
 
+QPushButton* ButtonWithText(QWidget* root, const QString& text) {
+  for (QPushButton* button : root->findChildren<QPushButton*>()) {
+    if (button->text() == text) return button;
+  }
+  return nullptr;
+}
+
+TEST_F(MainWindowTest, ClockReadOnAPageReportsTheInstrumentsAddress) {
+  simulator_.WithDevice([](sim::Instrument& device) { device.address = 5; });
+  MainWindow& window = OpenOnSimulator(0);
+  QPushButton* readTime = ButtonWithText(window.Tabs()->widget(0), "读时间");
+  ASSERT_NE(readTime, nullptr) << "the settings page carries the clock widget";
+  ClickRadio("singleMode");
+  readTime->click();
+  EXPECT_EQ(prompts_.LastMessage(), "数据读取成功");
+  EXPECT_EQ(Edit("addressField")->text(), "5");
+  EXPECT_EQ(link_.address, 0);  // still single-device mode
+
+  // An instrument reporting address 0 gets the address field's own error.
+  simulator_.WithDevice([](sim::Instrument& device) { device.address = 0; });
+  prompts_.Clear();
+  readTime->click();
+  EXPECT_TRUE(prompts_.Messages().contains("地址号不能小于1且不能大于255"))
+      << prompts_.Messages().join('|').toStdString();
+  EXPECT_EQ(Edit("addressField")->text(), "1");
+}
+
 TEST_F(MainWindowTest, ClockFieldShowsMonthDayTimeYear) {
   Open(0);
   const QRegularExpression form(
