@@ -182,7 +182,7 @@ TEST(SerialExchangeTest, NoPortOpenSendsNothing) {
 
 TEST_F(SerialPortTest, ExchangeDiscardsBytesThatArrivedBeforeTheRequest) {
   DeviceLink& link = link_;
-  link.delayMs = 60;
+  link.delayMs = 200;
   pty_.Send({0xEE, 0xEE, 0xEE});  // a late reply of an earlier command
   std::this_thread::sleep_for(30ms);
   const Bytes reply = {0x3C, 0x01, 0x0C, 0x00, 0x00, 0x66, 0xAF};
@@ -198,7 +198,7 @@ TEST_F(SerialPortTest, ExchangeDiscardsBytesThatArrivedBeforeTheRequest) {
 
 TEST_F(SerialPortTest, ReplyIsCutAtTheCapacity) {
   DeviceLink& link = link_;
-  link.delayMs = 60;
+  link.delayMs = 200;
   std::thread device([&] {
     if (!pty_.Received(1000ms).empty()) pty_.Send(Bytes(20, 0x3C));
   });
@@ -213,35 +213,34 @@ TEST_F(SerialPortTest, ReplyIsCutAtTheCapacity) {
 }
 
 // Closing the port from another thread waits for the running exchange instead of pulling the
-// handle from under it.
+// handle from under it: the exchange still reads its reply.
 TEST_F(SerialPortTest, CloseWaitsForARunningExchange) {
   DeviceLink& link = link_;
   link.delayMs = 300;
   const Bytes reply = {0x3C, 0x01, 0x0C, 0x00, 0x00, 0x66, 0xAF};
+  std::atomic<bool> requestSeen{false};
   std::thread device([&] {
-    if (!pty_.Received(1000ms).empty()) pty_.Send(reply);
+    if (pty_.Received(2000ms).empty()) return;
+    requestSeen = true;
+    pty_.Send(reply);
   });
-  std::atomic<bool> exchangeDone{false};
   ExchangeResult result;
-  std::thread worker([&] {
-    result = Exchange(link, BuildSumFrame(1, 0x0C, 0xAA), ReplySpec{});
-    exchangeDone = true;
-  });
-  std::this_thread::sleep_for(100ms);
+  std::thread worker([&] { result = Exchange(link, BuildSumFrame(1, 0x0C, 0xAA), ReplySpec{}); });
+  // The request is on the wire, so the exchange is inside its delay.
+  for (int i = 0; i < 400 && !requestSeen; ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_TRUE(requestSeen);
   link.serial.ClosePort();
-  const bool doneWhenClosed = exchangeDone;
+  EXPECT_FALSE(link.serial.IsOpen());
   worker.join();
   device.join();
-  EXPECT_TRUE(doneWhenClosed);
   EXPECT_EQ(result.status, ExchangeStatus::Ok);
   EXPECT_EQ(result.reply, reply);
-  EXPECT_FALSE(link.serial.IsOpen());
 }
 
 // Two threads exchanging on one port: each gets exactly its own reply.
 TEST_F(SerialPortTest, ExchangesOnOnePortDoNotInterleave) {
   DeviceLink& link = link_;
-  link.delayMs = 150;
+  link.delayMs = 250;
   std::atomic<bool> stop{false};
   // Far end: answers each 7-byte request with '<' + the request's command byte.
   std::thread device([&] {
