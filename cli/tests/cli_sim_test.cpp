@@ -79,7 +79,7 @@ TEST_F(CliSimTest, VerbOverSerialAndTcpPrintsOneJsonObject) {
       "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"hardware\":\"1.02\","
       "\"software\":\"2.15\",\"note\":\"-x y\"}}\n";
   std::string out;
-  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "80",
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "150",
                      "--note", "-x y"},
                     out),
             kExitOk);
@@ -101,7 +101,7 @@ TEST_F(CliSimTest, FailedCommandExitsOne) {
   faults.wrongEnd = true;
   simulator_.SetFaults(faults);
   std::string out;
-  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "80"}, out),
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "150"}, out),
             kExitFailed);
   EXPECT_EQ(out, "{\"ok\":false,\"message\":\"数据读取失败\",\"values\":{}}\n");
 }
@@ -154,7 +154,7 @@ Process RunTool(const std::vector<std::string>& words) {
 }
 
 TEST_F(CliSimTest, RawOverSerialPrintsRequestAndReply) {
-  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "80", "--append", "sum",
+  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "150", "--append", "sum",
                              "25010cAA", "00 66"});
   EXPECT_EQ(p.exit, 0) << p.err;
   EXPECT_EQ(p.out,
@@ -169,7 +169,7 @@ TEST_F(CliSimTest, RawNamesTheFailedCheck) {
   sim::Faults faults;
   faults.wrongEcho = true;
   simulator_.SetFaults(faults);
-  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "80",
+  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "150",
                              "25 01 0C AA 00 66 42"});
   EXPECT_EQ(p.exit, 0) << p.err;
   EXPECT_NE(p.out.find("check:   SumFrame fails: echoed command\n"), std::string::npos) << p.out;

@@ -41,7 +41,7 @@ class SimPtyTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(server_.Start(&error)) << error;
     link_.portName = server_.SlavePath();
-    link_.delayMs = 80;
+    link_.delayMs = 150;
   }
   void TearDown() override {
     link_.serial.ClosePort();
