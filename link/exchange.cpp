@@ -33,8 +33,10 @@ ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spe
   uint32_t count = capacity;
   std::optional<int32_t> minimum;
   if (spec.minimum) minimum = static_cast<int32_t>(std::min<size_t>(*spec.minimum, INT32_MAX));
+  // A capacity of 0 means the command expects no reply: send only.
+  uint8_t* buffer = capacity == 0 ? nullptr : reply.data();
   const int ok = TcpExchange(target, request.data(), static_cast<int32_t>(request.size()),
-                             reply.data(), count, spec.checkSum, minimum, spec.family);
+                             buffer, count, spec.checkSum, minimum, spec.family);
   if (!ok) return {ExchangeStatus::NoReply, {}};
   reply.resize(count);
   return {ExchangeStatus::Ok, std::move(reply)};

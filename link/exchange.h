@@ -15,7 +15,7 @@ namespace devlink {
 inline constexpr const char* kPortOpenFailed = "串口打开失败";
 
 struct ReplySpec {
-  size_t capacity = kSerialReadLimit;    // reply buffer size; longer replies are cut
+  size_t capacity = kSerialReadLimit;    // reply buffer size; longer replies are cut; 0: send only
   FrameFamily family = FrameFamily::Sum;  // decides the TCP acceptance rule
   std::optional<size_t> minimum;         // TCP: least reply length accepted (default: capacity)
   bool checkSum = true;                  // TCP: also require the family's check value
