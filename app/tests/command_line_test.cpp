@@ -13,6 +13,8 @@ struct LineCase {
   const char* label;
 };
 
+void PrintTo(const LineCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class VariantAndLabelTest : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(VariantAndLabelTest, ReadsTheFirstTwoWords) {

@@ -13,6 +13,10 @@ struct AddressCase {
   std::optional<int32_t> address;
 };
 
+void PrintTo(const AddressCase& c, std::ostream* os) {
+  *os << '"' << c.text << "\" mode " << static_cast<int>(c.mode);
+}
+
 class AddressFieldTest : public ::testing::TestWithParam<AddressCase> {};
 
 TEST_P(AddressFieldTest, AcceptsEmptyOrOneTo255) {
@@ -45,6 +49,8 @@ struct IpCase {
   int32_t storedPort;
   bool warn;
 };
+
+void PrintTo(const IpCase& c, std::ostream* os) { *os << '"' << c.ip << ":" << c.port << '"'; }
 
 class IpSettingsTest : public ::testing::TestWithParam<IpCase> {};
 
