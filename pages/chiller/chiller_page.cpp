@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "pages/page_controls.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
-#include "ui/wait_cursor.h"
 
 namespace pages {
 
@@ -20,13 +20,6 @@ QLineEdit* Display(const QString& name, QWidget* parent) {
   edit->setObjectName(name);
   edit->setReadOnly(true);
   return edit;
-}
-
-QPushButton* Button(const QString& text, const QString& name, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 }  // namespace
@@ -45,8 +38,8 @@ ChillerPage::ChillerPage(devlink::DeviceLink& link, int productVariant, QWidget*
   workMode_->setCurrentIndex(chiller::kUnknownMode);
   workMode_->setEnabled(false);  // display only
   alarmCodes_ = Display(QStringLiteral("alarmCodes"), this);
-  auto* read = Button(QStringLiteral("读配置"), QStringLiteral("chillerRead"), this);
-  auto* write = Button(QStringLiteral("写配置"), QStringLiteral("chillerWrite"), this);
+  auto* read = MakeButton(QStringLiteral("读配置"), QStringLiteral("chillerRead"), this);
+  auto* write = MakeButton(QStringLiteral("写配置"), QStringLiteral("chillerWrite"), this);
 
   auto* grid = new QGridLayout(this);
   const std::pair<QString, QWidget*> rows[] = {
@@ -56,10 +49,7 @@ ChillerPage::ChillerPage(devlink::DeviceLink& link, int productVariant, QWidget*
   };
   int row = 0;
   for (const auto& [caption, field] : rows) {
-    auto* label = new QLabel(caption, this);
-    label->setBuddy(field);
-    field->setAccessibleName(caption);
-    grid->addWidget(label, row, 0);
+    grid->addWidget(MakeCaption(caption, field, this), row, 0);
     grid->addWidget(field, row, 1, 1, 2);
     ++row;
   }
@@ -84,12 +74,8 @@ void ChillerPage::ReadState() {
   // The fields are emptied before the exchange, so a failed read leaves them empty.
   Show(chiller::ChillerState{});
   chiller::ChillerState state;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = chiller::ReadState(channel, state);
-  }
+  const Outcome outcome =
+      RunCommand(*this, [&](devlink::Channel& c) { return chiller::ReadState(c, state); });
   if (outcome.ok) {
     Show(state);
   } else {
@@ -100,12 +86,8 @@ void ChillerPage::ReadState() {
 void ChillerPage::WriteSetPoint() {
   const std::optional<double> setPoint = ui::ReadNumber(setPoint_);
   if (!setPoint) return;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = chiller::WriteSetPoint(channel, *setPoint);
-  }
+  const Outcome outcome =
+      RunCommand(*this, [&](devlink::Channel& c) { return chiller::WriteSetPoint(c, *setPoint); });
   const QString message = QString::fromStdString(outcome.message);
   if (outcome.ok) {
     ui::ShowMessage(this, message);

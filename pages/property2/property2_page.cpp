@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "pages/page_controls.h"
 #include "ui/prompts.h"
-#include "ui/wait_cursor.h"
 
 namespace pages {
 
@@ -26,20 +26,6 @@ void Fill(QComboBox* list, std::span<const property2::Entry> entries) {
     list->addItem(QString::fromStdString(entry.text), entry.seconds);
   }
   list->setCurrentIndex(0);
-}
-
-QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setBuddy(buddy);
-  buddy->setAccessibleName(text);
-  return label;
-}
-
-QPushButton* Button(const QString& text, const QString& name, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 }  // namespace
@@ -64,13 +50,13 @@ QGroupBox* PropertySettings2Page::BuildPeriodGroup() {
   channel_->setCurrentIndex(0);
   period_ = List(QStringLiteral("samplePeriod"), group);
   Fill(period_, property2::SamplePeriods());
-  auto* read = Button(QStringLiteral("读"), QStringLiteral("periodRead"), group);
-  auto* write = Button(QStringLiteral("写"), QStringLiteral("periodWrite"), group);
+  auto* read = MakeButton(QStringLiteral("读"), QStringLiteral("periodRead"), group);
+  auto* write = MakeButton(QStringLiteral("写"), QStringLiteral("periodWrite"), group);
 
   auto* grid = new QGridLayout(group);
-  grid->addWidget(Caption(QStringLiteral("通道号"), channel_, group), 0, 0);
+  grid->addWidget(MakeCaption(QStringLiteral("通道号"), channel_, group), 0, 0);
   grid->addWidget(channel_, 0, 1);
-  grid->addWidget(Caption(QStringLiteral("采样周期"), period_, group), 1, 0);
+  grid->addWidget(MakeCaption(QStringLiteral("采样周期"), period_, group), 1, 0);
   grid->addWidget(period_, 1, 1);
   grid->addWidget(read, 1, 2);
   grid->addWidget(write, 1, 3);
@@ -84,11 +70,11 @@ QGroupBox* PropertySettings2Page::BuildScreenOffGroup() {
   group->setObjectName(QStringLiteral("screenOffGroup"));
   screenOff_ = List(QStringLiteral("screenOffTime"), group);
   Fill(screenOff_, property2::ScreenOffTimes());
-  auto* read = Button(QStringLiteral("读"), QStringLiteral("screenOffRead"), group);
-  auto* write = Button(QStringLiteral("写"), QStringLiteral("screenOffWrite"), group);
+  auto* read = MakeButton(QStringLiteral("读"), QStringLiteral("screenOffRead"), group);
+  auto* write = MakeButton(QStringLiteral("写"), QStringLiteral("screenOffWrite"), group);
 
   auto* grid = new QGridLayout(group);
-  grid->addWidget(Caption(QStringLiteral("息屏时间"), screenOff_, group), 0, 0);
+  grid->addWidget(MakeCaption(QStringLiteral("息屏时间"), screenOff_, group), 0, 0);
   grid->addWidget(screenOff_, 0, 1);
   grid->addWidget(read, 0, 2);
   grid->addWidget(write, 0, 3);
@@ -98,54 +84,40 @@ QGroupBox* PropertySettings2Page::BuildScreenOffGroup() {
 }
 
 void PropertySettings2Page::Report(const Outcome& outcome) {
-  if (!outcome.ok && !outcome.message.empty()) {
+  if (!outcome.ok) {
     ui::ShowMessage(this, QString::fromStdString(outcome.message), {}, ui::MessageKind::Warning);
   }
 }
 
 void PropertySettings2Page::ReadSamplePeriod() {
   int index = period_->currentIndex();
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = property2::ReadSamplePeriod(channel, channel_->currentData().toInt(), index);
-  }
+  const int number = channel_->currentData().toInt();
+  const Outcome outcome = RunCommand(
+      *this, [&](devlink::Channel& c) { return property2::ReadSamplePeriod(c, number, index); });
   if (outcome.ok) period_->setCurrentIndex(index);
   Report(outcome);
 }
 
 void PropertySettings2Page::WriteSamplePeriod() {
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = property2::WriteSamplePeriod(channel, channel_->currentData().toInt(),
-                                           period_->currentData().toInt());
-  }
-  Report(outcome);
+  const int number = channel_->currentData().toInt();
+  const int seconds = period_->currentData().toInt();
+  Report(RunCommand(*this, [&](devlink::Channel& c) {
+    return property2::WriteSamplePeriod(c, number, seconds);
+  }));
 }
 
 void PropertySettings2Page::ReadScreenOff() {
   int index = screenOff_->currentIndex();
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = property2::ReadScreenOff(channel, index);
-  }
+  const Outcome outcome =
+      RunCommand(*this, [&](devlink::Channel& c) { return property2::ReadScreenOff(c, index); });
   if (outcome.ok) screenOff_->setCurrentIndex(index);
   Report(outcome);
 }
 
 void PropertySettings2Page::WriteScreenOff() {
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = property2::WriteScreenOff(channel, screenOff_->currentData().toInt());
-  }
-  Report(outcome);
+  const int seconds = screenOff_->currentData().toInt();
+  Report(RunCommand(*this,
+                    [&](devlink::Channel& c) { return property2::WriteScreenOff(c, seconds); }));
 }
 
 }  // namespace pages

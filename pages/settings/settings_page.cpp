@@ -16,11 +16,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "pages/page_controls.h"
 #include "pages/widgets/clock_widget.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
-#include "ui/wait_cursor.h"
 
 namespace pages {
 
@@ -31,25 +31,11 @@ namespace {
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 
-QPushButton* Button(const QString& text, const QString& name, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
-}
-
 QLineEdit* Edit(const QString& name, QWidget* parent, int maxLength = 32767) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);
   edit->setMaxLength(maxLength);
   return edit;
-}
-
-QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setBuddy(buddy);
-  buddy->setAccessibleName(text);
-  return label;
 }
 
 QCheckBox* Box(const QString& text, const QString& name, QWidget* parent) {
@@ -90,11 +76,11 @@ QGroupBox* SettingsPage::BuildAddressGroup() {
   group->setObjectName(QStringLiteral("addressGroup"));
   oldAddress_ = Edit(QStringLiteral("oldAddress"), group, 3);
   newAddress_ = Edit(QStringLiteral("newAddress"), group, 3);
-  auto* set = Button(QStringLiteral("设置"), QStringLiteral("addressSet"), group);
+  auto* set = MakeButton(QStringLiteral("设置"), QStringLiteral("addressSet"), group);
   auto* row = new QHBoxLayout(group);
-  row->addWidget(Caption(QStringLiteral("原地址"), oldAddress_, group));
+  row->addWidget(MakeCaption(QStringLiteral("原地址"), oldAddress_, group));
   row->addWidget(oldAddress_);
-  row->addWidget(Caption(QStringLiteral("新地址"), newAddress_, group));
+  row->addWidget(MakeCaption(QStringLiteral("新地址"), newAddress_, group));
   row->addWidget(newAddress_);
   row->addWidget(set);
   connect(set, &QPushButton::clicked, this, &SettingsPage::ChangeAddress);
@@ -122,15 +108,15 @@ QGroupBox* SettingsPage::BuildRecordingGroup() {
   minutes_ = new QRadioButton(QStringLiteral("分钟"), group);
   minutes_->setObjectName(QStringLiteral("recordingMinutes"));
   capacity_ = Edit(QStringLiteral("recordingCapacity"), group);
-  auto* read = Button(QStringLiteral("读配置"), QStringLiteral("recordingRead"), group);
-  auto* write = Button(QStringLiteral("写配置"), QStringLiteral("recordingWrite"), group);
+  auto* read = MakeButton(QStringLiteral("读配置"), QStringLiteral("recordingRead"), group);
+  auto* write = MakeButton(QStringLiteral("写配置"), QStringLiteral("recordingWrite"), group);
 
   auto* grid = new QGridLayout(group);
-  grid->addWidget(Caption(QStringLiteral("记录间隔："), interval_, group), 0, 0);
+  grid->addWidget(MakeCaption(QStringLiteral("记录间隔："), interval_, group), 0, 0);
   grid->addWidget(interval_, 0, 1);
   grid->addWidget(hours_, 0, 2);
   grid->addWidget(minutes_, 0, 3);
-  grid->addWidget(Caption(QStringLiteral("存储容量："), capacity_, group), 1, 0);
+  grid->addWidget(MakeCaption(QStringLiteral("存储容量："), capacity_, group), 1, 0);
   grid->addWidget(capacity_, 1, 1);
   grid->addWidget(new QLabel(QStringLiteral("组"), group), 1, 2);
   grid->addWidget(read, 2, 2);
@@ -147,8 +133,8 @@ QGroupBox* SettingsPage::BuildCalibrationGroup() {
       Box(QStringLiteral("温度校准开启"), QStringLiteral("calibrationTemp"), group);
   calibration_.humidity =
       Box(QStringLiteral("湿度校准开启"), QStringLiteral("calibrationHum"), group);
-  auto* read = Button(QStringLiteral("读配置"), QStringLiteral("calibrationRead"), group);
-  auto* write = Button(QStringLiteral("写配置"), QStringLiteral("calibrationWrite"), group);
+  auto* read = MakeButton(QStringLiteral("读配置"), QStringLiteral("calibrationRead"), group);
+  auto* write = MakeButton(QStringLiteral("写配置"), QStringLiteral("calibrationWrite"), group);
   auto* grid = new QGridLayout(group);
   grid->addWidget(calibration_.temperature, 0, 0);
   grid->addWidget(calibration_.humidity, 0, 1);
@@ -174,10 +160,11 @@ QGroupBox* SettingsPage::BuildLimitsGroup(LimitKind kind) {
   edits.humUpper = Limit(prefix, "HumUpper", QStringLiteral("湿度上限"), hum, group);
   edits.humLower = Limit(prefix, "HumLower", QStringLiteral("湿度下限"), hum, group);
 
-  auto* limitsRead = Button(QStringLiteral("读配置"), prefix + QStringLiteral("LimitsRead"), group);
+  auto* limitsRead =
+      MakeButton(QStringLiteral("读配置"), prefix + QStringLiteral("LimitsRead"), group);
   limitsRead->setAccessibleDescription(QStringLiteral("限值"));
   auto* limitsWrite =
-      Button(QStringLiteral("写配置"), prefix + QStringLiteral("LimitsWrite"), group);
+      MakeButton(QStringLiteral("写配置"), prefix + QStringLiteral("LimitsWrite"), group);
   limitsWrite->setAccessibleDescription(QStringLiteral("限值"));
 
   const SwitchKind switchKind = alarm ? SwitchKind::Alarm : SwitchKind::Control;
@@ -187,10 +174,10 @@ QGroupBox* SettingsPage::BuildLimitsGroup(LimitKind kind) {
   boxes.humidity = Box(alarm ? QStringLiteral("湿度报警开启") : QStringLiteral("湿度控制开启"),
                        prefix + QStringLiteral("HumOn"), group);
   auto* switchesRead =
-      Button(QStringLiteral("读配置"), prefix + QStringLiteral("SwitchesRead"), group);
+      MakeButton(QStringLiteral("读配置"), prefix + QStringLiteral("SwitchesRead"), group);
   switchesRead->setAccessibleDescription(QStringLiteral("开关"));
   auto* switchesWrite =
-      Button(QStringLiteral("写配置"), prefix + QStringLiteral("SwitchesWrite"), group);
+      MakeButton(QStringLiteral("写配置"), prefix + QStringLiteral("SwitchesWrite"), group);
   switchesWrite->setAccessibleDescription(QStringLiteral("开关"));
 
   auto* grid = new QGridLayout(group);
@@ -221,7 +208,7 @@ QGroupBox* SettingsPage::BuildLimitsGroup(LimitKind kind) {
 QGroupBox* SettingsPage::BuildActionGroup() {
   auto* group = new QGroupBox(QStringLiteral("执行操作："), this);
   group->setObjectName(QStringLiteral("actionGroup"));
-  auto* clear = Button(QStringLiteral("清空数据"), QStringLiteral("clearData"), group);
+  auto* clear = MakeButton(QStringLiteral("清空数据"), QStringLiteral("clearData"), group);
   auto* row = new QHBoxLayout(group);
   row->addWidget(clear);
   row->addStretch(1);
@@ -269,13 +256,10 @@ void SettingsPage::Report(const Outcome& outcome,
 }
 
 void SettingsPage::ChangeAddress() {
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = settings::ChangeAddress(channel, oldAddress_->text().toStdString(),
-                                      newAddress_->text().toStdString());
-  }
+  const std::string oldText = oldAddress_->text().toStdString();
+  const std::string newText = newAddress_->text().toStdString();
+  const Outcome outcome = RunCommand(
+      *this, [&](devlink::Channel& c) { return settings::ChangeAddress(c, oldText, newText); });
   if (outcome.message == settings::kAddressEmpty) {
     QLineEdit* field = outcome.field == "old" ? oldAddress_ : newAddress_;
     ui::ShowMessage(this, Utf8(outcome.message), QString::fromUtf8(settings::kPromptCaption),
@@ -292,12 +276,8 @@ void SettingsPage::ChangeAddress() {
 
 void SettingsPage::ReadSwitches(SwitchKind kind) {
   settings::SwitchPair value;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = settings::ReadSwitches(channel, kind, value);
-  }
+  const Outcome outcome = RunCommand(
+      *this, [&](devlink::Channel& c) { return settings::ReadSwitches(c, kind, value); });
   if (outcome.ok) {
     SwitchBoxes& boxes = Boxes(kind);
     boxes.temperature->setChecked(value.temperature);
@@ -309,23 +289,14 @@ void SettingsPage::ReadSwitches(SwitchKind kind) {
 void SettingsPage::WriteSwitches(SwitchKind kind) {
   SwitchBoxes& boxes = Boxes(kind);
   const settings::SwitchPair value{boxes.temperature->isChecked(), boxes.humidity->isChecked()};
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = settings::WriteSwitches(channel, kind, value);
-  }
-  Report(outcome);
+  Report(RunCommand(*this,
+                    [&](devlink::Channel& c) { return settings::WriteSwitches(c, kind, value); }));
 }
 
 void SettingsPage::ReadRecording() {
   settings::Recording value;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = settings::ReadRecording(channel, value);
-  }
+  const Outcome outcome =
+      RunCommand(*this, [&](devlink::Channel& c) { return settings::ReadRecording(c, value); });
   if (outcome.ok) {
     interval_->setText(QString::number(value.interval));
     capacity_->setText(QString::number(value.capacity));
@@ -343,23 +314,14 @@ void SettingsPage::WriteRecording() {
       *interval,
       hours_->isChecked() ? settings::RecordingUnit::Hours : settings::RecordingUnit::Minutes,
       *capacity};
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = settings::WriteRecording(channel, value);
-  }
-  Report(outcome, {{"interval", interval_}, {"capacity", capacity_}});
+  Report(RunCommand(*this, [&](devlink::Channel& c) { return settings::WriteRecording(c, value); }),
+         {{"interval", interval_}, {"capacity", capacity_}});
 }
 
 void SettingsPage::ReadLimits(LimitKind kind) {
   settings::Limits value;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = settings::ReadLimits(channel, kind, value);
-  }
+  const Outcome outcome =
+      RunCommand(*this, [&](devlink::Channel& c) { return settings::ReadLimits(c, kind, value); });
   if (outcome.ok) {
     LimitEdits& edits = Edits(kind);
     edits.tempLower->setText(QString::asprintf("%.1f", value.temperature.lower));
@@ -375,16 +337,12 @@ void SettingsPage::WriteLimits(LimitKind kind) {
   const settings::LimitsText text{
       edits.tempLower->text().toStdString(), edits.tempUpper->text().toStdString(),
       edits.humLower->text().toStdString(), edits.humUpper->text().toStdString()};
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = settings::WriteLimits(channel, kind, text);
-  }
-  Report(outcome, {{"temp-lower", edits.tempLower},
-                   {"temp-upper", edits.tempUpper},
-                   {"hum-lower", edits.humLower},
-                   {"hum-upper", edits.humUpper}});
+  Report(
+      RunCommand(*this, [&](devlink::Channel& c) { return settings::WriteLimits(c, kind, text); }),
+      {{"temp-lower", edits.tempLower},
+       {"temp-upper", edits.tempUpper},
+       {"hum-lower", edits.humLower},
+       {"hum-upper", edits.humUpper}});
 }
 
 void SettingsPage::ClearData() {
@@ -392,13 +350,7 @@ void SettingsPage::ClearData() {
                                         QString::fromUtf8(settings::kPromptCaption))) {
     return;
   }
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = settings::ClearHistory(channel);
-  }
-  Report(outcome);
+  Report(RunCommand(*this, [](devlink::Channel& c) { return settings::ClearHistory(c); }));
 }
 
 }  // namespace pages

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "link/testing/scripted_channel.h"
+#include "pages/testing/reply_frames.h"
 
 namespace pages::chiller {
 namespace {
@@ -14,10 +15,7 @@ namespace {
 using devlink::Bytes;
 using devlink::testing::ScriptedChannel;
 
-Bytes WithXor(Bytes frame) {
-  frame.push_back(devlink::Xor8(frame.data(), static_cast<int32_t>(frame.size()), 0));
-  return frame;
-}
+using pages::testing::WithXor;
 
 // '{' kind cmd N(2) payload xor
 Bytes Reply(uint8_t kind, uint8_t cmd, const Bytes& payload) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/testing/scripted_channel.h"
+#include "pages/testing/reply_frames.h"
 
 namespace pages::property2 {
 namespace {
@@ -13,17 +14,10 @@ namespace {
 using devlink::Bytes;
 using devlink::testing::ScriptedChannel;
 
-Bytes WithSum(Bytes frame) {
-  frame.push_back(devlink::Sum8(frame.data(), static_cast<int32_t>(frame.size())));
-  return frame;
-}
+using pages::testing::Reseal;
+using pages::testing::WithSum;
 
-Bytes Reply(uint8_t cmd, Bytes payload) {
-  Bytes frame{0x3C, 0x00, cmd, 0x00, static_cast<uint8_t>(payload.size())};
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(0x66);
-  return WithSum(frame);
-}
+Bytes Reply(uint8_t cmd, const Bytes& payload) { return pages::testing::SumReply(0, cmd, payload); }
 
 std::vector<int> Seconds(std::span<const Entry> entries) {
   std::vector<int> out;
@@ -111,18 +105,18 @@ TEST(Property2Checks, BadRepliesFail) {
   readReplies.push_back(Reply(0x97, {0x78, 0x00}));  // another command
   Bytes badLength = Reply(0x98, {0x78, 0x00});
   badLength[4] = 3;
-  badLength.back() = devlink::Sum8(badLength.data(), 8);
+  Reseal(badLength);
   readReplies.push_back(badLength);
   Bytes badEnd = Reply(0x98, {0x78, 0x00});
   badEnd[7] = 0x67;
-  badEnd.back() = devlink::Sum8(badEnd.data(), 8);
+  Reseal(badEnd);
   readReplies.push_back(badEnd);
   Bytes badSum = Reply(0x98, {0x78, 0x00});
   badSum.back() ^= 0x10;
   readReplies.push_back(badSum);
   Bytes badStart = Reply(0x98, {0x78, 0x00});
   badStart[0] = 0x25;
-  badStart.back() = devlink::Sum8(badStart.data(), 8);
+  Reseal(badStart);
   readReplies.push_back(badStart);
   for (const Bytes& reply : readReplies) {
     ScriptedChannel channel;

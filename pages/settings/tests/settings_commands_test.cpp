@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "link/testing/scripted_channel.h"
+#include "pages/testing/reply_frames.h"
 
 namespace pages::settings {
 namespace {
@@ -12,19 +13,9 @@ namespace {
 using devlink::Bytes;
 using devlink::testing::ScriptedChannel;
 
-// Appends the 8-bit sum of the bytes given, the way a device closes a SumFrame.
-Bytes WithSum(Bytes frame) {
-  frame.push_back(devlink::Sum8(frame.data(), static_cast<int32_t>(frame.size())));
-  return frame;
-}
-
-// '<' addr cmd status N payload 'f' sum
-Bytes Reply(uint8_t addr, uint8_t cmd, Bytes payload) {
-  Bytes frame{0x3C, addr, cmd, 0x00, static_cast<uint8_t>(payload.size())};
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(0x66);
-  return WithSum(frame);
-}
+using pages::testing::Reseal;
+using pages::testing::WithSum;
+constexpr auto Reply = pages::testing::SumReply;
 
 // A SumFrame channel that reports TCP mode, so the commands apply the TCP acceptance rules.
 class TcpScriptedChannel : public devlink::LinkChannel {
@@ -182,7 +173,7 @@ TEST(SettingsLimits, ReadStopsAtTheFirstFailureAndKeepsTheOldValues) {
   ScriptedChannel channel;
   Bytes bad = Reply(1, 0x0D, {0x9C, 0xFF, 0x90, 0x01});
   bad[9] = 0x00;  // end marker
-  bad.back() = devlink::Sum8(bad.data(), 10);
+  Reseal(bad);
   channel.Expect({}, bad);
   Limits limits{{1.0, 2.0}, {3.0, 4.0}};
   const Outcome outcome = ReadLimits(channel, LimitKind::Control, limits);
@@ -293,7 +284,7 @@ TEST_P(SettingsSwitches, ReadWithWrongStartByteFails) {
   ScriptedChannel channel;
   Bytes reply = Reply(1, c.command, {0x03});
   reply[0] = 0x3E;
-  reply.back() = devlink::Sum8(reply.data(), 7);
+  Reseal(reply);
   channel.Expect({}, reply);
   SwitchPair read{true, false};
   EXPECT_EQ(ReadSwitches(channel, c.kind, read).message, "数据读取失败");
@@ -331,7 +322,7 @@ TEST(SettingsChannel, OverTcpOnlyLengthStartAndSumAreChecked) {
   // Not acknowledged and no end marker: accepted over TCP, since the exchange checked it.
   Bytes reply = Reply(1, 0x09, {0x00});
   reply[6] = 0x00;
-  reply.back() = devlink::Sum8(reply.data(), 7);
+  Reseal(reply);
   script.Expect({}, reply);
   EXPECT_EQ(ClearHistory(channel).message, "数据清空成功");
   // A wrong sum still fails.
