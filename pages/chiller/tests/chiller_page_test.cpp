@@ -7,42 +7,20 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "pages/testing/sim_link.h"
+#include "pages/testing/page_fixture.h"
 #include "sim/families/chiller.h"
-#include "ui/prompts.h"
 
 namespace pages {
 namespace {
 
-class ChillerPageTest : public ::testing::Test {
+// The chiller is the one page of product variant 4.
+class ChillerPageTest : public pages::testing::PageFixture<ChillerPage, 4> {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(sim_.StartSerial(&error)) << error;
-    ui::InstallPrompts(&prompts_);
-    page_ = std::make_unique<ChillerPage>(sim_.link, 4);
-  }
-  void TearDown() override {
-    page_.reset();
-    ui::InstallPrompts(nullptr);
-  }
-  QLineEdit* Edit(const char* name) {
-    auto* edit = page_->findChild<QLineEdit*>(QString::fromLatin1(name));
-    EXPECT_NE(edit, nullptr) << name;
-    return edit;
-  }
-  QComboBox* Mode() { return page_->findChild<QComboBox*>(QStringLiteral("workMode")); }
-  void Click(const char* name) {
-    page_->findChild<QPushButton*>(QString::fromLatin1(name))->click();
-  }
+  QComboBox* Mode() { return Find<QComboBox>("workMode"); }
   template <class F>
   auto Device(F&& f) {
     return sim_.Device<sim::ChillerState>(std::forward<F>(f));
   }
-
-  pages::testing::SimLink sim_;
-  ui::ScriptedPrompts prompts_;
-  std::unique_ptr<ChillerPage> page_;
 };
 
 TEST_F(ChillerPageTest, StartsUnknownAndDisplayOnly) {

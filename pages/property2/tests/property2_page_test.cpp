@@ -7,41 +7,19 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "pages/testing/sim_link.h"
+#include "pages/testing/page_fixture.h"
 #include "sim/families/property2.h"
-#include "ui/prompts.h"
 
 namespace pages {
 namespace {
 
-class Property2PageTest : public ::testing::Test {
+class Property2PageTest : public pages::testing::PageFixture<PropertySettings2Page> {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(sim_.StartSerial(&error)) << error;
-    ui::InstallPrompts(&prompts_);
-    page_ = std::make_unique<PropertySettings2Page>(sim_.link, 0);
-  }
-  void TearDown() override {
-    page_.reset();
-    ui::InstallPrompts(nullptr);
-  }
-  QComboBox* List(const char* name) {
-    auto* list = page_->findChild<QComboBox*>(QString::fromLatin1(name));
-    EXPECT_NE(list, nullptr) << name;
-    return list;
-  }
-  void Click(const char* name) {
-    page_->findChild<QPushButton*>(QString::fromLatin1(name))->click();
-  }
+  QComboBox* List(const char* name) { return Find<QComboBox>(name); }
   template <class F>
   auto Device(F&& f) {
     return sim_.Device<sim::Property2State>(std::forward<F>(f));
   }
-
-  pages::testing::SimLink sim_;
-  ui::ScriptedPrompts prompts_;
-  std::unique_ptr<PropertySettings2Page> page_;
 };
 
 TEST_F(Property2PageTest, ListsStartAtTheirFirstEntryAndCarrySeconds) {
@@ -52,7 +30,7 @@ TEST_F(Property2PageTest, ListsStartAtTheirFirstEntryAndCarrySeconds) {
   EXPECT_EQ(List("screenOffTime")->currentText(), "15秒");
   EXPECT_EQ(List("screenOffTime")->itemData(6).toInt(), 0);
   EXPECT_EQ(List("screenOffTime")->accessibleName(), "息屏时间");
-  EXPECT_EQ(page_->findChild<QGroupBox*>("periodGroup")->title(), "通道灵敏度");
+  EXPECT_EQ(Find<QGroupBox>("periodGroup")->title(), "通道灵敏度");
 }
 
 TEST_F(Property2PageTest, ReadSelectsTheEntryOfTheChannel) {

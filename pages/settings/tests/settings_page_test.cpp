@@ -15,44 +15,21 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "pages/testing/sim_link.h"
+#include "pages/testing/page_fixture.h"
 #include "pages/widgets/clock_widget.h"
 #include "sim/families/settings.h"
-#include "ui/prompts.h"
 
 namespace pages {
 namespace {
 
-class SettingsPageTest : public ::testing::Test {
+class SettingsPageTest : public pages::testing::PageFixture<SettingsPage> {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(sim_.StartSerial(&error)) << error;
-    ui::InstallPrompts(&prompts_);
-    page_ = std::make_unique<SettingsPage>(sim_.link, 0);
-  }
-  void TearDown() override {
-    page_.reset();
-    ui::InstallPrompts(nullptr);
-  }
-
-  template <class T>
-  T* Find(const char* name) {
-    T* widget = page_->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-  void Click(const char* name) { Find<QPushButton>(name)->click(); }
-  QString Text(const char* name) { return Find<QLineEdit>(name)->text(); }
-  void SetText(const char* name, const QString& text) { Find<QLineEdit>(name)->setText(text); }
+  QString Text(const char* name) { return Edit(name)->text(); }
+  void SetText(const char* name, const QString& text) { Edit(name)->setText(text); }
   template <class F>
   auto Device(F&& f) {
     return sim_.Device<sim::SettingsState>(std::forward<F>(f));
   }
-
-  pages::testing::SimLink sim_;
-  ui::ScriptedPrompts prompts_;
-  std::unique_ptr<SettingsPage> page_;
 };
 
 TEST_F(SettingsPageTest, StartsWithTheInitialValues) {
