@@ -60,6 +60,7 @@ QGroupBox* PropertySettings2Page::BuildPeriodGroup() {
   grid->addWidget(period_, 1, 1);
   grid->addWidget(read, 1, 2);
   grid->addWidget(write, 1, 3);
+  grid->setColumnStretch(4, 1);
   connect(read, &QPushButton::clicked, this, &PropertySettings2Page::ReadSamplePeriod);
   connect(write, &QPushButton::clicked, this, &PropertySettings2Page::WriteSamplePeriod);
   return group;
@@ -78,6 +79,7 @@ QGroupBox* PropertySettings2Page::BuildScreenOffGroup() {
   grid->addWidget(screenOff_, 0, 1);
   grid->addWidget(read, 0, 2);
   grid->addWidget(write, 0, 3);
+  grid->setColumnStretch(4, 1);
   connect(read, &QPushButton::clicked, this, &PropertySettings2Page::ReadScreenOff);
   connect(write, &QPushButton::clicked, this, &PropertySettings2Page::WriteScreenOff);
   return group;
