@@ -88,15 +88,15 @@ void Run(const fs::path& dir, int32_t count) {
   Row("index", count, a, t, CopyTime(a, copy));
 
   t = Seconds([&] { Check(JZCombineFiles(Wide(m).c_str(), Wide(a).c_str(), Wide(b).c_str()), "JZCombineFiles"); });
-  const int32_t merged = count + count / 2 + 1;
+  const int32_t merged = count / 2 + count - 1;  // cards 1 .. count / 2 + count - 1
   Row("merge", merged, m, t, CopyTime(m, copy));
 
+  uint32_t cardCount = 0;
   t = Seconds([&] {
     float* points;
     int32_t* cards;
     float** values;
     uint8_t pointCount;
-    uint32_t cardCount;
     Check(JZReadFile(Wide(m).c_str(), 0, &points, &pointCount, &cards, &cardCount, &values, nullptr),
           "JZReadFile");
     for (uint32_t c = 0; c < cardCount; ++c) JZFreeArray(values[c]);
@@ -104,6 +104,10 @@ void Run(const fs::path& dir, int32_t count) {
     JZFreeArray(cards);
     JZFreeArray(points);
   });
+  if (cardCount != uint32_t(merged)) {
+    std::fprintf(stderr, "read %u cards of the merged file, expected %d\n", cardCount, merged);
+    std::exit(1);
+  }
   Row("read", merged, m, t, CopyTime(m, copy));
   for (const char* name : {"a.jz", "a.jz.ini", "b.jz", "b.jz.ini", "m.jz", "m.jz.ini"}) {
     fs::remove(dir / name);

@@ -139,7 +139,8 @@ bool CommitDataAndIndex(ReplacementFile& data, const IniDocument& index,
   if (!data.Finish() || !indexFile.Open()) return false;
   indexFile.Write(index.Serialize());
   if (!indexFile.Finish()) return false;
-  if (!RemoveFile(indexPath) || !data.Commit()) return false;
+  // The file the index path resolves to goes, so an index that is a symbolic link stays one.
+  if (!RemoveFile(indexFile.path()) || !data.Commit()) return false;
   return indexFile.Commit();
 }
 

@@ -93,6 +93,8 @@ int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDir
   if (targetGiven.empty()) return kFileMissing;
   const std::string target = WithDataSuffix(targetGiven);
   const std::string indexPath = IndexPathOf(target);
+  // A folder in the target's place is not a file to import into (it would be moved aside).
+  if (IsDirectory(target)) return kFileMissing;
   Backup backup(target, indexPath);
   // A backup left by an earlier import may be the only copy of an earlier target: touch nothing.
   if (Exists(backup.path())) return kFailure;
@@ -123,7 +125,10 @@ int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDir
       backup.Restore();
       return kSuccess;
     }
-    return out.Commit() ? kSuccess : kFileMissing;
+    // An index left without its data file would name records the new, empty target lacks.
+    const bool committed =
+        Exists(indexPath) ? CommitDataAndIndex(out, index, indexPath) : out.Commit();
+    return committed ? kSuccess : kFailure;
   }
 
   uint64_t offset = 0;

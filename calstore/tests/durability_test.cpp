@@ -56,6 +56,19 @@ TEST_F(DurabilityTest, ADestinationThatNamesTheFirstSourceByAnotherSpellingLoses
   }
 }
 
+TEST_F(DurabilityTest, LinkedDataAndIndexFilesStayLinks) {
+  fs::create_directory(At("store"));
+  Write("store/a.jz", 1, 2, 1);
+  Write("b.jz", 3, 1, 2);
+  fs::create_symlink(At("store/a.jz"), At("l.jz"));
+  fs::create_symlink(At("store/a.jz.ini"), At("l.jz.ini"));
+  ASSERT_EQ(JZCombineFiles(W("l.jz").c_str(), W("l.jz").c_str(), W("b.jz").c_str()), 0);
+  EXPECT_TRUE(fs::is_symlink(At("l.jz")));
+  EXPECT_TRUE(fs::is_symlink(At("l.jz.ini")));
+  EXPECT_EQ(Cards("store/a.jz"), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(Section(At("store/a.jz.ini"), "cards").size(), 3u);
+}
+
 TEST_F(DurabilityTest, ADestinationThatIsTheSecondSourceLosesNothing) {
   Write("a.jz", 1, 2, 1);
   Write("b.jz", 2, 3, 2);

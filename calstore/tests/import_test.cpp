@@ -107,6 +107,12 @@ TEST_F(ImportTest, AFolderWithoutCalibrationFilesGivesAnEmptyTarget) {
   ASSERT_EQ(JZImportInfo(W("t").c_str(), W("src").c_str(), cards, 1, 1), 0);
   EXPECT_TRUE(fs::exists(At("t.jz")));
   EXPECT_EQ(fs::file_size(At("t.jz")), 0u);
+  EXPECT_FALSE(fs::exists(At("t.jz.ini")));
+  // An index left without its data file names nothing of the new, empty target.
+  WriteBytes(At("u.jz.ini"), "[cards]\r\n1_0=0\r\n");
+  ASSERT_EQ(JZImportInfo(W("u").c_str(), W("src").c_str(), cards, 1, 1), 0);
+  EXPECT_EQ(fs::file_size(At("u.jz")), 0u);
+  EXPECT_EQ(JZFileContain(W("u.jz").c_str(), 1, 0, nullptr), 0);
 }
 
 TEST_F(ImportTest, ArgumentChecks) {
@@ -117,6 +123,13 @@ TEST_F(ImportTest, ArgumentChecks) {
   Source("a.jz", {{1, 0}}, 1);
   EXPECT_EQ(JZImportInfo(W("no-dir/t").c_str(), W("src").c_str(), cards, 1, 1), 101);
   EXPECT_FALSE(fs::exists(At("t.jz")));
+  // A folder in the target's place is neither written into nor moved aside.
+  fs::create_directory(At("f.jz"));
+  WriteBytes(At("f.jz/keep"), "x");
+  const auto before = Snapshot();
+  EXPECT_EQ(JZImportInfo(W("f").c_str(), W("src").c_str(), cards, 1, 1), 101);
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_TRUE(fs::is_directory(At("f.jz")));
 }
 
 // Mends: nothing of a previous target is lost.
