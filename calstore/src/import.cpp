@@ -36,6 +36,16 @@ class Backup {
   Backup(std::string target, std::string indexPath)
       : target_(std::move(target)), indexPath_(std::move(indexPath)),
         path_(target_ + std::string(kBackupSuffix)) {}
+  Backup(const Backup&) = delete;
+  Backup& operator=(const Backup&) = delete;
+  // An import ended by an exception (out of memory) puts the previous target back too, so no
+  // ".old" is left to block the next import.
+  ~Backup() {
+    try {
+      Restore();
+    } catch (...) {
+    }
+  }
 
   const std::string& path() const { return path_; }
   bool made() const { return made_; }

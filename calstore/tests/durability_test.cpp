@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <functional>
 
 #include "test_files.h"
@@ -39,7 +40,37 @@ class DurabilityTest : public CalstoreTest {
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  // Runs call in a child that may map only extra bytes more than it has already; its result code.
+  static int32_t UnderMemoryLimit(size_t extra, const std::function<int32_t()>& call) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      unsigned long pages = 0;
+      if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+        std::fclose(f);
+      }
+      const rlim_t limit = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + extra;
+      const rlimit r{limit, limit};
+      if (pages == 0 || ::setrlimit(RLIMIT_AS, &r) != 0) ::_exit(0xFE);
+      ::_exit(call() & 0xFF);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
 };
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
 
 TEST_F(DurabilityTest, ADestinationThatNamesTheFirstSourceByAnotherSpellingLosesNothing) {
   fs::create_directory(At("sub"));
@@ -119,6 +150,23 @@ TEST_F(DurabilityTest, AFailedImportLeavesThePreviousTargetAsItWas) {
   const auto before = Snapshot();
   EXPECT_EQ(UnderFileSizeLimit(4096, [&] {
               return JZImportInfoStr(W("t").c_str(), W("src").c_str(), u"1-2000");
+            }),
+            103);
+  EXPECT_EQ(Snapshot(), before) << "target and index back, no .old left";
+}
+
+TEST_F(DurabilityTest, AnImportEndedByOutOfMemoryPutsThePreviousTargetBack) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizers' allocator aborts instead of throwing";
+  fs::create_directory(At("src"));
+  Write("src/s.jz", 1, 2, 2);
+  Write("t.jz", 5000, 2, 1);
+  const auto before = Snapshot();
+  // Two million keys to look for need far more than the 32 MB the child may still map.
+  std::vector<int32_t> cards(1000000);
+  for (size_t i = 0; i < cards.size(); ++i) cards[i] = int32_t(i + 1);
+  EXPECT_EQ(UnderMemoryLimit(32u << 20, [&] {
+              return JZImportInfo(W("t").c_str(), W("src").c_str(), cards.data(),
+                                  int32_t(cards.size()), 1);
             }),
             103);
   EXPECT_EQ(Snapshot(), before) << "target and index back, no .old left";
