@@ -132,7 +132,13 @@ int32_t CombineFiles(const std::string& destination, const std::string& source1,
   InputFile probe;
   if (!probe.Open(source1)) return kFileMissing;
   const std::string copy = source1 + ".temp";
-  int32_t result = CopyFileReplacing(source1, copy) ? MergeInto(target, copy, source2) : kFailure;
+  int32_t result = kFailure;
+  try {
+    result = CopyFileReplacing(source1, copy) ? MergeInto(target, copy, source2) : kFailure;
+  } catch (...) {
+    RemoveFile(copy);  // also when the merge ran out of memory
+    throw;
+  }
   RemoveFile(copy);
   return result;
 }

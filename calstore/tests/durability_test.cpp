@@ -155,6 +155,26 @@ TEST_F(DurabilityTest, AFailedImportLeavesThePreviousTargetAsItWas) {
   EXPECT_EQ(Snapshot(), before) << "target and index back, no .old left";
 }
 
+TEST_F(DurabilityTest, AMergeEndedByOutOfMemoryLeavesNoTemporaryCopy) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizers' allocator aborts instead of throwing";
+  Write("d.jz", 1, 2, 1);
+  // 300,000 records without segments: 3.6 MB on disk, far more than 16 MB once held in memory.
+  std::string big;
+  for (int32_t card = 0; card < 300000; ++card) big += Record(card, 0, {}, 2);
+  WriteBytes(At("big.jz"), big);
+  big.clear();
+  big.shrink_to_fit();
+  const std::string data = ReadBytes(At("d.jz")), index = ReadBytes(At("d.jz.ini"));
+  EXPECT_EQ(UnderMemoryLimit(16u << 20, [&] {
+              return JZCombineFiles(W("d.jz").c_str(), W("d.jz").c_str(), W("big.jz").c_str());
+            }),
+            103);
+  EXPECT_FALSE(fs::exists(At("d.jz.temp")));
+  EXPECT_TRUE(ReadBytes(At("d.jz")) == data && ReadBytes(At("d.jz.ini")) == index)
+      << "the destination and its index as they were";
+  EXPECT_EQ(Snapshot().size(), 3u) << "d.jz, its index and big.jz, no temporary file";
+}
+
 TEST_F(DurabilityTest, AnImportEndedByOutOfMemoryPutsThePreviousTargetBack) {
   if (kSanitized) GTEST_SKIP() << "the sanitizers' allocator aborts instead of throwing";
   fs::create_directory(At("src"));
