@@ -12,6 +12,7 @@
 //
 // The exit status is the library's result code (0 success, 101 file missing, 102 bad arguments,
 // 103 failure); "contains" exits 1 when the card is not found; a usage error exits 2.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -348,5 +349,20 @@ int main(int argc, char** argv) {
   }
   const auto args = Parse(argc, argv);
   if (!args) return kUsage;
+  // A mistyped option is an error rather than silently ignored.
+  const std::map<std::string, std::vector<std::string>> allowed = {
+      {"create", {"--csv", "--type", "--kind"}},
+      {"adjust", {"--no-default-offset", "--slope", "--intercept"}},
+      {"import", {"--cards", "--no-missing-list"}},
+      {"read", {"--type", "--json"}}};
+  for (const auto& option : args->options) {
+    const std::string& name = option.first;
+    const auto known = allowed.find(command->first);
+    if (known == allowed.end() ||
+        std::find(known->second.begin(), known->second.end(), name) == known->second.end()) {
+      std::fprintf(stderr, "%s: unknown option %s\n", command->first.c_str(), name.c_str());
+      return kUsage;
+    }
+  }
   return command->second(*args);
 }

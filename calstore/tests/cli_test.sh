@@ -49,4 +49,8 @@ status=0; "$cli" import "$dir/t" "$dir/src" ";;" 2> /dev/null || status=$?
 expect "$status" 102
 status=0; "$cli" frobnicate 2> /dev/null || status=$?
 expect "$status" 2
+status=0; "$cli" read "$dir/a.jz" --jsn 2> /dev/null || status=$?
+expect "$status" 2
+status=0; "$cli" read "$dir/a.jz" --typ 1 > /dev/null 2>&1 || status=$?
+expect "$status" 2
 echo "calstore-cli: all checks passed"
