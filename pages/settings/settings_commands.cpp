@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "link/frames.h"
+#include "pages/widgets/sn_clock_protocols.h"
 
 namespace pages::settings {
 
@@ -402,6 +403,10 @@ CommandSet Commands() {
                [](devlink::Channel& channel, const Args& args) {
                  return ChangeAddress(channel, Arg(args, "old"), Arg(args, "new"));
                }});
+  // The clock widget that the page hosts: its read and set commands are the page's too.
+  for (CommandDef& def : WidgetCommands().commands) {
+    if (def.verb == "read-clock" || def.verb == "set-clock") c.push_back(std::move(def));
+  }
   c.push_back(
       SwitchReadVerb("read-calibration", "read the calibration switches", SwitchKind::Calibration));
   c.push_back(SwitchWriteVerb("write-calibration", "write the calibration switches",

@@ -2,8 +2,11 @@
 // verb writes, the matching read verb prints back.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "pages/testing/sim_link.h"
 #include "pages/testing/tool_cli.h"
+#include "sim/families/clock.h"
 #include "sim/families/settings.h"
 
 namespace pages::settings {
@@ -61,12 +64,32 @@ TEST_F(SettingsCliTest, AddressChangeAndRefusal) {
   EXPECT_EQ(sim_.Requests(), before);
 }
 
+TEST_F(SettingsCliTest, ClockOfThePageIsSetAndRead) {
+  using std::chrono::hours;
+  using std::chrono::seconds;
+  sim_.Device<sim::ClockState>([](sim::ClockState& c) { c.offset = hours(-24 * 400); });
+  const ToolRun set = Run({"settings", "set-clock"});
+  ASSERT_EQ(set.exit, 0) << set.out << set.err;
+  EXPECT_EQ(set.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{}}\n");
+  // Set to the PC's local time: whatever the time zone, within a day of the host clock.
+  const seconds offset = sim_.Device<sim::ClockState>([](sim::ClockState& c) { return c.offset; });
+  EXPECT_LT(std::chrono::abs(offset), hours(24)) << offset.count();
+
+  const ToolRun read = Run({"settings", "read-clock"});
+  ASSERT_EQ(read.exit, 0) << read.out << read.err;
+  EXPECT_NE(read.out.find("\"ok\":true,\"message\":\"数据读取成功\""), std::string::npos)
+      << read.out;
+  EXPECT_NE(read.out.find("\"text\":\"20"), std::string::npos) << read.out;
+  EXPECT_NE(read.out.find("\"address\":1"), std::string::npos) << read.out;
+}
+
 TEST_F(SettingsCliTest, HelpListsTheVerbs) {
   const ToolRun help = RunToolCli({"--help"});
   ASSERT_EQ(help.exit, 0) << help.err;
   for (const char* verb :
-       {"set-address", "read-alarm-limits", "write-alarm-limits", "read-recording",
-        "write-recording", "clear-data", "read-sample-period", "write-screen-off"}) {
+       {"set-address", "read-clock", "set-clock", "read-alarm-limits", "write-alarm-limits",
+        "read-recording", "write-recording", "clear-data", "read-sample-period",
+        "write-screen-off"}) {
     EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
   }
 }
