@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
   }
 
   QApplication application(argc, argv);
+  // Message boxes without a caption of their own carry the program's name.
+  QApplication::setApplicationName("TOOL");
   // Qt took its own options (-platform, ...) out of argv; read ours again from what is left.
   const app::CommandLine commandLine = app::ParseArguments(Arguments(argc, argv));
   devlink::DeviceLink link;

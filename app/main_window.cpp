@@ -258,6 +258,13 @@ void MainWindow::BuildPanel() {
   bandLayout->addLayout(row1);
   bandLayout->addLayout(row2);
 
+  // The dialog's default button is a hidden one without a handler: Enter clicks nothing, and no
+  // visible button is drawn as the one Enter would press.
+  auto* enterSink = new QPushButton("Button1", this);
+  enterSink->setObjectName("enterSink");
+  enterSink->setDefault(true);
+  enterSink->hide();
+
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("pages");
 

@@ -10,7 +10,8 @@ namespace {
 
 QString CaptionOrDefault(const QString& caption) {
   if (!caption.isEmpty()) return caption;
-  // The program sets its display name at start-up; Qt falls back to the executable's name.
+  // The program sets its name at start-up; without a display name of its own, Qt uses that name
+  // (or else the executable's).
   return QGuiApplication::applicationDisplayName();
 }
 

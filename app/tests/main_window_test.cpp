@@ -372,14 +372,27 @@ TEST_F(MainWindowTest, ClockFieldShowsMonthDayTimeYear) {
       << Label("clockField")->text().toStdString();
 }
 
+// Enter typed into a field of the panel or of a page reaches the window, which must not click a
+// default button with it; Escape from a page's field still closes the window.
 TEST_F(MainWindowTest, EscapeClosesEnterDoesNothing) {
-  MainWindow& window = Open(0);
+  MainWindow& window = Open(1);
   window.show();
-  QTest::keyClick(Edit("addressField"), Qt::Key_Return);
+  for (QPushButton* button : window.findChildren<QPushButton*>()) {
+    EXPECT_FALSE(button->isVisible() && button->isDefault()) << button->text().toStdString();
+  }
+  auto* pageField = window.Tabs()->widget(0)->findChild<QLineEdit*>();
+  ASSERT_NE(pageField, nullptr);
+  for (QWidget* field : std::initializer_list<QWidget*>{
+           Edit("addressField"), Edit("delayField"), Find<QComboBox>("portList"), pageField}) {
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return);
+    QTest::keyClick(field, Qt::Key_Enter);
+    EXPECT_TRUE(window.isVisible()) << field->objectName().toStdString();
+  }
   QTest::keyClick(&window, Qt::Key_Enter);
   EXPECT_TRUE(window.isVisible());
-  EXPECT_TRUE(prompts_.shown.empty());
-  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_TRUE(prompts_.shown.empty()) << prompts_.LastMessage().toStdString();
+  QTest::keyClick(pageField, Qt::Key_Escape);
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(window.result(), QDialog::Rejected);
 }
