@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "link/checks.h"
+
 namespace pages::property {
 
 using devlink::ByteView;
@@ -120,6 +122,31 @@ Reply ExchangeFixed(Channel& channel, uint8_t command, uint8_t sub, ByteView pay
   if (reply.ok && devlink::CheckSumFrame(reply.frame, command, replyLength, ack) != FrameCheck::Ok) {
     return {false, {}, failure};
   }
+  return reply;
+}
+
+// The channel record commands check fewer bytes than the others: not the read reply's echoed
+// command, nor the write reply's start byte and echo, so an instrument that fills those bytes
+// differently for these two commands is still understood. Length, Sum8 and 'f' always; the
+// write's acknowledgement too.
+bool ChannelReplyOk(ByteView reply, size_t length, bool isWrite) {
+  if (reply.size() != length) return false;
+  if (!isWrite && reply[0] != devlink::kSumReplyStart) return false;
+  if (devlink::Sum8(reply.data(), static_cast<int32_t>(reply.size() - 1)) != reply.back()) {
+    return false;
+  }
+  if (reply[reply.size() - 2] != devlink::kSumEndMarker) return false;
+  return !isWrite || reply[5] == devlink::kAck;
+}
+
+Reply ExchangeChannelRecord(Channel& channel, uint8_t command, uint8_t sub, ByteView payload,
+                            size_t replyLength, const char* failure) {
+  const bool isWrite = command == kWriteChannel;
+  Bytes request = devlink::BuildSumFrame(kAddress, command, sub, payload);
+  devlink::ReplySpec spec;
+  spec.capacity = replyLength;
+  Reply reply = Finish(channel.Exchange(request, spec), failure);
+  if (reply.ok && !ChannelReplyOk(reply.frame, replyLength, isWrite)) return {false, {}, failure};
   return reply;
 }
 
@@ -313,8 +340,8 @@ std::optional<std::array<uint8_t, 4>> ParseIp(std::string_view text) {
 
 Outcome ReadChannel(Channel& channel, std::optional<int> number, ChannelConfig* result) {
   if (!ValidChannel(number)) return Outcome::Failure(kSelectChannel, kFieldChannel);
-  Reply reply = ExchangeFixed(channel, kReadChannel, static_cast<uint8_t>(*number), {},
-                              kChannelReplyLength, false, kChannelReadFailed);
+  Reply reply = ExchangeChannelRecord(channel, kReadChannel, static_cast<uint8_t>(*number), {},
+                                      kChannelReplyLength, kChannelReadFailed);
   if (!reply.ok) return Failed(reply);
   ChannelConfig config = DecodeChannelRecord(devlink::SumFramePayload(reply.frame));
   if (result) *result = config;
@@ -354,8 +381,8 @@ Outcome WriteChannel(Channel& channel, const ChannelWrite& write) {
   config.upper = write.upper;
   config.lower = write.lower;
   Bytes record = EncodeChannelRecord(config);
-  Reply reply = ExchangeFixed(channel, kWriteChannel, static_cast<uint8_t>(*write.channel), record,
-                              kAckReplyLength, true, kDataSetFailed);
+  Reply reply = ExchangeChannelRecord(channel, kWriteChannel, static_cast<uint8_t>(*write.channel),
+                                      record, kAckReplyLength, kDataSetFailed);
   if (!reply.ok) return Failed(reply);
   return Outcome::Success(kDataSetOk);
 }

@@ -244,12 +244,40 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailedReply{"NoAck", Reply(0x33, 1, {0x00}), ExchangeStatus::Ok, "数据设置失败"},
         FailedReply{"Silent", {}, ExchangeStatus::Ok, "数据设置失败"},
-        FailedReply{"OtherCommand", Ack(0x34, 1), ExchangeStatus::Ok, "数据设置失败"},
         FailedReply{"BadSum", {0x3C, 0x00, 0x33, 0x01, 0x01, 0x55, 0x66, 0x2D},
                     ExchangeStatus::Ok, "数据设置失败"},
+        FailedReply{"NoEndMarker", {0x3C, 0x00, 0x33, 0x01, 0x01, 0x55, 0x65, 0x2B},
+                    ExchangeStatus::Ok, "数据设置失败"},
+        FailedReply{"Longer", Reply(0x33, 1, {0x55, 0x55}), ExchangeStatus::Ok, "数据设置失败"},
         FailedReply{"TcpNoReply", {}, ExchangeStatus::NoReply, "数据设置失败"},
         FailedReply{"PortClosed", {}, ExchangeStatus::PortNotOpen, "串口打开失败"}),
     [](const auto& info) { return info.param.name; });
+
+// The channel record replies are checked without the echoed command (and the write reply
+// without its start byte); the protection values keep every check.
+TEST(PropertyChannelReplies, AreAcceptedWhateverTheEchoSays) {
+  Bytes read = Reply(0x35, 2, Record(1, 0x04, {0x0D, 0x0C, 0x0B, 0x0A}, {0, 0, 0, 0}, 0, 0));
+  Bytes write{0x00, 0x00, 0x00, 0x02, 0x01, 0x55, 0x66, 0x00};
+  write.back() = static_cast<uint8_t>(0x00 + 0x02 + 0x01 + 0x55 + 0x66);
+  ScriptedChannel channel;
+  channel.Expect(Request(0x34, 2), read);
+  channel.Expect({}, write);
+  ChannelConfig config;
+  EXPECT_TRUE(ReadChannel(channel, 2, &config).ok);
+  EXPECT_EQ(config.cardId, "0a0b0c0d");
+  ChannelWrite w = GoodWrite();
+  w.channel = 2;
+  EXPECT_EQ(WriteChannel(channel, w).message, "数据设置成功");
+  EXPECT_TRUE(channel.Problems().empty());
+
+  Bytes values = SingleLe(1.0f);
+  values.resize(8, 0);
+  ScriptedChannel protection;
+  protection.Expect({}, Reply(0x39, 2, {0x55}));
+  protection.Expect({}, Reply(0x3A, 2, values));
+  EXPECT_EQ(WriteProtection(protection, 2, {1, 0}).message, "保护值设置失败");
+  EXPECT_EQ(ReadProtection(protection, 2).message, "保护值读取失败");
+}
 
 // ---- Channel read ----
 
