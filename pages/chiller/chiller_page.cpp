@@ -38,6 +38,9 @@ ChillerPage::ChillerPage(devlink::DeviceLink& link, int productVariant, QWidget*
   workMode_->setCurrentIndex(chiller::kUnknownMode);
   workMode_->setEnabled(false);  // display only
   alarmCodes_ = Display(QStringLiteral("alarmCodes"), this);
+  // Room for a dozen codes ("%.3d " each) without scrolling.
+  const int codeWidth = alarmCodes_->fontMetrics().horizontalAdvance(QStringLiteral("000 "));
+  alarmCodes_->setMinimumWidth(codeWidth * 12 + 12);
   auto* read = MakeButton(QStringLiteral("读配置"), QStringLiteral("chillerRead"), this);
   auto* write = MakeButton(QStringLiteral("写配置"), QStringLiteral("chillerWrite"), this);
 
