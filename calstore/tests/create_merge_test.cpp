@@ -250,5 +250,26 @@ TEST_F(CreateMergeTest, AdjustIgnoresAnIndexThatPointsAtAnotherRecord) {
   EXPECT_FLOAT_EQ(JZAjustData(W("s.jz").c_str(), 1, 0, 5, 0, nullptr, nullptr), 6.7f);
 }
 
+// The bytes of a truncated record would otherwise be taken from an unfilled buffer.
+TEST_F(CreateMergeTest, ATruncatedLastRecordIsNeitherAppliedImportedIndexedNorMerged) {
+  const std::string whole = Record(1, 0, {{0, 10, 1, 0}});
+  const std::string cut = Record(2, 0, {{0, 10, 2, 0}, {10, 20, 2, 0}}).substr(0, 12 + 16 + 8);
+  fs::create_directory(At("src"));
+  for (const std::string name : {"t.jz", "src/t.jz"}) {
+    WriteBytes(At(name), whole + cut);
+    WriteBytes(At(name + ".ini"), "[cards]\r\n1_0=0\r\n2_0=28\r\n");  // names the cut record
+  }
+  EXPECT_FLOAT_EQ(JZAjustData(W("t.jz").c_str(), 2, 0, 5, 0, nullptr, nullptr), 6.7f);
+  ASSERT_EQ(JZImportInfoStr(W("i").c_str(), W("src").c_str(), u"2"), 0);
+  EXPECT_EQ(fs::file_size(At("i.jz")), 0u);
+  EXPECT_EQ(Section(At("i.jz.ini"), "info")[0].second, "2_\xE6\xB9\xBF\xE5\xBA\xA6")
+      << "the indexed key counts as done, only 2_湿度 is missing";
+  ASSERT_EQ(JZAnalyFile(W("t.jz").c_str()), 0);
+  EXPECT_EQ(Section(At("t.jz.ini"), "cards"),
+            (std::vector<std::pair<std::string, std::string>>{{"1_0", "0"}}));
+  ASSERT_EQ(JZCombineFiles(W("m.jz").c_str(), W("t.jz").c_str(), W("t.jz").c_str()), 0);
+  EXPECT_EQ(ReadBytes(At("m.jz")), whole);
+}
+
 }  // namespace
 }  // namespace calstore_test
