@@ -18,32 +18,18 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "pages/page_controls.h"
 #include "pages/property/property_commands.h"
 #include "pages/widgets/range_edit.h"
 #include "pages/widgets/sn_widget.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
-#include "ui/wait_cursor.h"
 
 namespace pages {
 
 namespace cmd = pages::property;
 
 namespace {
-
-QPushButton* Button(const QString& text, const char* name, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
-}
-
-QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setBuddy(buddy);
-  buddy->setAccessibleName(text);
-  return label;
-}
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -122,13 +108,13 @@ void PropertyPage::BuildChannelGroup(QGroupBox* group) {
   channelNumber_->setObjectName("channelNumber");
   for (int i = 1; i <= cmd::kChannelCount; ++i) channelNumber_->addItem(QString::number(i));
   channelNumber_->setCurrentIndex(0);
-  grid->addWidget(Caption("通道号:", channelNumber_, group), 0, 0);
+  grid->addWidget(MakeCaption("通道号:", channelNumber_, group), 0, 0);
   grid->addWidget(channelNumber_, 0, 1);
 
-  channelRead_ = Button("读配置", "channelRead", group);
-  channelWrite_ = Button("写配置", "channelWrite", group);
-  protectionRead_ = Button("读保护值", "protectionRead", group);
-  protectionWrite_ = Button("写保护值", "protectionWrite", group);
+  channelRead_ = MakeButton("读配置", "channelRead", group);
+  channelWrite_ = MakeButton("写配置", "channelWrite", group);
+  protectionRead_ = MakeButton("读保护值", "protectionRead", group);
+  protectionWrite_ = MakeButton("写保护值", "protectionWrite", group);
   auto* buttons = new QHBoxLayout;
   for (auto* b : {channelRead_, channelWrite_, protectionRead_, protectionWrite_}) {
     buttons->addWidget(b);
@@ -149,13 +135,13 @@ void PropertyPage::BuildChannelGroup(QGroupBox* group) {
   cardId_->setMaxLength(static_cast<int>(cmd::kCardIdChars));
   cardId_->setValidator(
       new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]{0,8}"), cardId_));
-  grid->addWidget(Caption("卡片ID", cardId_, group), 2, 0);
+  grid->addWidget(MakeCaption("卡片ID", cardId_, group), 2, 0);
   grid->addWidget(cardId_, 2, 1);
 
   sn_ = new QLineEdit(group);
   sn_->setObjectName("sn");
   sn_->setMaxLength(static_cast<int>(cmd::kSnChars));
-  grid->addWidget(Caption("SN号", sn_, group), 2, 2);
+  grid->addWidget(MakeCaption("SN号", sn_, group), 2, 2);
   grid->addWidget(sn_, 2, 3);
 
   channelType_ = new QComboBox(group);
@@ -166,7 +152,7 @@ void PropertyPage::BuildChannelGroup(QGroupBox* group) {
   }
   channelType_->setCurrentIndex(-1);
   channelType_->view()->setMinimumWidth(150);
-  grid->addWidget(Caption("通道类型", channelType_, group), 3, 0);
+  grid->addWidget(MakeCaption("通道类型", channelType_, group), 3, 0);
   grid->addWidget(channelType_, 3, 1, 1, 3);
 
   upper_ = new RangeEdit(group);
@@ -177,9 +163,9 @@ void PropertyPage::BuildChannelGroup(QGroupBox* group) {
     edit->setMaxLength(7);
     edit->setText(Q(cmd::FormatLimit(0.0)));
   }
-  grid->addWidget(Caption("上限", upper_, group), 4, 0);
+  grid->addWidget(MakeCaption("上限", upper_, group), 4, 0);
   grid->addWidget(upper_, 4, 1);
-  grid->addWidget(Caption("下限", lower_, group), 4, 2);
+  grid->addWidget(MakeCaption("下限", lower_, group), 4, 2);
   grid->addWidget(lower_, 4, 3);
 
   connect(channelRead_, &QPushButton::clicked, this, &PropertyPage::readChannel);
@@ -193,9 +179,9 @@ void PropertyPage::BuildPrintGroup(QGroupBox* group) {
   company_ = new QLineEdit(group);
   company_->setObjectName("company");
   company_->setMaxLength(static_cast<int>(cmd::kCompanyMaxChars));
-  companyRead_ = Button("读配置", "companyRead", group);
-  companyWrite_ = Button("写配置", "companyWrite", group);
-  grid->addWidget(Caption("公司名称:", company_, group), 0, 0);
+  companyRead_ = MakeButton("读配置", "companyRead", group);
+  companyWrite_ = MakeButton("写配置", "companyWrite", group);
+  grid->addWidget(MakeCaption("公司名称:", company_, group), 0, 0);
   grid->addWidget(company_, 0, 1);
   grid->addWidget(companyRead_, 0, 2);
   grid->addWidget(companyWrite_, 0, 3);
@@ -203,9 +189,9 @@ void PropertyPage::BuildPrintGroup(QGroupBox* group) {
   plate_ = new QLineEdit(group);
   plate_->setObjectName("plate");
   plate_->setMaxLength(static_cast<int>(cmd::kPlateMaxChars));
-  plateRead_ = Button("读配置", "plateRead", group);
-  plateWrite_ = Button("写配置", "plateWrite", group);
-  grid->addWidget(Caption("车 牌 号:", plate_, group), 1, 0);
+  plateRead_ = MakeButton("读配置", "plateRead", group);
+  plateWrite_ = MakeButton("写配置", "plateWrite", group);
+  grid->addWidget(MakeCaption("车 牌 号:", plate_, group), 1, 0);
   grid->addWidget(plate_, 1, 1);
   grid->addWidget(plateRead_, 1, 2);
   grid->addWidget(plateWrite_, 1, 3);
@@ -243,11 +229,11 @@ void PropertyPage::BuildServerGroup(QGroupBox* group) {
   port_ = new QLineEdit(group);
   port_->setObjectName("port");
   port_->setMaxLength(5);
-  grid->addWidget(Caption("端口：", port_, group), 3, 0);
+  grid->addWidget(MakeCaption("端口：", port_, group), 3, 0);
   grid->addWidget(port_, 3, 1);
 
-  serverRead_ = Button("读配置", "serverRead", group);
-  serverWrite_ = Button("写配置", "serverWrite", group);
+  serverRead_ = MakeButton("读配置", "serverRead", group);
+  serverWrite_ = MakeButton("写配置", "serverWrite", group);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(serverRead_);
   buttons->addWidget(serverWrite_);
@@ -292,12 +278,9 @@ void PropertyPage::Report(const Outcome& outcome) {
 
 void PropertyPage::readChannel() {
   cmd::ChannelConfig config;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::ReadChannel(channel, SelectedChannel(), &config);
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::ReadChannel(channel, SelectedChannel(), &config);
+  });
   if (outcome.ok) {
     channelType_->setCurrentIndex(cmd::ChannelTypePosition(config.typeCode).value_or(-1));
     soundLight_->setChecked(config.soundLight);
@@ -324,23 +307,17 @@ void PropertyPage::writeChannel() {
   write.sn = sn_->text().toStdString();
   write.upper = *upper;
   write.lower = *lower;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::WriteChannel(channel, write);
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::WriteChannel(channel, write);
+  });
   Report(outcome);
 }
 
 void PropertyPage::readProtection() {
   cmd::Protection values;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::ReadProtection(channel, SelectedChannel(), &values);
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::ReadProtection(channel, SelectedChannel(), &values);
+  });
   if (outcome.ok) {
     upper_->setText(Q(cmd::FormatLimit(values.upper)));
     lower_->setText(Q(cmd::FormatLimit(values.lower)));
@@ -353,70 +330,52 @@ void PropertyPage::writeProtection() {
   if (!upper) return;
   std::optional<double> lower = ui::ReadNumber(lower_);
   if (!lower) return;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::WriteProtection(channel, SelectedChannel(), {*upper, *lower});
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::WriteProtection(channel, SelectedChannel(), {*upper, *lower});
+  });
   Report(outcome);
 }
 
 void PropertyPage::readCompany() {
   std::string text;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::ReadCompany(channel, &text);
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::ReadCompany(channel, &text);
+  });
   if (outcome.ok) company_->setText(Q(text));
   Report(outcome);
 }
 
 void PropertyPage::writeCompany() {
   lastTextField_ = company_;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::WriteCompany(channel, company_->text().toStdString());
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::WriteCompany(channel, company_->text().toStdString());
+  });
   Report(outcome);
 }
 
 void PropertyPage::readPlate() {
   std::string text;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::ReadPlate(channel, &text);
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::ReadPlate(channel, &text);
+  });
   if (outcome.ok) plate_->setText(Q(text));
   Report(outcome);
 }
 
 void PropertyPage::writePlate() {
   lastTextField_ = plate_;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::WritePlate(channel, plate_->text().toStdString());
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::WritePlate(channel, plate_->text().toStdString());
+  });
   Report(outcome);
 }
 
 void PropertyPage::readServer() {
   cmd::Server server = serverSelector_->currentIndex() == 1 ? cmd::Server::Config : cmd::Server::Data;
   cmd::ServerConfig config;
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::ReadServer(channel, server, &config);
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::ReadServer(channel, server, &config);
+  });
   if (outcome.ok) {
     ipAddress_->SetAddress(config.ip);
     port_->setText(QString::number(config.port));
@@ -434,12 +393,9 @@ void PropertyPage::writeServer() {
   write.ip = ipAddress_->Address();
   write.domain = domain_->text().toStdString();
   write.portText = port_->text().toStdString();
-  Outcome outcome;
-  {
-    ui::WaitCursor wait;
-    auto channel = Channel();
-    outcome = cmd::WriteServer(channel, write);
-  }
+  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::WriteServer(channel, write);
+  });
   Report(outcome);
 }
 
