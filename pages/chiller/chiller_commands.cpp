@@ -125,7 +125,12 @@ Outcome ReadState(devlink::Channel& channel, ChillerState& out) {
 
 Outcome WriteSetPoint(devlink::Channel& channel, double setPoint) {
   if (!std::isfinite(setPoint)) return Outcome::Failure(kNotANumber, "set-point");
-  const double hundredths = std::trunc(setPoint * 100.0);
+  // Truncated toward zero, but a product that falls short of a whole number only by the binary
+  // representation of a decimal input (-18.9 * 100 = -1889.9999999999998) counts as that number:
+  // only real fractions of a hundredth are cut.
+  const double scaled = setPoint * 100.0;
+  const double nearest = std::round(scaled);
+  const double hundredths = std::fabs(scaled - nearest) < 1e-6 ? nearest : std::trunc(scaled);
   if (hundredths < -32768.0 || hundredths > 32767.0) {
     return Outcome::Failure(kSetPointRange, "set-point");
   }

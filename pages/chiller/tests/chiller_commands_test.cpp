@@ -114,6 +114,9 @@ TEST_P(ChillerSetPoint, SentAsTruncatedHundredthsHighByteFirst) {
 INSTANTIATE_TEST_SUITE_P(Values, ChillerSetPoint,
                          ::testing::Values(SetPointCase{-18.5, 0xF8, 0xC6},
                                            SetPointCase{2.999, 0x01, 0x2B},
+                                           SetPointCase{-18.9, 0xF8, 0x9E},  // not -1889
+                                           SetPointCase{4.35, 0x01, 0xB3},   // not 434
+                                           SetPointCase{2.9999999, 0x01, 0x2B},
                                            SetPointCase{-0.009, 0x00, 0x00},
                                            SetPointCase{327.67, 0x7F, 0xFF},
                                            SetPointCase{-327.68, 0x80, 0x00}));
