@@ -118,7 +118,7 @@ TEST_F(SerialPortTest, ReadTakesAtMost392BytesAndAtMostTheCapacity) {
   Bytes burst(500);
   for (size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<uint8_t>(i);
   pty_.Send(burst);
-  std::this_thread::sleep_for(100ms);
+  std::this_thread::sleep_for(250ms);
   Bytes got(1024);
   const size_t first = port_.SerialRead(got.data(), got.size());
   EXPECT_EQ(first, 392u);
@@ -132,7 +132,7 @@ TEST_F(SerialPortTest, ReadTakesAtMost392BytesAndAtMostTheCapacity) {
 
 TEST_F(SerialPortTest, PurgeDiscardsWhatWasQueued) {
   pty_.Send({0x3C, 0x01, 0x02});
-  std::this_thread::sleep_for(50ms);
+  std::this_thread::sleep_for(150ms);
   port_.PurgePort();
   uint8_t buffer[8];
   EXPECT_EQ(port_.SerialRead(buffer, sizeof(buffer)), 0u);
@@ -184,7 +184,7 @@ TEST_F(SerialPortTest, ExchangeDiscardsBytesThatArrivedBeforeTheRequest) {
   DeviceLink& link = link_;
   link.delayMs = 200;
   pty_.Send({0xEE, 0xEE, 0xEE});  // a late reply of an earlier command
-  std::this_thread::sleep_for(30ms);
+  std::this_thread::sleep_for(150ms);
   const Bytes reply = {0x3C, 0x01, 0x0C, 0x00, 0x00, 0x66, 0xAF};
   std::thread device([&] {
     const Bytes request = pty_.Received(1000ms);

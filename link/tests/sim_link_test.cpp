@@ -41,7 +41,8 @@ class SimPtyTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(server_.Start(&error)) << error;
     link_.portName = server_.SlavePath();
-    link_.delayMs = 150;
+    // Far longer than the simulator needs to answer, even on a loaded machine.
+    link_.delayMs = 250;
   }
   void TearDown() override {
     link_.serial.ClosePort();
@@ -79,8 +80,10 @@ TEST_F(SimPtyTest, NoPortOpenSendsNothing) {
 // its own reply.
 TEST_F(SimPtyTest, LateReplyIsLostAndPurged) {
   Open();
+  // The reply comes well after the delay (however late the exchange wakes up) and well before
+  // the next command (however late the simulator sends it).
   sim::Faults late;
-  late.latencyMs = 500;
+  late.latencyMs = 1000;
   late.onlyNext = 1;
   simulator_.SetFaults(late);
   const ExchangeResult first = Exchange(link_, VersionRead(), ReplySpec{});
@@ -88,7 +91,7 @@ TEST_F(SimPtyTest, LateReplyIsLostAndPurged) {
   EXPECT_TRUE(first.reply.empty());
   EXPECT_EQ(CheckSumFrame(first.reply, 0x0C, kVersionReplyLength), FrameCheck::Length);
 
-  std::this_thread::sleep_for(700ms);  // the late reply has reached the port by now
+  std::this_thread::sleep_for(1400ms);  // the late reply has reached the port by now
   const ExchangeResult second = Exchange(link_, ClockRead(), ReplySpec{});
   ASSERT_EQ(second.status, ExchangeStatus::Ok);
   EXPECT_EQ(second.reply.size(), kClockReplyLength);
