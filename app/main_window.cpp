@@ -129,6 +129,8 @@ MainWindow::MainWindow(devlink::DeviceLink& link, const CommandLine& commandLine
     OnSerialChannel();
   }
   if (tabs_->count() > 0) tabs_->setCurrentIndex(0);
+  connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
+  OnTabChanged(tabs_->currentIndex());
 
   // The address field's rule only applies to edits made from here on.
   connect(addressField_, &QLineEdit::textChanged, this, &MainWindow::OnAddressEdited);
@@ -442,9 +444,22 @@ void MainWindow::OnOpenClose() {
       }
     }
   } else {
+    for (int i = 0; i < tabs_->count(); ++i) {
+      if (auto* page = qobject_cast<pages::Page*>(tabs_->widget(i))) page->SerialPortClosing();
+    }
     link_.serial.ClosePort();
   }
   UpdateWidgets();
+}
+
+void MainWindow::OnTabChanged(int index) {
+  // The tab control shows the selected page and hides the others; the pages learn which it is.
+  QWidget* selected = tabs_->widget(index);
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (auto* page = qobject_cast<pages::Page*>(tabs_->widget(i))) {
+      page->TabChanged(page == selected);
+    }
+  }
 }
 
 void MainWindow::OpenSelectedPort() {

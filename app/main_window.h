@@ -70,6 +70,7 @@ class MainWindow : public QDialog {
   void OnReadVersions();
   void OnConnectAdapter();
   void OnReadAdapterMac();
+  void OnTabChanged(int index);
   void UpdateClock();
 
   devlink::DeviceLink& link_;

@@ -336,6 +336,29 @@ TEST_F(MainWindowTest, VersionReadFailures) {
   EXPECT_EQ(Label("hardwareVersion")->text(), "1.00");
 }
 
+// A page that records what the main window tells it.
+class RecordingPage : public pages::Page {
+ public:
+  using pages::Page::Page;
+  void TabChanged(bool selected) override { events.push_back(selected ? "shown" : "left"); }
+  void SerialPortClosing() override {
+    events.push_back(Link().serial.IsOpen() ? "closing" : "closing, already closed");
+  }
+  std::vector<std::string> events;
+};
+
+TEST_F(MainWindowTest, PagesLearnTabChangesAndThePortClosingBeforeItCloses) {
+  MainWindow& window = OpenOnSimulator(0);
+  auto* page = new RecordingPage(link_, 0);
+  const int index = window.Tabs()->addTab(page, "记录");
+  window.Tabs()->setCurrentIndex(index);
+  window.Tabs()->setCurrentIndex(0);
+  window.Tabs()->setCurrentIndex(1);
+  ClickButton("openClose");
+  EXPECT_FALSE(link_.serial.IsOpen());
+  EXPECT_EQ(page->events, (std::vector<std::string>{"shown", "left", "left", "closing"}));
+}
+
 QPushButton* ButtonWithText(QWidget* root, const QString& text) {
   for (QPushButton* button : root->findChildren<QPushButton*>()) {
     if (button->text() == text) return button;

@@ -17,6 +17,13 @@ class Page : public QWidget {
   devlink::DeviceLink& Link() { return link_; }
   int ProductVariant() const { return variant_; }
 
+  // The main window's tab control switched to this page (`selected`) or to another one; called
+  // on every tab change, for every page. A page with work in the background (the history
+  // download) starts or stops it here.
+  virtual void TabChanged(bool selected) { (void)selected; }
+  // The main window is about to close the serial port that every page shares.
+  virtual void SerialPortClosing() {}
+
  signals:
   // The page learnt the instrument's address (after an address change or a clock read); the
   // main window writes it into its address field, where it acts as an edit of that field.
