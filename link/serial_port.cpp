@@ -27,6 +27,15 @@ void SetError(std::string* error, std::string text) {
 
 std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
+// Gives up the port. The exclusive-use flag belongs to the terminal, not to this descriptor: it
+// stays set after close() for as long as the terminal lives on, which for a pseudo-terminal whose
+// other side is still open (the simulator) means every later open by a normal user fails with
+// EBUSY. So it is cleared first; the advisory lock goes with the descriptor.
+void ReleasePort(int fd) {
+  ::ioctl(fd, TIOCNXCL);
+  ::close(fd);
+}
+
 speed_t StandardSpeed(unsigned baud) {
   switch (baud) {
     case 50: return B50;
@@ -74,7 +83,7 @@ SerialPort::~SerialPort() { ClosePort(); }
 bool SerialPort::OpenPort(const std::string& path, std::string* error) {
   auto lock = Transaction();
   if (fd_ >= 0) {
-    ::close(fd_);
+    ReleasePort(fd_);
     fd_ = -1;
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -162,7 +171,7 @@ bool SerialPort::ReopenPort(const std::string& baudText, std::string* errorText)
 void SerialPort::ClosePort() {
   auto lock = Transaction();
   if (fd_ >= 0) {
-    ::close(fd_);  // also releases the advisory lock
+    ReleasePort(fd_);
     fd_ = -1;
   }
 }

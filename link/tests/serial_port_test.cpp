@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -79,6 +80,32 @@ TEST_F(SerialPortTest, SecondOpenOfTheSamePortFails) {
   EXPECT_FALSE(other.IsOpen());
   port_.ClosePort();
   EXPECT_TRUE(other.OpenPort(pty_.Path(), &error)) << error;
+}
+
+// The exclusive-use flag lives on the terminal, not on the descriptor. If closing left it set,
+// a normal user could not open the simulator's pseudo-terminal again (EBUSY) while its other
+// side stays open; root is exempt, so the flag itself is checked here.
+TEST_F(SerialPortTest, ExclusiveUseEndsWithThePort) {
+  auto exclusive = [&]() {
+    const int fd = ::open(pty_.Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int flag = -1;
+    if (fd >= 0) {
+      ::ioctl(fd, TIOCGEXCL, &flag);
+      ::close(fd);
+    }
+    return flag;
+  };
+  if (::geteuid() == 0) {
+    EXPECT_EQ(exclusive(), 1);  // only root gets past the flag to read it
+  }
+  port_.ClosePort();
+  EXPECT_EQ(exclusive(), 0);
+  std::string error;
+  ASSERT_TRUE(port_.OpenPort(pty_.Path(), &error)) << error;
+  ASSERT_TRUE(port_.OpenPort(pty_.Path(), &error)) << error;  // reopening the open port
+  EXPECT_TRUE(port_.ReopenPort("9600", &error)) << error;
+  port_.ClosePort();
+  EXPECT_EQ(exclusive(), 0);
 }
 
 TEST(SerialPortOpenTest, MissingOrNonTerminalPathFails) {
