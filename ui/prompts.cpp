@@ -21,6 +21,8 @@ QMessageBox::Icon IconFor(MessageKind kind) {
       return QMessageBox::Warning;
     case MessageKind::Error:
       return QMessageBox::Critical;
+    case MessageKind::Question:
+      return QMessageBox::Question;
     case MessageKind::Information:
       break;
   }
@@ -36,15 +38,17 @@ class DialogPrompts : public Prompts {
     box.exec();
   }
 
-  bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) override {
-    QMessageBox box(QMessageBox::Question, CaptionOrDefault(caption), text,
+  bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption,
+                   MessageKind icon) override {
+    QMessageBox box(IconFor(icon), CaptionOrDefault(caption), text,
                     QMessageBox::Ok | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
   }
 
-  bool AskYesNo(QWidget* parent, const QString& text, const QString& caption) override {
-    QMessageBox box(QMessageBox::Question, CaptionOrDefault(caption), text,
+  bool AskYesNo(QWidget* parent, const QString& text, const QString& caption,
+                MessageKind icon) override {
+    QMessageBox box(IconFor(icon), CaptionOrDefault(caption), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
@@ -84,20 +88,22 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& caption, M
 // ---- ScriptedPrompts ----
 
 void ScriptedPrompts::Message(QWidget*, const QString& text, const QString& caption,
-                              MessageKind) {
-  shown.push_back({QStringLiteral("message"), text, caption});
+                              MessageKind kind) {
+  shown.push_back({QStringLiteral("message"), text, caption, kind});
 }
 
-bool ScriptedPrompts::AskOkCancel(QWidget*, const QString& text, const QString& caption) {
-  shown.push_back({QStringLiteral("okcancel"), text, caption});
+bool ScriptedPrompts::AskOkCancel(QWidget*, const QString& text, const QString& caption,
+                                  MessageKind icon) {
+  shown.push_back({QStringLiteral("okcancel"), text, caption, icon});
   if (answers.empty()) return true;
   bool answer = answers.front();
   answers.pop_front();
   return answer;
 }
 
-bool ScriptedPrompts::AskYesNo(QWidget*, const QString& text, const QString& caption) {
-  shown.push_back({QStringLiteral("yesno"), text, caption});
+bool ScriptedPrompts::AskYesNo(QWidget*, const QString& text, const QString& caption,
+                               MessageKind icon) {
+  shown.push_back({QStringLiteral("yesno"), text, caption, icon});
   if (answers.empty()) return true;
   bool answer = answers.front();
   answers.pop_front();

@@ -11,7 +11,7 @@ class QWidget;
 
 namespace ui {
 
-enum class MessageKind { Information, Warning, Error };
+enum class MessageKind { Information, Warning, Error, Question };
 
 class Prompts {
  public:
@@ -19,10 +19,13 @@ class Prompts {
   // A message box with one OK button. An empty caption means the program's default caption.
   virtual void Message(QWidget* parent, const QString& text, const QString& caption = {},
                        MessageKind kind = MessageKind::Information) = 0;
-  // OK/Cancel question: true for OK.
-  virtual bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption = {}) = 0;
+  // OK/Cancel question: true for OK. `icon` is Warning for questions before something that
+  // cannot be undone.
+  virtual bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption = {},
+                           MessageKind icon = MessageKind::Question) = 0;
   // Yes/No question: true for Yes.
-  virtual bool AskYesNo(QWidget* parent, const QString& text, const QString& caption = {}) = 0;
+  virtual bool AskYesNo(QWidget* parent, const QString& text, const QString& caption = {},
+                        MessageKind icon = MessageKind::Question) = 0;
   // File dialogs: an empty result means the user cancelled.
   virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
   virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
@@ -48,12 +51,15 @@ class ScriptedPrompts : public Prompts {
     QString kind;  // "message", "okcancel", "yesno", "open", "save", "clipboard"
     QString text;
     QString caption;
+    MessageKind icon = MessageKind::Information;
   };
 
   void Message(QWidget* parent, const QString& text, const QString& caption,
                MessageKind kind) override;
-  bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) override;
-  bool AskYesNo(QWidget* parent, const QString& text, const QString& caption) override;
+  bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption = {},
+                   MessageKind icon = MessageKind::Question) override;
+  bool AskYesNo(QWidget* parent, const QString& text, const QString& caption = {},
+                MessageKind icon = MessageKind::Question) override;
   QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override;
   QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                        const QString& suggestedName) override;

@@ -347,7 +347,8 @@ void SettingsPage::WriteLimits(LimitKind kind) {
 
 void SettingsPage::ClearData() {
   if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(settings::kClearQuestion),
-                                        QString::fromUtf8(settings::kPromptCaption))) {
+                                        QString::fromUtf8(settings::kPromptCaption),
+                                        ui::MessageKind::Warning)) {
     return;
   }
   Report(RunCommand(*this, [](devlink::Channel& c) { return settings::ClearHistory(c); }));

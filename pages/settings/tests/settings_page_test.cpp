@@ -105,6 +105,7 @@ TEST_F(SettingsPageTest, ClearDataAsksFirstAndCancelSendsNothing) {
   EXPECT_EQ(prompts_.shown[0].kind, "okcancel");
   EXPECT_EQ(prompts_.shown[0].text, "即将清除历史记录，该操作无法撤销！\n是否继续？");
   EXPECT_EQ(prompts_.shown[0].caption, "提示");
+  EXPECT_EQ(prompts_.shown[0].icon, ui::MessageKind::Warning);
   EXPECT_EQ(sim_.Requests(), 0u);
   Click("clearData");
   EXPECT_EQ(prompts_.LastMessage(), "数据清空成功");
