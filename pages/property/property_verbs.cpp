@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "pages/property/property_commands.h"
+#include "pages/widgets/sn_clock_protocols.h"
 
 namespace pages::property {
 
@@ -192,6 +193,10 @@ CommandSet Commands() {
         {"server-port", "the server's TCP port"}},
        RunWriteServer},
   };
+  // The SN widget that the page hosts: its read and write are the page's too.
+  for (CommandDef& def : WidgetVerbs({"read-sn", "write-sn"})) {
+    set.commands.push_back(std::move(def));
+  }
   return set;
 }
 

@@ -404,9 +404,7 @@ CommandSet Commands() {
                  return ChangeAddress(channel, Arg(args, "old"), Arg(args, "new"));
                }});
   // The clock widget that the page hosts: its read and set commands are the page's too.
-  for (CommandDef& def : WidgetCommands().commands) {
-    if (def.verb == "read-clock" || def.verb == "set-clock") c.push_back(std::move(def));
-  }
+  for (CommandDef& def : WidgetVerbs({"read-clock", "set-clock"})) c.push_back(std::move(def));
   c.push_back(
       SwitchReadVerb("read-calibration", "read the calibration switches", SwitchKind::Calibration));
   c.push_back(SwitchWriteVerb("write-calibration", "write the calibration switches",

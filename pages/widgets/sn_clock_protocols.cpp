@@ -217,4 +217,14 @@ CommandSet WidgetCommands() {
   return set;
 }
 
+std::vector<CommandDef> WidgetVerbs(std::initializer_list<std::string_view> verbs) {
+  std::vector<CommandDef> picked;
+  for (CommandDef& def : WidgetCommands().commands) {
+    for (std::string_view verb : verbs) {
+      if (def.verb == verb) picked.push_back(std::move(def));
+    }
+  }
+  return picked;
+}
+
 }  // namespace pages

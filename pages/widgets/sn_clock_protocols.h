@@ -11,8 +11,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "link/exchange.h"
 #include "pages/command_table.h"
@@ -105,5 +108,7 @@ WidgetReply SetClock(devlink::Channel& channel, const ClockTime& now);
 // The same four commands as a command table ("widgets": read-sn, write-sn, read-clock,
 // set-clock) for tool-cli.
 CommandSet WidgetCommands();
+// The commands of that table named in `verbs`, for a page that hosts those widgets.
+std::vector<CommandDef> WidgetVerbs(std::initializer_list<std::string_view> verbs);
 
 }  // namespace pages

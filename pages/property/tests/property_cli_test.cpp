@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/families/property.h"
+#include "sim/families/serial_number.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"
@@ -131,6 +132,18 @@ TEST_F(PropertyCli, ProtectionTextsAndServersRoundTrip) {
   EXPECT_EQ(Tool({"read-server", "--server", "config"}).out,
             "{\"ok\":true,\"message\":\"\",\"values\":{\"server\":\"config\",\"mode\":\"domain\","
             "\"ip\":\"0.0.0.0\",\"server-port\":8080,\"domain\":\"cfg.example.org\"}}\n");
+}
+
+TEST_F(PropertyCli, SnOfThePageIsWrittenAndRead) {
+  ToolRun write = Tool({"write-sn", "--year", "2025", "--month", "3", "--serial", "4660"});
+  EXPECT_EQ(write.exit, 0) << write.out;
+  EXPECT_EQ(simulator_.WithDevice([](sim::Instrument& d) {
+              return d.State<sim::SerialNumberState>().serial;
+            }),
+            4660);
+  ToolRun read = Tool({"read-sn"});
+  EXPECT_EQ(read.exit, 0) << read.out;
+  EXPECT_NE(read.out.find("7E9304660"), std::string::npos) << read.out;
 }
 
 TEST_F(PropertyCli, OverTcp) {
