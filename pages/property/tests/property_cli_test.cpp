@@ -1,15 +1,11 @@
 // The tool-cli binary's property verbs against the simulator over a pseudo-terminal and
 // loopback TCP: what one verb writes, the matching read verb prints back.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "pages/testing/tool_cli.h"
 #include "sim/families/property.h"
 #include "sim/families/serial_number.h"
 #include "sim/pty_transport.h"
@@ -18,16 +14,7 @@
 
 namespace {
 
-struct ToolRun {
-  int exit = -1;
-  std::string out;
-};
-
-std::string Quote(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using pages::testing::ToolRun;
 
 class PropertyCli : public ::testing::Test {
  protected:
@@ -43,12 +30,6 @@ class PropertyCli : public ::testing::Test {
 
   // tool-cli property <words...> over the pseudo-terminal (or TCP when `tcp` is set).
   ToolRun Tool(std::vector<std::string> words, bool tcp = false) {
-    ToolRun run;
-    const char* tool = std::getenv("TOOL_CLI");
-    if (tool == nullptr) {
-      ADD_FAILURE() << "TOOL_CLI is not set";
-      return run;
-    }
     words.insert(words.begin(), "property");
     if (tcp) {
       words.insert(words.end(), {"--tcp", "127.0.0.1:" + std::to_string(tcp_.Port())});
@@ -56,17 +37,7 @@ class PropertyCli : public ::testing::Test {
       words.insert(words.end(), {"--port", pty_.SlavePath()});
     }
     words.insert(words.end(), {"--delay", "40"});
-    std::string command = Quote(tool);
-    for (const auto& w : words) command += " " + Quote(w);
-    command += " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[512];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    int status = ::pclose(pipe);
-    run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return pages::testing::RunToolCli(words);
   }
 
   template <class F>
