@@ -1,17 +1,12 @@
 // tool-cli against the simulator: a verb through the whole dispatch, and the tool-cli binary's
 // raw command over a pseudo-terminal and loopback TCP.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "cli/cli.h"
 #include "link/exchange.h"
+#include "pages/testing/tool_cli.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"
@@ -108,50 +103,9 @@ TEST_F(CliSimTest, FailedCommandExitsOne) {
 
 // ---- the tool-cli binary ----
 
-struct Process {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
+using Process = pages::testing::ToolRun;
 
-std::string Quote(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted.push_back(c);
-    }
-  }
-  return quoted + "'";
-}
-
-Process RunTool(const std::vector<std::string>& words) {
-  Process p;
-  const char* tool = std::getenv("TOOL_CLI");
-  if (tool == nullptr) {
-    ADD_FAILURE() << "TOOL_CLI is not set (the path of the tool-cli binary)";
-    return p;
-  }
-  char errPath[] = "/tmp/tool-cli-err-XXXXXX";
-  const int errFd = ::mkstemp(errPath);
-  if (errFd < 0) return p;
-  ::close(errFd);
-  std::string command = Quote(tool);
-  for (const auto& w : words) command += " " + Quote(w);
-  command += " 2>" + Quote(errPath);
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return p;
-  char buffer[512];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) p.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  p.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream errFile(errPath);
-  p.err.assign(std::istreambuf_iterator<char>(errFile), std::istreambuf_iterator<char>());
-  ::unlink(errPath);
-  return p;
-}
+Process RunTool(const std::vector<std::string>& words) { return pages::testing::RunToolCli(words); }
 
 TEST_F(CliSimTest, RawOverSerialPrintsRequestAndReply) {
   const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "150", "--append", "sum",
