@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <ctime>
 
+#include "app/app_icon.h"
 #include "app/page_factory.h"
 #include "app/panel_rules.h"
 #include "app/variants.h"
@@ -90,6 +91,7 @@ MainWindow::MainWindow(devlink::DeviceLink& link, const CommandLine& commandLine
     : QDialog(parent), link_(link), commandLine_(commandLine) {
   setObjectName("mainWindow");
   setWindowTitle(kWindowCaption);
+  setWindowIcon(AppIcon());
   setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
   resize(1040, 720);
 

@@ -84,6 +84,9 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, CaptionLabelAndVariantTabs) {
   MainWindow& window = Open(1);
   EXPECT_EQ(window.windowTitle(), "Veltrix(V9.2)");
+  // The icon comes in the small and large sizes of title bar and task bar.
+  EXPECT_FALSE(window.windowIcon().pixmap(16).isNull());
+  EXPECT_GE(window.windowIcon().availableSizes().size(), 2);
   EXPECT_EQ(Label("labelField")->text(), "Lab");
   QTabWidget* tabs = window.Tabs();
   ASSERT_EQ(tabs->count(), 13);
