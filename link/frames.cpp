@@ -31,12 +31,12 @@ bool XorTrailerMatches(ByteView frame) {
 
 // The checks shared by fixed- and variable-length SumFrame replies once the length is known to
 // cover at least the seven framing bytes.
-FrameCheck CheckSumFrameBody(ByteView reply, uint8_t command, bool requireAck) {
-  if (reply[0] != kSumReplyStart) return FrameCheck::StartByte;
-  if (reply[2] != command) return FrameCheck::Echo;
+FrameCheck CheckSumFrameBody(ByteView reply, uint8_t command, SumReplyChecks checks) {
+  if (checks.start && reply[0] != kSumReplyStart) return FrameCheck::StartByte;
+  if (checks.echo && reply[2] != command) return FrameCheck::Echo;
   if (!SumTrailerMatches(reply)) return FrameCheck::Checksum;
   if (reply[reply.size() - 2] != kSumEndMarker) return FrameCheck::EndMarker;
-  if (requireAck && (reply.size() < kSumFrameOverhead + 1 || reply[5] != kAck)) {
+  if (checks.ack && (reply.size() < kSumFrameOverhead + 1 || reply[5] != kAck)) {
     return FrameCheck::Ack;
   }
   return FrameCheck::Ok;
@@ -77,8 +77,13 @@ Bytes BuildSumFrame(uint8_t address, uint8_t command, uint8_t subCommand, ByteVi
 }
 
 FrameCheck CheckSumFrame(ByteView reply, uint8_t command, size_t expectedLength, bool requireAck) {
+  return CheckSumFrame(reply, command, expectedLength, SumReplyChecks{.ack = requireAck});
+}
+
+FrameCheck CheckSumFrame(ByteView reply, uint8_t command, size_t expectedLength,
+                         SumReplyChecks checks) {
   if (reply.size() != expectedLength || reply.size() < kSumFrameOverhead) return FrameCheck::Length;
-  return CheckSumFrameBody(reply, command, requireAck);
+  return CheckSumFrameBody(reply, command, checks);
 }
 
 FrameCheck CheckSumFrameVariable(ByteView reply, uint8_t command, size_t minimumLength,
@@ -87,7 +92,7 @@ FrameCheck CheckSumFrameVariable(ByteView reply, uint8_t command, size_t minimum
       reply.size() != size_t{reply[4]} + kSumFrameOverhead) {
     return FrameCheck::Length;
   }
-  return CheckSumFrameBody(reply, command, requireAck);
+  return CheckSumFrameBody(reply, command, SumReplyChecks{.ack = requireAck});
 }
 
 ByteView SumFramePayload(ByteView frame) {

@@ -46,6 +46,15 @@ Bytes BuildSumFrame(uint8_t address, uint8_t command, uint8_t subCommand, ByteVi
 // byte 0x55.
 FrameCheck CheckSumFrame(ByteView reply, uint8_t command, size_t expectedLength,
                          bool requireAck = false);
+// The checks a fixed-length reply gets besides its length, Sum8 and 'f', for commands whose
+// instruments do not fill the start byte or the echo, or that acknowledge with 0x55.
+struct SumReplyChecks {
+  bool start = true;  // '<'
+  bool echo = true;   // byte 2 == command
+  bool ack = false;   // payload byte 0x55
+};
+FrameCheck CheckSumFrame(ByteView reply, uint8_t command, size_t expectedLength,
+                         SumReplyChecks checks);
 // Variable-length reply: count > minimumLength and count == byte 4 + 7, then as above.
 FrameCheck CheckSumFrameVariable(ByteView reply, uint8_t command, size_t minimumLength,
                                  bool requireAck = false);

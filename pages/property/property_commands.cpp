@@ -129,16 +129,6 @@ Reply ExchangeFixed(Channel& channel, uint8_t command, uint8_t sub, ByteView pay
 // command, nor the write reply's start byte and echo, so an instrument that fills those bytes
 // differently for these two commands is still understood. Length, Sum8 and 'f' always; the
 // write's acknowledgement too.
-bool ChannelReplyOk(ByteView reply, size_t length, bool isWrite) {
-  if (reply.size() != length) return false;
-  if (!isWrite && reply[0] != devlink::kSumReplyStart) return false;
-  if (devlink::Sum8(reply.data(), static_cast<int32_t>(reply.size() - 1)) != reply.back()) {
-    return false;
-  }
-  if (reply[reply.size() - 2] != devlink::kSumEndMarker) return false;
-  return !isWrite || reply[5] == devlink::kAck;
-}
-
 Reply ExchangeChannelRecord(Channel& channel, uint8_t command, uint8_t sub, ByteView payload,
                             size_t replyLength, const char* failure) {
   const bool isWrite = command == kWriteChannel;
@@ -146,7 +136,10 @@ Reply ExchangeChannelRecord(Channel& channel, uint8_t command, uint8_t sub, Byte
   devlink::ReplySpec spec;
   spec.capacity = replyLength;
   Reply reply = Finish(channel.Exchange(request, spec), failure);
-  if (reply.ok && !ChannelReplyOk(reply.frame, replyLength, isWrite)) return {false, {}, failure};
+  const devlink::SumReplyChecks checks{.start = !isWrite, .echo = false, .ack = isWrite};
+  if (reply.ok && devlink::CheckSumFrame(reply.frame, command, replyLength, checks) != FrameCheck::Ok) {
+    return {false, {}, failure};
+  }
   return reply;
 }
 

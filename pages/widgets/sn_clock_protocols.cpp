@@ -26,13 +26,9 @@ constexpr size_t kClockReadReplyLength = 13;
 
 // The checks both 13-byte read replies get: length, '<', Sum8 over all bytes before the last,
 // 'f' before the sum. The echoed command is not looked at.
-bool ReadReplyFramed(devlink::ByteView reply, size_t length) {
-  if (reply.size() != length) return false;
-  if (reply[0] != devlink::kSumReplyStart) return false;
-  if (devlink::Sum8(reply.data(), static_cast<int32_t>(length - 1)) != reply[length - 1]) {
-    return false;
-  }
-  return reply[length - 2] == devlink::kSumEndMarker;
+bool ReadReplyFramed(devlink::ByteView reply, uint8_t command, size_t length) {
+  return devlink::CheckSumFrame(reply, command, length, {.echo = false}) ==
+         devlink::FrameCheck::Ok;
 }
 
 std::string Format(const char* format, auto... values) {
@@ -95,7 +91,7 @@ WidgetRequest BuildSnWriteRequest(int year, int month, int serial) {
 }
 
 WidgetReply ParseSnReadReply(devlink::ByteView reply) {
-  if (!ReadReplyFramed(reply, kSnReadReplyLength)) return WidgetReply::Failure(kWidgetReadFailed);
+  if (!ReadReplyFramed(reply, kSnReadCommand, kSnReadReplyLength)) return WidgetReply::Failure(kWidgetReadFailed);
   const uint8_t* p = reply.data() + 5;
   if (p[4] == 0xFF && p[5] == 0xFF) return WidgetReply::Failure(kSnNotConfigured);
   const uint16_t code = static_cast<uint16_t>((p[0] << 8) | p[1]);
@@ -105,8 +101,9 @@ WidgetReply ParseSnReadReply(devlink::ByteView reply) {
 
 std::string ParseSnWriteReply(devlink::ByteView reply) {
   // Length, the 'U' acknowledgement, Sum8, 'f'; neither the start byte nor the echo is checked.
-  if (reply.size() != kSnWriteReplyLength || reply[5] != devlink::kAck ||
-      devlink::Sum8(reply.data(), 7) != reply[7] || reply[6] != devlink::kSumEndMarker) {
+  const devlink::SumReplyChecks checks{.start = false, .echo = false, .ack = true};
+  if (devlink::CheckSumFrame(reply, kSnWriteCommand, kSnWriteReplyLength, checks) !=
+      devlink::FrameCheck::Ok) {
     return kWidgetSetFailed;
   }
   return {};
@@ -126,7 +123,7 @@ WidgetRequest BuildClockSetRequest(const ClockTime& now) {
 }
 
 WidgetReply ParseClockReadReply(devlink::ByteView reply) {
-  if (!ReadReplyFramed(reply, kClockReadReplyLength)) {
+  if (!ReadReplyFramed(reply, kClockCommand, kClockReadReplyLength)) {
     return WidgetReply::Failure(kWidgetReadFailed);
   }
   const uint8_t* p = reply.data() + 5;
