@@ -40,7 +40,8 @@ int HexValue(char c) {
 
 Bytes MacFrame(uint8_t selector, const MacBytes& mac) {
   Bytes frame = {kAdapterAddress, kFunctionConnect, 0x00, selector, 0x00, 0x03, 0x06};
-  frame.insert(frame.end(), mac.rbegin(), mac.rend());
+  frame.reserve(frame.size() + mac.size() + 2);
+  for (auto byte = mac.rbegin(); byte != mac.rend(); ++byte) frame.push_back(*byte);  // reversed
   AppendCrc16(frame);
   return frame;
 }
