@@ -138,6 +138,26 @@ INSTANTIATE_TEST_SUITE_P(
                      true, FrameCheck::Ack}),
     [](const auto& info) { return info.param.name; });
 
+// Commands whose instruments leave the start byte or the echo unfilled turn those checks off;
+// the sum, the end marker and (when asked) the acknowledgement still hold.
+TEST(SumReplyChecksTest, ChecksTurnedOffAreSkippedOthersStillHold) {
+  const Bytes otherStart = WithSum(Modified(kAckReply, 0, 0x00));
+  const Bytes otherEcho = WithSum(Modified(kAckReply, 2, 0x32));
+  const SumReplyChecks loose{.start = false, .echo = false, .ack = true};
+  EXPECT_EQ(CheckSumFrame(otherStart, 0x31, 8, SumReplyChecks{.start = true, .echo = false}),
+            FrameCheck::StartByte);
+  EXPECT_EQ(CheckSumFrame(otherStart, 0x31, 8, loose), FrameCheck::Ok);
+  EXPECT_EQ(CheckSumFrame(otherEcho, 0x31, 8, SumReplyChecks{.start = true, .echo = true}),
+            FrameCheck::Echo);
+  EXPECT_EQ(CheckSumFrame(otherEcho, 0x31, 8, loose), FrameCheck::Ok);
+  EXPECT_EQ(CheckSumFrame(Modified(otherEcho, 7, 0x00), 0x31, 8, loose), FrameCheck::Checksum);
+  EXPECT_EQ(CheckSumFrame(WithSum(Modified(otherEcho, 6, 0x67)), 0x31, 8, loose),
+            FrameCheck::EndMarker);
+  EXPECT_EQ(CheckSumFrame(WithSum(Modified(otherEcho, 5, 0xAA)), 0x31, 8, loose),
+            FrameCheck::Ack);
+  EXPECT_EQ(CheckSumFrame(otherEcho, 0x31, 9, loose), FrameCheck::Length);
+}
+
 struct VariableCase {
   std::string name;
   Bytes reply;
