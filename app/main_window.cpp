@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QTabWidget>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -28,9 +29,10 @@
 #include "app/panel_rules.h"
 #include "app/variants.h"
 #include "app/version_read.h"
+#include "pages/kit/page_kit.h"
 #include "link/bluetooth.h"
 #include "link/exchange.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
 #include "ui/wait_cursor.h"
@@ -281,11 +283,13 @@ void MainWindow::BuildPanel() {
   tabArea->addWidget(tabs_);
   layout->addLayout(tabArea, 1);
 
-  connect(singleRadio_, &QRadioButton::clicked, this, &MainWindow::OnSingleMode);
-  connect(multiRadio_, &QRadioButton::clicked, this, &MainWindow::OnMultiMode);
-  connect(bluetoothRadio_, &QRadioButton::clicked, this, &MainWindow::OnBluetoothMode);
-  connect(serialRadio_, &QRadioButton::clicked, this, &MainWindow::OnSerialChannel);
-  connect(ipRadio_, &QRadioButton::clicked, this, &MainWindow::OnIpChannel);
+  // The radios act on their state, so a keyboard or an accessibility tool choosing one works as
+  // a click does.
+  pages::OnChosen(singleRadio_, this, [this] { OnSingleMode(); });
+  pages::OnChosen(multiRadio_, this, [this] { OnMultiMode(); });
+  pages::OnChosen(bluetoothRadio_, this, [this] { OnBluetoothMode(); });
+  pages::OnChosen(serialRadio_, this, [this] { OnSerialChannel(); });
+  pages::OnChosen(ipRadio_, this, [this] { OnIpChannel(); });
   connect(openButton_, &QPushButton::clicked, this, &MainWindow::OnOpenClose);
   connect(ipOk_, &QPushButton::clicked, this, &MainWindow::OnIpOk);
   connect(versionRead_, &QPushButton::clicked, this, &MainWindow::OnReadVersions);
@@ -326,6 +330,10 @@ void MainWindow::ShowLinkInControls() {
   tcpPortField_->setText(QString::number(link_.tcpPort));
   ipField_->setText(Q(link_.ip));
   macField_->setText(Q(link_.macText));
+  // Showing the link's state is not a choice of the user's: the radios do not act on it.
+  const QSignalBlocker blockers[] = {QSignalBlocker(singleRadio_), QSignalBlocker(multiRadio_),
+                                     QSignalBlocker(bluetoothRadio_), QSignalBlocker(serialRadio_),
+                                     QSignalBlocker(ipRadio_)};
   singleRadio_->setChecked(link_.mode == devlink::AddressingMode::Single);
   multiRadio_->setChecked(link_.mode == devlink::AddressingMode::Multi);
   bluetoothRadio_->setChecked(link_.mode == devlink::AddressingMode::Bluetooth);
@@ -479,12 +487,12 @@ void MainWindow::OnIpOk() {
 void MainWindow::OnReadVersions() {
   ui::WaitCursor wait;
   devlink::LinkChannel channel(link_);
-  const VersionOutcome outcome = ReadVersions(channel);
-  if (outcome.versions) {
-    hardwareValue_->setText(Q(outcome.versions->hardware));
-    softwareValue_->setText(Q(outcome.versions->software));
+  const pages::Result<Versions> result = ReadVersions(channel);
+  if (result.ok()) {
+    hardwareValue_->setText(Q(result.value.hardware));
+    softwareValue_->setText(Q(result.value.software));
   }
-  ui::ShowMessage(this, Q(outcome.message));
+  ui::ShowMessage(this, Q(result.message()));
 }
 
 void MainWindow::OnConnectAdapter() {

@@ -10,4 +10,8 @@ namespace app {
 // with nothing on it), so every variant shows its whole tab list. Never null.
 QWidget* CreatePage(int kind, devlink::DeviceLink& link, int variant, QWidget* parent);
 
+// The page of the instrument family registered for `kind`, or null when none is (generated from
+// pages/CMakeLists.txt).
+QWidget* CreateFamilyPage(int kind, devlink::DeviceLink& link, int variant, QWidget* parent);
+
 }  // namespace app

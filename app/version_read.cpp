@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "link/frames.h"
+#include "pages/kit/exchange_step.h"
+#include "pages/kit/messages.h"
 
 namespace app {
 namespace {
@@ -16,6 +18,13 @@ std::string FormatVersion(const uint8_t* four) {
   return text;
 }
 
+// Length, '<', Sum8, 'f'; the echoed command is not looked at.
+pages::ReplyRule VersionReply() { return pages::SumRule(kVersionReplyLength).NoEcho(); }
+
+Versions Decode(devlink::ByteView reply) {
+  return {FormatVersion(reply.data() + 5), FormatVersion(reply.data() + 9)};
+}
+
 }  // namespace
 
 devlink::Bytes BuildVersionRequest(uint8_t address) {
@@ -23,25 +32,15 @@ devlink::Bytes BuildVersionRequest(uint8_t address) {
 }
 
 std::optional<Versions> ParseVersionReply(devlink::ByteView reply) {
-  if (reply.size() != kVersionReplyLength) return std::nullopt;
-  if (reply[0] != devlink::kSumReplyStart) return std::nullopt;
-  if (devlink::Sum8(reply.data(), 14) != reply[14]) return std::nullopt;
-  if (reply[13] != devlink::kSumEndMarker) return std::nullopt;
-  return Versions{FormatVersion(reply.data() + 5), FormatVersion(reply.data() + 9)};
+  if (pages::CheckReply(reply, {}, VersionReply()) != devlink::FrameCheck::Ok) return std::nullopt;
+  return Decode(reply);
 }
 
-VersionOutcome ReadVersions(devlink::Channel& channel) {
-  const devlink::Bytes request = BuildVersionRequest(channel.DeviceAddress());
-  devlink::ReplySpec spec;
-  spec.capacity = kVersionReplyLength;
-  spec.family = devlink::FrameFamily::Sum;
-  spec.checkSum = true;
-  const devlink::ExchangeResult result = channel.Exchange(request, spec);
-  if (result.status == devlink::ExchangeStatus::PortNotOpen) return {std::nullopt, devlink::kPortOpenFailed};
-  if (result.status != devlink::ExchangeStatus::Ok) return {std::nullopt, kReadFailed};
-  std::optional<Versions> versions = ParseVersionReply(result.reply);
-  if (!versions) return {std::nullopt, kReadFailed};
-  return {versions, kReadOk};
+pages::Result<Versions> ReadVersions(devlink::Channel& channel) {
+  const auto reply = pages::RunExchange(channel, BuildVersionRequest(channel.DeviceAddress()),
+                                        VersionReply(), pages::kReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  return {pages::kReadOk, Decode(reply.value)};
 }
 
 }  // namespace app

@@ -4,11 +4,9 @@
 #include <string>
 
 #include "link/exchange.h"
+#include "pages/kit/outcome.h"
 
 namespace app {
-
-inline constexpr const char* kReadOk = "数据读取成功";
-inline constexpr const char* kReadFailed = "数据读取失败";
 
 constexpr uint8_t kVersionCommand = 0x0C;
 constexpr uint8_t kVersionSubCommand = 0xAA;
@@ -26,12 +24,8 @@ devlink::Bytes BuildVersionRequest(uint8_t address);
 // formats the two four-character version texts of bytes 5-8 and 9-12.
 std::optional<Versions> ParseVersionReply(devlink::ByteView reply);
 
-struct VersionOutcome {
-  std::optional<Versions> versions;  // set on success
-  std::string message;               // kReadOk, kReadFailed or "串口打开失败"
-};
-
-// One version read over the channel.
-VersionOutcome ReadVersions(devlink::Channel& channel);
+// One version read over the channel: "数据读取成功" with the versions, else "数据读取失败" or
+// "串口打开失败".
+pages::Result<Versions> ReadVersions(devlink::Channel& channel);
 
 }  // namespace app

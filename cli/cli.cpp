@@ -30,9 +30,12 @@ void PrintConnectionHelp(std::ostream& out) {
 
 void PrintVerb(std::ostream& out, const pages::CommandDef& def) {
   out << "    " << std::left << std::setw(28) << def.verb << ' ' << def.help << '\n';
-  for (const pages::ArgDef& arg : def.args) {
-    out << "        --" << std::left << std::setw(22) << (arg.name + " VALUE") << ' ' << arg.help
-        << (arg.required ? "" : " (optional)") << '\n';
+  for (const pages::Field& field : def.args) {
+    std::string note = " (" + pages::DescribeField(field);
+    if (!field.required) note += field.fallback ? "; optional, default " + *field.fallback : "; optional";
+    note += ")";
+    out << "        --" << std::left << std::setw(22) << (field.name + " VALUE") << ' '
+        << field.help << note << '\n';
   }
 }
 
@@ -75,22 +78,27 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error)) {
     return Usage(err, name + ": " + error);
   }
-  pages::Args args;
-  for (const pages::ArgDef& arg : def.args) {
-    const auto it = parsed.options.find(arg.name);
+  std::map<std::string, std::string> given;
+  for (const pages::Field& field : def.args) {
+    const auto it = parsed.options.find(field.name);
     if (it == parsed.options.end()) {
-      if (arg.required) {
-        return Usage(err, name + ": missing --" + arg.name +
-                              (arg.help.empty() ? "" : " (" + arg.help + ")"));
+      if (field.required) {
+        return Usage(err, name + ": missing --" + field.name +
+                              (field.help.empty() ? "" : " (" + field.help + ")"));
       }
       continue;
     }
-    args.emplace(arg.name, it->second);
-    parsed.options.erase(it);
+    given.insert(parsed.options.extract(it));
   }
   if (!parsed.options.empty()) {
     return Usage(err, name + ": unknown option --" + parsed.options.begin()->first +
                           " (see tool-cli " + name + " --help)");
+  }
+  // Values the fields refuse: nothing is sent, the system's message names the option.
+  auto args = pages::ParseArgs(def.args, given);
+  if (const auto* refusal = std::get_if<pages::Outcome>(&args)) {
+    out << OutcomeJson(*refusal) << '\n';
+    return kExitUsage;
   }
 
   devlink::DeviceLink link;
@@ -101,15 +109,15 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   devlink::LinkChannel channel(link);
   pages::Outcome outcome;
   try {
-    outcome = def.run(channel, args);
-  } catch (const std::invalid_argument& e) {
+    outcome = def.run(channel, std::get<pages::Args>(args));
+  } catch (const std::logic_error& e) {
     return Usage(err, name + ": bad argument: " + e.what());
-  } catch (const std::out_of_range& e) {
-    return Usage(err, name + ": argument out of range: " + e.what());
   } catch (const std::exception& e) {
     outcome = pages::Outcome::Failure(e.what());
   }
   out << OutcomeJson(outcome) << '\n';
+  // A command that refused its input sent nothing: that is a usage error too.
+  if (outcome.Refusal()) return kExitUsage;
   return outcome.ok ? kExitOk : kExitFailed;
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "pages/command_table.h"
+#include "pages/kit/command_table.h"
 
 namespace cli {
 

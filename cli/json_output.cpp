@@ -49,7 +49,10 @@ std::string JsonValue(const pages::Value& value) {
 std::string OutcomeJson(const pages::Outcome& outcome) {
   std::string out = "{\"ok\":";
   out += outcome.ok ? "true" : "false";
-  out += ",\"message\":" + JsonString(outcome.message) + ",\"values\":{";
+  out += ",\"message\":" + JsonString(outcome.message);
+  // A refused input names the option it came from.
+  if (outcome.Refusal()) out += ",\"option\":" + JsonString("--" + outcome.field);
+  out += ",\"values\":{";
   bool first = true;
   for (const auto& [name, value] : outcome.values) {
     if (!first) out.push_back(',');

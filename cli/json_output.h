@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "pages/command_table.h"
+#include "pages/kit/command_table.h"
 
 namespace cli {
 

@@ -39,7 +39,7 @@ ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spe
                              buffer, count, spec.checkSum, minimum, spec.family);
   if (!ok) return {ExchangeStatus::NoReply, {}};
   reply.resize(count);
-  return {ExchangeStatus::Ok, std::move(reply)};
+  return {ExchangeStatus::Ok, std::move(reply), /*acceptedByChannel=*/true};
 }
 
 ExchangeResult LinkChannel::Exchange(ByteView request, const ReplySpec& spec) {

@@ -30,6 +30,10 @@ enum class ExchangeStatus {
 struct ExchangeResult {
   ExchangeStatus status = ExchangeStatus::NoReply;
   Bytes reply;
+  // The channel accepted the reply by its own rule before handing it over (TCP: at least the
+  // minimum length, the family's start byte and check value). Commands whose checks on such a
+  // channel are exactly that rule ask here instead of looking at the channel's kind.
+  bool acceptedByChannel = false;
 };
 
 class Channel {

@@ -35,8 +35,8 @@ FrameCheck CheckSumFrameBody(ByteView reply, uint8_t command, SumReplyChecks che
   if (checks.start && reply[0] != kSumReplyStart) return FrameCheck::StartByte;
   if (checks.echo && reply[2] != command) return FrameCheck::Echo;
   if (!SumTrailerMatches(reply)) return FrameCheck::Checksum;
-  if (reply[reply.size() - 2] != kSumEndMarker) return FrameCheck::EndMarker;
-  if (checks.ack && (reply.size() < kSumFrameOverhead + 1 || reply[5] != kAck)) {
+  if (checks.end && reply[reply.size() - 2] != kSumEndMarker) return FrameCheck::EndMarker;
+  if (checks.ack && (reply.size() < kSumFrameOverhead + 1 || reply[5] != checks.ackByte)) {
     return FrameCheck::Ack;
   }
   return FrameCheck::Ok;

@@ -49,9 +49,11 @@ FrameCheck CheckSumFrame(ByteView reply, uint8_t command, size_t expectedLength,
 // The checks a fixed-length reply gets besides its length, Sum8 and 'f', for commands whose
 // instruments do not fill the start byte or the echo, or that acknowledge with 0x55.
 struct SumReplyChecks {
-  bool start = true;  // '<'
-  bool echo = true;   // byte 2 == command
-  bool ack = false;   // payload byte 0x55
+  bool start = true;        // '<'
+  bool echo = true;         // byte 2 == command
+  bool end = true;          // 'f' before the sum
+  bool ack = false;         // payload byte 0 == ackByte
+  uint8_t ackByte = kAck;   // 0x55 'U' for most set commands
 };
 FrameCheck CheckSumFrame(ByteView reply, uint8_t command, size_t expectedLength,
                          SumReplyChecks checks);

@@ -8,23 +8,18 @@ void RegisterVersion(Simulator& simulator);
 void RegisterClock(Simulator& simulator);
 void RegisterSerialNumber(Simulator& simulator);
 void RegisterRegisterMap(Simulator& simulator);
-void RegisterChiller(Simulator& simulator);
-void RegisterProperty(Simulator& simulator);
-void RegisterSettings(Simulator& simulator);
-void RegisterProperty2(Simulator& simulator);
+// The simulated family of each instrument family, generated from pages/CMakeLists.txt.
+void RegisterPageFamilies(Simulator& simulator);
 void RegisterBluetoothAdapter(Simulator& simulator);
 
 void RegisterFamilies(Simulator& simulator) {
   RegisterFramings(simulator);
-  // Instrument families; add new families here.
+  // Instruments shared by several pages, then each page's instrument family.
   RegisterVersion(simulator);
   RegisterClock(simulator);
   RegisterSerialNumber(simulator);
   RegisterRegisterMap(simulator);
-  RegisterChiller(simulator);
-  RegisterProperty(simulator);
-  RegisterSettings(simulator);
-  RegisterProperty2(simulator);
+  RegisterPageFamilies(simulator);
   RegisterBluetoothAdapter(simulator);
 }
 

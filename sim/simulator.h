@@ -4,7 +4,8 @@
 // the link.
 //
 // Extending it: each instrument family lives in its own file sim/families/<family>.cpp with a
-// function `void Register<Family>(Simulator&)` listed in sim/families.cpp. A family keeps its own
+// function `void Register<Family>(Simulator&)`, named by the family's line in
+// pages/CMakeLists.txt (instruments that no one page owns are listed in sim/families.cpp). A family keeps its own
 // state type, reached through Instrument::State<T>(), so families never edit a shared struct.
 //
 // Frame families ("sum", "modbus", "xor", see sim/framing.h) tell how long a request is; handlers

@@ -15,13 +15,16 @@
 
 #include <QString>
 
+#include "pages/kit/messages.h"
+
 class QLineEdit;
+class QWidget;
 
 namespace ui {
 
-inline constexpr const char* kNotAnInteger = "请键入一个整数。";
-inline constexpr const char* kNotANumber = "请键入一个数。";
-inline constexpr const char* kNotAPositiveInteger = "“请填入一个正整数。”";
+using pages::kNotAnInteger;
+using pages::kNotANumber;
+using pages::kNotAPositiveInteger;
 
 // The parsers behind the readers, without any notice.
 std::optional<int32_t> ParseInt(const QString& text);
@@ -32,8 +35,8 @@ std::optional<int32_t> ReadInt(QLineEdit* field);
 std::optional<double> ReadNumber(QLineEdit* field);
 std::optional<uint32_t> ReadPositiveInt(QLineEdit* field);
 
-// Shows `text` as a warning, then gives `field` the focus with all its text selected. For
-// callers that check a value further after reading it.
-void RefuseField(QLineEdit* field, const QString& text);
+// Shows `text` as a warning (with `caption`, if any), then gives `field` the focus, an edit with
+// all its text selected. For callers that check a value further after reading it.
+void RefuseField(QWidget* field, const QString& text, const QString& caption = {});
 
 }  // namespace ui

@@ -15,7 +15,7 @@
 #include <QToolButton>
 #include <memory>
 
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 #include "sim/families/bluetooth_adapter.h"
 #include "sim/families/version.h"
 #include "sim/pty_transport.h"

@@ -60,29 +60,29 @@ TEST(VersionRead, OutcomeMessages) {
   {
     devlink::testing::ScriptedChannel channel(3);
     channel.Expect({0x25, 0x03, 0x0C, 0xAA, 0x00, 0x66, 0x44}, kReply);
-    const VersionOutcome outcome = ReadVersions(channel);
+    const auto outcome = ReadVersions(channel);
     EXPECT_TRUE(channel.Problems().empty());
-    ASSERT_TRUE(outcome.versions.has_value());
-    EXPECT_EQ(outcome.message, "数据读取成功");
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(outcome.message(), "数据读取成功");
     ASSERT_EQ(channel.Specs().size(), 1u);
     EXPECT_EQ(channel.Specs()[0].capacity, 15u);
   }
   {
     devlink::testing::ScriptedChannel channel;
     channel.Expect({}, {}, devlink::ExchangeStatus::PortNotOpen);
-    EXPECT_EQ(ReadVersions(channel).message, "串口打开失败");
+    EXPECT_EQ(ReadVersions(channel).message(), "串口打开失败");
   }
   {
     devlink::testing::ScriptedChannel channel;
     channel.Expect({}, {}, devlink::ExchangeStatus::NoReply);
-    EXPECT_EQ(ReadVersions(channel).message, "数据读取失败");
+    EXPECT_EQ(ReadVersions(channel).message(), "数据读取失败");
   }
   {
     devlink::testing::ScriptedChannel channel;
     channel.Expect({}, Bytes(kReply.begin(), kReply.begin() + 9));
-    const VersionOutcome outcome = ReadVersions(channel);
-    EXPECT_FALSE(outcome.versions.has_value());
-    EXPECT_EQ(outcome.message, "数据读取失败");
+    const auto outcome = ReadVersions(channel);
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.message(), "数据读取失败");
   }
 }
 

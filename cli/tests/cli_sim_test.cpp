@@ -22,7 +22,7 @@ std::vector<pages::CommandSet> VersionSet() {
   set.commands.push_back(
       {"read-version",
        "read hardware and software version",
-       {{"note", "echoed back", false}},
+       {pages::Text("note", "echoed back").Optional()},
        [](devlink::Channel& channel, const pages::Args& args) {
          const devlink::Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), 0x0C, 0xAA);
          devlink::ReplySpec spec;
@@ -38,7 +38,7 @@ std::vector<pages::CommandSet> VersionSet() {
          pages::Outcome outcome = pages::Outcome::Success("数据读取成功");
          outcome.With("hardware", std::string(payload.begin(), payload.begin() + 4))
              .With("software", std::string(payload.begin() + 4, payload.end()));
-         if (args.count("note")) outcome.With("note", args.at("note"));
+         if (args.Has("note")) outcome.With("note", args.Text("note"));
          return outcome;
        }});
   return {set};

@@ -52,8 +52,12 @@ TEST(OutcomeJsonTest, OneObjectWithValuesInOrder) {
   EXPECT_EQ(OutcomeJson(outcome),
             "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"upper\":30.5,"
             "\"enabled\":true,\"count\":3,\"name\":\"温度\"}}");
-  EXPECT_EQ(OutcomeJson(pages::Outcome::Failure("地址号范围为1-255", "address")),
+  EXPECT_EQ(OutcomeJson(pages::Outcome::Failure("地址号范围为1-255")),
             "{\"ok\":false,\"message\":\"地址号范围为1-255\",\"values\":{}}");
+  // Refused input names the option it came from.
+  EXPECT_EQ(OutcomeJson(pages::Outcome::Refused("地址号范围为1-255", "new")),
+            "{\"ok\":false,\"message\":\"地址号范围为1-255\",\"option\":\"--new\","
+            "\"values\":{}}");
 }
 
 // ---- hex ----
@@ -172,16 +176,18 @@ std::vector<pages::CommandSet> TestSets(Recorded& recorded) {
   set.commands.push_back(
       {"set-limits",
        "write the limits",
-       {{"temp-lower", "lower temperature limit"}, {"label", "a label", false}},
+       {pages::Number("temp-lower", "lower temperature limit"),
+        pages::Text("label", "a label").Optional()},
        [&recorded](devlink::Channel&, const pages::Args& args) {
          ++recorded.calls;
          recorded.args = args;
-         return pages::Outcome::Success("数据设置成功").With("lower", std::stod(args.at("temp-lower")));
+         return pages::Outcome::Success("数据设置成功").With("lower", args.Number("temp-lower"));
        }});
-  set.commands.push_back({"throws", "a verb whose argument parsing throws", {{"n", "number"}},
+  set.commands.push_back({"throws", "a verb whose argument parsing throws",
+                          {pages::Text("n", "number")},
                           [](devlink::Channel&, const pages::Args& args) {
                             return pages::Outcome::Success("x").With(
-                                "n", int64_t{std::stoi(args.at("n"))});
+                                "n", int64_t{std::stoi(args.Text("n"))});
                           }});
   return {set};
 }
@@ -262,7 +268,9 @@ TEST(DispatchTest, ArgumentsReachTheVerbWithoutConnectionOptions) {
                               recorded);
   EXPECT_EQ(r.exit, kExitOk) << r.err;
   EXPECT_EQ(r.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{\"lower\":-10.5}}\n");
-  EXPECT_EQ(recorded.args, (pages::Args{{"temp-lower", "-10.5"}}));
+  pages::Args expected;
+  expected.Set("temp-lower", -10.5);
+  EXPECT_EQ(recorded.args, expected);
 }
 
 TEST(DispatchTest, ArgumentParseErrorInsideAVerbIsABadArgument) {

@@ -22,7 +22,7 @@ TEST(CommandSetsTest, NamesAreUniqueAndReachable) {
       EXPECT_TRUE(verbs.insert(def.verb).second) << set.page << " verb twice: " << def.verb;
       EXPECT_TRUE(static_cast<bool>(def.run)) << set.page << " " << def.verb;
       std::set<std::string> args;
-      for (const pages::ArgDef& arg : def.args) {
+      for (const pages::Field& arg : def.args) {
         EXPECT_EQ(ConnectionOptionNames().count(arg.name), 0u)
             << set.page << " " << def.verb << " --" << arg.name << " is a connection option";
         EXPECT_NE(arg.name, "help") << set.page << " " << def.verb;

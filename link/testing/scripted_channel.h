@@ -37,8 +37,19 @@ class ScriptedChannel : public Channel {
     }
     Bytes reply = std::move(step.reply);
     if (reply.size() > spec.capacity) reply.resize(spec.capacity);
+    if (acceptsLikeTcp_ && step.status == ExchangeStatus::Ok) {
+      // As the TCP channel: a reply below the minimum or failing the family's start byte and
+      // check value is no reply at all; one that passes is handed over as accepted.
+      const size_t minimum = spec.minimum.value_or(spec.capacity);
+      if (reply.size() < minimum || !ReplyPassesFamilyCheck(reply, spec.family, spec.checkSum)) {
+        return {ExchangeStatus::NoReply, {}};
+      }
+      return {ExchangeStatus::Ok, std::move(reply), true};
+    }
     return {step.status, std::move(reply)};
   }
+  // Replies are handed over as the TCP channel hands them: checked by its own acceptance rule.
+  void AcceptLikeTcp(bool on = true) { acceptsLikeTcp_ = on; }
   uint8_t DeviceAddress() const override { return address_; }
 
   const std::vector<Bytes>& Sent() const { return sent_; }
@@ -52,6 +63,7 @@ class ScriptedChannel : public Channel {
 
  private:
   uint8_t address_;
+  bool acceptsLikeTcp_ = false;
   std::deque<ScriptStep> steps_;
   std::vector<Bytes> sent_;
   std::vector<ReplySpec> specs_;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "link/exchange.h"
-#include "pages/command_table.h"
+#include "pages/kit/command_table.h"
 
 namespace pages::chiller {
 

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "pages/page_controls.h"
+#include "pages/kit/page_kit.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"

@@ -2,7 +2,7 @@
 // The "冷机" page: reads the state of a reefer container's refrigeration unit and writes its
 // temperature set point.
 #include "pages/chiller/chiller_commands.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 
 class QComboBox;
 class QLineEdit;

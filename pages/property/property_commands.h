@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "link/exchange.h"
-#include "pages/command_table.h"
+#include "pages/kit/command_table.h"
 
 namespace pages::property {
 

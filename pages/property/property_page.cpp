@@ -18,7 +18,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "pages/page_controls.h"
+#include "pages/kit/page_kit.h"
 #include "pages/property/property_commands.h"
 #include "pages/widgets/range_edit.h"
 #include "pages/widgets/sn_widget.h"

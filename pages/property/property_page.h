@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "pages/command_table.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/command_table.h"
+#include "pages/kit/page.h"
 
 class QCheckBox;
 class QComboBox;

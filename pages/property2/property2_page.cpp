@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "pages/page_controls.h"
+#include "pages/kit/page_kit.h"
 #include "ui/prompts.h"
 
 namespace pages {

@@ -2,7 +2,7 @@
 // The "属性设置2" page: the sample period of each channel ("通道灵敏度") and the display's
 // screen-off time ("背光点亮时间"), each with a read and a write button.
 #include "pages/property2/property2_commands.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 
 class QComboBox;
 class QGroupBox;

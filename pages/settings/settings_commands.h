@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "link/exchange.h"
-#include "pages/command_table.h"
+#include "pages/kit/command_table.h"
 
 namespace pages::settings {
 

@@ -16,7 +16,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "pages/page_controls.h"
+#include "pages/kit/page_kit.h"
 #include "pages/widgets/clock_widget.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/fields.h"

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "pages/settings/settings_commands.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 
 class QCheckBox;
 class QGroupBox;

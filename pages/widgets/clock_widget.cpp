@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 #include "pages/widgets/widget_command.h"
 #include "ui/prompts.h"
 
@@ -56,14 +56,12 @@ void ClockWidget::ReadTime() {
   const std::optional<WidgetReply> reply = RunHookedRead(*this, channel_);
   if (!reply) return;
   if (!reply->ok()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply->error));
+    ui::ShowMessage(window(), QString::fromStdString(reply->message()));
     return;
   }
-  time_->setText(QString::fromStdString(reply->text));
-  if (!reply->successMessage.empty()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply->successMessage));
-  }
-  if (reply->reportedAddress) emit deviceAddressReported(*reply->reportedAddress);
+  time_->setText(QString::fromStdString(reply->value.text));
+  if (!reply->message().empty()) ui::ShowMessage(window(), QString::fromStdString(reply->message()));
+  if (reply->value.reportedAddress) emit deviceAddressReported(*reply->value.reportedAddress);
 }
 
 void ClockWidget::SetTime() {
@@ -72,8 +70,8 @@ void ClockWidget::SetTime() {
   if (hooks_.buildWrite) build = [this] { return hooks_.buildWrite(*this); };
   const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::SetTime, build,
                                              BindParse(*this, hooks_.parseWrite));
-  ui::ShowMessage(window(), QString::fromStdString(reply.ok() ? std::string(kWidgetSetSucceeded)
-                                                              : reply.error));
+  ui::ShowMessage(window(), QString::fromStdString(reply.ok() ? std::string(kWriteOk)
+                                                              : reply.message()));
 }
 
 }  // namespace pages

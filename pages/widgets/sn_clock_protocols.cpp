@@ -1,12 +1,12 @@
 #include "pages/widgets/sn_clock_protocols.h"
 
-#include <charconv>
 #include <cstdio>
 #include <ctime>
 
 #include "link/checks.h"
 #include "link/codecs.h"
 #include "link/frames.h"
+#include "pages/kit/exchange_step.h"
 
 namespace pages {
 namespace {
@@ -26,36 +26,14 @@ constexpr size_t kClockReadReplyLength = 13;
 
 // The checks both 13-byte read replies get: length, '<', Sum8 over all bytes before the last,
 // 'f' before the sum. The echoed command is not looked at.
-bool ReadReplyFramed(devlink::ByteView reply, uint8_t command, size_t length) {
-  return devlink::CheckSumFrame(reply, command, length, {.echo = false}) ==
-         devlink::FrameCheck::Ok;
+bool ReadReplyFramed(devlink::ByteView reply, size_t length) {
+  return CheckReply(reply, {}, SumRule(length).NoEcho()) == devlink::FrameCheck::Ok;
 }
 
 std::string Format(const char* format, auto... values) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, format, values...);
   return buffer;
-}
-
-std::optional<int> ArgInt(const Args& args, const std::string& name) {
-  auto it = args.find(name);
-  if (it == args.end()) return std::nullopt;
-  const std::string& text = it->second;
-  int value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-Outcome ToOutcome(const WidgetReply& reply) {
-  if (!reply.ok()) return Outcome::Failure(reply.error);
-  Outcome outcome =
-      Outcome::Success(reply.successMessage.empty() ? reply.text : reply.successMessage);
-  if (!reply.text.empty()) outcome.With("text", reply.text);
-  if (reply.reportedAddress) outcome.With("address", int64_t{*reply.reportedAddress});
-  return outcome;
 }
 
 }  // namespace
@@ -90,22 +68,26 @@ WidgetRequest BuildSnWriteRequest(int year, int month, int serial) {
           kSnWriteReplyLength};
 }
 
+Values Describe(const WidgetText& value) {
+  Values values;
+  if (!value.text.empty()) values.emplace_back("text", value.text);
+  if (value.reportedAddress) values.emplace_back("address", int64_t{*value.reportedAddress});
+  return values;
+}
+
 WidgetReply ParseSnReadReply(devlink::ByteView reply) {
-  if (!ReadReplyFramed(reply, kSnReadCommand, kSnReadReplyLength)) return WidgetReply::Failure(kWidgetReadFailed);
+  if (!ReadReplyFramed(reply, kSnReadReplyLength)) return Outcome::Failure(kReadFailed);
   const uint8_t* p = reply.data() + 5;
-  if (p[4] == 0xFF && p[5] == 0xFF) return WidgetReply::Failure(kSnNotConfigured);
+  if (p[4] == 0xFF && p[5] == 0xFF) return Outcome::Failure(kSnNotConfigured);
   const uint16_t code = static_cast<uint16_t>((p[0] << 8) | p[1]);
   const int serial = (p[2] << 8) | p[3];
-  return {{}, SnText(code, serial), {}, {}};
+  return WidgetReply({}, WidgetText{SnText(code, serial), {}});
 }
 
 std::string ParseSnWriteReply(devlink::ByteView reply) {
-  // Length, the 'U' acknowledgement, Sum8, 'f'; neither the start byte nor the echo is checked.
-  const devlink::SumReplyChecks checks{.start = false, .echo = false, .ack = true};
-  if (devlink::CheckSumFrame(reply, kSnWriteCommand, kSnWriteReplyLength, checks) !=
-      devlink::FrameCheck::Ok) {
-    return kWidgetSetFailed;
-  }
+  // Length, Sum8, 'f', the 'U' acknowledgement; neither the start byte nor the echo is checked.
+  const ReplyRule rule = SumRule(kSnWriteReplyLength).NoStart().NoEcho().Ack();
+  if (CheckReply(reply, {}, rule) != devlink::FrameCheck::Ok) return kWriteFailed;
   return {};
 }
 
@@ -123,40 +105,26 @@ WidgetRequest BuildClockSetRequest(const ClockTime& now) {
 }
 
 WidgetReply ParseClockReadReply(devlink::ByteView reply) {
-  if (!ReadReplyFramed(reply, kClockCommand, kClockReadReplyLength)) {
-    return WidgetReply::Failure(kWidgetReadFailed);
-  }
+  if (!ReadReplyFramed(reply, kClockReadReplyLength)) return Outcome::Failure(kReadFailed);
   const uint8_t* p = reply.data() + 5;
   using devlink::DecodeBcd8;
-  WidgetReply result;
-  result.text = Format("%d-%.2d-%.2d %.2d:%.2d:%.2d", 2000 + DecodeBcd8(p[0]), DecodeBcd8(p[1]),
-                       DecodeBcd8(p[2]), DecodeBcd8(p[3]), DecodeBcd8(p[4]), DecodeBcd8(p[5]));
-  result.successMessage = kWidgetReadSucceeded;
-  result.reportedAddress = reply[1];
-  return result;
+  WidgetText time;
+  time.text = Format("%d-%.2d-%.2d %.2d:%.2d:%.2d", 2000 + DecodeBcd8(p[0]), DecodeBcd8(p[1]),
+                     DecodeBcd8(p[2]), DecodeBcd8(p[3]), DecodeBcd8(p[4]), DecodeBcd8(p[5]));
+  time.reportedAddress = reply[1];
+  return WidgetReply(kReadOk, std::move(time));
 }
 
 WidgetReply RunWidgetCommand(devlink::Channel& channel, WidgetOperation operation,
                              const WidgetRequest& request, const WidgetParse& parse) {
-  const char* failure = operation == WidgetOperation::Read ? kWidgetReadFailed : kWidgetSetFailed;
-  if (request.bytes.empty()) return WidgetReply::Failure(failure);
-
-  devlink::ReplySpec spec;
-  spec.capacity = request.replyLength;
-  spec.family = request.family;
-  const devlink::ExchangeResult result = channel.Exchange(request.bytes, spec);
-  switch (result.status) {
-    case devlink::ExchangeStatus::PortNotOpen:
-      return WidgetReply::Failure(devlink::kPortOpenFailed);
-    case devlink::ExchangeStatus::NoReply:
-      // Also for a set time that expects no reply: on TCP that status means the request could
-      // not be delivered at all, which must not be reported as a success.
-      return WidgetReply::Failure(failure);
-    case devlink::ExchangeStatus::Ok:
-      break;
-  }
-  if (!parse) return {};
-  return parse(result.reply);
+  const char* failure = operation == WidgetOperation::Read ? kReadFailed : kWriteFailed;
+  // The parse hook checks the reply; the step only runs the exchange.
+  ReplyRule rule = NoReplyRule();
+  if (request.replyLength != 0) rule = UncheckedRule(request.replyLength, request.family);
+  Result<devlink::Bytes> reply = RunExchange(channel, request.bytes, rule, failure);
+  if (!reply.ok()) return reply.outcome;
+  if (!parse) return WidgetReply({}, {});
+  return parse(reply.value);
 }
 
 WidgetReply ReadSn(devlink::Channel& channel) {
@@ -164,12 +132,13 @@ WidgetReply ReadSn(devlink::Channel& channel) {
 }
 
 WidgetReply WriteSn(devlink::Channel& channel, int year, int month, int serial) {
-  if (serial < 0 || serial > kSerialMax) return WidgetReply::Failure(kSerialOutOfRange);
-  WidgetReply reply = RunWidgetCommand(
-      channel, WidgetOperation::Write, BuildSnWriteRequest(year, month, serial),
-      [](devlink::ByteView r) { return WidgetReply{ParseSnWriteReply(r), {}, {}, {}}; });
-  if (reply.ok()) reply.successMessage = kWidgetSetSucceeded;
-  return reply;
+  if (serial < 0 || serial > kSerialMax) return Outcome::Refused(kSerialOutOfRange, "serial");
+  return RunWidgetCommand(channel, WidgetOperation::Write, BuildSnWriteRequest(year, month, serial),
+                          [](devlink::ByteView r) -> WidgetReply {
+                            const std::string error = ParseSnWriteReply(r);
+                            if (!error.empty()) return Outcome::Failure(error);
+                            return WidgetReply(kWriteOk, {});
+                          });
 }
 
 WidgetReply ReadClock(devlink::Channel& channel) {
@@ -180,7 +149,7 @@ WidgetReply ReadClock(devlink::Channel& channel) {
 WidgetReply SetClock(devlink::Channel& channel, const ClockTime& now) {
   WidgetReply reply =
       RunWidgetCommand(channel, WidgetOperation::SetTime, BuildClockSetRequest(now), nullptr);
-  if (reply.ok()) reply.successMessage = kWidgetSetSucceeded;
+  if (reply.ok()) reply.outcome.message = kWriteOk;
   return reply;
 }
 
@@ -188,29 +157,24 @@ CommandSet WidgetCommands() {
   CommandSet set;
   set.page = "widgets";
   set.help = "serial number and clock of the instrument";
-  set.commands.push_back(
-      {"read-sn", "read the production date and serial number (SN)", {},
-       [](devlink::Channel& channel, const Args&) { return ToOutcome(ReadSn(channel)); }});
-  set.commands.push_back(
-      {"write-sn",
-       "write the production date and serial number",
-       {{"year", "production year, e.g. 2026"},
-        {"month", "production month"},
-        {"serial", "serial number 0..65535"}},
-       [](devlink::Channel& channel, const Args& args) {
-         for (const char* name : {"year", "month", "serial"}) {
-           if (!ArgInt(args, name)) return Outcome::Failure("请键入一个整数。", name);
-         }
-         return ToOutcome(WriteSn(channel, *ArgInt(args, "year"), *ArgInt(args, "month"),
-                                  *ArgInt(args, "serial")));
-       }});
-  set.commands.push_back(
-      {"read-clock", "read the instrument's clock", {},
-       [](devlink::Channel& channel, const Args&) { return ToOutcome(ReadClock(channel)); }});
-  set.commands.push_back({"set-clock", "set the instrument's clock to the PC's local time", {},
-                          [](devlink::Channel& channel, const Args&) {
-                            return ToOutcome(SetClock(channel, LocalClockTime()));
-                          }});
+  auto& c = set.commands;
+  c.push_back(Verb("read-sn", "read the production date and serial number (SN)", {},
+                   [](devlink::Channel& channel, const Args&) { return ReadSn(channel); }));
+  c.push_back(Verb("write-sn", "write the production date and serial number",
+                   {Integer("year", "production year", kSnYearMin, kSnYearMax, kSnYearRange),
+                    Integer("month", "production month", 1, 12, kSnMonthRange),
+                    Integer("serial", "serial number", 0, kSerialMax, kSerialOutOfRange)},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return WriteSn(channel, static_cast<int>(args.Int("year")),
+                                    static_cast<int>(args.Int("month")),
+                                    static_cast<int>(args.Int("serial")));
+                   }));
+  c.push_back(Verb("read-clock", "read the instrument's clock", {},
+                   [](devlink::Channel& channel, const Args&) { return ReadClock(channel); }));
+  c.push_back(Verb("set-clock", "set the instrument's clock to the PC's local time", {},
+                   [](devlink::Channel& channel, const Args&) {
+                     return SetClock(channel, LocalClockTime());
+                   }));
   return set;
 }
 

@@ -18,18 +18,21 @@
 #include <vector>
 
 #include "link/exchange.h"
-#include "pages/command_table.h"
+#include "pages/kit/command_table.h"
+#include "pages/kit/messages.h"
 
 namespace pages {
 
-inline constexpr const char* kWidgetReadFailed = "数据读取失败";
-inline constexpr const char* kWidgetReadSucceeded = "数据读取成功";
-inline constexpr const char* kWidgetSetFailed = "数据设置失败";
-inline constexpr const char* kWidgetSetSucceeded = "数据设置成功";
 inline constexpr const char* kSnNotConfigured = "仪器尚未配置SN号！";
 inline constexpr const char* kSerialOutOfRange = "序列号范围为 0 ~ 65535";
 
 inline constexpr int kSerialMax = 65535;
+// Production years tool-cli takes: the instruments count years from 2000, and the date code
+// (year × 16 + month in 16 bits) carries no year past 4095.
+inline constexpr int kSnYearMin = 2000;
+inline constexpr int kSnYearMax = 4095;
+inline constexpr const char* kSnYearRange = "年份范围为2000-4095";
+inline constexpr const char* kSnMonthRange = "月份范围为1-12";
 
 // A request and the reply buffer set aside for it (0: no reply expected; on the TCP channel the
 // request is then only sent). The family decides how the TCP channel accepts a reply.
@@ -39,17 +42,17 @@ struct WidgetRequest {
   devlink::FrameFamily family = devlink::FrameFamily::Sum;
 };
 
-// What parsing a reply gave. An empty error means success; a read then shows `text`, shows
-// `successMessage` when there is one, and reports `reportedAddress` when there is one.
-struct WidgetReply {
-  std::string error;
+// What a widget shows after a successful read: its text, and the address the instrument reported
+// (clock read).
+struct WidgetText {
   std::string text;
-  std::string successMessage;
   std::optional<uint8_t> reportedAddress;
-
-  bool ok() const { return error.empty(); }
-  static WidgetReply Failure(std::string text) { return {std::move(text), {}, {}, {}}; }
 };
+Values Describe(const WidgetText& value);
+
+// What parsing a reply gave: on failure the message is the error; on success the read shows the
+// value's text, then the message when there is one ("数据读取成功" after a clock read).
+using WidgetReply = Result<WidgetText>;
 
 // A wall-clock time as the instrument's clock holds it. weekday: 0 = Sunday.
 struct ClockTime {
@@ -92,9 +95,10 @@ enum class WidgetOperation { Read, Write, SetTime };
 
 using WidgetParse = std::function<WidgetReply(devlink::ByteView reply)>;
 
-// Runs one widget command after its request was built: the exchange, then `parse` (when set) on
-// the bytes that arrived. No open serial port gives "串口打开失败"; a TCP exchange that fails
-// gives the operation's failure text; an empty request sends nothing and fails the same way.
+// Runs one widget command after its request was built: the exchange step, then `parse` (when
+// set) on the bytes that arrived; the parse hook makes the reply's checks. No open serial port
+// gives "串口打开失败"; a TCP exchange that fails gives the operation's failure text; an empty
+// request sends nothing and fails the same way.
 WidgetReply RunWidgetCommand(devlink::Channel& channel, WidgetOperation operation,
                              const WidgetRequest& request, const WidgetParse& parse);
 

@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 #include "pages/widgets/widget_command.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
@@ -105,14 +105,12 @@ void SnWidget::Read() {
   const std::optional<WidgetReply> reply = RunHookedRead(*this, channel_);
   if (!reply) return;
   if (!reply->ok()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply->error));
+    ui::ShowMessage(window(), QString::fromStdString(reply->message()));
     return;
   }
-  sn_->setText(QString::fromStdString(reply->text).toUpper());
+  sn_->setText(QString::fromStdString(reply->value.text).toUpper());
   write_->setEnabled(true);
-  if (!reply->successMessage.empty()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply->successMessage));
-  }
+  if (!reply->message().empty()) ui::ShowMessage(window(), QString::fromStdString(reply->message()));
 }
 
 void SnWidget::Write() {
@@ -137,11 +135,11 @@ void SnWidget::Write() {
   const WidgetReply reply = RunHookedCommand(host_, channel_, WidgetOperation::Write, build,
                                              BindParse(*this, hooks_.parseWrite));
   if (!reply.ok()) {
-    ui::ShowMessage(window(), QString::fromStdString(reply.error));
+    ui::ShowMessage(window(), QString::fromStdString(reply.message()));
     return;
   }
   if (auto_->isChecked()) serial_->setText(QString::number(*serial + 1));
-  ui::ShowMessage(window(), QString::fromUtf8(kWidgetSetSucceeded));
+  ui::ShowMessage(window(), QString::fromUtf8(kWriteOk));
 }
 
 void SnWidget::CopySn() { ui::CurrentPrompts().SetClipboardText(sn_->text()); }

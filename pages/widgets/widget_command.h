@@ -7,7 +7,7 @@
 #include <string>
 
 #include "link/exchange.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 #include "pages/widgets/sn_clock_protocols.h"
 #include "ui/wait_cursor.h"
 
@@ -36,8 +36,10 @@ template <class Widget>
 WidgetParse BindParse(Widget& widget,
                       const std::function<std::string(Widget&, devlink::ByteView)>& hook) {
   if (!hook) return {};
-  return [&widget, hook](devlink::ByteView reply) {
-    return WidgetReply{hook(widget, reply), {}, {}, {}};
+  return [&widget, hook](devlink::ByteView reply) -> WidgetReply {
+    std::string error = hook(widget, reply);
+    if (!error.empty()) return Outcome::Failure(std::move(error));
+    return WidgetReply({}, {});
   };
 }
 

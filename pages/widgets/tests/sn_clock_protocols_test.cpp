@@ -29,8 +29,8 @@ TEST(SnProtocol, ReadShowsTheSnTextOfDateCodeAndSerial) {
   ScriptedChannel channel(9);  // the SN commands ignore the device address
   channel.Expect(kSnReadRequest, kSnReadReply);
   const pages::WidgetReply reply = pages::ReadSn(channel);
-  EXPECT_TRUE(reply.ok()) << reply.error;
-  EXPECT_EQ(reply.text, "7EAC00001");
+  EXPECT_TRUE(reply.ok()) << reply.message();
+  EXPECT_EQ(reply.value.text, "7EAC00001");
   EXPECT_TRUE(channel.Problems().empty());
   ASSERT_EQ(channel.Specs().size(), 1u);
   EXPECT_EQ(channel.Specs()[0].capacity, 13u);
@@ -40,8 +40,8 @@ TEST(SnProtocol, ReadOfAnInstrumentWithoutSnIsAnError) {
   ScriptedChannel channel;
   channel.Expect(kSnReadRequest, kSnReadReplyUnset);
   const pages::WidgetReply reply = pages::ReadSn(channel);
-  EXPECT_EQ(reply.error, "仪器尚未配置SN号！");
-  EXPECT_TRUE(reply.text.empty());
+  EXPECT_EQ(reply.message(), "仪器尚未配置SN号！");
+  EXPECT_TRUE(reply.value.text.empty());
 }
 
 struct BadReply {
@@ -52,8 +52,8 @@ struct BadReply {
 class SnReadRefused : public ::testing::TestWithParam<BadReply> {};
 
 TEST_P(SnReadRefused, WithTheReadFailureText) {
-  EXPECT_EQ(pages::ParseSnReadReply(GetParam().reply).error, "数据读取失败") << GetParam().what;
-  EXPECT_EQ(pages::ParseClockReadReply(GetParam().reply).error, "数据读取失败")
+  EXPECT_EQ(pages::ParseSnReadReply(GetParam().reply).message(), "数据读取失败") << GetParam().what;
+  EXPECT_EQ(pages::ParseClockReadReply(GetParam().reply).message(), "数据读取失败")
       << GetParam().what;
 }
 
@@ -80,8 +80,8 @@ TEST(SnProtocol, WriteSendsDateCodeAndSerialHighByteFirst) {
   ScriptedChannel channel;
   channel.Expect(kSnWriteRequest, kSnWriteAck);
   const pages::WidgetReply reply = pages::WriteSn(channel, 2026, 12, 1);
-  EXPECT_TRUE(reply.ok()) << reply.error;
-  EXPECT_EQ(reply.successMessage, "数据设置成功");
+  EXPECT_TRUE(reply.ok()) << reply.message();
+  EXPECT_EQ(reply.message(), "数据设置成功");
   EXPECT_TRUE(channel.Problems().empty());
   EXPECT_EQ(channel.Specs().at(0).capacity, 8u);
 
@@ -103,7 +103,7 @@ TEST(SnProtocol, WriteReplyChecks) {
 TEST(SnProtocol, SerialOutsideSixteenBitsIsRefusedBeforeSending) {
   for (int serial : {-1, 65536, 99999}) {
     ScriptedChannel channel;
-    EXPECT_EQ(pages::WriteSn(channel, 2026, 12, serial).error, "序列号范围为 0 ~ 65535");
+    EXPECT_EQ(pages::WriteSn(channel, 2026, 12, serial).message(), "序列号范围为 0 ~ 65535");
     EXPECT_TRUE(channel.Sent().empty()) << serial;
   }
 }
@@ -125,16 +125,16 @@ TEST(ClockProtocol, ReadUsesTheDeviceAddressAndReportsTheOneInTheReply) {
   ScriptedChannel channel(1);
   channel.Expect(kClockReadRequest, kClockReadReply);
   pages::WidgetReply reply = pages::ReadClock(channel);
-  EXPECT_TRUE(reply.ok()) << reply.error;
-  EXPECT_EQ(reply.text, "2026-12-07 01:09:22");
-  EXPECT_EQ(reply.successMessage, "数据读取成功");
-  EXPECT_EQ(reply.reportedAddress, std::optional<uint8_t>(1));
+  EXPECT_TRUE(reply.ok()) << reply.message();
+  EXPECT_EQ(reply.value.text, "2026-12-07 01:09:22");
+  EXPECT_EQ(reply.message(), "数据读取成功");
+  EXPECT_EQ(reply.value.reportedAddress, std::optional<uint8_t>(1));
   EXPECT_TRUE(channel.Problems().empty());
 
   EXPECT_EQ(pages::BuildClockReadRequest(7).bytes,
             (Bytes{0x25, 0x07, 0x08, 0xCC, 0x00, 0x66, 0x66}));
   // An instrument answering with address 0 reports 0; the main window judges it.
-  EXPECT_EQ(pages::ParseClockReadReply(Altered(kClockReadReply, 1, 0x00)).reportedAddress,
+  EXPECT_EQ(pages::ParseClockReadReply(Altered(kClockReadReply, 1, 0x00)).value.reportedAddress,
             std::optional<uint8_t>(0));
 }
 
@@ -142,8 +142,8 @@ TEST(ClockProtocol, SetTimeGoesToAddressZeroAndExpectsNoReply) {
   ScriptedChannel channel(5);
   channel.Expect(kClockSetRequest, {});
   const pages::WidgetReply reply = pages::SetClock(channel, kDec7);
-  EXPECT_TRUE(reply.ok()) << reply.error;
-  EXPECT_EQ(reply.successMessage, "数据设置成功");
+  EXPECT_TRUE(reply.ok()) << reply.message();
+  EXPECT_EQ(reply.message(), "数据设置成功");
   EXPECT_TRUE(channel.Problems().empty());
   EXPECT_EQ(channel.Specs().at(0).capacity, 0u);
 }
@@ -172,7 +172,7 @@ TEST(WidgetCommand, ChannelFailuresGiveTheOperationsTexts) {
   for (const Case& c : cases) {
     ScriptedChannel channel;
     channel.Expect({}, {}, c.status);
-    EXPECT_EQ(c.run(channel).error, c.text);
+    EXPECT_EQ(c.run(channel).message(), c.text);
   }
 }
 
@@ -184,14 +184,14 @@ TEST(WidgetCommand, ParsesOnlyWhatArrivedAndSendsNothingForAnEmptyRequest) {
   pages::RunWidgetCommand(channel, pages::WidgetOperation::Read, request,
                           [&](devlink::ByteView reply) {
                             seen = reply.size();
-                            return pages::WidgetReply{};
+                            return pages::WidgetReply({}, {});
                           });
   EXPECT_EQ(seen, 2u);
   EXPECT_EQ(channel.Specs().at(0).capacity, 200u);
   EXPECT_EQ(channel.Specs().at(0).family, devlink::FrameFamily::Modbus);
 
   ScriptedChannel silent;
-  EXPECT_EQ(pages::RunWidgetCommand(silent, pages::WidgetOperation::Write, {}, nullptr).error,
+  EXPECT_EQ(pages::RunWidgetCommand(silent, pages::WidgetOperation::Write, {}, nullptr).message(),
             "数据设置失败");
   EXPECT_TRUE(silent.Sent().empty());
 }
@@ -205,15 +205,15 @@ TEST(WidgetCommands, TableVerbsCheckTheirArgumentsAndRunTheCommands) {
     throw std::runtime_error("no verb " + verb);
   };
   ScriptedChannel channel;
-  pages::Outcome bad = find("write-sn").run(channel, {{"year", "2026"}, {"month", "x"}, {"serial", "1"}});
+  pages::Outcome bad = pages::RunVerb(find("write-sn"), channel, {{"year", "2026"}, {"month", "x"}, {"serial", "1"}});
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(bad.field, "month");
   EXPECT_TRUE(channel.Sent().empty());
 
   channel.Expect(kSnWriteRequest, kSnWriteAck);
-  EXPECT_TRUE(find("write-sn").run(channel, {{"year", "2026"}, {"month", "12"}, {"serial", "1"}}).ok);
+  EXPECT_TRUE(pages::RunVerb(find("write-sn"), channel, {{"year", "2026"}, {"month", "12"}, {"serial", "1"}}).ok);
   channel.Expect(kClockReadRequest, kClockReadReply);
-  pages::Outcome clock = find("read-clock").run(channel, {});
+  pages::Outcome clock = pages::RunVerb(find("read-clock"), channel, {});
   EXPECT_TRUE(clock.ok);
   EXPECT_EQ(clock.message, "数据读取成功");
   ASSERT_EQ(clock.values.size(), 2u);

@@ -14,7 +14,7 @@
 #include "link/testing/scripted_channel.h"
 #include "pages/widgets/tests/widget_frames.h"
 #include "pages/widgets/clock_widget.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 #include "pages/widgets/sn_widget.h"
 #include "ui/prompts.h"
 
@@ -166,7 +166,7 @@ TEST_F(WidgetsTest, ReplacedSnHooksCarryTheirOwnFramesAndTexts) {
   };
   sn.ProtocolHooks().parseRead = [&](pages::SnWidget&, devlink::ByteView reply) {
     parsed.assign(reply.begin(), reply.end());
-    return pages::WidgetReply{{}, "7eac00002", {}, {}};
+    return pages::WidgetReply({}, {"7eac00002", {}});
   };
   sn.ProtocolHooks().buildWrite = [](pages::SnWidget&, int year, int month, int serial) {
     return pages::WidgetRequest{{static_cast<uint8_t>(year - 2000), static_cast<uint8_t>(month),

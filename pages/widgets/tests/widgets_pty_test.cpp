@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "pages/widgets/clock_widget.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 #include "pages/widgets/sn_widget.h"
 #include "sim/families/clock.h"
 #include "sim/families/serial_number.h"

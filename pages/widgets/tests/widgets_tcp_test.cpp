@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "pages/widgets/clock_widget.h"
-#include "pages/widgets/page.h"
+#include "pages/kit/page.h"
 #include "pages/widgets/sn_widget.h"
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"

@@ -4,7 +4,6 @@
 #include <QWidget>
 
 #include "link/device_link.h"
-#include "link/exchange.h"
 
 namespace pages {
 
@@ -28,10 +27,6 @@ class Page : public QWidget {
   // The page learnt the instrument's address (after an address change or a clock read); the
   // main window writes it into its address field, where it acts as an edit of that field.
   void deviceAddressReported(int address);
-
- protected:
-  // The channel for one command; built anew each time so it reads the link's current state.
-  devlink::LinkChannel Channel() { return devlink::LinkChannel(link_); }
 
  private:
   devlink::DeviceLink& link_;

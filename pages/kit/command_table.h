@@ -1,0 +1,48 @@
+#pragma once
+// A command table per instrument family. Each family describes its commands once; tool-cli is
+// driven from these tables (one verb per entry, its options from the declared fields), and the
+// Qt page calls the same typed functions that the entries wrap.
+#include <functional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "link/exchange.h"
+#include "pages/kit/fields.h"
+#include "pages/kit/outcome.h"
+
+namespace pages {
+
+struct CommandDef {
+  std::string verb;  // "read-alarm-limits"
+  std::string help;
+  std::vector<Field> args;
+  std::function<Outcome(devlink::Channel&, const Args&)> run;
+};
+
+struct CommandSet {
+  std::string page;  // "settings"
+  std::string help;
+  std::vector<CommandDef> commands;
+};
+
+// A verb whose function returns an Outcome or a Result<T> (printed with Describe(T)).
+template <class Run>
+CommandDef Verb(std::string verb, std::string help, std::vector<Field> args, Run run) {
+  return {std::move(verb), std::move(help), std::move(args),
+          [run = std::move(run)](devlink::Channel& channel, const Args& args) {
+            return ToOutcome(run(channel, args));
+          }};
+}
+
+}  // namespace pages
+
+namespace pages {
+
+// Parses the option texts by the verb's declared fields and runs the verb; a refused field is
+// the outcome (nothing is sent).
+Outcome RunVerb(const CommandDef& def, devlink::Channel& channel,
+                const std::map<std::string, std::string>& given);
+
+}  // namespace pages

@@ -1,0 +1,128 @@
+#include "pages/kit/exchange_step.h"
+
+#include <algorithm>
+#include <string>
+
+#include "pages/kit/messages.h"
+
+namespace pages {
+
+using devlink::ByteView;
+using devlink::FrameCheck;
+using devlink::FrameFamily;
+
+size_t ReplyRule::Capacity() const {
+  if (capacity != 0) return capacity;
+  return std::max(length, longest);
+}
+
+ReplyRule SumRule(size_t length) {
+  ReplyRule rule;
+  rule.length = length;
+  return rule;
+}
+
+ReplyRule SumRuleFromFrame(size_t shortest, size_t capacity) {
+  ReplyRule rule;
+  rule.length = shortest;
+  rule.fromFrame = true;
+  rule.capacity = capacity;
+  return rule;
+}
+
+ReplyRule ModbusRule(size_t length) {
+  ReplyRule rule;
+  rule.family = FrameFamily::Modbus;
+  rule.length = length;
+  return rule;
+}
+
+ReplyRule XorRule(size_t capacity) {
+  ReplyRule rule;
+  rule.family = FrameFamily::Xor;
+  rule.length = devlink::kXorFrameOverhead;
+  rule.fromFrame = true;
+  rule.capacity = capacity;
+  return rule;
+}
+
+ReplyRule NoReplyRule() {
+  ReplyRule rule;
+  rule.expectsReply = false;
+  return rule;
+}
+
+ReplyRule UncheckedRule(size_t capacity, FrameFamily family) {
+  ReplyRule rule;
+  rule.family = family;
+  rule.length = capacity;
+  rule.checked = false;
+  return rule;
+}
+
+namespace {
+
+bool LengthAccepted(ByteView reply, const ReplyRule& rule) {
+  if (rule.fromFrame) {
+    if (reply.size() < rule.length) return false;
+    if (rule.family == FrameFamily::Sum) {
+      return reply.size() >= devlink::kSumFrameOverhead &&
+             reply.size() == size_t{reply[4]} + devlink::kSumFrameOverhead;
+    }
+    return true;  // XorFrame: its own check compares the length last
+  }
+  if (rule.longest > rule.length) return reply.size() >= rule.length && reply.size() <= rule.longest;
+  return reply.size() == rule.length;
+}
+
+}  // namespace
+
+FrameCheck CheckReply(ByteView reply, ByteView request, const ReplyRule& rule,
+                      bool acceptedByChannel) {
+  if (!rule.expectsReply || !rule.checked) return FrameCheck::Ok;
+  if (!LengthAccepted(reply, rule)) return FrameCheck::Length;
+  if (acceptedByChannel && rule.channelRuleSuffices) return FrameCheck::Ok;
+  switch (rule.family) {
+    case FrameFamily::Sum: {
+      devlink::SumReplyChecks checks;
+      checks.start = rule.start;
+      checks.echo = rule.echo;
+      checks.end = rule.end;
+      checks.ack = rule.ack.has_value();
+      checks.ackByte = rule.ack.value_or(devlink::kAck);
+      const uint8_t command = request.size() > 2 ? request[2] : 0;
+      return devlink::CheckSumFrame(reply, command, reply.size(), checks);
+    }
+    case FrameFamily::Modbus:
+      return devlink::CheckModbusFrame(reply, request.size() > 1 ? request[1] : 0, reply.size());
+    case FrameFamily::Xor:
+      return devlink::CheckXorFrame(reply, request);
+  }
+  return FrameCheck::Length;
+}
+
+Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
+                                   const ReplyRule& rule, std::string_view failure) {
+  if (request.empty()) return Outcome::Failure(std::string(failure));
+  devlink::ReplySpec spec;
+  spec.family = rule.family;
+  spec.capacity = rule.expectsReply ? rule.Capacity() : 0;
+  spec.minimum = rule.expectsReply ? rule.Shortest() : 0;
+  devlink::ExchangeResult result = channel.Exchange(request, spec);
+  switch (result.status) {
+    case devlink::ExchangeStatus::PortNotOpen:
+      return Outcome::Failure(kPortOpenFailed);
+    case devlink::ExchangeStatus::NoReply:
+      // Also for a request that expects no reply: on TCP that status means it could not be
+      // delivered at all, which must not be reported as a success.
+      return Outcome::Failure(std::string(failure));
+    case devlink::ExchangeStatus::Ok:
+      break;
+  }
+  if (CheckReply(result.reply, request, rule, result.acceptedByChannel) != FrameCheck::Ok) {
+    return Outcome::Failure(std::string(failure));
+  }
+  return Result<devlink::Bytes>({}, std::move(result.reply));
+}
+
+}  // namespace pages

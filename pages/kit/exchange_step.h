@@ -1,0 +1,79 @@
+#pragma once
+// The one exchange step every command runs: send the request, take the reply, check it by the
+// command's reply rule in the fixed order of its frame family, and give back either the checked
+// reply or the outcome to show ("串口打开失败" for a closed port, else the command's failure text).
+//
+// Check order by family:
+//   SumFrame    length; '<'; echoed command (byte 2); Sum8; 'f'; acknowledgement (payload byte 0)
+//   ModbusFrame length; function echoed; 0x03 byte count; CRC (low byte first)
+//   XorFrame    byte 0 == request's; command echoed; kind | 0x80; Xor8; length == bytes 3-4 + 6
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "link/exchange.h"
+#include "link/frames.h"
+#include "pages/kit/outcome.h"
+
+namespace pages {
+
+struct ReplyRule {
+  devlink::FrameFamily family = devlink::FrameFamily::Sum;
+  // Accepted lengths: exactly `length`; with `longest` above it, anything from `length` to
+  // `longest` (the frame's length tells which); with `fromFrame`, at least `length` bytes and
+  // exactly what the frame's own length field says (SumFrame byte 4 + 7).
+  size_t length = 0;
+  size_t longest = 0;
+  bool fromFrame = false;
+  // Reply buffer; 0 means `longest` or `length`. A longer reply is cut to it.
+  size_t capacity = 0;
+  bool expectsReply = true;  // false: send only (a TCP channel does not wait for an answer)
+  bool checked = true;       // false: the reply goes unchecked to a parser that checks it
+  // SumFrame checks besides length and Sum8.
+  bool start = true;
+  bool echo = true;
+  bool end = true;
+  std::optional<uint8_t> ack;
+  // On a channel that accepted the reply by its own rule (TCP: minimum length, start byte, check
+  // value), only the length is checked besides.
+  bool channelRuleSuffices = false;
+
+  ReplyRule& UpTo(size_t max) { longest = max; return *this; }
+  ReplyRule& Capacity(size_t bytes) { capacity = bytes; return *this; }
+  ReplyRule& NoStart() { start = false; return *this; }
+  ReplyRule& NoEcho() { echo = false; return *this; }
+  ReplyRule& NoEnd() { end = false; return *this; }
+  ReplyRule& Ack(uint8_t byte = devlink::kAck) { ack = byte; return *this; }
+  ReplyRule& ChannelRuleSuffices() { channelRuleSuffices = true; return *this; }
+
+  size_t Capacity() const;
+  size_t Shortest() const { return length; }
+};
+
+// A fixed-length SumFrame reply with every check on; switch checks off with the setters.
+ReplyRule SumRule(size_t length);
+// A SumFrame reply whose byte 4 gives its length: at least `shortest` bytes, read into a buffer
+// of `capacity` (default: the serial read limit).
+ReplyRule SumRuleFromFrame(size_t shortest, size_t capacity = devlink::kSerialReadLimit);
+ReplyRule ModbusRule(size_t length);
+// An XorFrame reply of any length its header gives, read into a buffer of `capacity`.
+ReplyRule XorRule(size_t capacity);
+// A request that expects no reply.
+ReplyRule NoReplyRule();
+// A reply of up to `capacity` bytes handed over as it arrived, for a parser that makes its own
+// checks (the replaceable protocol hooks of the shared widgets). On TCP the channel still applies
+// its acceptance rule for `family`.
+ReplyRule UncheckedRule(size_t capacity, devlink::FrameFamily family);
+
+// The first check `reply` fails under `rule` (FrameCheck::Ok when it passes). `request` gives the
+// echoed command, the XorFrame's start and kind; `acceptedByChannel` as the exchange reported it.
+devlink::FrameCheck CheckReply(devlink::ByteView reply, devlink::ByteView request,
+                               const ReplyRule& rule, bool acceptedByChannel = false);
+
+// Runs the exchange and checks the reply. An empty request (the frame could not be built) sends
+// nothing and fails with `failure`.
+Result<devlink::Bytes> RunExchange(devlink::Channel& channel, devlink::ByteView request,
+                                   const ReplyRule& rule, std::string_view failure);
+
+}  // namespace pages

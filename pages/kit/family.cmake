@@ -1,0 +1,169 @@
+# tool_add_family(<name> KIND <page kind> PAGE <page class> [SIM <simulated family>])
+#
+# Defines one instrument family from its folder pages/<name>/:
+#   <name>_commands  the Qt-free library: every .cpp and .h of the folder but the page's
+#   <name>_page      the Qt page: <name>_page.h and <name>_page.cpp (when TOOL_BUILD_QT)
+#   <name>_tests     tests/*_test.cpp without Qt: scripted channel, simulator, the tool-cli binary
+#   <name>_page_tests tests/*_page_test.cpp under the offscreen platform
+# and registers it: tool-cli offers pages::<name>::Commands(), the main window creates
+# pages::<PAGE> for the page kind app::<KIND>, and tool-sim answers through
+# sim::Register<SIM>() of sim/families/<sim file>.cpp (SIM names the function, the file is its
+# name in lower case with words joined by '_').
+function(tool_add_family name)
+  cmake_parse_arguments(FAMILY "" "KIND;PAGE;SIM" "" ${ARGN})
+  if(NOT FAMILY_KIND OR NOT FAMILY_PAGE)
+    message(FATAL_ERROR "tool_add_family(${name}): KIND and PAGE are required")
+  endif()
+  set(dir ${CMAKE_CURRENT_SOURCE_DIR}/${name})
+  if(NOT EXISTS ${dir}/${name}_commands.h)
+    message(FATAL_ERROR "tool_add_family(${name}): ${dir}/${name}_commands.h is missing")
+  endif()
+
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
+  set(command_sources)
+  set(page_sources)
+  foreach(source IN LISTS sources)
+    if(source MATCHES "_page\\.(cpp|h)$")
+      list(APPEND page_sources ${source})
+    else()
+      list(APPEND command_sources ${source})
+    endif()
+  endforeach()
+  add_library(${name}_commands STATIC ${command_sources})
+  target_link_libraries(${name}_commands PUBLIC family_kit widget_protocols PRIVATE tool_warnings)
+  set_target_properties(${name}_commands PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+
+  file(GLOB tests CONFIGURE_DEPENDS ${dir}/tests/*_test.cpp)
+  set(plain_tests)
+  set(page_tests)
+  foreach(test IN LISTS tests)
+    if(test MATCHES "_page_test\\.cpp$")
+      list(APPEND page_tests ${test})
+    else()
+      list(APPEND plain_tests ${test})
+    endif()
+  endforeach()
+  if(plain_tests)
+    add_executable(${name}_tests ${plain_tests})
+    target_link_libraries(${name}_tests PRIVATE ${name}_commands sim GTest::gtest_main tool_warnings)
+    set_target_properties(${name}_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+    # Some of them run the tool-cli binary itself.
+    add_dependencies(${name}_tests tool-cli)
+    gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "TOOL_CLI=$<TARGET_FILE:tool-cli>")
+  endif()
+
+  if(TOOL_BUILD_QT)
+    qt_add_library(${name}_page STATIC ${page_sources})
+    target_link_libraries(${name}_page PUBLIC ${name}_commands page_kit page_widgets ui Qt6::Widgets
+                          PRIVATE tool_warnings)
+    if(page_tests)
+      qt_add_executable(${name}_page_tests ${page_tests})
+      target_link_libraries(${name}_page_tests PRIVATE ${name}_page sim ui_test_main tool_warnings)
+      gtest_discover_tests(${name}_page_tests DISCOVERY_TIMEOUT 60
+                           PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    endif()
+  endif()
+
+  set_property(GLOBAL APPEND PROPERTY TOOL_FAMILIES ${name})
+  set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_KIND ${FAMILY_KIND})
+  set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_PAGE ${FAMILY_PAGE})
+  set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_SIM "${FAMILY_SIM}")
+endfunction()
+
+# The families in the order they were added.
+function(tool_families out)
+  get_property(families GLOBAL PROPERTY TOOL_FAMILIES)
+  set(${out} ${families} PARENT_SCOPE)
+endfunction()
+
+# Writes `file` with `content` only when it differs, so an unchanged registry is not rebuilt.
+function(tool_write_if_changed file content)
+  if(EXISTS ${file})
+    file(READ ${file} old)
+    if(old STREQUAL content)
+      return()
+    endif()
+  endif()
+  file(WRITE ${file} "${content}")
+endfunction()
+
+# tool-cli: the command set of every family (pages::<name>::Commands()).
+function(tool_cli_registry file)
+  tool_families(families)
+  set(includes "")
+  set(calls "")
+  foreach(name IN LISTS families)
+    string(APPEND includes "#include \"pages/${name}/${name}_commands.h\"\n")
+    string(APPEND calls "  sets.push_back(pages::${name}::Commands());\n")
+  endforeach()
+  tool_write_if_changed(${file} "// Generated from the families of pages/CMakeLists.txt.
+#include \"cli/cli.h\"
+${includes}
+namespace cli {
+
+std::vector<pages::CommandSet> CommandSets() {
+  std::vector<pages::CommandSet> sets;
+${calls}  return sets;
+}
+
+}  // namespace cli
+")
+endfunction()
+
+# The main window: the page of every family's page kind.
+function(tool_page_registry file)
+  tool_families(families)
+  set(includes "")
+  set(cases "")
+  foreach(name IN LISTS families)
+    get_property(kind GLOBAL PROPERTY TOOL_FAMILY_${name}_KIND)
+    get_property(page GLOBAL PROPERTY TOOL_FAMILY_${name}_PAGE)
+    string(APPEND includes "#include \"pages/${name}/${name}_page.h\"\n")
+    string(APPEND cases "    case ${kind}: return new pages::${page}(link, variant, parent);\n")
+  endforeach()
+  tool_write_if_changed(${file} "// Generated from the families of pages/CMakeLists.txt.
+#include \"app/page_factory.h\"
+#include \"app/variants.h\"
+${includes}
+namespace app {
+
+QWidget* CreateFamilyPage(int kind, devlink::DeviceLink& link, int variant, QWidget* parent) {
+  switch (kind) {
+${cases}    default: return nullptr;
+  }
+}
+
+}  // namespace app
+")
+endfunction()
+
+# tool-sim: the simulated family of every family that names one. Returns its sources in `out`.
+function(tool_sim_registry file out)
+  tool_families(families)
+  set(declarations "")
+  set(calls "")
+  set(sources "")
+  foreach(name IN LISTS families)
+    get_property(simulated GLOBAL PROPERTY TOOL_FAMILY_${name}_SIM)
+    if(simulated)
+      string(REGEX REPLACE "([a-z0-9])([A-Z])" "\\1_\\2" stem "${simulated}")
+      string(TOLOWER "${stem}" stem)
+      list(APPEND sources ${PROJECT_SOURCE_DIR}/sim/families/${stem}.cpp)
+      string(APPEND declarations "void Register${simulated}(Simulator& simulator);\n")
+      string(APPEND calls "  Register${simulated}(simulator);\n")
+    endif()
+  endforeach()
+  tool_write_if_changed(${file} "// Generated from the families of pages/CMakeLists.txt.
+#include \"sim/simulator.h\"
+
+namespace sim {
+
+${declarations}
+void RegisterPageFamilies(Simulator& simulator) {
+${calls}}
+
+}  // namespace sim
+")
+  set(${out} ${sources} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,100 @@
+#pragma once
+// Typed input fields. Each command declares its inputs once; tool-cli's options, its --help, the
+// refusal messages and the typed values a command receives all come from these declarations.
+//
+//   Integer   whole decimal number within [min, max]
+//   Number    finite decimal number (fraction and exponent allowed), optionally within a range
+//   Switch    on|off (also 1|0, true|false, yes|no)
+//   Choice    one word of a list
+//   Text      text that the device code page carries, at most `maxBytes` bytes in it
+//   HexDigits hexadecimal digits, exactly `digits` of them
+//   Ipv4      dotted IPv4 address
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "pages/kit/outcome.h"
+
+namespace pages {
+
+enum class FieldKind { Integer, Number, Switch, Choice, Text, HexDigits, Ipv4 };
+
+struct Field {
+  FieldKind kind = FieldKind::Text;
+  std::string name;  // option name without "--", also the refused field's name: "temp-lower"
+  std::string help;  // one line for --help
+  bool required = true;
+  std::optional<std::string> fallback;  // the text used when an optional field is not given
+  double min = 0, max = 0;              // Integer, Number: inclusive range (min > max: none)
+  std::vector<std::string> choices;     // Choice
+  size_t maxBytes = 0;                  // Text: 0 = no limit
+  size_t digits = 0;                    // HexDigits: 0 = any number of digits
+  std::string malformed;                // refusal for text the kind cannot read
+  std::string outOfRange;               // refusal for a value outside the range
+
+  // Not required; `text` stands in when the option is not given (empty: no value at all).
+  Field& Optional(std::string text = {});
+  // The system's own refusal text for any bad value of this field.
+  Field& Refuse(std::string message);
+  Field& Range(double low, double high, std::string message);
+};
+
+Field Integer(std::string name, std::string help, int64_t min, int64_t max,
+              std::string outOfRange = {});
+Field Number(std::string name, std::string help);
+Field Switch(std::string name, std::string help);
+Field Choice(std::string name, std::string help, std::vector<std::string> choices);
+Field Text(std::string name, std::string help, size_t maxBytes = 0);
+Field HexDigits(std::string name, std::string help, size_t digits, std::string refusal);
+Field Ipv4(std::string name, std::string help, std::string refusal);
+
+// Typed values of a command's fields, by name. Reading a field the command did not declare, or
+// reading it as another kind, is a programming error and throws std::logic_error.
+class Args {
+ public:
+  Args() = default;
+  void Set(std::string name, Value value) { values_[std::move(name)] = std::move(value); }
+  bool Has(const std::string& name) const { return values_.count(name) != 0; }
+  int64_t Int(const std::string& name) const;
+  double Number(const std::string& name) const;
+  bool Switch(const std::string& name) const;
+  const std::string& Text(const std::string& name) const;  // Text, Choice, HexDigits, Ipv4
+  std::array<uint8_t, 4> Ip(const std::string& name) const;
+  const std::map<std::string, Value>& All() const { return values_; }
+  bool operator==(const Args&) const = default;
+
+ private:
+  const Value& At(const std::string& name) const;
+  std::map<std::string, Value> values_;
+};
+
+// One field's text to its typed value, or the refusal (message, field name).
+std::variant<Value, Outcome> ParseField(const Field& field, std::string_view text);
+// Every declared field from the given option texts (missing optional fields take their
+// fallback, or stay absent). A missing required field is refused with "缺少参数 --name".
+std::variant<Args, Outcome> ParseArgs(std::span<const Field> fields,
+                                      const std::map<std::string, std::string>& given);
+// The field's kind and range in words, for --help ("integer 1..255", "on|off", ...).
+std::string DescribeField(const Field& field);
+
+// ---- text helpers every family uses ----
+
+std::string_view TrimBlanks(std::string_view text);  // blanks, tabs, CR and LF at both ends
+// The whole text (blanks around it ignored) as a decimal integer / finite number.
+std::optional<int64_t> ParseWholeInt(std::string_view text);
+std::optional<double> ParseWholeNumber(std::string_view text);
+// Leading decimal integer of a text, 0 when there are no digits (as a numeric edit reads);
+// saturates instead of overflowing.
+int64_t LeadingInteger(std::string_view text);
+std::optional<std::array<uint8_t, 4>> ParseIpv4(std::string_view text);
+std::string FormatIpv4(const std::array<uint8_t, 4>& ip);
+// Hexadecimal digits only (no sign, no prefix), at most 8 of them.
+std::optional<uint32_t> ParseHexDigits(std::string_view text);
+
+}  // namespace pages

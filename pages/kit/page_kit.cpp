@@ -1,0 +1,89 @@
+#include "pages/kit/page_kit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/fields.h"
+#include "ui/prompts.h"
+
+namespace pages {
+
+QPushButton* MakeButton(const QString& text, const QString& name, QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLabel* MakeCaption(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(buddy);
+  buddy->setAccessibleName(text);
+  return label;
+}
+
+QLineEdit* MakeEdit(const QString& name, QWidget* parent, int maxLength) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setMaxLength(maxLength);
+  return edit;
+}
+
+QLineEdit* MakeDisplay(const QString& name, QWidget* parent) {
+  QLineEdit* edit = MakeEdit(name, parent);
+  edit->setReadOnly(true);
+  return edit;
+}
+
+QCheckBox* MakeCheck(const QString& text, const QString& name, QWidget* parent) {
+  auto* box = new QCheckBox(text, parent);
+  box->setObjectName(name);
+  return box;
+}
+
+QRadioButton* MakeRadio(const QString& text, const QString& name, QWidget* parent,
+                        bool checked) {
+  auto* radio = new QRadioButton(text, parent);
+  radio->setObjectName(name);
+  radio->setChecked(checked);
+  return radio;
+}
+
+QComboBox* MakeList(const QString& name, QWidget* parent) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(name);
+  return list;
+}
+
+QGroupBox* MakeGroup(const QString& title, const QString& name, QWidget* parent) {
+  auto* group = new QGroupBox(title, parent);
+  group->setObjectName(name);
+  return group;
+}
+
+void Report(QWidget* page, const Outcome& outcome, FieldControls controls) {
+  QWidget* refused = nullptr;
+  if (outcome.Refusal()) {
+    for (const auto& [name, control] : controls) {
+      if (name == outcome.field) refused = control;
+    }
+  }
+  const QString message = FromUtf8(outcome.message);
+  if (refused != nullptr) {
+    if (message.isEmpty()) {
+      refused->setFocus(Qt::OtherFocusReason);
+    } else {
+      ui::RefuseField(refused, message);
+    }
+    return;
+  }
+  if (message.isEmpty()) return;
+  ui::ShowMessage(page, message, {},
+                  outcome.ok ? ui::MessageKind::Information : ui::MessageKind::Warning);
+}
+
+}  // namespace pages

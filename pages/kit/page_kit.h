@@ -1,0 +1,66 @@
+#pragma once
+// What every instrument page shares: controls made with their stable object name and accessible
+// caption, the run of one command with the wait cursor over the page's link, and one way of
+// showing a command's outcome.
+#include <QObject>
+#include <QRadioButton>
+#include <QString>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "link/exchange.h"
+#include "pages/kit/outcome.h"
+#include "pages/kit/page.h"
+#include "ui/wait_cursor.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace pages {
+
+// A push button that Enter in a field never triggers.
+QPushButton* MakeButton(const QString& text, const QString& name, QWidget* parent);
+// A caption label for `buddy`, whose accessible name becomes the caption.
+QLabel* MakeCaption(const QString& text, QWidget* buddy, QWidget* parent);
+QLineEdit* MakeEdit(const QString& name, QWidget* parent, int maxLength = 32767);
+QLineEdit* MakeDisplay(const QString& name, QWidget* parent);  // read-only
+QCheckBox* MakeCheck(const QString& text, const QString& name, QWidget* parent);
+QRadioButton* MakeRadio(const QString& text, const QString& name, QWidget* parent,
+                        bool checked = false);
+QComboBox* MakeList(const QString& name, QWidget* parent);
+QGroupBox* MakeGroup(const QString& title, const QString& name, QWidget* parent);
+
+inline QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+// Calls `react` whenever `radio` becomes checked, however that happened: a click, the keyboard,
+// the accessibility interface or setChecked.
+template <class React>
+void OnChosen(QRadioButton* radio, QObject* context, React react) {
+  QObject::connect(radio, &QRadioButton::toggled, context, [react](bool checked) {
+    if (checked) react();
+  });
+}
+
+// Runs `command(channel)` on a channel over the page's link, showing the wait cursor meanwhile.
+template <class Command>
+auto RunCommand(Page& page, Command&& command) {
+  ui::WaitCursor wait;
+  devlink::LinkChannel channel(page.Link());
+  return command(channel);
+}
+
+// The controls of a page by the field names its commands refuse ("temp-lower" -> its edit).
+using FieldControls = std::initializer_list<std::pair<std::string_view, QWidget*>>;
+
+// Shows a command's outcome: a success in an information box, a failure in a warning box, an
+// empty message not at all. A refused field named in `controls` then gets the focus, its text
+// selected.
+void Report(QWidget* page, const Outcome& outcome, FieldControls controls = {});
+
+}  // namespace pages

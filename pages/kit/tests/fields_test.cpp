@@ -1,0 +1,132 @@
+// Field declarations: what each kind takes, what it refuses and with which message, and the
+// typed values a command receives.
+#include "pages/kit/fields.h"
+
+#include <gtest/gtest.h>
+
+#include "pages/kit/command_table.h"
+#include "link/testing/scripted_channel.h"
+
+namespace pages {
+namespace {
+
+struct FieldCase {
+  const char* name;
+  Field field;
+  const char* text;
+  std::optional<Value> value;  // nothing: refused
+  const char* refusal = "";
+};
+
+class FieldKinds : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(FieldKinds, TakeOrRefuse) {
+  const FieldCase& c = GetParam();
+  const auto parsed = ParseField(c.field, c.text);
+  if (c.value) {
+    ASSERT_TRUE(std::holds_alternative<Value>(parsed)) << std::get<Outcome>(parsed).message;
+    EXPECT_EQ(std::get<Value>(parsed), *c.value);
+  } else {
+    ASSERT_TRUE(std::holds_alternative<Outcome>(parsed));
+    const Outcome& refusal = std::get<Outcome>(parsed);
+    EXPECT_FALSE(refusal.ok);
+    EXPECT_EQ(refusal.message, c.refusal);
+    EXPECT_EQ(refusal.field, c.field.name);
+  }
+}
+
+const Field kPort = Integer("server-port", "port", 0, 65535, "端口号范围为0-65535");
+const Field kLimit = Number("temp-lower", "limit");
+const Field kSwitch = Switch("temp", "switch");
+const Field kUnit = Choice("unit", "unit", {"hours", "minutes"});
+const Field kPlate = Text("plate", "plate", 9);
+const Field kCard = HexDigits("card-id", "card", 8, "卡片id输入有误，请输入正确卡片id！");
+const Field kIp = Ipv4("ip", "address", "IP地址输入有误");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FieldKinds,
+    ::testing::Values(
+        FieldCase{"int", kPort, "11111", Value{int64_t{11111}}},
+        FieldCase{"int_blanks_sign", kPort, " +80 ", Value{int64_t{80}}},
+        FieldCase{"int_letters", kPort, "abc", std::nullopt, "请键入一个整数。"},
+        FieldCase{"int_trailing", kPort, "80abc", std::nullopt, "请键入一个整数。"},
+        FieldCase{"int_empty", kPort, "", std::nullopt, "请键入一个整数。"},
+        FieldCase{"int_fraction", kPort, "80.5", std::nullopt, "请键入一个整数。"},
+        FieldCase{"int_above", kPort, "65536", std::nullopt, "端口号范围为0-65535"},
+        FieldCase{"int_below", kPort, "-1", std::nullopt, "端口号范围为0-65535"},
+        FieldCase{"int_huge", kPort, "99999999999999999999", std::nullopt, "请键入一个整数。"},
+        FieldCase{"number", kLimit, "-10.5", Value{-10.5}},
+        FieldCase{"number_exponent", kLimit, "1e2", Value{100.0}},
+        FieldCase{"number_overflow", kLimit, "1e400", std::nullopt, "请键入一个数。"},
+        FieldCase{"number_inf", kLimit, "inf", std::nullopt, "请键入一个数。"},
+        FieldCase{"number_nan", kLimit, "nan", std::nullopt, "请键入一个数。"},
+        FieldCase{"number_comma", kLimit, "1,5", std::nullopt, "请键入一个数。"},
+        FieldCase{"switch_on", kSwitch, "on", Value{true}},
+        FieldCase{"switch_one", kSwitch, "1", Value{true}},
+        FieldCase{"switch_false", kSwitch, "false", Value{false}},
+        FieldCase{"switch_maybe", kSwitch, "maybe", std::nullopt, "--temp 应为 on 或 off"},
+        FieldCase{"choice", kUnit, "minutes", Value{std::string("minutes")}},
+        FieldCase{"choice_other", kUnit, "days", std::nullopt, "--unit 应为 hours 或 minutes"},
+        FieldCase{"text_gbk", kPlate, "粤B12345", Value{std::string("粤B12345")}},
+        // At most 9 bytes in the device code page, where "粤" takes two.
+        FieldCase{"text_too_long", kPlate, "粤B1234567", std::nullopt, "输入的文字过长！"},
+        FieldCase{"text_not_encodable", kPlate, "🙂", std::nullopt,
+                  "输入的文字含有无法发送的字符！"},
+        FieldCase{"hex", kCard, "0A0b0C0d", Value{std::string("0A0b0C0d")}},
+        FieldCase{"hex_short", kCard, "0A0B0C0", std::nullopt, "卡片id输入有误，请输入正确卡片id！"},
+        FieldCase{"hex_letter", kCard, "0A0B0C0G", std::nullopt,
+                  "卡片id输入有误，请输入正确卡片id！"},
+        FieldCase{"ip", kIp, "127.0.0.1", Value{std::string("127.0.0.1")}},
+        FieldCase{"ip_part", kIp, "256.0.0.1", std::nullopt, "IP地址输入有误"},
+        FieldCase{"ip_three", kIp, "10.0.1", std::nullopt, "IP地址输入有误"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ParseArgs, FallbacksMissingFieldsAndTypedValues) {
+  const std::vector<Field> fields{Integer("channel", "channel", 1, 32, "通道号范围为1-32"),
+                                  Switch("sms", "sms").Optional("off"),
+                                  Text("domain", "domain").Optional()};
+  auto parsed = ParseArgs(fields, {{"channel", "5"}});
+  ASSERT_TRUE(std::holds_alternative<Args>(parsed));
+  const Args& args = std::get<Args>(parsed);
+  EXPECT_EQ(args.Int("channel"), 5);
+  EXPECT_FALSE(args.Switch("sms"));
+  EXPECT_FALSE(args.Has("domain"));
+  EXPECT_THROW(args.Number("channel"), std::bad_variant_access);
+  EXPECT_THROW(args.Int("domain"), std::logic_error);
+
+  parsed = ParseArgs(fields, {{"channel", "33"}});
+  ASSERT_TRUE(std::holds_alternative<Outcome>(parsed));
+  EXPECT_EQ(std::get<Outcome>(parsed).message, "通道号范围为1-32");
+  parsed = ParseArgs(fields, {});
+  ASSERT_TRUE(std::holds_alternative<Outcome>(parsed));
+  EXPECT_EQ(std::get<Outcome>(parsed).field, "channel");
+}
+
+TEST(RunVerb, RefusedFieldNeverReachesTheCommand) {
+  devlink::testing::ScriptedChannel channel;
+  int runs = 0;
+  const CommandDef def{"write", "write", {Number("value", "value")},
+                       [&](devlink::Channel&, const Args& args) {
+                         ++runs;
+                         return Outcome::Success("ok").With("value", args.Number("value"));
+                       }};
+  const Outcome refused = RunVerb(def, channel, {{"value", "x"}});
+  EXPECT_TRUE(refused.Refusal());
+  EXPECT_EQ(runs, 0);
+  const Outcome done = RunVerb(def, channel, {{"value", "2.5"}});
+  EXPECT_TRUE(done.ok);
+  ASSERT_EQ(done.values.size(), 1u);
+  EXPECT_EQ(std::get<double>(done.values[0].second), 2.5);
+}
+
+TEST(TextHelpers, NumbersAsAnEditReadsThem) {
+  EXPECT_EQ(LeadingInteger("80abc"), 80);
+  EXPECT_EQ(LeadingInteger("abc"), 0);
+  EXPECT_EQ(LeadingInteger(" -12x"), -12);
+  EXPECT_EQ(ParseHexDigits("0a0B"), 0x0A0Bu);
+  EXPECT_EQ(ParseHexDigits("123456789"), std::nullopt);
+  EXPECT_EQ(FormatIpv4({192, 168, 1, 10}), "192.168.1.10");
+}
+
+}  // namespace
+}  // namespace pages
