@@ -31,9 +31,9 @@ void PrintConnectionHelp(std::ostream& out) {
 void PrintVerb(std::ostream& out, const pages::CommandDef& def) {
   out << "    " << std::left << std::setw(28) << def.verb << ' ' << def.help << '\n';
   for (const pages::Field& field : def.args) {
-    std::string note = " (" + pages::DescribeField(field);
-    if (!field.required) note += field.fallback ? "; optional, default " + *field.fallback : "; optional";
-    note += ")";
+    std::string note = " (" + pages::DescribeField(field) + ")";
+    if (!field.required) note += " (optional)";
+    if (field.fallback) note += " default " + *field.fallback;
     out << "        --" << std::left << std::setw(22) << (field.name + " VALUE") << ' '
         << field.help << note << '\n';
   }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -210,6 +212,22 @@ TEST_F(MainWindowTest, OpenCloseAndChannelRadiosEnableTheRightControls) {
   EXPECT_EQ(Button("openClose")->text(), "打开");
   for (const char* on : {"portList", "baudList", "delayField"}) EXPECT_TRUE(Enabled(on)) << on;
   EXPECT_TRUE(prompts_.shown.empty());
+}
+
+TEST_F(MainWindowTest, RadiosChosenWithoutTheMouseActAsAClickDoes) {
+  Open(0);
+  // Through the accessibility interface, as a screen reader or desktop automation chooses.
+  QAccessibleInterface* ip = QAccessible::queryAccessibleInterface(Radio("ipChannel"));
+  ASSERT_NE(ip, nullptr);
+  ASSERT_NE(ip->actionInterface(), nullptr);
+  ip->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_TRUE(Radio("ipChannel")->isChecked());
+  EXPECT_TRUE(link_.tcpMode);
+  for (const char* on : {"ipField", "tcpPortField", "ipOk"}) EXPECT_TRUE(Enabled(on)) << on;
+  // By the keyboard or any other code path that checks the radio.
+  Radio("singleMode")->setChecked(true);
+  EXPECT_EQ(link_.mode, devlink::AddressingMode::Single);
+  EXPECT_FALSE(Enabled("addressField"));
 }
 
 TEST_F(MainWindowTest, FailedOpenShowsNoticeAndChangesNothing) {

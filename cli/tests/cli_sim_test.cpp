@@ -157,6 +157,60 @@ TEST_F(CliSimTest, RawOverTcpChecksTheModbusCrc) {
             "check:   ModbusFrame ok\n");
 }
 
+// Input that a field or a command refuses: exit 2, nothing sent, the system's own message and
+// the option in the JSON.
+struct Refused {
+  std::vector<std::string> words;
+  const char* option;
+  const char* message;
+};
+
+TEST_F(CliSimTest, RefusedInputExitsTwoNamesTheOptionAndSendsNothing) {
+  const std::vector<std::string> server{"property", "write-server", "--server-port"};
+  const std::vector<std::string> sn{"property", "write-sn", "--serial", "1"};
+  const std::vector<std::string> limits{"settings", "write-alarm-limits", "--temp-upper", "40",
+                                        "--hum-lower", "0", "--hum-upper", "90", "--temp-lower"};
+  auto with = [](std::vector<std::string> words, std::initializer_list<std::string> more) {
+    words.insert(words.end(), more);
+    return words;
+  };
+  const Refused cases[] = {
+      {with(server, {"abc"}), "--server-port", "端口号范围为0-65535"},
+      {with(server, {"80abc"}), "--server-port", "端口号范围为0-65535"},
+      {with(server, {"70000"}), "--server-port", "端口号范围为0-65535"},
+      {with(sn, {"--year", "2026", "--month", "17"}), "--month", "月份范围为1-12"},
+      {with(sn, {"--year", "2026", "--month", "0"}), "--month", "月份范围为1-12"},
+      {with(sn, {"--year", "2026", "--month", "13"}), "--month", "月份范围为1-12"},
+      {with(sn, {"--year", "1800", "--month", "1"}), "--year", "年份范围为2000-4095"},
+      {with(sn, {"--year", "70000", "--month", "1"}), "--year", "年份范围为2000-4095"},
+      {with(sn, {"--year", "2026", "--month", "x"}), "--month", "请键入一个整数。"},
+      {with(limits, {"1e400"}), "--temp-lower", "请键入一个数。"},
+      {with(limits, {"-400"}), "--temp-lower", "温度值范围为(-300~1000)"},
+      {{"settings", "write-recording", "--interval", "24", "--unit", "hours", "--capacity", "5"},
+       "--interval", "小时的时间间隔在1到23之间"},
+      {{"settings", "write-alarm-switches", "--temp", "maybe", "--hum", "on"}, "--temp",
+       "--temp 应为 on 或 off"},
+      {{"property", "read-channel", "--channel", "40"}, "--channel", "请选择通道号！"},
+      {{"property", "write-plate", "--plate", "粤B1234567"}, "--plate", "输入的文字过长！"},
+      {{"property2", "write-sample-period", "--channel", "3", "--period", "7秒"}, "--period",
+       "采样周期不在列表中"},
+      {{"chiller", "write", "--set-point", "400"}, "--set-point", "设置温度范围为-327.68~327.67"},
+  };
+  for (const Refused& c : cases) {
+    std::vector<std::string> words = c.words;
+    words.insert(words.end(), {"--port", pty_.SlavePath(), "--delay", "20"});
+    const Process p = RunTool(words);
+    std::string shown;
+    for (const std::string& w : c.words) shown += w + " ";
+    EXPECT_EQ(p.exit, 2) << shown << p.out << p.err;
+    EXPECT_NE(p.out.find(std::string("\"message\":\"") + c.message + "\""), std::string::npos)
+        << shown << p.out;
+    EXPECT_NE(p.out.find(std::string("\"option\":\"") + c.option + "\""), std::string::npos)
+        << shown << p.out;
+  }
+  EXPECT_TRUE(simulator_.RequestLog().empty());
+}
+
 TEST(CliBinaryTest, HelpAndUnknownPage) {
   const Process help = RunTool({"--help"});
   EXPECT_EQ(help.exit, 0);

@@ -1,11 +1,11 @@
 #include "pages/chiller/chiller_commands.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "link/frames.h"
+#include "pages/kit/exchange_step.h"
 
 namespace pages::chiller {
 
@@ -42,14 +42,6 @@ void AppendCharacter(std::string& text, uint8_t byte) {
     text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
     text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
   }
-}
-
-devlink::ReplySpec Spec(size_t capacity) {
-  devlink::ReplySpec spec;
-  spec.capacity = capacity;
-  spec.family = devlink::FrameFamily::Xor;
-  spec.minimum = devlink::kXorFrameOverhead;
-  return spec;
 }
 
 }  // namespace
@@ -99,32 +91,28 @@ std::optional<ChillerState> DecodeRecords(devlink::ByteView payload) {
   return state;
 }
 
-Outcome ReadState(devlink::Channel& channel, ChillerState& out) {
+Values Describe(const ChillerState& state) {
+  Values values{{"container", state.container},
+                {"return-air", state.returnAir},
+                {"supply-air", state.supplyAir}};
+  if (state.setPoint) values.emplace_back("set-point", *state.setPoint);
+  values.emplace_back("work-mode", int64_t{state.workMode});
+  values.emplace_back("work-mode-text", std::string(kWorkModes[static_cast<size_t>(state.workMode)]));
+  values.emplace_back("alarm-codes", state.alarmCodes);
+  return values;
+}
+
+Result<ChillerState> ReadState(devlink::Channel& channel) {
   const Bytes request = devlink::BuildXorFrame(devlink::kXorRead, kCmdRead);
-  const devlink::ExchangeResult result = channel.Exchange(request, Spec(kReadCapacity));
-  if (result.status == devlink::ExchangeStatus::PortNotOpen) {
-    return Outcome::Failure(devlink::kPortOpenFailed);
-  }
-  if (result.status != devlink::ExchangeStatus::Ok ||
-      devlink::CheckXorFrame(result.reply, request) != devlink::FrameCheck::Ok) {
-    return Outcome::Failure(kReadFailed);
-  }
-  const std::optional<ChillerState> state = DecodeRecords(devlink::XorFramePayload(result.reply));
+  const auto reply = RunExchange(channel, request, XorRule(kReadCapacity), kReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  std::optional<ChillerState> state = DecodeRecords(devlink::XorFramePayload(reply.value));
   if (!state) return Outcome::Failure(kReadFailed);
-  out = *state;
-  Outcome outcome = Outcome::Success({});
-  outcome.With("container", out.container)
-      .With("return-air", out.returnAir)
-      .With("supply-air", out.supplyAir);
-  if (out.setPoint) outcome.With("set-point", *out.setPoint);
-  outcome.With("work-mode", int64_t{out.workMode})
-      .With("work-mode-text", std::string(kWorkModes[static_cast<size_t>(out.workMode)]))
-      .With("alarm-codes", out.alarmCodes);
-  return outcome;
+  return {{}, std::move(*state)};
 }
 
 Outcome WriteSetPoint(devlink::Channel& channel, double setPoint) {
-  if (!std::isfinite(setPoint)) return Outcome::Failure(kNotANumber, "set-point");
+  if (!std::isfinite(setPoint)) return Outcome::Refused(kNotANumber, "set-point");
   // Truncated toward zero, but a product that falls short of a whole number only by the binary
   // representation of a decimal input (-18.9 * 100 = -1889.9999999999998) counts as that number:
   // only real fractions of a hundredth are cut.
@@ -132,21 +120,15 @@ Outcome WriteSetPoint(devlink::Channel& channel, double setPoint) {
   const double nearest = std::round(scaled);
   const double hundredths = std::fabs(scaled - nearest) < 1e-6 ? nearest : std::trunc(scaled);
   if (hundredths < -32768.0 || hundredths > 32767.0) {
-    return Outcome::Failure(kSetPointRange, "set-point");
+    return Outcome::Refused(kSetPointRange, "set-point");
   }
   const auto raw = static_cast<uint16_t>(static_cast<int16_t>(hundredths));
   const Bytes payload{static_cast<uint8_t>(raw >> 8), static_cast<uint8_t>(raw & 0xFF)};
   const Bytes request = devlink::BuildXorFrame(devlink::kXorWrite, kCmdWrite, payload);
-  const devlink::ExchangeResult result = channel.Exchange(request, Spec(kWriteCapacity));
-  if (result.status == devlink::ExchangeStatus::PortNotOpen) {
-    return Outcome::Failure(devlink::kPortOpenFailed);
-  }
-  if (result.status != devlink::ExchangeStatus::Ok ||
-      devlink::CheckXorFrame(result.reply, request) != devlink::FrameCheck::Ok) {
-    return Outcome::Failure(kWriteFailed);
-  }
+  const auto reply = RunExchange(channel, request, XorRule(kWriteCapacity), kWriteFailed);
+  if (!reply.ok()) return reply.outcome;
   // A reply without a status byte says nothing about the outcome.
-  const devlink::ByteView status = devlink::XorFramePayload(result.reply);
+  const devlink::ByteView status = devlink::XorFramePayload(reply.value);
   if (status.empty()) return Outcome::Failure(kWriteFailed);
   if (status[0] != 0) {
     char buffer[96];
@@ -158,28 +140,15 @@ Outcome WriteSetPoint(devlink::Channel& channel, double setPoint) {
 
 CommandSet Commands() {
   CommandSet set{"chiller", "chiller: reefer unit state and temperature set point", {}};
-  set.commands.push_back({"read",
-                          "read container number, air temperatures, set point, mode, "
-                          "alarm codes",
-                          {},
-                          [](devlink::Channel& channel, const Args&) {
-                            ChillerState state;
-                            return ReadState(channel, state);
-                          }});
   set.commands.push_back(
-      {"write",
-       "write the temperature set point",
-       {{"set-point", "set temperature in °C (sent in hundredths, truncated)"}},
-       [](devlink::Channel& channel, const Args& args) {
-         auto it = args.find("set-point");
-         const std::string text = it == args.end() ? std::string() : it->second;
-         double value = 0.0;
-         auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-         if (text.empty() || ec != std::errc() || ptr != text.data() + text.size()) {
-           return Outcome::Failure(kNotANumber, "set-point");
-         }
-         return WriteSetPoint(channel, value);
-       }});
+      Verb("read", "read container number, air temperatures, set point, mode, alarm codes", {},
+           [](devlink::Channel& channel, const Args&) { return ReadState(channel); }));
+  set.commands.push_back(
+      Verb("write", "write the temperature set point",
+           {Number("set-point", "set temperature in °C (sent in hundredths, truncated)")},
+           [](devlink::Channel& channel, const Args& args) {
+             return WriteSetPoint(channel, args.Number("set-point"));
+           }));
   return set;
 }
 

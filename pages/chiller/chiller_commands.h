@@ -7,13 +7,13 @@
 
 #include "link/exchange.h"
 #include "pages/kit/command_table.h"
+#include "pages/kit/messages.h"
 
 namespace pages::chiller {
 
 inline constexpr const char* kReadFailed = "读取失败！";
 inline constexpr const char* kWriteOk = "配置成功！";
 inline constexpr const char* kWriteFailed = "配置失败！";
-inline constexpr const char* kNotANumber = "请键入一个数。";
 // The set point travels as hundredths in 16 bits.
 inline constexpr const char* kSetPointRange = "设置温度范围为-327.68~327.67";
 
@@ -31,12 +31,13 @@ struct ChillerState {
   int workMode = kUnknownMode;     // tag 5, index into kWorkModes
   std::string alarmCodes;          // tag 6, "%.3d " per code
 };
+Values Describe(const ChillerState& state);
 
 // Walks the tagged records of a read reply's payload. Returns nullopt when a record runs past
 // the end of the payload or a value is shorter than its tag needs.
 std::optional<ChillerState> DecodeRecords(devlink::ByteView payload);
 
-Outcome ReadState(devlink::Channel& channel, ChillerState& out);
+Result<ChillerState> ReadState(devlink::Channel& channel);
 // Sends the set point as hundredths, truncated toward zero. A non-zero first reply byte is the
 // device's error code: "配置失败！错误代码：%d".
 Outcome WriteSetPoint(devlink::Channel& channel, double setPoint);

@@ -13,23 +13,12 @@
 
 namespace pages {
 
-namespace {
-
-QLineEdit* Display(const QString& name, QWidget* parent) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(name);
-  edit->setReadOnly(true);
-  return edit;
-}
-
-}  // namespace
-
 ChillerPage::ChillerPage(devlink::DeviceLink& link, int productVariant, QWidget* parent)
     : Page(link, productVariant, parent) {
   setObjectName(QStringLiteral("chillerPage"));
-  container_ = Display(QStringLiteral("containerNumber"), this);
-  returnAir_ = Display(QStringLiteral("returnAir"), this);
-  supplyAir_ = Display(QStringLiteral("supplyAir"), this);
+  container_ = MakeDisplay(QStringLiteral("containerNumber"), this);
+  returnAir_ = MakeDisplay(QStringLiteral("returnAir"), this);
+  supplyAir_ = MakeDisplay(QStringLiteral("supplyAir"), this);
   setPoint_ = new RangeEdit(this);
   setPoint_->setObjectName(QStringLiteral("setPoint"));
   workMode_ = new QComboBox(this);
@@ -37,7 +26,7 @@ ChillerPage::ChillerPage(devlink::DeviceLink& link, int productVariant, QWidget*
   for (const char* mode : chiller::kWorkModes) workMode_->addItem(QString::fromUtf8(mode));
   workMode_->setCurrentIndex(chiller::kUnknownMode);
   workMode_->setEnabled(false);  // display only
-  alarmCodes_ = Display(QStringLiteral("alarmCodes"), this);
+  alarmCodes_ = MakeDisplay(QStringLiteral("alarmCodes"), this);
   // Room for a dozen codes ("%.3d " each) without scrolling.
   const int codeWidth = alarmCodes_->fontMetrics().horizontalAdvance(QStringLiteral("000 "));
   alarmCodes_->setMinimumWidth(codeWidth * 12 + 12);
@@ -76,29 +65,17 @@ void ChillerPage::Show(const chiller::ChillerState& state) {
 void ChillerPage::ReadState() {
   // The fields are emptied before the exchange, so a failed read leaves them empty.
   Show(chiller::ChillerState{});
-  chiller::ChillerState state;
-  const Outcome outcome =
-      RunCommand(*this, [&](devlink::Channel& c) { return chiller::ReadState(c, state); });
-  if (outcome.ok) {
-    Show(state);
-  } else {
-    ui::ShowMessage(this, QString::fromStdString(outcome.message), {}, ui::MessageKind::Warning);
-  }
+  const auto result = RunCommand(*this, [](devlink::Channel& c) { return chiller::ReadState(c); });
+  if (result.ok()) Show(result.value);
+  Report(this, result.outcome);
 }
 
 void ChillerPage::WriteSetPoint() {
   const std::optional<double> setPoint = ui::ReadNumber(setPoint_);
   if (!setPoint) return;
-  const Outcome outcome =
-      RunCommand(*this, [&](devlink::Channel& c) { return chiller::WriteSetPoint(c, *setPoint); });
-  const QString message = QString::fromStdString(outcome.message);
-  if (outcome.ok) {
-    ui::ShowMessage(this, message);
-  } else if (outcome.field == "set-point") {
-    ui::RefuseField(setPoint_, message);
-  } else {
-    ui::ShowMessage(this, message, {}, ui::MessageKind::Warning);
-  }
+  Report(this,
+         RunCommand(*this, [&](devlink::Channel& c) { return chiller::WriteSetPoint(c, *setPoint); }),
+         {{"set-point", setPoint_}});
 }
 
 }  // namespace pages

@@ -14,6 +14,11 @@
 
 namespace pages {
 
+// Channel numbers of the multi-channel recorders run 1..32; commands that concern no channel
+// carry the sub-command 0xFF instead.
+inline constexpr int kChannelCount = 32;
+inline constexpr uint8_t kNoChannel = 0xFF;
+
 struct CommandDef {
   std::string verb;  // "read-alarm-limits"
   std::string help;

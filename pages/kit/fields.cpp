@@ -305,7 +305,9 @@ std::optional<double> ParseWholeNumber(std::string_view text) {
 
 int64_t LeadingInteger(std::string_view text) {
   size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  while (i < text.size() && std::string_view(" \t\r\n\v\f").find(text[i]) != std::string_view::npos) {
+    ++i;
+  }
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   int64_t value = 0;

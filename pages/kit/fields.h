@@ -23,6 +23,13 @@
 
 namespace pages {
 
+// The range a limit value is checked against before it is sent ("温度" -300..1000).
+struct LimitRange {
+  double min = 0;
+  double max = 0;
+  const char* name = "";
+};
+
 enum class FieldKind { Integer, Number, Switch, Choice, Text, HexDigits, Ipv4 };
 
 struct Field {

@@ -1,20 +1,16 @@
 #include "pages/property/property_commands.h"
 
 #include <bit>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 
-#include "link/checks.h"
+#include "pages/kit/exchange_step.h"
 
 namespace pages::property {
 
 using devlink::ByteView;
 using devlink::Bytes;
 using devlink::Channel;
-using devlink::ExchangeStatus;
-using devlink::FrameCheck;
 
 namespace {
 
@@ -67,23 +63,6 @@ constexpr size_t kAckReplyLength = 1 + devlink::kSumFrameOverhead;              
 constexpr size_t kProtectionReplyLength = 8 + devlink::kSumFrameOverhead;                // 15
 constexpr size_t kServerHeaderSize = 6;  // IP (4) + port (2) before the domain text
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::optional<uint32_t> ParseHex(std::string_view text) {
-  uint32_t value = 0;
-  for (char c : text) {
-    int d = HexDigit(c);
-    if (d < 0) return std::nullopt;
-    value = value * 16 + static_cast<uint32_t>(d);
-  }
-  return value;
-}
-
 void PutSingleLe(Bytes& out, size_t offset, float value) {
   uint32_t bits = std::bit_cast<uint32_t>(value);
   for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<uint8_t>(bits >> (8 * i));
@@ -99,65 +78,23 @@ bool ValidChannel(std::optional<int> number) {
   return number && *number >= 1 && *number <= kChannelCount;
 }
 
-// One exchange whose reply has a fixed length. On success `frame` holds the checked reply;
-// otherwise `error` is the message to show.
-struct Reply {
-  bool ok = false;
-  Bytes frame;
-  std::string error;
-};
-
-Reply Finish(devlink::ExchangeResult result, const char* failure) {
-  if (result.status == ExchangeStatus::PortNotOpen) return {false, {}, devlink::kPortOpenFailed};
-  if (result.status != ExchangeStatus::Ok) return {false, {}, failure};
-  return {true, std::move(result.reply), {}};
-}
-
-Reply ExchangeFixed(Channel& channel, uint8_t command, uint8_t sub, ByteView payload,
-                    size_t replyLength, bool ack, const char* failure) {
-  Bytes request = devlink::BuildSumFrame(kAddress, command, sub, payload);
-  devlink::ReplySpec spec;
-  spec.capacity = replyLength;
-  Reply reply = Finish(channel.Exchange(request, spec), failure);
-  if (reply.ok && devlink::CheckSumFrame(reply.frame, command, replyLength, ack) != FrameCheck::Ok) {
-    return {false, {}, failure};
-  }
-  return reply;
+// One SumFrame exchange with address 0.
+Result<Bytes> Exchange(Channel& channel, uint8_t command, uint8_t sub, ByteView payload,
+                       const ReplyRule& rule, const char* failure) {
+  return RunExchange(channel, devlink::BuildSumFrame(kAddress, command, sub, payload), rule,
+                     failure);
 }
 
 // The channel record commands check fewer bytes than the others: not the read reply's echoed
 // command, nor the write reply's start byte and echo, so an instrument that fills those bytes
-// differently for these two commands is still understood. Length, Sum8 and 'f' always; the
-// write's acknowledgement too.
-Reply ExchangeChannelRecord(Channel& channel, uint8_t command, uint8_t sub, ByteView payload,
-                            size_t replyLength, const char* failure) {
-  const bool isWrite = command == kWriteChannel;
-  Bytes request = devlink::BuildSumFrame(kAddress, command, sub, payload);
-  devlink::ReplySpec spec;
-  spec.capacity = replyLength;
-  Reply reply = Finish(channel.Exchange(request, spec), failure);
-  const devlink::SumReplyChecks checks{.start = !isWrite, .echo = false, .ack = isWrite};
-  if (reply.ok && devlink::CheckSumFrame(reply.frame, command, replyLength, checks) != FrameCheck::Ok) {
-    return {false, {}, failure};
-  }
-  return reply;
+// differently for these two commands is still understood.
+ReplyRule ChannelRecordRule(bool write) {
+  return write ? SumRule(kAckReplyLength).NoStart().NoEcho().Ack()
+               : SumRule(kChannelReplyLength).NoEcho();
 }
 
 // A reply of any length above the bare frame (its length byte decides).
-Reply ExchangeVariable(Channel& channel, uint8_t command, const char* failure) {
-  Bytes request = devlink::BuildSumFrame(kAddress, command, kNoChannel);
-  devlink::ReplySpec spec;
-  spec.capacity = devlink::kSerialReadLimit;
-  spec.minimum = devlink::kSumFrameOverhead + 1;
-  Reply reply = Finish(channel.Exchange(request, spec), failure);
-  if (reply.ok && devlink::CheckSumFrameVariable(reply.frame, command,
-                                                 devlink::kSumFrameOverhead) != FrameCheck::Ok) {
-    return {false, {}, failure};
-  }
-  return reply;
-}
-
-Outcome Failed(const Reply& reply) { return Outcome::Failure(reply.error); }
+ReplyRule VariableRule() { return SumRuleFromFrame(devlink::kSumFrameOverhead + 1); }
 
 size_t Utf8Length(std::string_view text) {
   size_t n = 0;
@@ -165,47 +102,25 @@ size_t Utf8Length(std::string_view text) {
   return n;
 }
 
-std::string_view Trim(std::string_view text) {
-  const char* blanks = " \t\r\n\v\f";
-  size_t first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
-
-// Leading decimal integer of a text (optional sign, digits), 0 when there are no digits.
-// Saturates instead of overflowing.
-int64_t LeadingInteger(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value < 1'000'000'000'000) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
-}
-
-Outcome TextRead(Channel& channel, uint8_t command, const char* failure, const char* name,
-                 std::string* result) {
-  Reply reply = ExchangeVariable(channel, command, failure);
-  if (!reply.ok) return Failed(reply);
-  ByteView payload = devlink::SumFramePayload(reply.frame);
-  std::string text = devlink::DecodeDeviceText(devlink::kCodePageOem, payload.data(), payload.size());
-  if (result) *result = text;
-  return Outcome::Success({}).With(name, text);
+Result<PrintText> TextRead(Channel& channel, uint8_t command, const char* failure,
+                          const char* name) {
+  const auto reply = Exchange(channel, command, kNoChannel, {}, VariableRule(), failure);
+  if (!reply.ok()) return reply.outcome;
+  const ByteView payload = devlink::SumFramePayload(reply.value);
+  return {{}, PrintText{name, devlink::DecodeDeviceText(devlink::kCodePageOem, payload.data(),
+                                                        payload.size())}};
 }
 
 Outcome TextWrite(Channel& channel, uint8_t command, std::string_view text, size_t maxChars,
-                  const char* ok, const char* failure) {
-  if (Utf8Length(text) > maxChars) return Outcome::Failure(kTextTooLong, kFieldText);
+                  const char* field, const char* ok, const char* failure) {
+  if (Utf8Length(text) > maxChars) return Outcome::Refused(kTextTooLong, field);
   Bytes encoded;
   if (!devlink::EncodeDeviceText(devlink::kCodePageOem, text, encoded)) {
-    return Outcome::Failure(kTextNotEncodable, kFieldText);
+    return Outcome::Refused(kTextNotEncodable, field);
   }
-  Reply reply = ExchangeFixed(channel, command, kNoChannel, encoded, kAckReplyLength, true, failure);
-  if (!reply.ok) return Failed(reply);
+  const auto reply =
+      Exchange(channel, command, kNoChannel, encoded, SumRule(kAckReplyLength).Ack(), failure);
+  if (!reply.ok()) return reply.outcome;
   return Outcome::Success(ok);
 }
 
@@ -233,12 +148,12 @@ std::optional<std::string> CheckLimits(double upper, double lower, const LimitRa
 
 std::optional<uint32_t> ParseCardId(std::string_view text) {
   if (text.size() != kCardIdChars) return std::nullopt;
-  return ParseHex(text);
+  return ParseHexDigits(text);
 }
 
 std::optional<SnParts> ParseSn(std::string_view text) {
   if (text.size() != kSnChars) return std::nullopt;
-  auto prefix = ParseHex(text.substr(0, 4));
+  auto prefix = ParseHexDigits(text.substr(0, 4));
   if (!prefix) return std::nullopt;
   uint32_t serial = 0;
   for (char c : text.substr(4)) {
@@ -303,66 +218,58 @@ std::string FormatLimit(double value) {
   return text;
 }
 
-std::string FormatIp(const std::array<uint8_t, 4>& ip) {
-  char text[20];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", ip[0], ip[1], ip[2], ip[3]);
-  return text;
+// ---- Values ----
+
+Values Describe(const ChannelConfig& config) {
+  const auto position = ChannelTypePosition(config.typeCode);
+  return {{"channel", int64_t{config.channel}},
+          {"type-code", int64_t{config.typeCode}},
+          {"type", position ? std::string(kTypes[*position].text) : std::string()},
+          {"sound-light", config.soundLight},
+          {"sms", config.sms},
+          {"card-id", config.cardId},
+          {"sn", config.sn},
+          {"upper", config.upper},
+          {"lower", config.lower}};
 }
 
-std::optional<std::array<uint8_t, 4>> ParseIp(std::string_view text) {
-  std::array<uint8_t, 4> ip{};
-  size_t pos = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (pos >= text.size() || text[pos] != '.') return std::nullopt;
-      ++pos;
-    }
-    size_t start = pos;
-    unsigned value = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3) {
-      value = value * 10 + static_cast<unsigned>(text[pos++] - '0');
-    }
-    if (pos == start || value > 255) return std::nullopt;
-    ip[part] = static_cast<uint8_t>(value);
-  }
-  if (pos != text.size()) return std::nullopt;
-  return ip;
+Values Describe(const Protection& values) {
+  return {{"channel", int64_t{values.channel}}, {"upper", values.upper}, {"lower", values.lower}};
+}
+
+Values Describe(const PrintText& value) { return {{value.name, value.text}}; }
+
+Values Describe(const ServerConfig& config) {
+  return {{"server", std::string(config.server == Server::Data ? "data" : "config")},
+          {"mode", std::string(config.domainMode ? "domain" : "ip")},
+          {"ip", FormatIpv4(config.ip)},
+          {"server-port", int64_t{config.port}},
+          {"domain", config.domain}};
 }
 
 // ---- Commands ----
 
-Outcome ReadChannel(Channel& channel, std::optional<int> number, ChannelConfig* result) {
-  if (!ValidChannel(number)) return Outcome::Failure(kSelectChannel, kFieldChannel);
-  Reply reply = ExchangeChannelRecord(channel, kReadChannel, static_cast<uint8_t>(*number), {},
-                                      kChannelReplyLength, kChannelReadFailed);
-  if (!reply.ok) return Failed(reply);
-  ChannelConfig config = DecodeChannelRecord(devlink::SumFramePayload(reply.frame));
-  if (result) *result = config;
-  auto position = ChannelTypePosition(config.typeCode);
-  Outcome outcome = Outcome::Success({});
-  outcome.With("channel", int64_t{*number})
-      .With("type-code", int64_t{config.typeCode})
-      .With("type", position ? std::string(kTypes[*position].text) : std::string())
-      .With("sound-light", config.soundLight)
-      .With("sms", config.sms)
-      .With("card-id", config.cardId)
-      .With("sn", config.sn)
-      .With("upper", config.upper)
-      .With("lower", config.lower);
-  return outcome;
+Result<ChannelConfig> ReadChannel(Channel& channel, std::optional<int> number) {
+  if (!ValidChannel(number)) return Outcome::Refused(kSelectChannel, kFieldChannel);
+  const auto reply = Exchange(channel, kReadChannel, static_cast<uint8_t>(*number), {},
+                              ChannelRecordRule(false), kChannelReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  ChannelConfig config = DecodeChannelRecord(devlink::SumFramePayload(reply.value));
+  config.channel = *number;
+  return {{}, std::move(config)};
 }
 
 Outcome WriteChannel(Channel& channel, const ChannelWrite& write) {
-  if (!ValidChannel(write.channel)) return Outcome::Failure(kSelectChannel, kFieldChannel);
+  if (!ValidChannel(write.channel)) return Outcome::Refused(kSelectChannel, kFieldChannel);
   // Card IDs and SNs must be exactly their hex/decimal digits: anything else would reach the
   // instrument as a different number than the one typed.
-  if (!ParseCardId(write.cardId)) return Outcome::Failure(kBadCardId, kFieldCardId);
-  if (!ParseSn(write.sn)) return Outcome::Failure(kBadSn, kFieldSn);
+  if (!ParseCardId(write.cardId)) return Outcome::Refused(kBadCardId, kFieldCardId);
+  if (!ParseSn(write.sn)) return Outcome::Refused(kBadSn, kFieldSn);
   auto position = write.typeCode ? ChannelTypePosition(*write.typeCode) : std::nullopt;
-  if (!position) return Outcome::Failure(kSelectType, kFieldType);
+  if (!position) return Outcome::Refused(kSelectType, kFieldType);
   if (const auto& range = kTypes[*position].range) {
     if (auto error = CheckLimits(write.upper, write.lower, *range)) {
-      return Outcome::Failure(*error, kFieldUpper);
+      return Outcome::Refused(*error, kFieldUpper);
     }
   }
   ChannelConfig config;
@@ -373,105 +280,95 @@ Outcome WriteChannel(Channel& channel, const ChannelWrite& write) {
   config.sn = write.sn;
   config.upper = write.upper;
   config.lower = write.lower;
-  Bytes record = EncodeChannelRecord(config);
-  Reply reply = ExchangeChannelRecord(channel, kWriteChannel, static_cast<uint8_t>(*write.channel),
-                                      record, kAckReplyLength, kDataSetFailed);
-  if (!reply.ok) return Failed(reply);
-  return Outcome::Success(kDataSetOk);
+  const auto reply = Exchange(channel, kWriteChannel, static_cast<uint8_t>(*write.channel),
+                              EncodeChannelRecord(config), ChannelRecordRule(true), kWriteFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Outcome::Success(kWriteOk);
 }
 
-Outcome ReadProtection(Channel& channel, std::optional<int> number, Protection* result) {
-  if (!ValidChannel(number)) return Outcome::Failure(kSelectChannel, kFieldChannel);
-  Reply reply = ExchangeFixed(channel, kReadProtection, static_cast<uint8_t>(*number), {},
-                              kProtectionReplyLength, false, kProtectionReadFailed);
-  if (!reply.ok) return Failed(reply);
-  ByteView payload = devlink::SumFramePayload(reply.frame);
-  Protection values{SingleToDecimal(GetSingleLe(payload, 0)),
-                    SingleToDecimal(GetSingleLe(payload, 4))};
-  if (result) *result = values;
-  return Outcome::Success({})
-      .With("channel", int64_t{*number})
-      .With("upper", values.upper)
-      .With("lower", values.lower);
+Result<Protection> ReadProtection(Channel& channel, std::optional<int> number) {
+  if (!ValidChannel(number)) return Outcome::Refused(kSelectChannel, kFieldChannel);
+  const auto reply = Exchange(channel, kReadProtection, static_cast<uint8_t>(*number), {},
+                              SumRule(kProtectionReplyLength), kProtectionReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  const ByteView payload = devlink::SumFramePayload(reply.value);
+  return {{}, Protection{SingleToDecimal(GetSingleLe(payload, 0)),
+                         SingleToDecimal(GetSingleLe(payload, 4)), *number}};
 }
 
 Outcome WriteProtection(Channel& channel, std::optional<int> number, const Protection& values) {
-  if (!ValidChannel(number)) return Outcome::Failure(kSelectChannel, kFieldChannel);
+  if (!ValidChannel(number)) return Outcome::Refused(kSelectChannel, kFieldChannel);
   if (auto error = CheckLimits(values.upper, values.lower, kProtectionRange)) {
-    return Outcome::Failure(*error, kFieldUpper);
+    return Outcome::Refused(*error, kFieldUpper);
   }
   Bytes payload(8, 0);
   PutSingleLe(payload, 0, static_cast<float>(values.upper));
   PutSingleLe(payload, 4, static_cast<float>(values.lower));
-  Reply reply = ExchangeFixed(channel, kWriteProtection, static_cast<uint8_t>(*number), payload,
-                              kAckReplyLength, true, kProtectionSetFailed);
-  if (!reply.ok) return Failed(reply);
+  const auto reply = Exchange(channel, kWriteProtection, static_cast<uint8_t>(*number), payload,
+                              SumRule(kAckReplyLength).Ack(), kProtectionSetFailed);
+  if (!reply.ok()) return reply.outcome;
   return Outcome::Success(kProtectionSetOk);
 }
 
-Outcome ReadCompany(Channel& channel, std::string* result) {
-  return TextRead(channel, kReadCompany, kCompanyReadFailed, "company", result);
+Result<PrintText> ReadCompany(Channel& channel) {
+  return TextRead(channel, kReadCompany, kCompanyReadFailed, "company");
 }
 
 Outcome WriteCompany(Channel& channel, std::string_view text) {
-  return TextWrite(channel, kWriteCompany, text, kCompanyMaxChars, kCompanySetOk,
+  return TextWrite(channel, kWriteCompany, text, kCompanyMaxChars, kFieldCompany, kCompanySetOk,
                    kCompanySetFailed);
 }
 
-Outcome ReadPlate(Channel& channel, std::string* result) {
-  return TextRead(channel, kReadPlate, kPlateReadFailed, "plate", result);
+Result<PrintText> ReadPlate(Channel& channel) {
+  return TextRead(channel, kReadPlate, kPlateReadFailed, "plate");
 }
 
 Outcome WritePlate(Channel& channel, std::string_view text) {
-  return TextWrite(channel, kWritePlate, text, kPlateMaxChars, kPlateSetOk, kPlateSetFailed);
+  return TextWrite(channel, kWritePlate, text, kPlateMaxChars, kFieldPlate, kPlateSetOk,
+                   kPlateSetFailed);
 }
 
-Outcome ReadServer(Channel& channel, Server server, ServerConfig* result) {
-  uint8_t command = server == Server::Data ? kReadDataServer : kReadConfigServer;
-  Reply reply = ExchangeVariable(channel, command, kServerReadFailed);
-  if (!reply.ok) return Failed(reply);
-  ByteView payload = devlink::SumFramePayload(reply.frame);
+Result<ServerConfig> ReadServer(Channel& channel, Server server) {
+  const uint8_t command = server == Server::Data ? kReadDataServer : kReadConfigServer;
+  const auto reply = Exchange(channel, command, kNoChannel, {}, VariableRule(), kServerReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  const ByteView payload = devlink::SumFramePayload(reply.value);
   // A payload too short for the address and port is not a server record.
   if (payload.size() < kServerHeaderSize) return Outcome::Failure(kServerReadFailed);
   ServerConfig config;
+  config.server = server;
   std::copy_n(payload.begin(), 4, config.ip.begin());
   config.port = payload[4] | (payload[5] << 8);
   config.domain = devlink::DecodeDeviceText(devlink::kCodePageOem, payload.data() + kServerHeaderSize,
                                             payload.size() - kServerHeaderSize);
   config.domainMode = config.ip == std::array<uint8_t, 4>{};
-  if (result) *result = config;
-  return Outcome::Success({})
-      .With("server", std::string(server == Server::Data ? "data" : "config"))
-      .With("mode", std::string(config.domainMode ? "domain" : "ip"))
-      .With("ip", FormatIp(config.ip))
-      .With("server-port", int64_t{config.port})
-      .With("domain", config.domain);
+  return {{}, std::move(config)};
 }
 
 Outcome WriteServer(Channel& channel, const ServerWrite& write) {
   std::string domain = "0.0.0.0";
   if (write.domainMode) {
-    domain = std::string(Trim(write.domain));
-    if (domain.empty()) return Outcome::Failure(kEnterDomain, kFieldDomain);
+    domain = std::string(TrimBlanks(write.domain));
+    if (domain.empty()) return Outcome::Refused(kEnterDomain, kFieldDomain);
   }
   Bytes domainBytes;
   if (!devlink::EncodeDeviceText(devlink::kCodePageOem, domain, domainBytes)) {
-    return Outcome::Failure(kTextNotEncodable, kFieldDomain);
+    return Outcome::Refused(kTextNotEncodable, kFieldDomain);
   }
   // The field holds 32 bytes; keep one zero byte so the instrument sees where the name ends.
-  if (domainBytes.size() > kDomainMaxChars) return Outcome::Failure(kDomainTooLong, kFieldDomain);
-  int64_t port = LeadingInteger(write.portText);
-  if (port < 0 || port > 0xFFFF) return Outcome::Failure(kBadPort, kFieldPort);
+  if (domainBytes.size() > kDomainMaxChars) return Outcome::Refused(kDomainTooLong, kFieldDomain);
+  const int64_t port = LeadingInteger(write.portText);
+  if (port < 0 || port > 0xFFFF) return Outcome::Refused(kBadPort, kFieldPort);
 
   Bytes payload(kServerPayloadSize, 0);
   std::copy(write.ip.begin(), write.ip.end(), payload.begin());
   payload[4] = static_cast<uint8_t>(port);
   payload[5] = static_cast<uint8_t>(port >> 8);
   std::copy(domainBytes.begin(), domainBytes.end(), payload.begin() + kServerHeaderSize);
-  uint8_t command = write.server == Server::Data ? kWriteDataServer : kWriteConfigServer;
-  Reply reply = ExchangeFixed(channel, command, kNoChannel, payload, kAckReplyLength, true,
-                              kServerSetFailed);
-  if (!reply.ok) return Failed(reply);
+  const uint8_t command = write.server == Server::Data ? kWriteDataServer : kWriteConfigServer;
+  const auto reply = Exchange(channel, command, kNoChannel, payload,
+                              SumRule(kAckReplyLength).Ack(), kServerSetFailed);
+  if (!reply.ok()) return reply.outcome;
   return Outcome::Success(kServerSetOk);
 }
 

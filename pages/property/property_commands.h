@@ -12,11 +12,11 @@
 
 #include "link/exchange.h"
 #include "pages/kit/command_table.h"
+#include "pages/kit/messages.h"
 
 namespace pages::property {
 
 inline constexpr uint8_t kAddress = 0x00;
-inline constexpr int kChannelCount = 32;
 inline constexpr size_t kChannelRecordSize = 20;
 inline constexpr size_t kServerPayloadSize = 38;
 inline constexpr size_t kDomainFieldSize = 32;
@@ -42,12 +42,9 @@ enum Command : uint8_t {
   kWriteConfigServer = 0x56,
   kReadConfigServer = 0x57,
 };
-inline constexpr uint8_t kNoChannel = 0xFF;
 
 // Messages.
 inline constexpr const char* kChannelReadFailed = "通道信息读取失败";
-inline constexpr const char* kDataSetOk = "数据设置成功";
-inline constexpr const char* kDataSetFailed = "数据设置失败";
 inline constexpr const char* kProtectionReadFailed = "保护值读取失败";
 inline constexpr const char* kProtectionSetOk = "保护值设置成功";
 inline constexpr const char* kProtectionSetFailed = "保护值设置失败";
@@ -67,8 +64,7 @@ inline constexpr const char* kSelectType = "请选择配置的通道类型！";
 inline constexpr const char* kEnterDomain = "请输入域名！";
 inline constexpr const char* kDomainTooLong = "域名不能超过31个字节！";
 inline constexpr const char* kBadPort = "端口号范围为0-65535";
-inline constexpr const char* kTextTooLong = "输入的文字过长！";
-inline constexpr const char* kTextNotEncodable = "输入的文字含有无法发送的字符！";
+inline constexpr const char* kBadIp = "IP地址输入有误";
 
 // Field names a failed validation reports (the page focuses the matching control).
 inline constexpr const char* kFieldChannel = "channel";
@@ -78,14 +74,10 @@ inline constexpr const char* kFieldType = "type-code";
 inline constexpr const char* kFieldUpper = "upper";
 inline constexpr const char* kFieldDomain = "domain";
 inline constexpr const char* kFieldPort = "server-port";
-inline constexpr const char* kFieldText = "text";
+inline constexpr const char* kFieldCompany = "name";
+inline constexpr const char* kFieldPlate = "plate";
 
 // ---- Channel types ----
-
-struct LimitRange {
-  double min;
-  double max;
-};
 
 struct ChannelType {
   int code;               // sent to the device
@@ -106,6 +98,7 @@ inline constexpr LimitRange kProtectionRange{-1000.0, 1000.0};
 // ---- Channel record ----
 
 struct ChannelConfig {
+  int channel = 0;  // the channel number it belongs to (not part of the record)
   int typeCode = 0;
   bool soundLight = false;
   bool sms = false;
@@ -114,6 +107,7 @@ struct ChannelConfig {
   double upper = 0.0;
   double lower = 0.0;
 };
+Values Describe(const ChannelConfig& config);
 
 // What the page hands over for a channel write; nullopt where nothing is selected.
 struct ChannelWrite {
@@ -144,56 +138,59 @@ std::optional<SnParts> ParseSn(std::string_view text);
 enum class Server { Data, Config };
 
 struct ServerConfig {
+  Server server = Server::Data;
   std::array<uint8_t, 4> ip{};
   int port = 0;
   std::string domain;
   bool domainMode = false;  // the IP read back was 0.0.0.0
 };
+Values Describe(const ServerConfig& config);
 
 struct ServerWrite {
   Server server = Server::Data;
   bool domainMode = false;
   std::array<uint8_t, 4> ip{};
   std::string domain;    // used in domain mode (trimmed before sending)
-  std::string portText;  // read as a decimal integer; 0 when it is not a number
+  std::string portText;  // read as a numeric edit reads it: its leading integer, 0 for none
 };
 
 // ---- Commands ----
-// Each returns the outcome with the message the user sees; the typed result is filled only
-// when the command succeeded.
+// Each returns the outcome with the message the user sees and, on success, the typed value.
 
-pages::Outcome ReadChannel(devlink::Channel& channel, std::optional<int> number,
-                           ChannelConfig* result = nullptr);
-pages::Outcome WriteChannel(devlink::Channel& channel, const ChannelWrite& write);
+Result<ChannelConfig> ReadChannel(devlink::Channel& channel, std::optional<int> number);
+Outcome WriteChannel(devlink::Channel& channel, const ChannelWrite& write);
 
 struct Protection {
   double upper = 0.0;
   double lower = 0.0;
+  int channel = 0;  // set by a read
 };
-pages::Outcome ReadProtection(devlink::Channel& channel, std::optional<int> number,
-                              Protection* result = nullptr);
-pages::Outcome WriteProtection(devlink::Channel& channel, std::optional<int> number,
-                               const Protection& values);
+Values Describe(const Protection& values);
+Result<Protection> ReadProtection(devlink::Channel& channel, std::optional<int> number);
+Outcome WriteProtection(devlink::Channel& channel, std::optional<int> number,
+                        const Protection& values);
 
-pages::Outcome ReadCompany(devlink::Channel& channel, std::string* result = nullptr);
-pages::Outcome WriteCompany(devlink::Channel& channel, std::string_view text);
-pages::Outcome ReadPlate(devlink::Channel& channel, std::string* result = nullptr);
-pages::Outcome WritePlate(devlink::Channel& channel, std::string_view text);
+// The company name or the plate number as read.
+struct PrintText {
+  const char* name = "";  // "company" / "plate": its name in tool-cli's output
+  std::string text;
+};
+Values Describe(const PrintText& value);
+Result<PrintText> ReadCompany(devlink::Channel& channel);
+Outcome WriteCompany(devlink::Channel& channel, std::string_view text);
+Result<PrintText> ReadPlate(devlink::Channel& channel);
+Outcome WritePlate(devlink::Channel& channel, std::string_view text);
 
-pages::Outcome ReadServer(devlink::Channel& channel, Server server,
-                          ServerConfig* result = nullptr);
-pages::Outcome WriteServer(devlink::Channel& channel, const ServerWrite& write);
+Result<ServerConfig> ReadServer(devlink::Channel& channel, Server server);
+Outcome WriteServer(devlink::Channel& channel, const ServerWrite& write);
 
 // Limits travel as single precision; this gives the shortest decimal that reads back as the
 // same single (12.3f -> 12.3, not 12.300000190734863).
 double SingleToDecimal(float value);
 // "%.1f"
 std::string FormatLimit(double value);
-// Dotted form of an IP address.
-std::string FormatIp(const std::array<uint8_t, 4>& ip);
-std::optional<std::array<uint8_t, 4>> ParseIp(std::string_view text);
 
 // tool-cli verbs of the page "property".
-pages::CommandSet Commands();
+CommandSet Commands();
 
 }  // namespace pages::property

@@ -29,12 +29,6 @@ namespace pages {
 
 namespace cmd = pages::property;
 
-namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-}  // namespace
-
 // ---- IpAddressEdit ----
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
@@ -75,21 +69,17 @@ PropertyPage::PropertyPage(devlink::DeviceLink& link, int productVariant, QWidge
   setObjectName("propertyPage");
   auto* layout = new QGridLayout(this);
 
-  auto* snGroup = new QGroupBox("SN设置", this);
-  snGroup->setObjectName("snGroup");
+  auto* snGroup = MakeGroup("SN设置", "snGroup", this);
   auto* snLayout = new QVBoxLayout(snGroup);
   auto* snWidget = new SnWidget(*this, snGroup);
   snWidget->setObjectName("snWidget");
   snLayout->addWidget(snWidget);
 
-  auto* channelGroup = new QGroupBox("通道配置", this);
-  channelGroup->setObjectName("channelGroup");
+  auto* channelGroup = MakeGroup("通道配置", "channelGroup", this);
   BuildChannelGroup(channelGroup);
-  auto* printGroup = new QGroupBox("打印设置", this);
-  printGroup->setObjectName("printGroup");
+  auto* printGroup = MakeGroup("打印设置", "printGroup", this);
   BuildPrintGroup(printGroup);
-  auto* serverGroup = new QGroupBox("服务器配置", this);
-  serverGroup->setObjectName("serverGroup");
+  auto* serverGroup = MakeGroup("服务器配置", "serverGroup", this);
   BuildServerGroup(serverGroup);
 
   layout->addWidget(snGroup, 0, 0);
@@ -104,9 +94,8 @@ PropertyPage::PropertyPage(devlink::DeviceLink& link, int productVariant, QWidge
 void PropertyPage::BuildChannelGroup(QGroupBox* group) {
   auto* grid = new QGridLayout(group);
 
-  channelNumber_ = new QComboBox(group);
-  channelNumber_->setObjectName("channelNumber");
-  for (int i = 1; i <= cmd::kChannelCount; ++i) channelNumber_->addItem(QString::number(i));
+  channelNumber_ = MakeList("channelNumber", group);
+  for (int i = 1; i <= kChannelCount; ++i) channelNumber_->addItem(QString::number(i));
   channelNumber_->setCurrentIndex(0);
   grid->addWidget(MakeCaption("通道号:", channelNumber_, group), 0, 0);
   grid->addWidget(channelNumber_, 0, 1);
@@ -121,31 +110,26 @@ void PropertyPage::BuildChannelGroup(QGroupBox* group) {
   }
   grid->addLayout(buttons, 0, 2, 1, 2);
 
-  soundLight_ = new QCheckBox("声光", group);
-  soundLight_->setObjectName("soundLight");
-  sms_ = new QCheckBox("短信", group);
-  sms_->setObjectName("sms");
+  soundLight_ = MakeCheck("声光", "soundLight", group);
+  sms_ = MakeCheck("短信", "sms", group);
   grid->addWidget(soundLight_, 1, 1);
   grid->addWidget(sms_, 1, 2);
 
   // Card IDs are hex numbers ("0a0b0c0d" comes back from the instrument), so the field takes
   // hex digits.
-  cardId_ = new QLineEdit(group);
-  cardId_->setObjectName("cardId");
+  cardId_ = MakeEdit("cardId", group);
   cardId_->setMaxLength(static_cast<int>(cmd::kCardIdChars));
   cardId_->setValidator(
       new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]{0,8}"), cardId_));
   grid->addWidget(MakeCaption("卡片ID", cardId_, group), 2, 0);
   grid->addWidget(cardId_, 2, 1);
 
-  sn_ = new QLineEdit(group);
-  sn_->setObjectName("sn");
+  sn_ = MakeEdit("sn", group);
   sn_->setMaxLength(static_cast<int>(cmd::kSnChars));
   grid->addWidget(MakeCaption("SN号", sn_, group), 2, 2);
   grid->addWidget(sn_, 2, 3);
 
-  channelType_ = new QComboBox(group);
-  channelType_->setObjectName("channelType");
+  channelType_ = MakeList("channelType", group);
   for (const auto& type : cmd::ChannelTypes()) {
     channelType_->addItem(QString::fromUtf8(type.text.data(), static_cast<qsizetype>(type.text.size())),
                           type.code);
@@ -161,7 +145,7 @@ void PropertyPage::BuildChannelGroup(QGroupBox* group) {
   lower_->setObjectName("lower");
   for (auto* edit : {upper_, lower_}) {
     edit->setMaxLength(7);
-    edit->setText(Q(cmd::FormatLimit(0.0)));
+    edit->setText(FromUtf8(cmd::FormatLimit(0.0)));
   }
   grid->addWidget(MakeCaption("上限", upper_, group), 4, 0);
   grid->addWidget(upper_, 4, 1);
@@ -176,8 +160,7 @@ void PropertyPage::BuildChannelGroup(QGroupBox* group) {
 
 void PropertyPage::BuildPrintGroup(QGroupBox* group) {
   auto* grid = new QGridLayout(group);
-  company_ = new QLineEdit(group);
-  company_->setObjectName("company");
+  company_ = MakeEdit("company", group);
   company_->setMaxLength(static_cast<int>(cmd::kCompanyMaxChars));
   companyRead_ = MakeButton("读配置", "companyRead", group);
   companyWrite_ = MakeButton("写配置", "companyWrite", group);
@@ -186,8 +169,7 @@ void PropertyPage::BuildPrintGroup(QGroupBox* group) {
   grid->addWidget(companyRead_, 0, 2);
   grid->addWidget(companyWrite_, 0, 3);
 
-  plate_ = new QLineEdit(group);
-  plate_->setObjectName("plate");
+  plate_ = MakeEdit("plate", group);
   plate_->setMaxLength(static_cast<int>(cmd::kPlateMaxChars));
   plateRead_ = MakeButton("读配置", "plateRead", group);
   plateWrite_ = MakeButton("写配置", "plateWrite", group);
@@ -204,21 +186,16 @@ void PropertyPage::BuildPrintGroup(QGroupBox* group) {
 
 void PropertyPage::BuildServerGroup(QGroupBox* group) {
   auto* grid = new QGridLayout(group);
-  serverSelector_ = new QComboBox(group);
-  serverSelector_->setObjectName("serverSelector");
+  serverSelector_ = MakeList("serverSelector", group);
   serverSelector_->setAccessibleName("服务器");
   serverSelector_->addItems({"数据", "配置"});
   serverSelector_->setCurrentIndex(0);
   grid->addWidget(serverSelector_, 0, 0, 1, 2);
 
-  ipMode_ = new QRadioButton("IP", group);
-  ipMode_->setObjectName("ipMode");
-  domainMode_ = new QRadioButton("域名", group);
-  domainMode_->setObjectName("domainMode");
-  ipMode_->setChecked(true);
+  ipMode_ = MakeRadio("IP", "ipMode", group, true);
+  domainMode_ = MakeRadio("域名", "domainMode", group);
   ipAddress_ = new IpAddressEdit(group);
-  domain_ = new QLineEdit(group);
-  domain_->setObjectName("domain");
+  domain_ = MakeEdit("domain", group);
   domain_->setAccessibleName("域名地址");
   domain_->setMaxLength(static_cast<int>(cmd::kDomainMaxChars));
   grid->addWidget(ipMode_, 1, 0);
@@ -226,8 +203,7 @@ void PropertyPage::BuildServerGroup(QGroupBox* group) {
   grid->addWidget(domainMode_, 2, 0);
   grid->addWidget(domain_, 2, 1);
 
-  port_ = new QLineEdit(group);
-  port_->setObjectName("port");
+  port_ = MakeEdit("port", group);
   port_->setMaxLength(5);
   grid->addWidget(MakeCaption("端口：", port_, group), 3, 0);
   grid->addWidget(port_, 3, 1);
@@ -239,8 +215,8 @@ void PropertyPage::BuildServerGroup(QGroupBox* group) {
   buttons->addWidget(serverWrite_);
   grid->addLayout(buttons, 4, 0, 1, 2);
 
-  connect(ipMode_, &QRadioButton::toggled, this, &PropertyPage::updateWidgets);
-  connect(domainMode_, &QRadioButton::toggled, this, &PropertyPage::updateWidgets);
+  OnChosen(ipMode_, this, [this] { updateWidgets(); });
+  OnChosen(domainMode_, this, [this] { updateWidgets(); });
   connect(serverRead_, &QPushButton::clicked, this, &PropertyPage::readServer);
   connect(serverWrite_, &QPushButton::clicked, this, &PropertyPage::writeServer);
 }
@@ -256,41 +232,34 @@ void PropertyPage::updateWidgets() {
 
 int PropertyPage::SelectedChannel() const { return channelNumber_->currentIndex() + 1; }
 
-QWidget* PropertyPage::FieldWidget(const std::string& field) const {
-  if (field == cmd::kFieldChannel) return channelNumber_;
-  if (field == cmd::kFieldCardId) return cardId_;
-  if (field == cmd::kFieldSn) return sn_;
-  if (field == cmd::kFieldType) return channelType_;
-  if (field == cmd::kFieldUpper) return upper_;
-  if (field == cmd::kFieldDomain) return domain_;
-  if (field == cmd::kFieldPort) return port_;
-  if (field == cmd::kFieldText) return lastTextField_;
-  return nullptr;
-}
-
-void PropertyPage::Report(const Outcome& outcome) {
-  if (!outcome.message.empty()) ui::ShowMessage(this, Q(outcome.message));
-  if (QWidget* widget = FieldWidget(outcome.field)) {
-    widget->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->selectAll();
-  }
+void PropertyPage::Show(const Outcome& outcome) {
+  Report(this, outcome,
+         {{cmd::kFieldChannel, channelNumber_},
+          {cmd::kFieldCardId, cardId_},
+          {cmd::kFieldSn, sn_},
+          {cmd::kFieldType, channelType_},
+          {cmd::kFieldUpper, upper_},
+          {cmd::kFieldDomain, domain_},
+          {cmd::kFieldPort, port_},
+          {cmd::kFieldCompany, company_},
+          {cmd::kFieldPlate, plate_}});
 }
 
 void PropertyPage::readChannel() {
-  cmd::ChannelConfig config;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::ReadChannel(channel, SelectedChannel(), &config);
+  const auto result = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::ReadChannel(channel, SelectedChannel());
   });
-  if (outcome.ok) {
+  if (result.ok()) {
+    const cmd::ChannelConfig& config = result.value;
     channelType_->setCurrentIndex(cmd::ChannelTypePosition(config.typeCode).value_or(-1));
     soundLight_->setChecked(config.soundLight);
     sms_->setChecked(config.sms);
-    cardId_->setText(Q(config.cardId));
-    sn_->setText(Q(config.sn));
-    upper_->setText(Q(cmd::FormatLimit(config.upper)));
-    lower_->setText(Q(cmd::FormatLimit(config.lower)));
+    cardId_->setText(FromUtf8(config.cardId));
+    sn_->setText(FromUtf8(config.sn));
+    upper_->setText(FromUtf8(cmd::FormatLimit(config.upper)));
+    lower_->setText(FromUtf8(cmd::FormatLimit(config.lower)));
   }
-  Report(outcome);
+  Show(result.outcome);
 }
 
 void PropertyPage::writeChannel() {
@@ -307,22 +276,19 @@ void PropertyPage::writeChannel() {
   write.sn = sn_->text().toStdString();
   write.upper = *upper;
   write.lower = *lower;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::WriteChannel(channel, write);
-  });
-  Report(outcome);
+  Show(RunCommand(*this,
+                  [&](devlink::Channel& channel) { return cmd::WriteChannel(channel, write); }));
 }
 
 void PropertyPage::readProtection() {
-  cmd::Protection values;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::ReadProtection(channel, SelectedChannel(), &values);
+  const auto result = RunCommand(*this, [&](devlink::Channel& channel) {
+    return cmd::ReadProtection(channel, SelectedChannel());
   });
-  if (outcome.ok) {
-    upper_->setText(Q(cmd::FormatLimit(values.upper)));
-    lower_->setText(Q(cmd::FormatLimit(values.lower)));
+  if (result.ok()) {
+    upper_->setText(FromUtf8(cmd::FormatLimit(result.value.upper)));
+    lower_->setText(FromUtf8(cmd::FormatLimit(result.value.lower)));
   }
-  Report(outcome);
+  Show(result.outcome);
 }
 
 void PropertyPage::writeProtection() {
@@ -330,60 +296,51 @@ void PropertyPage::writeProtection() {
   if (!upper) return;
   std::optional<double> lower = ui::ReadNumber(lower_);
   if (!lower) return;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
+  Show(RunCommand(*this, [&](devlink::Channel& channel) {
     return cmd::WriteProtection(channel, SelectedChannel(), {*upper, *lower});
-  });
-  Report(outcome);
+  }));
 }
 
 void PropertyPage::readCompany() {
-  std::string text;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::ReadCompany(channel, &text);
-  });
-  if (outcome.ok) company_->setText(Q(text));
-  Report(outcome);
+  const auto result =
+      RunCommand(*this, [](devlink::Channel& channel) { return cmd::ReadCompany(channel); });
+  if (result.ok()) company_->setText(FromUtf8(result.value.text));
+  Show(result.outcome);
 }
 
 void PropertyPage::writeCompany() {
-  lastTextField_ = company_;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::WriteCompany(channel, company_->text().toStdString());
-  });
-  Report(outcome);
+  const std::string text = company_->text().toStdString();
+  Show(RunCommand(*this,
+                  [&](devlink::Channel& channel) { return cmd::WriteCompany(channel, text); }));
 }
 
 void PropertyPage::readPlate() {
-  std::string text;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::ReadPlate(channel, &text);
-  });
-  if (outcome.ok) plate_->setText(Q(text));
-  Report(outcome);
+  const auto result =
+      RunCommand(*this, [](devlink::Channel& channel) { return cmd::ReadPlate(channel); });
+  if (result.ok()) plate_->setText(FromUtf8(result.value.text));
+  Show(result.outcome);
 }
 
 void PropertyPage::writePlate() {
-  lastTextField_ = plate_;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::WritePlate(channel, plate_->text().toStdString());
-  });
-  Report(outcome);
+  const std::string text = plate_->text().toStdString();
+  Show(RunCommand(*this,
+                  [&](devlink::Channel& channel) { return cmd::WritePlate(channel, text); }));
 }
 
 void PropertyPage::readServer() {
-  cmd::Server server = serverSelector_->currentIndex() == 1 ? cmd::Server::Config : cmd::Server::Data;
-  cmd::ServerConfig config;
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::ReadServer(channel, server, &config);
-  });
-  if (outcome.ok) {
+  const cmd::Server server =
+      serverSelector_->currentIndex() == 1 ? cmd::Server::Config : cmd::Server::Data;
+  const auto result = RunCommand(
+      *this, [&](devlink::Channel& channel) { return cmd::ReadServer(channel, server); });
+  if (result.ok()) {
+    const cmd::ServerConfig& config = result.value;
     ipAddress_->SetAddress(config.ip);
     port_->setText(QString::number(config.port));
-    domain_->setText(Q(config.domain));
+    domain_->setText(FromUtf8(config.domain));
     (config.domainMode ? domainMode_ : ipMode_)->setChecked(true);
     updateWidgets();
   }
-  Report(outcome);
+  Show(result.outcome);
 }
 
 void PropertyPage::writeServer() {
@@ -393,10 +350,8 @@ void PropertyPage::writeServer() {
   write.ip = ipAddress_->Address();
   write.domain = domain_->text().toStdString();
   write.portText = port_->text().toStdString();
-  const Outcome outcome = RunCommand(*this, [&](devlink::Channel& channel) {
-    return cmd::WriteServer(channel, write);
-  });
-  Report(outcome);
+  Show(RunCommand(*this,
+                  [&](devlink::Channel& channel) { return cmd::WriteServer(channel, write); }));
 }
 
 }  // namespace pages

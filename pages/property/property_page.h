@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "pages/kit/command_table.h"
+#include "pages/kit/outcome.h"
 #include "pages/kit/page.h"
 
 class QCheckBox;
@@ -57,10 +57,8 @@ class PropertyPage : public Page {
   void writeServer();
 
   int SelectedChannel() const;
-  // Shows the outcome's message (when it has one) and, on a validation failure, focuses and
-  // selects the control of the field that failed.
-  void Report(const Outcome& outcome);
-  QWidget* FieldWidget(const std::string& field) const;
+  // Shows the outcome; a refused field's control gets the focus.
+  void Show(const Outcome& outcome);
 
   // "通道配置"
   QComboBox* channelNumber_ = nullptr;
@@ -82,7 +80,6 @@ class PropertyPage : public Page {
   QLineEdit* plate_ = nullptr;
   QPushButton* plateRead_ = nullptr;
   QPushButton* plateWrite_ = nullptr;
-  QWidget* lastTextField_ = nullptr;  // the text edit of the last text command
   // "服务器配置"
   QComboBox* serverSelector_ = nullptr;
   QRadioButton* ipMode_ = nullptr;

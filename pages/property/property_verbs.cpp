@@ -1,7 +1,4 @@
 // tool-cli verbs of the property settings page, one per command, built on the typed commands.
-#include <charconv>
-#include <cmath>
-
 #include "pages/property/property_commands.h"
 #include "pages/widgets/sn_clock_protocols.h"
 
@@ -9,138 +6,14 @@ namespace pages::property {
 
 namespace {
 
-constexpr const char* kNotInteger = "请键入一个整数。";
-constexpr const char* kNotNumber = "请键入一个数。";
-
-// A parsed argument, or the outcome to report when it is missing or malformed.
-template <class T>
-struct Arg {
-  std::optional<T> value;
-  Outcome error;
-  explicit operator bool() const { return value.has_value(); }
-};
-
-std::string Text(const Args& args, const std::string& name, std::string fallback = {}) {
-  auto it = args.find(name);
-  return it == args.end() ? fallback : it->second;
+Server ServerOf(const Args& args) {
+  return args.Text("server") == "config" ? Server::Config : Server::Data;
 }
 
-Outcome Missing(const std::string& name) {
-  return Outcome::Failure("缺少参数 --" + name, name);
-}
-
-Arg<int> Integer(const Args& args, const std::string& name) {
-  auto it = args.find(name);
-  if (it == args.end()) return {std::nullopt, Missing(name)};
-  const std::string& s = it->second;
-  int value = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) {
-    return {std::nullopt, Outcome::Failure(kNotInteger, name)};
-  }
-  return {value, {}};
-}
-
-Arg<double> Number(const Args& args, const std::string& name) {
-  auto it = args.find(name);
-  if (it == args.end()) return {std::nullopt, Missing(name)};
-  const std::string& s = it->second;
-  double value = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) {
-    return {std::nullopt, Outcome::Failure(kNotNumber, name)};
-  }
-  return {value, {}};
-}
-
-// 1/0, true/false, on/off, yes/no; absent means off.
-Arg<bool> Flag(const Args& args, const std::string& name) {
-  std::string s = Text(args, name, "0");
-  if (s == "1" || s == "true" || s == "on" || s == "yes") return {true, {}};
-  if (s == "0" || s == "false" || s == "off" || s == "no") return {false, {}};
-  return {std::nullopt, Outcome::Failure("--" + name + " 应为 0 或 1", name)};
-}
-
-Arg<Server> ServerArg(const Args& args) {
-  std::string s = Text(args, "server", "data");
-  if (s == "data") return {Server::Data, {}};
-  if (s == "config") return {Server::Config, {}};
-  return {std::nullopt, Outcome::Failure("--server 应为 data 或 config", "server")};
-}
-
-const ArgDef kChannelArg{"channel", "channel number 1..32"};
-const ArgDef kServerArg{"server", "data | config (default data)", false};
-
-Outcome RunReadChannel(devlink::Channel& channel, const Args& args) {
-  auto number = Integer(args, "channel");
-  if (!number) return number.error;
-  return ReadChannel(channel, number.value);
-}
-
-Outcome RunWriteChannel(devlink::Channel& channel, const Args& args) {
-  auto number = Integer(args, "channel");
-  if (!number) return number.error;
-  auto type = Integer(args, "type-code");
-  if (!type) return type.error;
-  auto upper = Number(args, "upper");
-  if (!upper) return upper.error;
-  auto lower = Number(args, "lower");
-  if (!lower) return lower.error;
-  auto soundLight = Flag(args, "sound-light");
-  if (!soundLight) return soundLight.error;
-  auto sms = Flag(args, "sms");
-  if (!sms) return sms.error;
-  ChannelWrite write;
-  write.channel = number.value;
-  write.typeCode = type.value;
-  write.cardId = Text(args, "card-id");
-  write.sn = Text(args, "sn");
-  write.upper = *upper.value;
-  write.lower = *lower.value;
-  write.soundLight = *soundLight.value;
-  write.sms = *sms.value;
-  return WriteChannel(channel, write);
-}
-
-Outcome RunReadProtection(devlink::Channel& channel, const Args& args) {
-  auto number = Integer(args, "channel");
-  if (!number) return number.error;
-  return ReadProtection(channel, number.value);
-}
-
-Outcome RunWriteProtection(devlink::Channel& channel, const Args& args) {
-  auto number = Integer(args, "channel");
-  if (!number) return number.error;
-  auto upper = Number(args, "upper");
-  if (!upper) return upper.error;
-  auto lower = Number(args, "lower");
-  if (!lower) return lower.error;
-  return WriteProtection(channel, number.value, {*upper.value, *lower.value});
-}
-
-Outcome RunReadServer(devlink::Channel& channel, const Args& args) {
-  auto server = ServerArg(args);
-  if (!server) return server.error;
-  return ReadServer(channel, *server.value);
-}
-
-Outcome RunWriteServer(devlink::Channel& channel, const Args& args) {
-  auto server = ServerArg(args);
-  if (!server) return server.error;
-  ServerWrite write;
-  write.server = *server.value;
-  std::string mode = Text(args, "mode", "ip");
-  if (mode != "ip" && mode != "domain") {
-    return Outcome::Failure("--mode 应为 ip 或 domain", "mode");
-  }
-  write.domainMode = mode == "domain";
-  auto ip = ParseIp(Text(args, "ip", "0.0.0.0"));
-  if (!ip) return Outcome::Failure("IP地址输入有误", "ip");
-  write.ip = *ip;
-  write.domain = Text(args, "domain");
-  write.portText = Text(args, "server-port");
-  return WriteServer(channel, write);
-}
+Field ChannelField() { return Integer("channel", "channel number", 1, kChannelCount, kSelectChannel); }
+Field ServerField() { return Choice("server", "which server", {"data", "config"}).Optional("data"); }
+Field UpperField() { return Number("upper", "upper limit"); }
+Field LowerField() { return Number("lower", "lower limit"); }
 
 }  // namespace
 
@@ -148,55 +21,77 @@ CommandSet Commands() {
   CommandSet set;
   set.page = "property";
   set.help = "property settings: channels, protection values, company name, plate, servers";
-  set.commands = {
-      {"read-channel", "read one channel's configuration", {kChannelArg}, RunReadChannel},
-      {"write-channel",
-       "write one channel's configuration",
-       {kChannelArg,
-        {"type-code", "channel type code (1..22, 47..53)"},
-        {"card-id", "card ID, 8 hex digits"},
-        {"sn", "sensor SN: 4 hex digits then 5 decimal digits"},
-        {"upper", "upper limit"},
-        {"lower", "lower limit"},
-        {"sound-light", "sound/light alarm 0|1 (default 0)", false},
-        {"sms", "SMS alarm 0|1 (default 0)", false}},
-       RunWriteChannel},
-      {"read-protection", "read one channel's protection values", {kChannelArg},
-       RunReadProtection},
-      {"write-protection",
-       "write one channel's protection values",
-       {kChannelArg, {"upper", "upper value"}, {"lower", "lower value"}},
-       RunWriteProtection},
-      {"read-company", "read the company name",
-       {},
-       [](devlink::Channel& channel, const Args&) { return ReadCompany(channel); }},
-      {"write-company", "write the company name",
-       {{"name", "company name, at most 31 characters"}},
-       [](devlink::Channel& channel, const Args& args) {
-         return WriteCompany(channel, Text(args, "name"));
-       }},
-      {"read-plate", "read the vehicle plate number",
-       {},
-       [](devlink::Channel& channel, const Args&) { return ReadPlate(channel); }},
-      {"write-plate", "write the vehicle plate number",
-       {{"plate", "plate number, at most 9 characters"}},
-       [](devlink::Channel& channel, const Args& args) {
-         return WritePlate(channel, Text(args, "plate"));
-       }},
-      {"read-server", "read the data or configuration server", {kServerArg}, RunReadServer},
-      {"write-server",
-       "write the data or configuration server",
-       {kServerArg,
-        {"mode", "ip | domain (default ip)", false},
-        {"ip", "IP address (default 0.0.0.0)", false},
-        {"domain", "domain name (domain mode)", false},
-        {"server-port", "the server's TCP port"}},
-       RunWriteServer},
-  };
+  auto& c = set.commands;
+  c.push_back(Verb("read-channel", "read one channel's configuration", {ChannelField()},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return ReadChannel(channel, static_cast<int>(args.Int("channel")));
+                   }));
+  c.push_back(Verb(
+      "write-channel", "write one channel's configuration",
+      {ChannelField(),
+       Integer("type-code", "channel type code (1..22, 47..53)", INT32_MIN, INT32_MAX)
+           .Refuse(kSelectType),
+       HexDigits("card-id", "card ID", kCardIdChars, kBadCardId),
+       Text("sn", "sensor SN: 4 hex digits then 5 decimal digits"), UpperField(), LowerField(),
+       Switch("sound-light", "sound/light alarm").Optional("off"),
+       Switch("sms", "SMS alarm").Optional("off")},
+      [](devlink::Channel& channel, const Args& args) {
+        ChannelWrite write;
+        write.channel = static_cast<int>(args.Int("channel"));
+        write.typeCode = static_cast<int>(args.Int("type-code"));
+        write.cardId = args.Text("card-id");
+        write.sn = args.Text("sn");
+        write.upper = args.Number("upper");
+        write.lower = args.Number("lower");
+        write.soundLight = args.Switch("sound-light");
+        write.sms = args.Switch("sms");
+        return WriteChannel(channel, write);
+      }));
+  c.push_back(Verb("read-protection", "read one channel's protection values", {ChannelField()},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return ReadProtection(channel, static_cast<int>(args.Int("channel")));
+                   }));
+  c.push_back(Verb("write-protection", "write one channel's protection values",
+                   {ChannelField(), UpperField(), LowerField()},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return WriteProtection(channel, static_cast<int>(args.Int("channel")),
+                                            {args.Number("upper"), args.Number("lower")});
+                   }));
+  c.push_back(Verb("read-company", "read the company name", {},
+                   [](devlink::Channel& channel, const Args&) { return ReadCompany(channel); }));
+  c.push_back(Verb("write-company", "write the company name",
+                   {Text(kFieldCompany, "company name", kCompanyMaxChars)},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return WriteCompany(channel, args.Text(kFieldCompany));
+                   }));
+  c.push_back(Verb("read-plate", "read the vehicle plate number", {},
+                   [](devlink::Channel& channel, const Args&) { return ReadPlate(channel); }));
+  c.push_back(Verb("write-plate", "write the vehicle plate number",
+                   {Text(kFieldPlate, "plate number", kPlateMaxChars)},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return WritePlate(channel, args.Text(kFieldPlate));
+                   }));
+  c.push_back(Verb("read-server", "read the data or configuration server", {ServerField()},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return ReadServer(channel, ServerOf(args));
+                   }));
+  c.push_back(Verb(
+      "write-server", "write the data or configuration server",
+      {ServerField(), Choice("mode", "address by", {"ip", "domain"}).Optional("ip"),
+       Ipv4("ip", "IP address", kBadIp).Optional("0.0.0.0"),
+       Text(kFieldDomain, "domain name (domain mode), at most 31 bytes").Optional(),
+       Integer(kFieldPort, "the server's TCP port", 0, 65535).Refuse(kBadPort)},
+      [](devlink::Channel& channel, const Args& args) {
+        ServerWrite write;
+        write.server = ServerOf(args);
+        write.domainMode = args.Text("mode") == "domain";
+        write.ip = args.Ip("ip");
+        if (args.Has(kFieldDomain)) write.domain = args.Text(kFieldDomain);
+        write.portText = std::to_string(args.Int(kFieldPort));
+        return WriteServer(channel, write);
+      }));
   // The SN widget that the page hosts: its read and write are the page's too.
-  for (CommandDef& def : WidgetVerbs({"read-sn", "write-sn"})) {
-    set.commands.push_back(std::move(def));
-  }
+  for (CommandDef& def : WidgetVerbs({"read-sn", "write-sn"})) c.push_back(std::move(def));
   return set;
 }
 

@@ -1,11 +1,9 @@
 #include "pages/property2/property2_commands.h"
 
-#include <array>
-#include <charconv>
-#include <optional>
 #include <vector>
 
 #include "link/frames.h"
+#include "pages/kit/exchange_step.h"
 
 namespace pages::property2 {
 
@@ -18,9 +16,8 @@ constexpr uint8_t kCmdWritePeriod = 0x97;
 constexpr uint8_t kCmdReadPeriod = 0x98;
 constexpr uint8_t kCmdWriteScreenOff = 0x99;
 constexpr uint8_t kCmdReadScreenOff = 0x9A;
-constexpr uint8_t kNoChannel = 0xFF;
 
-// Reply buffers: a read brings two payload bytes, a write one.
+// Replies: a read brings two payload bytes, a write one; the length byte must agree.
 constexpr size_t kReadReply = 9;
 constexpr size_t kWriteReply = 8;
 
@@ -33,31 +30,18 @@ std::vector<Entry> MakeEntries(std::initializer_list<const char*> texts) {
   return entries;
 }
 
-int LeadingInteger(std::string_view text) {
-  int value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-// Reads the 16-bit little-endian value of a read reply. Returns nullopt for failed checks.
-std::optional<int> ReadValue(devlink::Channel& channel, uint8_t command, uint8_t sub,
-                             Outcome& failure) {
+// Reads the 16-bit little-endian value of a read reply and finds its entry.
+Result<ListValue> ReadValue(devlink::Channel& channel, uint8_t command, uint8_t sub,
+                            std::span<const Entry> entries, const char* name) {
   const Bytes request = devlink::BuildSumFrame(kAddress, command, sub);
-  devlink::ReplySpec spec;
-  spec.capacity = kReadReply;
-  const devlink::ExchangeResult result = channel.Exchange(request, spec);
-  if (result.status == devlink::ExchangeStatus::PortNotOpen) {
-    failure = Outcome::Failure(devlink::kPortOpenFailed);
-    return std::nullopt;
-  }
-  if (result.status != devlink::ExchangeStatus::Ok ||
-      devlink::CheckSumFrameVariable(result.reply, command, kReadReply - 1) !=
-          devlink::FrameCheck::Ok) {
-    failure = Outcome::Failure(kReadFailed);
-    return std::nullopt;
-  }
-  const devlink::ByteView payload = devlink::SumFramePayload(result.reply);
-  return payload[0] | (payload[1] << 8);
+  const auto reply =
+      RunExchange(channel, request, SumRuleFromFrame(kReadReply, kReadReply), kReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  const devlink::ByteView payload = devlink::SumFramePayload(reply.value);
+  const int seconds = payload[0] | (payload[1] << 8);
+  const int found = FindEntry(entries, seconds);
+  if (found < 0) return Outcome::Failure(kValueNotInList).With(name, int64_t{seconds});
+  return {{}, ListValue{name, found, seconds, entries[static_cast<size_t>(found)].text}};
 }
 
 // A write succeeds on any reply that passes the frame checks; it has no message of its own.
@@ -65,29 +49,10 @@ Outcome WriteValue(devlink::Channel& channel, uint8_t command, uint8_t sub, int 
   const Bytes payload{static_cast<uint8_t>(seconds & 0xFF),
                       static_cast<uint8_t>((seconds >> 8) & 0xFF)};
   const Bytes request = devlink::BuildSumFrame(kAddress, command, sub, payload);
-  devlink::ReplySpec spec;
-  spec.capacity = kWriteReply;
-  const devlink::ExchangeResult result = channel.Exchange(request, spec);
-  if (result.status == devlink::ExchangeStatus::PortNotOpen) {
-    return Outcome::Failure(devlink::kPortOpenFailed);
-  }
-  if (result.status != devlink::ExchangeStatus::Ok ||
-      devlink::CheckSumFrameVariable(result.reply, command, kWriteReply - 1) !=
-          devlink::FrameCheck::Ok) {
-    return Outcome::Failure(kWriteFailed);
-  }
+  const auto reply =
+      RunExchange(channel, request, SumRuleFromFrame(kWriteReply, kWriteReply), kWriteFailed);
+  if (!reply.ok()) return reply.outcome;
   return Outcome::Success({});
-}
-
-Outcome SelectRead(std::optional<int> seconds, std::span<const Entry> entries, const char* name,
-                   int& index, Outcome failure) {
-  if (!seconds) return failure;
-  const int found = FindEntry(entries, *seconds);
-  if (found < 0) return Outcome::Failure(kValueNotInList).With(name, int64_t{*seconds});
-  index = found;
-  return Outcome::Success({})
-      .With(name, int64_t{*seconds})
-      .With("text", entries[static_cast<size_t>(found)].text);
 }
 
 bool ValidChannel(int channelNumber) {
@@ -96,9 +61,14 @@ bool ValidChannel(int channelNumber) {
 
 }  // namespace
 
+Values Describe(const ListValue& value) {
+  return {{value.name, int64_t{value.seconds}}, {"text", value.text}};
+}
+
 int EntrySeconds(std::string_view text) {
-  if (text.find("秒") != std::string_view::npos) return LeadingInteger(text);
-  if (text.find("分") != std::string_view::npos) return LeadingInteger(text) * 60;
+  const auto number = static_cast<int>(LeadingInteger(text));
+  if (text.find("秒") != std::string_view::npos) return number;
+  if (text.find("分") != std::string_view::npos) return number * 60;
   return 0;
 }
 
@@ -122,29 +92,25 @@ int FindEntry(std::span<const Entry> entries, int seconds) {
   return -1;
 }
 
-Outcome ReadSamplePeriod(devlink::Channel& channel, int channelNumber, int& index) {
-  if (!ValidChannel(channelNumber)) return Outcome::Failure(kChannelRange, "channel");
-  Outcome failure;
-  const std::optional<int> seconds =
-      ReadValue(channel, kCmdReadPeriod, static_cast<uint8_t>(channelNumber), failure);
-  return SelectRead(seconds, SamplePeriods(), "period", index, failure);
+Result<ListValue> ReadSamplePeriod(devlink::Channel& channel, int channelNumber) {
+  if (!ValidChannel(channelNumber)) return Outcome::Refused(kChannelRange, "channel");
+  return ReadValue(channel, kCmdReadPeriod, static_cast<uint8_t>(channelNumber), SamplePeriods(),
+                   "period");
 }
 
 Outcome WriteSamplePeriod(devlink::Channel& channel, int channelNumber, int seconds) {
-  if (!ValidChannel(channelNumber)) return Outcome::Failure(kChannelRange, "channel");
-  if (FindEntry(SamplePeriods(), seconds) < 0) return Outcome::Failure(kPeriodNotInList, "period");
+  if (!ValidChannel(channelNumber)) return Outcome::Refused(kChannelRange, "channel");
+  if (FindEntry(SamplePeriods(), seconds) < 0) return Outcome::Refused(kPeriodNotInList, "period");
   return WriteValue(channel, kCmdWritePeriod, static_cast<uint8_t>(channelNumber), seconds);
 }
 
-Outcome ReadScreenOff(devlink::Channel& channel, int& index) {
-  Outcome failure;
-  const std::optional<int> seconds = ReadValue(channel, kCmdReadScreenOff, kNoChannel, failure);
-  return SelectRead(seconds, ScreenOffTimes(), "time", index, failure);
+Result<ListValue> ReadScreenOff(devlink::Channel& channel) {
+  return ReadValue(channel, kCmdReadScreenOff, kNoChannel, ScreenOffTimes(), "time");
 }
 
 Outcome WriteScreenOff(devlink::Channel& channel, int seconds) {
   if (FindEntry(ScreenOffTimes(), seconds) < 0) {
-    return Outcome::Failure(kScreenOffNotInList, "time");
+    return Outcome::Refused(kScreenOffNotInList, "time");
   }
   return WriteValue(channel, kCmdWriteScreenOff, kNoChannel, seconds);
 }
@@ -153,32 +119,25 @@ Outcome WriteScreenOff(devlink::Channel& channel, int seconds) {
 
 namespace {
 
-std::optional<int> ParseInt(const Args& args, const std::string& name) {
-  auto it = args.find(name);
-  if (it == args.end()) return std::nullopt;
-  const std::string& text = it->second;
-  int value = 0;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
-  return value;
+// A value given as seconds ("120") or as an entry's text ("2分"); the command refuses values
+// that are no entry's.
+Field EntryField(const char* name, const char* what, std::span<const Entry> entries) {
+  std::string help = std::string(what) + " in seconds or as listed:";
+  for (const Entry& entry : entries) help += " " + entry.text;
+  return Text(name, help);
 }
 
-// A value given as seconds ("120") or as an entry's text ("2分"); -1 when it is neither.
-int EntryArg(const Args& args, const std::string& name, std::span<const Entry> entries) {
-  if (const std::optional<int> seconds = ParseInt(args, name)) return *seconds;
-  auto it = args.find(name);
-  if (it == args.end()) return -1;
+int EntrySecondsOf(const std::string& text, std::span<const Entry> entries) {
+  if (const std::optional<int64_t> seconds = ParseWholeInt(text)) {
+    return *seconds >= INT32_MIN && *seconds <= INT32_MAX ? static_cast<int>(*seconds) : -1;
+  }
   for (const Entry& entry : entries) {
-    if (entry.text == it->second) return entry.seconds;
+    if (entry.text == text) return entry.seconds;
   }
   return -1;
 }
 
-std::string EntryHelp(const char* what, std::span<const Entry> entries) {
-  std::string help = std::string(what) + " in seconds or as listed:";
-  for (const Entry& entry : entries) help += " " + entry.text;
-  return help;
-}
+Field ChannelField() { return Integer("channel", "channel number", 1, 32).Refuse(kChannelRange); }
 
 }  // namespace
 
@@ -186,38 +145,24 @@ CommandSet Commands() {
   CommandSet set{
       "property2", "property settings 2: sample period per channel, screen-off time", {}};
   auto& c = set.commands;
-  c.push_back({"read-sample-period",
-               "read the sample period of a channel",
-               {{"channel", "channel number 1..32"}},
-               [](devlink::Channel& channel, const Args& args) {
-                 const std::optional<int> number = ParseInt(args, "channel");
-                 if (!number) return Outcome::Failure(kChannelRange, "channel");
-                 int index = -1;
-                 return ReadSamplePeriod(channel, *number, index);
-               }});
-  c.push_back({"write-sample-period",
-               "write the sample period of a channel",
-               {{"channel", "channel number 1..32"},
-                {"period", EntryHelp("sample period", SamplePeriods())}},
-               [](devlink::Channel& channel, const Args& args) {
-                 const std::optional<int> number = ParseInt(args, "channel");
-                 if (!number) return Outcome::Failure(kChannelRange, "channel");
-                 return WriteSamplePeriod(channel, *number,
-                                          EntryArg(args, "period", SamplePeriods()));
-               }});
-  c.push_back({"read-screen-off",
-               "read the screen-off time",
-               {},
-               [](devlink::Channel& channel, const Args&) {
-                 int index = -1;
-                 return ReadScreenOff(channel, index);
-               }});
-  c.push_back({"write-screen-off",
-               "write the screen-off time",
-               {{"time", EntryHelp("screen-off time", ScreenOffTimes())}},
-               [](devlink::Channel& channel, const Args& args) {
-                 return WriteScreenOff(channel, EntryArg(args, "time", ScreenOffTimes()));
-               }});
+  c.push_back(Verb("read-sample-period", "read the sample period of a channel", {ChannelField()},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return ReadSamplePeriod(channel, static_cast<int>(args.Int("channel")));
+                   }));
+  c.push_back(Verb("write-sample-period", "write the sample period of a channel",
+                   {ChannelField(), EntryField("period", "sample period", SamplePeriods())},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return WriteSamplePeriod(channel, static_cast<int>(args.Int("channel")),
+                                              EntrySecondsOf(args.Text("period"), SamplePeriods()));
+                   }));
+  c.push_back(Verb("read-screen-off", "read the screen-off time", {},
+                   [](devlink::Channel& channel, const Args&) { return ReadScreenOff(channel); }));
+  c.push_back(Verb("write-screen-off", "write the screen-off time",
+                   {EntryField("time", "screen-off time", ScreenOffTimes())},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return WriteScreenOff(channel,
+                                           EntrySecondsOf(args.Text("time"), ScreenOffTimes()));
+                   }));
   return set;
 }
 

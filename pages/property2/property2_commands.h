@@ -15,8 +15,6 @@ inline constexpr const char* kWriteFailed = "写入失败";
 inline constexpr const char* kValueNotInList = "数据异常，请重新写入";
 inline constexpr const char* kChannelRange = "通道号范围为1-32";
 
-inline constexpr int kChannelCount = 32;
-
 // One drop-down entry: its text and the number of seconds it stands for.
 struct Entry {
   std::string text;
@@ -33,11 +31,19 @@ std::span<const Entry> ScreenOffTimes();
 // Position of the first entry with that number, or -1.
 int FindEntry(std::span<const Entry> entries, int seconds);
 
-// Reads set `index` to the position of the entry that matches the device's value; a value that
-// no entry has gives kValueNotInList and leaves `index` unchanged.
-Outcome ReadSamplePeriod(devlink::Channel& channel, int channelNumber, int& index);
+// The entry a read found: its list position, the device's value and the entry's text.
+struct ListValue {
+  const char* name = "";  // "period" / "time": the value's name in tool-cli's output
+  int index = -1;
+  int seconds = 0;
+  std::string text;
+};
+Values Describe(const ListValue& value);
+
+// A value that no entry has gives kValueNotInList (with the value).
+Result<ListValue> ReadSamplePeriod(devlink::Channel& channel, int channelNumber);
 Outcome WriteSamplePeriod(devlink::Channel& channel, int channelNumber, int seconds);
-Outcome ReadScreenOff(devlink::Channel& channel, int& index);
+Result<ListValue> ReadScreenOff(devlink::Channel& channel);
 Outcome WriteScreenOff(devlink::Channel& channel, int seconds);
 
 CommandSet Commands();

@@ -14,12 +14,6 @@ namespace pages {
 
 namespace {
 
-QComboBox* List(const QString& name, QWidget* parent) {
-  auto* list = new QComboBox(parent);
-  list->setObjectName(name);
-  return list;
-}
-
 // Each entry carries its number of seconds as item data.
 void Fill(QComboBox* list, std::span<const property2::Entry> entries) {
   for (const property2::Entry& entry : entries) {
@@ -41,14 +35,13 @@ PropertySettings2Page::PropertySettings2Page(devlink::DeviceLink& link, int prod
 }
 
 QGroupBox* PropertySettings2Page::BuildPeriodGroup() {
-  auto* group = new QGroupBox(QStringLiteral("通道灵敏度"), this);
-  group->setObjectName(QStringLiteral("periodGroup"));
-  channel_ = List(QStringLiteral("channelNumber"), group);
-  for (int number = 1; number <= property2::kChannelCount; ++number) {
+  auto* group = MakeGroup(QStringLiteral("通道灵敏度"), QStringLiteral("periodGroup"), this);
+  channel_ = MakeList(QStringLiteral("channelNumber"), group);
+  for (int number = 1; number <= kChannelCount; ++number) {
     channel_->addItem(QString::number(number), number);
   }
   channel_->setCurrentIndex(0);
-  period_ = List(QStringLiteral("samplePeriod"), group);
+  period_ = MakeList(QStringLiteral("samplePeriod"), group);
   Fill(period_, property2::SamplePeriods());
   auto* read = MakeButton(QStringLiteral("读"), QStringLiteral("periodRead"), group);
   auto* write = MakeButton(QStringLiteral("写"), QStringLiteral("periodWrite"), group);
@@ -67,9 +60,9 @@ QGroupBox* PropertySettings2Page::BuildPeriodGroup() {
 }
 
 QGroupBox* PropertySettings2Page::BuildScreenOffGroup() {
-  auto* group = new QGroupBox(QStringLiteral("背光点亮时间"), this);
-  group->setObjectName(QStringLiteral("screenOffGroup"));
-  screenOff_ = List(QStringLiteral("screenOffTime"), group);
+  auto* group =
+      MakeGroup(QStringLiteral("背光点亮时间"), QStringLiteral("screenOffGroup"), this);
+  screenOff_ = MakeList(QStringLiteral("screenOffTime"), group);
   Fill(screenOff_, property2::ScreenOffTimes());
   auto* read = MakeButton(QStringLiteral("读"), QStringLiteral("screenOffRead"), group);
   auto* write = MakeButton(QStringLiteral("写"), QStringLiteral("screenOffWrite"), group);
@@ -85,41 +78,35 @@ QGroupBox* PropertySettings2Page::BuildScreenOffGroup() {
   return group;
 }
 
-void PropertySettings2Page::Report(const Outcome& outcome) {
-  if (!outcome.ok) {
-    ui::ShowMessage(this, QString::fromStdString(outcome.message), {}, ui::MessageKind::Warning);
-  }
-}
-
+// A successful command ends silently: its outcome has no message.
 void PropertySettings2Page::ReadSamplePeriod() {
-  int index = period_->currentIndex();
   const int number = channel_->currentData().toInt();
-  const Outcome outcome = RunCommand(
-      *this, [&](devlink::Channel& c) { return property2::ReadSamplePeriod(c, number, index); });
-  if (outcome.ok) period_->setCurrentIndex(index);
-  Report(outcome);
+  const auto result = RunCommand(
+      *this, [&](devlink::Channel& c) { return property2::ReadSamplePeriod(c, number); });
+  if (result.ok()) period_->setCurrentIndex(result.value.index);
+  Report(this, result.outcome);
 }
 
 void PropertySettings2Page::WriteSamplePeriod() {
   const int number = channel_->currentData().toInt();
   const int seconds = period_->currentData().toInt();
-  Report(RunCommand(*this, [&](devlink::Channel& c) {
-    return property2::WriteSamplePeriod(c, number, seconds);
-  }));
+  Report(this, RunCommand(*this, [&](devlink::Channel& c) {
+           return property2::WriteSamplePeriod(c, number, seconds);
+         }));
 }
 
 void PropertySettings2Page::ReadScreenOff() {
-  int index = screenOff_->currentIndex();
-  const Outcome outcome =
-      RunCommand(*this, [&](devlink::Channel& c) { return property2::ReadScreenOff(c, index); });
-  if (outcome.ok) screenOff_->setCurrentIndex(index);
-  Report(outcome);
+  const auto result =
+      RunCommand(*this, [&](devlink::Channel& c) { return property2::ReadScreenOff(c); });
+  if (result.ok()) screenOff_->setCurrentIndex(result.value.index);
+  Report(this, result.outcome);
 }
 
 void PropertySettings2Page::WriteScreenOff() {
   const int seconds = screenOff_->currentData().toInt();
-  Report(RunCommand(*this,
-                    [&](devlink::Channel& c) { return property2::WriteScreenOff(c, seconds); }));
+  Report(this, RunCommand(*this, [&](devlink::Channel& c) {
+           return property2::WriteScreenOff(c, seconds);
+         }));
 }
 
 }  // namespace pages

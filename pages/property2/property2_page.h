@@ -23,8 +23,6 @@ class PropertySettings2Page : public Page {
  private:
   QGroupBox* BuildPeriodGroup();
   QGroupBox* BuildScreenOffGroup();
-  // Failures only: a successful command ends silently.
-  void Report(const Outcome& outcome);
 
   QComboBox* channel_ = nullptr;
   QComboBox* period_ = nullptr;

@@ -3,21 +3,18 @@
 // capacity, alarm and control limits and their switches, clearing the history. All SumFrame
 // exchanges with the current device address (the address change goes to the old address).
 //
-// Every function validates its input first and sends nothing when that fails; the Outcome then
-// names the failing field with the option name of its tool-cli verb ("old", "temp-lower", ...).
+// Every function validates its input first and sends nothing when that fails; the outcome then
+// names the refused field with the option name of its tool-cli verb ("old", "temp-lower", ...).
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "link/exchange.h"
 #include "pages/kit/command_table.h"
+#include "pages/kit/messages.h"
 
 namespace pages::settings {
 
-inline constexpr const char* kReadOk = "数据读取成功";
-inline constexpr const char* kReadFailed = "数据读取失败";
-inline constexpr const char* kWriteOk = "数据设置成功";
-inline constexpr const char* kWriteFailed = "数据设置失败";
 inline constexpr const char* kAddressOk = "地址设置成功";
 inline constexpr const char* kAddressFailed = "地址设置失败";
 inline constexpr const char* kAddressEmpty = "地址不能为空";
@@ -28,14 +25,11 @@ inline constexpr const char* kCapacityNotPositive = "存储容量不能小于等
 // The capacity travels as a 15-bit magnitude; larger numbers would reach the device corrupted.
 inline constexpr const char* kCapacityTooLarge = "存储容量不能大于32767";
 inline constexpr const char* kDataEmpty = "数据不能为空";
-inline constexpr const char* kNotANumber = "请键入一个数。";
-inline constexpr const char* kNotAnInteger = "请键入一个整数。";
 inline constexpr const char* kTempOrder = "温度下限不能大于上限";
 inline constexpr const char* kHumOrder = "湿度下限不能大于上限";
 inline constexpr const char* kClearOk = "数据清空成功";
 inline constexpr const char* kClearFailed = "数据清空失败";
 inline constexpr const char* kClearQuestion = "即将清除历史记录，该操作无法撤销！\n是否继续？";
-inline constexpr const char* kPromptCaption = "提示";
 
 inline constexpr int kMaxCapacity = 32767;
 
@@ -45,6 +39,7 @@ struct SwitchPair {
   bool humidity = false;
   bool operator==(const SwitchPair&) const = default;
 };
+Values Describe(const SwitchPair& value);
 
 enum class SwitchKind { Calibration, Alarm, Control };
 
@@ -56,6 +51,7 @@ struct Recording {
   int capacity = 0;
   bool operator==(const Recording&) const = default;
 };
+Values Describe(const Recording& value);
 
 struct LimitRow {
   double lower = 0.0;
@@ -65,6 +61,7 @@ struct Limits {
   LimitRow temperature;
   LimitRow humidity;
 };
+Values Describe(const Limits& value);
 // The four limit edits as typed.
 struct LimitsText {
   std::string tempLower, tempUpper, humLower, humUpper;
@@ -73,29 +70,29 @@ struct LimitsText {
 enum class LimitKind { Alarm, Control };
 
 // Value range of a limit edit ("温度值范围为(-300~1000)").
-struct LimitRange {
-  double min;
-  double max;
-  const char* name;  // "温度" / "湿度"
-};
 LimitRange TemperatureRange(LimitKind kind);
 LimitRange HumidityRange(LimitKind kind);
 std::string RangeMessage(const LimitRange& range);
 
-// Address change: both texts decimal 1..255. The request goes to the old address. On success
-// the outcome carries "address" = the new address.
-Outcome ChangeAddress(devlink::Channel& channel, std::string_view oldText,
-                      std::string_view newText);
+// The address an address change gave the instrument.
+struct NewAddress {
+  int address = 0;
+};
+Values Describe(const NewAddress& value);
 
-Outcome ReadSwitches(devlink::Channel& channel, SwitchKind kind, SwitchPair& out);
+// Address change: both texts decimal 1..255. The request goes to the old address.
+Result<NewAddress> ChangeAddress(devlink::Channel& channel, std::string_view oldText,
+                                 std::string_view newText);
+
+Result<SwitchPair> ReadSwitches(devlink::Channel& channel, SwitchKind kind);
 Outcome WriteSwitches(devlink::Channel& channel, SwitchKind kind, const SwitchPair& value);
 
-Outcome ReadRecording(devlink::Channel& channel, Recording& out);
+Result<Recording> ReadRecording(devlink::Channel& channel);
 Outcome WriteRecording(devlink::Channel& channel, const Recording& value);
 
 // Checks both rows (not empty, a number, in range, lower <= upper), temperature first.
-Outcome ValidateLimits(LimitKind kind, const LimitsText& text, Limits& out);
-Outcome ReadLimits(devlink::Channel& channel, LimitKind kind, Limits& out);
+Result<Limits> ValidateLimits(LimitKind kind, const LimitsText& text);
+Result<Limits> ReadLimits(devlink::Channel& channel, LimitKind kind);
 // Validates both rows before anything is sent, so a bad humidity row never leaves the device
 // with new temperature limits only.
 Outcome WriteLimits(devlink::Channel& channel, LimitKind kind, const LimitsText& text);

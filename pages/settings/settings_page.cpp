@@ -29,23 +29,8 @@ using settings::SwitchKind;
 
 namespace {
 
-QString Utf8(const std::string& text) { return QString::fromStdString(text); }
-
-QLineEdit* Edit(const QString& name, QWidget* parent, int maxLength = 32767) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(name);
-  edit->setMaxLength(maxLength);
-  return edit;
-}
-
-QCheckBox* Box(const QString& text, const QString& name, QWidget* parent) {
-  auto* box = new QCheckBox(text, parent);
-  box->setObjectName(name);
-  return box;
-}
-
 RangeEdit* Limit(const QString& prefix, const char* suffix, const QString& accessible,
-                 const settings::LimitRange& range, QWidget* parent) {
+                 const LimitRange& range, QWidget* parent) {
   auto* edit = new RangeEdit(parent);
   edit->setObjectName(prefix + QString::fromLatin1(suffix));
   edit->setAccessibleName(accessible);
@@ -72,10 +57,9 @@ SettingsPage::SettingsPage(devlink::DeviceLink& link, int productVariant, QWidge
 }
 
 QGroupBox* SettingsPage::BuildAddressGroup() {
-  auto* group = new QGroupBox(QStringLiteral("设置地址"), this);
-  group->setObjectName(QStringLiteral("addressGroup"));
-  oldAddress_ = Edit(QStringLiteral("oldAddress"), group, 3);
-  newAddress_ = Edit(QStringLiteral("newAddress"), group, 3);
+  auto* group = MakeGroup(QStringLiteral("设置地址"), QStringLiteral("addressGroup"), this);
+  oldAddress_ = MakeEdit(QStringLiteral("oldAddress"), group, 3);
+  newAddress_ = MakeEdit(QStringLiteral("newAddress"), group, 3);
   auto* set = MakeButton(QStringLiteral("设置"), QStringLiteral("addressSet"), group);
   auto* row = new QHBoxLayout(group);
   row->addWidget(MakeCaption(QStringLiteral("原地址"), oldAddress_, group));
@@ -88,8 +72,7 @@ QGroupBox* SettingsPage::BuildAddressGroup() {
 }
 
 QGroupBox* SettingsPage::BuildClockGroup() {
-  auto* group = new QGroupBox(QStringLiteral("时钟配置"), this);
-  group->setObjectName(QStringLiteral("clockGroup"));
+  auto* group = MakeGroup(QStringLiteral("时钟配置"), QStringLiteral("clockGroup"), this);
   clock_ = new ClockWidget(*this, group);
   auto* column = new QVBoxLayout(group);
   // The widget sits 15 pixels from the left and 25 from the top of its frame.
@@ -99,15 +82,11 @@ QGroupBox* SettingsPage::BuildClockGroup() {
 }
 
 QGroupBox* SettingsPage::BuildRecordingGroup() {
-  auto* group = new QGroupBox(QStringLiteral("记录参数设置"), this);
-  group->setObjectName(QStringLiteral("recordingGroup"));
-  interval_ = Edit(QStringLiteral("recordingInterval"), group);
-  hours_ = new QRadioButton(QStringLiteral("小时"), group);
-  hours_->setObjectName(QStringLiteral("recordingHours"));
-  hours_->setChecked(true);
-  minutes_ = new QRadioButton(QStringLiteral("分钟"), group);
-  minutes_->setObjectName(QStringLiteral("recordingMinutes"));
-  capacity_ = Edit(QStringLiteral("recordingCapacity"), group);
+  auto* group = MakeGroup(QStringLiteral("记录参数设置"), QStringLiteral("recordingGroup"), this);
+  interval_ = MakeEdit(QStringLiteral("recordingInterval"), group);
+  hours_ = MakeRadio(QStringLiteral("小时"), QStringLiteral("recordingHours"), group, true);
+  minutes_ = MakeRadio(QStringLiteral("分钟"), QStringLiteral("recordingMinutes"), group);
+  capacity_ = MakeEdit(QStringLiteral("recordingCapacity"), group);
   auto* read = MakeButton(QStringLiteral("读配置"), QStringLiteral("recordingRead"), group);
   auto* write = MakeButton(QStringLiteral("写配置"), QStringLiteral("recordingWrite"), group);
 
@@ -127,12 +106,11 @@ QGroupBox* SettingsPage::BuildRecordingGroup() {
 }
 
 QGroupBox* SettingsPage::BuildCalibrationGroup() {
-  auto* group = new QGroupBox(QStringLiteral("校准功能配置"), this);
-  group->setObjectName(QStringLiteral("calibrationGroup"));
+  auto* group = MakeGroup(QStringLiteral("校准功能配置"), QStringLiteral("calibrationGroup"), this);
   calibration_.temperature =
-      Box(QStringLiteral("温度校准开启"), QStringLiteral("calibrationTemp"), group);
+      MakeCheck(QStringLiteral("温度校准开启"), QStringLiteral("calibrationTemp"), group);
   calibration_.humidity =
-      Box(QStringLiteral("湿度校准开启"), QStringLiteral("calibrationHum"), group);
+      MakeCheck(QStringLiteral("湿度校准开启"), QStringLiteral("calibrationHum"), group);
   auto* read = MakeButton(QStringLiteral("读配置"), QStringLiteral("calibrationRead"), group);
   auto* write = MakeButton(QStringLiteral("写配置"), QStringLiteral("calibrationWrite"), group);
   auto* grid = new QGridLayout(group);
@@ -148,13 +126,11 @@ QGroupBox* SettingsPage::BuildCalibrationGroup() {
 QGroupBox* SettingsPage::BuildLimitsGroup(LimitKind kind) {
   const bool alarm = kind == LimitKind::Alarm;
   const QString prefix = alarm ? QStringLiteral("alarm") : QStringLiteral("control");
-  auto* group =
-      new QGroupBox(alarm ? QStringLiteral("报警设置") : QStringLiteral("控制设置"), this);
-  group->setObjectName(prefix + QStringLiteral("Group"));
+  auto* group = MakeGroup(alarm ? QStringLiteral("报警设置") : QStringLiteral("控制设置"), prefix + QStringLiteral("Group"), this);
 
   LimitEdits& edits = Edits(kind);
-  const settings::LimitRange temp = settings::TemperatureRange(kind);
-  const settings::LimitRange hum = settings::HumidityRange(kind);
+  const LimitRange temp = settings::TemperatureRange(kind);
+  const LimitRange hum = settings::HumidityRange(kind);
   edits.tempUpper = Limit(prefix, "TempUpper", QStringLiteral("温度上限"), temp, group);
   edits.tempLower = Limit(prefix, "TempLower", QStringLiteral("温度下限"), temp, group);
   edits.humUpper = Limit(prefix, "HumUpper", QStringLiteral("湿度上限"), hum, group);
@@ -169,9 +145,9 @@ QGroupBox* SettingsPage::BuildLimitsGroup(LimitKind kind) {
 
   const SwitchKind switchKind = alarm ? SwitchKind::Alarm : SwitchKind::Control;
   SwitchBoxes& boxes = Boxes(switchKind);
-  boxes.temperature = Box(alarm ? QStringLiteral("温度报警开启") : QStringLiteral("温度控制开启"),
+  boxes.temperature = MakeCheck(alarm ? QStringLiteral("温度报警开启") : QStringLiteral("温度控制开启"),
                           prefix + QStringLiteral("TempOn"), group);
-  boxes.humidity = Box(alarm ? QStringLiteral("湿度报警开启") : QStringLiteral("湿度控制开启"),
+  boxes.humidity = MakeCheck(alarm ? QStringLiteral("湿度报警开启") : QStringLiteral("湿度控制开启"),
                        prefix + QStringLiteral("HumOn"), group);
   auto* switchesRead =
       MakeButton(QStringLiteral("读配置"), prefix + QStringLiteral("SwitchesRead"), group);
@@ -206,8 +182,7 @@ QGroupBox* SettingsPage::BuildLimitsGroup(LimitKind kind) {
 }
 
 QGroupBox* SettingsPage::BuildActionGroup() {
-  auto* group = new QGroupBox(QStringLiteral("执行操作："), this);
-  group->setObjectName(QStringLiteral("actionGroup"));
+  auto* group = MakeGroup(QStringLiteral("执行操作："), QStringLiteral("actionGroup"), this);
   auto* clear = MakeButton(QStringLiteral("清空数据"), QStringLiteral("clearData"), group);
   auto* row = new QHBoxLayout(group);
   row->addWidget(clear);
@@ -240,69 +215,48 @@ void SettingsPage::keyPressEvent(QKeyEvent* event) {
   Page::keyPressEvent(event);
 }
 
-void SettingsPage::Report(const Outcome& outcome,
-                          std::initializer_list<std::pair<const char*, QLineEdit*>> fields) {
-  if (outcome.ok) {
-    ui::ShowMessage(this, Utf8(outcome.message));
-    return;
-  }
-  for (const auto& [name, field] : fields) {
-    if (outcome.field == name) {
-      ui::RefuseField(field, Utf8(outcome.message));
-      return;
-    }
-  }
-  ui::ShowMessage(this, Utf8(outcome.message), {}, ui::MessageKind::Warning);
-}
-
 void SettingsPage::ChangeAddress() {
   const std::string oldText = oldAddress_->text().toStdString();
   const std::string newText = newAddress_->text().toStdString();
-  const Outcome outcome = RunCommand(
+  const auto result = RunCommand(
       *this, [&](devlink::Channel& c) { return settings::ChangeAddress(c, oldText, newText); });
-  if (outcome.message == settings::kAddressEmpty) {
-    QLineEdit* field = outcome.field == "old" ? oldAddress_ : newAddress_;
-    ui::ShowMessage(this, Utf8(outcome.message), QString::fromUtf8(settings::kPromptCaption),
-                    ui::MessageKind::Warning);
-    field->setFocus(Qt::OtherFocusReason);
-    field->selectAll();
+  QLineEdit* refused = result.outcome.field == "old" ? oldAddress_ : newAddress_;
+  if (result.message() == settings::kAddressEmpty) {
+    ui::RefuseField(refused, FromUtf8(result.message()), QString::fromUtf8(kPromptCaption));
     return;
   }
-  Report(outcome, {{"old", oldAddress_}, {"new", newAddress_}});
-  if (outcome.ok && !outcome.values.empty()) {
-    emit deviceAddressReported(static_cast<int>(std::get<int64_t>(outcome.values[0].second)));
-  }
+  Report(this, result.outcome, {{"old", oldAddress_}, {"new", newAddress_}});
+  if (result.ok()) emit deviceAddressReported(result.value.address);
 }
 
 void SettingsPage::ReadSwitches(SwitchKind kind) {
-  settings::SwitchPair value;
-  const Outcome outcome = RunCommand(
-      *this, [&](devlink::Channel& c) { return settings::ReadSwitches(c, kind, value); });
-  if (outcome.ok) {
+  const auto result =
+      RunCommand(*this, [&](devlink::Channel& c) { return settings::ReadSwitches(c, kind); });
+  if (result.ok()) {
     SwitchBoxes& boxes = Boxes(kind);
-    boxes.temperature->setChecked(value.temperature);
-    boxes.humidity->setChecked(value.humidity);
+    boxes.temperature->setChecked(result.value.temperature);
+    boxes.humidity->setChecked(result.value.humidity);
   }
-  Report(outcome);
+  Report(this, result.outcome);
 }
 
 void SettingsPage::WriteSwitches(SwitchKind kind) {
   SwitchBoxes& boxes = Boxes(kind);
   const settings::SwitchPair value{boxes.temperature->isChecked(), boxes.humidity->isChecked()};
-  Report(RunCommand(*this,
-                    [&](devlink::Channel& c) { return settings::WriteSwitches(c, kind, value); }));
+  Report(this, RunCommand(*this, [&](devlink::Channel& c) {
+           return settings::WriteSwitches(c, kind, value);
+         }));
 }
 
 void SettingsPage::ReadRecording() {
-  settings::Recording value;
-  const Outcome outcome =
-      RunCommand(*this, [&](devlink::Channel& c) { return settings::ReadRecording(c, value); });
-  if (outcome.ok) {
-    interval_->setText(QString::number(value.interval));
-    capacity_->setText(QString::number(value.capacity));
-    (value.unit == settings::RecordingUnit::Hours ? hours_ : minutes_)->setChecked(true);
+  const auto result =
+      RunCommand(*this, [&](devlink::Channel& c) { return settings::ReadRecording(c); });
+  if (result.ok()) {
+    interval_->setText(QString::number(result.value.interval));
+    capacity_->setText(QString::number(result.value.capacity));
+    (result.value.unit == settings::RecordingUnit::Hours ? hours_ : minutes_)->setChecked(true);
   }
-  Report(outcome);
+  Report(this, result.outcome);
 }
 
 void SettingsPage::WriteRecording() {
@@ -314,22 +268,23 @@ void SettingsPage::WriteRecording() {
       *interval,
       hours_->isChecked() ? settings::RecordingUnit::Hours : settings::RecordingUnit::Minutes,
       *capacity};
-  Report(RunCommand(*this, [&](devlink::Channel& c) { return settings::WriteRecording(c, value); }),
+  Report(this,
+         RunCommand(*this, [&](devlink::Channel& c) { return settings::WriteRecording(c, value); }),
          {{"interval", interval_}, {"capacity", capacity_}});
 }
 
 void SettingsPage::ReadLimits(LimitKind kind) {
-  settings::Limits value;
-  const Outcome outcome =
-      RunCommand(*this, [&](devlink::Channel& c) { return settings::ReadLimits(c, kind, value); });
-  if (outcome.ok) {
+  const auto result =
+      RunCommand(*this, [&](devlink::Channel& c) { return settings::ReadLimits(c, kind); });
+  if (result.ok()) {
     LimitEdits& edits = Edits(kind);
+    const settings::Limits& value = result.value;
     edits.tempLower->setText(QString::asprintf("%.1f", value.temperature.lower));
     edits.tempUpper->setText(QString::asprintf("%.1f", value.temperature.upper));
     edits.humLower->setText(QString::asprintf("%.1f", value.humidity.lower));
     edits.humUpper->setText(QString::asprintf("%.1f", value.humidity.upper));
   }
-  Report(outcome);
+  Report(this, result.outcome);
 }
 
 void SettingsPage::WriteLimits(LimitKind kind) {
@@ -337,21 +292,21 @@ void SettingsPage::WriteLimits(LimitKind kind) {
   const settings::LimitsText text{
       edits.tempLower->text().toStdString(), edits.tempUpper->text().toStdString(),
       edits.humLower->text().toStdString(), edits.humUpper->text().toStdString()};
-  Report(
-      RunCommand(*this, [&](devlink::Channel& c) { return settings::WriteLimits(c, kind, text); }),
-      {{"temp-lower", edits.tempLower},
-       {"temp-upper", edits.tempUpper},
-       {"hum-lower", edits.humLower},
-       {"hum-upper", edits.humUpper}});
+  Report(this,
+         RunCommand(*this, [&](devlink::Channel& c) { return settings::WriteLimits(c, kind, text); }),
+         {{"temp-lower", edits.tempLower},
+          {"temp-upper", edits.tempUpper},
+          {"hum-lower", edits.humLower},
+          {"hum-upper", edits.humUpper}});
 }
 
 void SettingsPage::ClearData() {
   if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(settings::kClearQuestion),
-                                        QString::fromUtf8(settings::kPromptCaption),
+                                        QString::fromUtf8(kPromptCaption),
                                         ui::MessageKind::Warning)) {
     return;
   }
-  Report(RunCommand(*this, [](devlink::Channel& c) { return settings::ClearHistory(c); }));
+  Report(this, RunCommand(*this, [](devlink::Channel& c) { return settings::ClearHistory(c); }));
 }
 
 }  // namespace pages

@@ -2,10 +2,6 @@
 // The "设置" page: bus address, clock, recording parameters, calibration switches, alarm and
 // control limits with their switches, erasing the history. Every button runs the matching
 // command of settings_commands.h and reports its outcome in a message box.
-#include <QString>
-#include <initializer_list>
-#include <utility>
-
 #include "pages/settings/settings_commands.h"
 #include "pages/kit/page.h"
 
@@ -61,9 +57,6 @@ class SettingsPage : public Page {
 
   LimitEdits& Edits(settings::LimitKind kind);
   SwitchBoxes& Boxes(settings::SwitchKind kind);
-  // Shows the outcome; a validation failure also focuses and selects the field it names.
-  void Report(const Outcome& outcome,
-              std::initializer_list<std::pair<const char*, QLineEdit*>> fields = {});
 
   QLineEdit* oldAddress_ = nullptr;
   QLineEdit* newAddress_ = nullptr;

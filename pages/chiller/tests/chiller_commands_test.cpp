@@ -37,8 +37,9 @@ TEST(ChillerRead, TaggedRecordsFillTheState) {
                                     0x04, 0x04, 0x40, 0x3F, 0xEF, 0x9E,  // set point 2.999
                                     0x05, 0x01, 0x02,                    // cooling
                                     0x06, 0x03, 0x07, 0x0C, 0xFF}));     // alarm codes
-  ChillerState state;
-  const Outcome outcome = ReadState(channel, state);
+  const auto read = ReadState(channel);
+  const Outcome& outcome = read.outcome;
+  const ChillerState& state = read.value;
   ASSERT_TRUE(outcome.ok) << outcome.message;
   EXPECT_EQ(outcome.message, "");
   EXPECT_EQ(state.container, "ABC");
@@ -57,8 +58,9 @@ TEST(ChillerRead, TaggedRecordsFillTheState) {
 TEST(ChillerRead, ModeFiveOrAboveAndMissingTagsLeaveUnknownAndEmpty) {
   ScriptedChannel channel;
   channel.Expect({}, Reply(0x80, 0x01, {0x05, 0x01, 0x05, 0x01, 0x02, 0xC9, 0x41}));
-  ChillerState state;
-  ASSERT_TRUE(ReadState(channel, state).ok);
+  const auto read = ReadState(channel);
+  ASSERT_TRUE(read.ok());
+  const ChillerState& state = read.value;
   EXPECT_EQ(state.workMode, kUnknownMode);
   EXPECT_EQ(state.container, "\u00C9A");  // byte 0xC9 as one character
   EXPECT_EQ(state.returnAir, "");
@@ -77,19 +79,15 @@ TEST(ChillerRead, MalformedRepliesFailAndKeepTheState) {
   for (const Bytes& reply : replies) {
     ScriptedChannel channel;
     channel.Expect({}, reply);
-    ChillerState state;
-    state.container = "KEEP";
-    EXPECT_EQ(ReadState(channel, state).message, "读取失败！");
-    EXPECT_EQ(state.container, "KEEP");
+    EXPECT_EQ(ReadState(channel).message(), "读取失败！");
   }
   ScriptedChannel channel;
   Bytes badXor = Reply(0x80, 0x01, {0x05, 0x01, 0x01});
   badXor.back() ^= 0x01;
   channel.Expect({}, badXor);
   channel.Expect({}, {}, devlink::ExchangeStatus::PortNotOpen);
-  ChillerState state;
-  EXPECT_EQ(ReadState(channel, state).message, "读取失败！");
-  EXPECT_EQ(ReadState(channel, state).message, "串口打开失败");
+  EXPECT_EQ(ReadState(channel).message(), "读取失败！");
+  EXPECT_EQ(ReadState(channel).message(), "串口打开失败");
 }
 
 struct SetPointCase {
@@ -148,8 +146,8 @@ TEST(ChillerVerbs, WriteParsesTheSetPoint) {
   ASSERT_EQ(write.verb, "write");
   ScriptedChannel channel;
   channel.Expect(WithXor({0x7B, 0x01, 0x02, 0x00, 0x02, 0xF8, 0xC6}), Reply(0x81, 0x02, {0x00}));
-  EXPECT_TRUE(write.run(channel, {{"set-point", "-18.5"}}).ok);
-  EXPECT_EQ(write.run(channel, {{"set-point", "cold"}}).message, "请键入一个数。");
+  EXPECT_TRUE(RunVerb(write, channel, {{"set-point", "-18.5"}}).ok);
+  EXPECT_EQ(RunVerb(write, channel, {{"set-point", "cold"}}).message, "请键入一个数。");
   EXPECT_EQ(channel.Sent().size(), 1u);
 }
 

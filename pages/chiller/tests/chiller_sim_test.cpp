@@ -29,8 +29,9 @@ TEST_P(ChillerSimTest, ReadShowsTheUnitsState) {
     s.workMode = 4;
     s.alarms = {17, 3};
   });
-  ChillerState state;
-  const Outcome outcome = ReadState(channel_, state);
+  const auto read = ReadState(channel_);
+  const Outcome& outcome = read.outcome;
+  const ChillerState& state = read.value;
   ASSERT_TRUE(outcome.ok) << outcome.message;
   EXPECT_EQ(state.container, "MSKU7654321");
   EXPECT_EQ(state.returnAir, "5.30");
@@ -42,8 +43,9 @@ TEST_P(ChillerSimTest, ReadShowsTheUnitsState) {
 TEST_P(ChillerSimTest, SetPointWrittenIsReadBack) {
   ASSERT_EQ(WriteSetPoint(channel_, -18.5).message, kWriteOk);
   EXPECT_EQ(sim_.Device<sim::ChillerState>([](auto& s) { return s.setPointHundredths; }), -1850);
-  ChillerState state;
-  ASSERT_TRUE(ReadState(channel_, state).ok);
+  const auto read = ReadState(channel_);
+  ASSERT_TRUE(read.ok());
+  const ChillerState& state = read.value;
   ASSERT_TRUE(state.setPoint.has_value());
   EXPECT_DOUBLE_EQ(*state.setPoint, -18.5);
 }

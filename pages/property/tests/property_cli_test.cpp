@@ -66,13 +66,13 @@ TEST_F(PropertyCli, ChannelRoundTrip) {
   EXPECT_EQ(Device([](sim::PropertyState& s) { return s.channels[11].cardId; }), 0x0A0B0C0Du);
 }
 
-TEST_F(PropertyCli, RefusedWriteExitsOneAndSendsNothing) {
+TEST_F(PropertyCli, RefusedWriteExitsTwoAndSendsNothing) {
   ToolRun write = Tool({"write-channel", "--channel", "1", "--type-code", "2", "--card-id",
                     "0A0B0C0D", "--sn", "1A2B00042", "--upper", "120", "--lower", "0"});
-  EXPECT_EQ(write.exit, 1);
+  EXPECT_EQ(write.exit, 2);
   EXPECT_EQ(write.out,
             "{\"ok\":false,\"message\":\"上限必须不小于下限!\\r\\n范围: 0.0 ~ 100.0\","
-            "\"values\":{}}\n");
+            "\"option\":\"--upper\",\"values\":{}}\n");
   EXPECT_TRUE(simulator_.RequestLog().empty());
 }
 

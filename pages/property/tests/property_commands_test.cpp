@@ -2,6 +2,8 @@
 // decoding and the validation rules (nothing may be sent when a rule fails).
 #include "pages/property/property_commands.h"
 
+#include "pages/testing/results.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,6 +13,14 @@
 
 namespace pages::property {
 namespace {
+
+using pages::testing::Into;
+
+// The company name or plate read into a text the test keeps.
+Outcome IntoText(std::string& out, Result<PrintText> result) {
+  if (result.ok()) out = result.value.text;
+  return result.outcome;
+}
 
 using devlink::Bytes;
 using devlink::ExchangeStatus;
@@ -263,7 +273,7 @@ TEST(PropertyChannelReplies, AreAcceptedWhateverTheEchoSays) {
   channel.Expect(Request(0x34, 2), read);
   channel.Expect({}, write);
   ChannelConfig config;
-  EXPECT_TRUE(ReadChannel(channel, 2, &config).ok);
+  EXPECT_TRUE(Into(config, ReadChannel(channel, 2)).ok);
   EXPECT_EQ(config.cardId, "0a0b0c0d");
   ChannelWrite w = GoodWrite();
   w.channel = 2;
@@ -276,7 +286,7 @@ TEST(PropertyChannelReplies, AreAcceptedWhateverTheEchoSays) {
   protection.Expect({}, Reply(0x39, 2, {0x55}));
   protection.Expect({}, Reply(0x3A, 2, values));
   EXPECT_EQ(WriteProtection(protection, 2, {1, 0}).message, "保护值设置失败");
-  EXPECT_EQ(ReadProtection(protection, 2).message, "保护值读取失败");
+  EXPECT_EQ(ReadProtection(protection, 2).message(), "保护值读取失败");
 }
 
 // ---- Channel read ----
@@ -288,7 +298,7 @@ TEST(PropertyChannelRead, DecodesTheRecord) {
                        Record(0x02, 0x04, {0x0D, 0x0C, 0x0B, 0x0A}, {0x1A, 0x2B, 0x00, 0x2A},
                               85.5f, 12.3f)));
   ChannelConfig config;
-  Outcome outcome = ReadChannel(channel, 1, &config);
+  Outcome outcome = Into(config, ReadChannel(channel, 1));
   ASSERT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.message, "");
   EXPECT_EQ(config.typeCode, 2);
@@ -313,7 +323,7 @@ TEST(PropertyChannelRead, FlagBitsTwoAndThree) {
     ScriptedChannel channel;
     channel.Expect({}, Reply(0x34, 3, Record(1, c.flags, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, 0)));
     ChannelConfig config;
-    ASSERT_TRUE(ReadChannel(channel, 3, &config).ok);
+    ASSERT_TRUE(Into(config, ReadChannel(channel, 3)).ok);
     EXPECT_EQ(config.soundLight, c.soundLight) << int(c.flags);
     EXPECT_EQ(config.sms, c.sms) << int(c.flags);
   }
@@ -330,7 +340,7 @@ TEST(PropertyChannelRead, WrittenRecordReadsBackAsTyped) {
   ScriptedChannel reader;
   reader.Expect({}, Reply(0x34, 1, record));
   ChannelConfig config;
-  Outcome outcome = ReadChannel(reader, 1, &config);
+  Outcome outcome = Into(config, ReadChannel(reader, 1));
   ASSERT_TRUE(outcome.ok);
   EXPECT_EQ(config.cardId, "0a0b0c0d");
   EXPECT_EQ(config.sn, "1a2b00042");
@@ -344,8 +354,9 @@ TEST(PropertyChannelRead, UnknownTypeCodeKeepsTheCodeWithoutAText) {
   ScriptedChannel channel;
   channel.Expect({}, Reply(0x34, 1, Record(30, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, 0)));
   ChannelConfig config;
-  Outcome outcome = ReadChannel(channel, 1, &config);
+  const Outcome outcome = ToOutcome(ReadChannel(channel, 1));  // as tool-cli prints it
   ASSERT_TRUE(outcome.ok);
+  config = DecodeChannelRecord(Record(30, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, 0));
   EXPECT_EQ(config.typeCode, 30);
   EXPECT_FALSE(ChannelTypePosition(30));
   auto type = std::find_if(outcome.values.begin(), outcome.values.end(),
@@ -368,16 +379,16 @@ TEST(PropertyChannelRead, RejectsBadReplies) {
     channel.Expect({}, reply);
     ChannelConfig config;
     config.cardId = "kept";
-    Outcome outcome = ReadChannel(channel, 1, &config);
+    Outcome outcome = Into(config, ReadChannel(channel, 1));
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.message, "通道信息读取失败");
     EXPECT_EQ(config.cardId, "kept");
   }
   ScriptedChannel closed;
   closed.Expect({}, {}, ExchangeStatus::PortNotOpen);
-  EXPECT_EQ(ReadChannel(closed, 1).message, "串口打开失败");
+  EXPECT_EQ(ReadChannel(closed, 1).message(), "串口打开失败");
   ScriptedChannel none;
-  EXPECT_EQ(ReadChannel(none, 0).message, "请选择通道号！");
+  EXPECT_EQ(ReadChannel(none, 0).message(), "请选择通道号！");
   EXPECT_TRUE(none.Sent().empty());
 }
 
@@ -391,7 +402,7 @@ TEST(PropertyProtection, ReadAndWriteBytes) {
   channel.Expect(Request(0x39, 7), Reply(0x39, 7, values));
   channel.Expect(Request(0x3A, 7, values), Ack(0x3A, 7));
   Protection read;
-  Outcome outcome = ReadProtection(channel, 7, &read);
+  Outcome outcome = Into(read, ReadProtection(channel, 7));
   ASSERT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.message, "");
   EXPECT_DOUBLE_EQ(read.upper, 800.0);
@@ -407,7 +418,7 @@ TEST(PropertyProtection, FailuresAndRange) {
   ScriptedChannel channel;
   channel.Expect({}, Reply(0x38, 7, Bytes(8, 0)));  // another command's reply
   channel.Expect({}, Reply(0x3A, 7, {0x41}));
-  EXPECT_EQ(ReadProtection(channel, 7).message, "保护值读取失败");
+  EXPECT_EQ(ReadProtection(channel, 7).message(), "保护值读取失败");
   EXPECT_EQ(WriteProtection(channel, 7, {10, 0}).message, "保护值设置失败");
 
   ScriptedChannel quiet;
@@ -431,11 +442,11 @@ TEST(PropertyTexts, CompanyAndPlateTravelInTheOemCodePage) {
   channel.Expect(Request(0x35, 0xFF), Reply(0x35, 0xFF, {0xC0, 0xE4, '1', '2', 0x00, 0x00}));
   EXPECT_EQ(WriteCompany(channel, "冷链AB").message, "公司名称设置成功");
   std::string company;
-  EXPECT_TRUE(ReadCompany(channel, &company).ok);
+  EXPECT_TRUE(IntoText(company, ReadCompany(channel)).ok);
   EXPECT_EQ(company, "冷链AB");
   EXPECT_EQ(WritePlate(channel, "冷12").message, "车牌号设置成功");
   std::string plate;
-  EXPECT_TRUE(ReadPlate(channel, &plate).ok);
+  EXPECT_TRUE(IntoText(plate, ReadPlate(channel)).ok);
   EXPECT_EQ(plate, "冷12");
   EXPECT_TRUE(channel.Problems().empty());
   ASSERT_EQ(channel.Specs().size(), 4u);
@@ -449,7 +460,7 @@ TEST(PropertyTexts, ReadChecksTheLengthByteAndRefusesEmptyPayload) {
     ScriptedChannel channel;
     channel.Expect({}, reply);
     std::string text = "kept";
-    EXPECT_EQ(ReadCompany(channel, &text).message, "公司名称读取失败");
+    EXPECT_EQ(IntoText(text, ReadCompany(channel)).message, "公司名称读取失败");
     EXPECT_EQ(text, "kept");
   }
   ScriptedChannel channel;
@@ -554,13 +565,13 @@ TEST(PropertyServer, ReadSelectsDomainModeWhenTheIpIsZero) {
                  Reply(0x57, 0xFF, {0xC0, 0xA8, 0x01, 0x0A, 0x50, 0x00, '0', '.', '0', '.', '0',
                                     '.', '0', 0x00}));
   ServerConfig config;
-  ASSERT_TRUE(ReadServer(channel, Server::Data, &config).ok);
+  ASSERT_TRUE(Into(config, ReadServer(channel, Server::Data)).ok);
   EXPECT_TRUE(config.domainMode);
   EXPECT_EQ(config.domain, "iot.example.com");
   EXPECT_EQ(config.port, 9000);
-  ASSERT_TRUE(ReadServer(channel, Server::Config, &config).ok);
+  ASSERT_TRUE(Into(config, ReadServer(channel, Server::Config)).ok);
   EXPECT_FALSE(config.domainMode);
-  EXPECT_EQ(FormatIp(config.ip), "192.168.1.10");
+  EXPECT_EQ(FormatIpv4(config.ip), "192.168.1.10");
   EXPECT_EQ(config.port, 80);
   EXPECT_EQ(config.domain, "0.0.0.0");
   EXPECT_TRUE(channel.Problems().empty());
@@ -572,13 +583,13 @@ TEST(PropertyServer, ReadRefusesAPayloadTooShortForAddressAndPort) {
     channel.Expect({}, Reply(0x3C, 0xFF, payload));
     ServerConfig config;
     config.port = 1234;
-    EXPECT_EQ(ReadServer(channel, Server::Data, &config).message, "读取失败");
+    EXPECT_EQ(Into(config, ReadServer(channel, Server::Data)).message, "读取失败");
     EXPECT_EQ(config.port, 1234);
   }
   ScriptedChannel exact;
   exact.Expect({}, Reply(0x3C, 0xFF, {0, 0, 0, 0, 0x50, 0x00}));
   ServerConfig config;
-  ASSERT_TRUE(ReadServer(exact, Server::Data, &config).ok);
+  ASSERT_TRUE(Into(config, ReadServer(exact, Server::Data)).ok);
   EXPECT_EQ(config.domain, "");
   EXPECT_TRUE(config.domainMode);
 }
@@ -615,8 +626,7 @@ TEST(PropertyVerbs, WriteChannelBuildsTheSameFrameAsThePage) {
                          Record(0x01, 0x0F, {0x0D, 0x0C, 0x0B, 0x0A}, {0x1A, 0x2B, 0x00, 0x2A},
                                 40.0f, -10.0f)),
                  Ack(0x33, 2));
-  Outcome outcome = Verb(set, "write-channel")
-                        .run(channel, {{"channel", "2"},
+  Outcome outcome = RunVerb(Verb(set, "write-channel"), channel, {{"channel", "2"},
                                        {"type-code", "1"},
                                        {"card-id", "0A0B0C0D"},
                                        {"sn", "1A2B00042"},
@@ -631,22 +641,22 @@ TEST(PropertyVerbs, WriteChannelBuildsTheSameFrameAsThePage) {
 TEST(PropertyVerbs, MalformedArgumentsSendNothing) {
   CommandSet set = Commands();
   ScriptedChannel channel;
-  Args base{{"channel", "2"}, {"type-code", "1"}, {"card-id", "0A0B0C0D"},
+  std::map<std::string, std::string> base{{"channel", "2"}, {"type-code", "1"}, {"card-id", "0A0B0C0D"},
             {"sn", "1A2B00042"}, {"upper", "40"}, {"lower", "-10"}};
-  Args bad = base;
+  auto bad = base;
   bad["upper"] = "4o";
-  EXPECT_EQ(Verb(set, "write-channel").run(channel, bad).message, "请键入一个数。");
+  EXPECT_EQ(RunVerb(Verb(set, "write-channel"), channel, bad).message, "请键入一个数。");
   bad = base;
   bad["channel"] = "2x";
-  EXPECT_EQ(Verb(set, "write-channel").run(channel, bad).message, "请键入一个整数。");
+  EXPECT_EQ(RunVerb(Verb(set, "write-channel"), channel, bad).message, "请键入一个整数。");
   bad = base;
   bad["sms"] = "maybe";
-  EXPECT_EQ(Verb(set, "write-channel").run(channel, bad).field, "sms");
+  EXPECT_EQ(RunVerb(Verb(set, "write-channel"), channel, bad).field, "sms");
   const CommandDef& writeServer = Verb(set, "write-server");
-  EXPECT_EQ(writeServer.run(channel, {{"server", "both"}, {"server-port", "1"}}).field, "server");
-  EXPECT_EQ(writeServer.run(channel, {{"ip", "300.1.1.1"}, {"server-port", "1"}}).field, "ip");
-  EXPECT_EQ(writeServer.run(channel, {{"mode", "name"}, {"server-port", "1"}}).field, "mode");
-  EXPECT_EQ(Verb(set, "read-channel").run(channel, {}).field, "channel");
+  EXPECT_EQ(RunVerb(writeServer, channel, {{"server", "both"}, {"server-port", "1"}}).field, "server");
+  EXPECT_EQ(RunVerb(writeServer, channel, {{"ip", "300.1.1.1"}, {"server-port", "1"}}).field, "ip");
+  EXPECT_EQ(RunVerb(writeServer, channel, {{"mode", "name"}, {"server-port", "1"}}).field, "mode");
+  EXPECT_EQ(RunVerb(Verb(set, "read-channel"), channel, {}).field, "channel");
   EXPECT_TRUE(channel.Sent().empty());
 }
 

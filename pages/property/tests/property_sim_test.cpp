@@ -4,11 +4,21 @@
 #include <gtest/gtest.h>
 
 #include "pages/property/property_commands.h"
+
+#include "pages/testing/results.h"
 #include "sim/families/property.h"
 #include "sim/simulator.h"
 
 namespace pages::property {
 namespace {
+
+using pages::testing::Into;
+
+// The company name or plate read into a text the test keeps.
+Outcome IntoText(std::string& out, Result<PrintText> result) {
+  if (result.ok()) out = result.value.text;
+  return result.outcome;
+}
 
 // Hands each request straight to the simulator, as a serial read would take the reply.
 class SimChannel : public devlink::Channel {
@@ -56,7 +66,7 @@ TEST_F(PropertySim, ChannelWriteIsStoredAndReadBack) {
   EXPECT_FLOAT_EQ(stored.lower, -18.2f);
 
   ChannelConfig config;
-  ASSERT_TRUE(ReadChannel(channel_, 5, &config).ok);
+  ASSERT_TRUE(Into(config, ReadChannel(channel_, 5)).ok);
   EXPECT_EQ(config.typeCode, 49);
   EXPECT_FALSE(config.soundLight);
   EXPECT_TRUE(config.sms);
@@ -71,10 +81,10 @@ TEST_F(PropertySim, ChannelWriteIsStoredAndReadBack) {
 TEST_F(PropertySim, ProtectionValuesPerChannel) {
   ASSERT_TRUE(WriteProtection(channel_, 32, {999.5, -999.5}).ok);
   Protection values;
-  ASSERT_TRUE(ReadProtection(channel_, 32, &values).ok);
+  ASSERT_TRUE(Into(values, ReadProtection(channel_, 32)).ok);
   EXPECT_DOUBLE_EQ(values.upper, 999.5);
   EXPECT_DOUBLE_EQ(values.lower, -999.5);
-  ASSERT_TRUE(ReadProtection(channel_, 31, &values).ok);
+  ASSERT_TRUE(Into(values, ReadProtection(channel_, 31)).ok);
   EXPECT_DOUBLE_EQ(values.upper, State().channels[30].protectionUpper);
 }
 
@@ -84,13 +94,13 @@ TEST_F(PropertySim, TextsAreStoredInTheInstrumentsCodePage) {
   EXPECT_EQ(State().plate, (sim::Bytes{0xBB, 0xA6, 'B', '7', '7', '8', '8'}));
   std::string company;
   std::string plate;
-  ASSERT_TRUE(ReadCompany(channel_, &company).ok);
-  ASSERT_TRUE(ReadPlate(channel_, &plate).ok);
+  ASSERT_TRUE(IntoText(company, ReadCompany(channel_)).ok);
+  ASSERT_TRUE(IntoText(plate, ReadPlate(channel_)).ok);
   EXPECT_EQ(company, "冷链运输有限公司");
   EXPECT_EQ(plate, "沪B7788");
   // An empty name is a valid setting: it clears the printout line.
   ASSERT_TRUE(WriteCompany(channel_, "").ok);
-  EXPECT_EQ(ReadCompany(channel_).message, "公司名称读取失败");
+  EXPECT_EQ(ReadCompany(channel_).message(), "公司名称读取失败");
 }
 
 TEST_F(PropertySim, ServersInBothModes) {
@@ -112,10 +122,10 @@ TEST_F(PropertySim, ServersInBothModes) {
 
   ServerConfig data;
   ServerConfig config;
-  ASSERT_TRUE(ReadServer(channel_, Server::Data, &data).ok);
-  ASSERT_TRUE(ReadServer(channel_, Server::Config, &config).ok);
+  ASSERT_TRUE(Into(data, ReadServer(channel_, Server::Data)).ok);
+  ASSERT_TRUE(Into(config, ReadServer(channel_, Server::Config)).ok);
   EXPECT_FALSE(data.domainMode);
-  EXPECT_EQ(FormatIp(data.ip), "127.0.0.1");
+  EXPECT_EQ(FormatIpv4(data.ip), "127.0.0.1");
   EXPECT_EQ(data.port, 11111);
   EXPECT_TRUE(config.domainMode);
   EXPECT_EQ(config.domain, "cfg.example.net");
@@ -132,16 +142,16 @@ TEST_P(PropertySimFaults, DamagedRepliesAreRefusedAndNothingIsTaken) {
   simulator_.SetFaults(GetParam().faults);
   ChannelConfig config;
   config.cardId = "kept";
-  const Outcome channelRead = ReadChannel(channel_, 1, &config);
+  const Outcome channelRead = Into(config, ReadChannel(channel_, 1));
   if (GetParam().faults.wrongEcho) {
     EXPECT_TRUE(channelRead.ok);  // the channel read does not look at the echoed command
   } else {
     EXPECT_EQ(channelRead.message, "通道信息读取失败");
     EXPECT_EQ(config.cardId, "kept");
   }
-  EXPECT_EQ(ReadProtection(channel_, 1).message, "保护值读取失败");
-  EXPECT_EQ(ReadCompany(channel_).message, "公司名称读取失败");
-  EXPECT_EQ(ReadServer(channel_, Server::Config).message, "读取失败");
+  EXPECT_EQ(ReadProtection(channel_, 1).message(), "保护值读取失败");
+  EXPECT_EQ(ReadCompany(channel_).message(), "公司名称读取失败");
+  EXPECT_EQ(ReadServer(channel_, Server::Config).message(), "读取失败");
   EXPECT_EQ(WriteProtection(channel_, 1, {1, 0}).message, "保护值设置失败");
   EXPECT_EQ(WritePlate(channel_, "A1").message, "车牌号设置失败");
   EXPECT_EQ(WriteServer(channel_, ServerWrite{}).message, "设置失败");

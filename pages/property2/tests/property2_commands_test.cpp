@@ -38,12 +38,11 @@ TEST(Property2Entries, NumbersComeFromTheTexts) {
 TEST(Property2SamplePeriod, ReadChannel5SelectsTwoMinutes) {
   ScriptedChannel channel(9);  // the device address of the link is not used
   channel.Expect(WithSum({0x25, 0x00, 0x98, 0x05, 0x00, 0x66}), Reply(0x98, {0x78, 0x00}));
-  int index = -1;
-  const Outcome outcome = ReadSamplePeriod(channel, 5, index);
-  EXPECT_TRUE(outcome.ok);
-  EXPECT_EQ(outcome.message, "");
-  ASSERT_GE(index, 0);
-  EXPECT_EQ(SamplePeriods()[static_cast<size_t>(index)].text, "2分");
+  const auto read = ReadSamplePeriod(channel, 5);
+  EXPECT_TRUE(read.ok());
+  EXPECT_EQ(read.message(), "");
+  ASSERT_GE(read.value.index, 0);
+  EXPECT_EQ(SamplePeriods()[static_cast<size_t>(read.value.index)].text, "2分");
   ASSERT_EQ(channel.Specs().size(), 1u);
   EXPECT_EQ(channel.Specs()[0].capacity, 9u);
   EXPECT_TRUE(channel.Problems().empty());
@@ -70,8 +69,7 @@ TEST(Property2SamplePeriod, RefusesChannelsAndPeriodsOutsideTheLists) {
   EXPECT_EQ(WriteSamplePeriod(channel, 0, 2).field, "channel");
   EXPECT_EQ(WriteSamplePeriod(channel, 33, 2).field, "channel");
   EXPECT_EQ(WriteSamplePeriod(channel, 1, 45).field, "period");
-  int index = 3;
-  EXPECT_EQ(ReadSamplePeriod(channel, 33, index).field, "channel");
+  EXPECT_EQ(ReadSamplePeriod(channel, 33).outcome.field, "channel");
   EXPECT_EQ(WriteScreenOff(channel, 7).field, "time");
   EXPECT_TRUE(channel.Sent().empty());
 }
@@ -81,13 +79,14 @@ TEST(Property2ScreenOff, ZeroSelectsNeverAndAnUnknownValueKeepsTheSelection) {
   const Bytes request = WithSum({0x25, 0x00, 0x9A, 0xFF, 0x00, 0x66});
   channel.Expect(request, Reply(0x9A, {0x00, 0x00}));
   channel.Expect(request, Reply(0x9A, {0x2D, 0x00}));
-  int index = 0;
-  EXPECT_TRUE(ReadScreenOff(channel, index).ok);
-  EXPECT_EQ(ScreenOffTimes()[static_cast<size_t>(index)].text, "永不");
-  const Outcome unknown = ReadScreenOff(channel, index);
+  const auto never = ReadScreenOff(channel);
+  EXPECT_TRUE(never.ok());
+  EXPECT_EQ(ScreenOffTimes()[static_cast<size_t>(never.value.index)].text, "永不");
+  const Outcome unknown = ReadScreenOff(channel).outcome;
   EXPECT_FALSE(unknown.ok);
   EXPECT_EQ(unknown.message, "数据异常，请重新写入");
-  EXPECT_EQ(ScreenOffTimes()[static_cast<size_t>(index)].text, "永不");
+  ASSERT_EQ(unknown.values.size(), 1u);  // the device's value, for tool-cli
+  EXPECT_EQ(std::get<int64_t>(unknown.values[0].second), 45);
   EXPECT_TRUE(channel.Problems().empty());
 }
 
@@ -121,10 +120,9 @@ TEST(Property2Checks, BadRepliesFail) {
   for (const Bytes& reply : readReplies) {
     ScriptedChannel channel;
     channel.Expect({}, reply);
-    int index = 4;
-    const Outcome outcome = ReadSamplePeriod(channel, 1, index);
-    EXPECT_EQ(outcome.message, "读取失败");
-    EXPECT_EQ(index, 4);
+    const auto read = ReadSamplePeriod(channel, 1);
+    EXPECT_FALSE(read.ok());
+    EXPECT_EQ(read.message(), "读取失败");
   }
   ScriptedChannel channel;
   channel.Expect({}, Reply(0x99, {}));  // 7 bytes
@@ -144,9 +142,9 @@ TEST(Property2Verbs, PeriodsByTextOrSeconds) {
   const Bytes request = WithSum({0x25, 0x00, 0x97, 0x03, 0x02, 0x78, 0x00, 0x66});
   channel.Expect(request, Reply(0x97, {0x55}));
   channel.Expect(request, Reply(0x97, {0x55}));
-  EXPECT_TRUE(write->run(channel, {{"channel", "3"}, {"period", "2分"}}).ok);
-  EXPECT_TRUE(write->run(channel, {{"channel", "3"}, {"period", "120"}}).ok);
-  EXPECT_EQ(write->run(channel, {{"channel", "3"}, {"period", "2 minutes"}}).field, "period");
+  EXPECT_TRUE(RunVerb(*write, channel, {{"channel", "3"}, {"period", "2分"}}).ok);
+  EXPECT_TRUE(RunVerb(*write, channel, {{"channel", "3"}, {"period", "120"}}).ok);
+  EXPECT_EQ(RunVerb(*write, channel, {{"channel", "3"}, {"period", "2 minutes"}}).field, "period");
   EXPECT_TRUE(channel.Problems().empty());
 }
 

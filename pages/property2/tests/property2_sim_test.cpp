@@ -22,30 +22,29 @@ class Property2SimTest : public ::testing::Test {
 TEST_F(Property2SimTest, EveryChannelKeepsItsOwnPeriod) {
   ASSERT_TRUE(WriteSamplePeriod(channel_, 1, 600).ok);
   ASSERT_TRUE(WriteSamplePeriod(channel_, 32, 4).ok);
-  int index = -1;
-  ASSERT_TRUE(ReadSamplePeriod(channel_, 1, index).ok);
-  EXPECT_EQ(SamplePeriods()[static_cast<size_t>(index)].text, "10分");
-  ASSERT_TRUE(ReadSamplePeriod(channel_, 32, index).ok);
-  EXPECT_EQ(SamplePeriods()[static_cast<size_t>(index)].text, "4秒");
+  const auto first = ReadSamplePeriod(channel_, 1);
+  ASSERT_TRUE(first.ok());
+  EXPECT_EQ(first.value.text, "10分");
+  const auto last = ReadSamplePeriod(channel_, 32);
+  ASSERT_TRUE(last.ok());
+  EXPECT_EQ(last.value.text, "4秒");
   EXPECT_EQ(sim_.Device<sim::Property2State>([](auto& s) { return s.periods[31]; }), 4);
 }
 
 TEST_F(Property2SimTest, ScreenOffNeverAndAnOddValue) {
   ASSERT_TRUE(WriteScreenOff(channel_, 0).ok);
-  int index = 0;
-  ASSERT_TRUE(ReadScreenOff(channel_, index).ok);
-  EXPECT_EQ(ScreenOffTimes()[static_cast<size_t>(index)].text, "永不");
+  const auto never = ReadScreenOff(channel_);
+  ASSERT_TRUE(never.ok());
+  EXPECT_EQ(ScreenOffTimes()[static_cast<size_t>(never.value.index)].text, "永不");
   sim_.Device<sim::Property2State>([](auto& s) { s.screenOff = 45; });
-  EXPECT_EQ(ReadScreenOff(channel_, index).message, kValueNotInList);
-  EXPECT_EQ(ScreenOffTimes()[static_cast<size_t>(index)].text, "永不");
+  EXPECT_EQ(ReadScreenOff(channel_).message(), kValueNotInList);
 }
 
 TEST_F(Property2SimTest, SilenceIsAFailure) {
   sim::Faults faults;
   faults.silent = true;
   sim_.simulator.SetFaults(faults);
-  int index = 0;
-  EXPECT_EQ(ReadSamplePeriod(channel_, 2, index).message, kReadFailed);
+  EXPECT_EQ(ReadSamplePeriod(channel_, 2).message(), kReadFailed);
   EXPECT_EQ(WriteScreenOff(channel_, 15).message, kWriteFailed);
 }
 

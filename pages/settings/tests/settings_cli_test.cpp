@@ -59,7 +59,7 @@ TEST_F(SettingsCliTest, AddressChangeAndRefusal) {
   EXPECT_EQ(sim_.simulator.WithDevice([](sim::Instrument& d) { return d.address; }), 12);
   const size_t before = sim_.Requests();
   const ToolRun refused = Run({"settings", "set-address", "--old", "12", "--new", "0"});
-  EXPECT_EQ(refused.exit, 1);
+  EXPECT_EQ(refused.exit, 2);  // nothing was sent: the input was refused
   EXPECT_NE(refused.out.find("地址号范围为1-255"), std::string::npos) << refused.out;
   EXPECT_EQ(sim_.Requests(), before);
 }

@@ -17,37 +17,23 @@ using pages::testing::Reseal;
 using pages::testing::WithSum;
 constexpr auto Reply = pages::testing::SumReply;
 
-// A SumFrame channel that reports TCP mode, so the commands apply the TCP acceptance rules.
-class TcpScriptedChannel : public devlink::LinkChannel {
- public:
-  TcpScriptedChannel(devlink::DeviceLink& link, ScriptedChannel& script)
-      : LinkChannel(link), script_(script) {
-    link.tcpMode = true;
-  }
-  devlink::ExchangeResult Exchange(devlink::ByteView request,
-                                   const devlink::ReplySpec& spec) override {
-    return script_.Exchange(request, spec);
-  }
-
- private:
-  ScriptedChannel& script_;
-};
-
 TEST(SettingsAddress, ChangeGoesToTheOldAddressAndReportsTheNewOne) {
   ScriptedChannel channel(7);
   channel.Expect({0x25, 0x01, 0x02, 0x55, 0x01, 0x0C, 0x66, 0xF0}, Reply(1, 0x02, {0x0C}));
-  const Outcome outcome = ChangeAddress(channel, "1", "12");
-  EXPECT_TRUE(outcome.ok);
-  EXPECT_EQ(outcome.message, "地址设置成功");
-  ASSERT_EQ(outcome.values.size(), 1u);
-  EXPECT_EQ(std::get<int64_t>(outcome.values[0].second), 12);
+  const auto result = ChangeAddress(channel, "1", "12");
+  EXPECT_TRUE(result.ok());
+  EXPECT_EQ(result.message(), "地址设置成功");
+  EXPECT_EQ(result.value.address, 12);
+  const Outcome printed = ToOutcome(result);
+  ASSERT_EQ(printed.values.size(), 1u);
+  EXPECT_EQ(std::get<int64_t>(printed.values[0].second), 12);
   EXPECT_TRUE(channel.Problems().empty());
 }
 
 TEST(SettingsAddress, ReplyThatDoesNotEchoTheNewAddressFails) {
   ScriptedChannel channel;
   channel.Expect({}, Reply(1, 0x02, {0x0B}));
-  const Outcome outcome = ChangeAddress(channel, "1", "12");
+  const Outcome outcome = ChangeAddress(channel, "1", "12").outcome;
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, "地址设置失败");
 }
@@ -64,7 +50,7 @@ class SettingsAddressValidation : public ::testing::TestWithParam<AddressCase> {
 TEST_P(SettingsAddressValidation, RefusedWithoutSending) {
   const AddressCase& c = GetParam();
   ScriptedChannel channel;
-  const Outcome outcome = ChangeAddress(channel, c.oldText, c.newText);
+  const Outcome outcome = ChangeAddress(channel, c.oldText, c.newText).outcome;
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, c.message);
   EXPECT_EQ(outcome.field, c.field);
@@ -144,10 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
             LimitKind::Control, {"0", "1", "-1", "50"}, "湿度值范围为(0~100)", "hum-lower"}));
 
 TEST(SettingsLimits, EqualLowerAndUpperAndRangeEdgesAreAccepted) {
-  Limits limits;
-  const Outcome outcome =
-      ValidateLimits(LimitKind::Control, {"-300", "1000", "100", "100"}, limits);
-  EXPECT_TRUE(outcome.ok) << outcome.message;
+  const auto result = ValidateLimits(LimitKind::Control, {"-300", "1000", "100", "100"});
+  EXPECT_TRUE(result.ok()) << result.message();
+  const Limits& limits = result.value;
   EXPECT_DOUBLE_EQ(limits.temperature.lower, -300.0);
   EXPECT_DOUBLE_EQ(limits.humidity.upper, 100.0);
 }
@@ -158,10 +143,10 @@ TEST(SettingsLimits, ReadDecodesLowerThenUpperOfEachRow) {
                  Reply(3, 0x0A, {0x9C, 0xFF, 0x90, 0x01}));
   channel.Expect(WithSum({0x25, 0x03, 0x0A, 0x02, 0x00, 0x66}),
                  Reply(3, 0x0A, {0x00, 0x00, 0xE8, 0x03}));
-  Limits limits;
-  const Outcome outcome = ReadLimits(channel, LimitKind::Alarm, limits);
-  EXPECT_TRUE(outcome.ok);
-  EXPECT_EQ(outcome.message, "数据读取成功");
+  const auto result = ReadLimits(channel, LimitKind::Alarm);
+  EXPECT_TRUE(result.ok());
+  EXPECT_EQ(result.message(), "数据读取成功");
+  const Limits& limits = result.value;
   EXPECT_DOUBLE_EQ(limits.temperature.lower, -10.0);
   EXPECT_DOUBLE_EQ(limits.temperature.upper, 40.0);
   EXPECT_DOUBLE_EQ(limits.humidity.lower, 0.0);
@@ -175,11 +160,10 @@ TEST(SettingsLimits, ReadStopsAtTheFirstFailureAndKeepsTheOldValues) {
   bad[9] = 0x00;  // end marker
   Reseal(bad);
   channel.Expect({}, bad);
-  Limits limits{{1.0, 2.0}, {3.0, 4.0}};
-  const Outcome outcome = ReadLimits(channel, LimitKind::Control, limits);
-  EXPECT_EQ(outcome.message, "数据读取失败");
+  const auto result = ReadLimits(channel, LimitKind::Control);
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(result.message(), "数据读取失败");
   EXPECT_EQ(channel.Sent().size(), 1u);
-  EXPECT_DOUBLE_EQ(limits.temperature.lower, 1.0);
 }
 
 TEST(SettingsRecording, ReplyLengthSelectsTheUnit) {
@@ -187,12 +171,12 @@ TEST(SettingsRecording, ReplyLengthSelectsTheUnit) {
   const Bytes request = WithSum({0x25, 0x01, 0x08, 0xDD, 0x00, 0x66});
   channel.Expect(request, Reply(1, 0x08, {15, 0x2C, 0x01}));       // 10 bytes: minutes
   channel.Expect(request, Reply(1, 0x08, {6, 0x2C, 0x81, 0x00}));  // 11 bytes: hours
-  Recording minutes;
-  EXPECT_TRUE(ReadRecording(channel, minutes).ok);
-  EXPECT_EQ(minutes, (Recording{15, RecordingUnit::Minutes, 300}));
-  Recording hours;
-  EXPECT_TRUE(ReadRecording(channel, hours).ok);
-  EXPECT_EQ(hours, (Recording{6, RecordingUnit::Hours, -300}));  // sign bit of the high byte
+  const auto minutes = ReadRecording(channel);
+  EXPECT_TRUE(minutes.ok());
+  EXPECT_EQ(minutes.value, (Recording{15, RecordingUnit::Minutes, 300}));
+  const auto hours = ReadRecording(channel);
+  EXPECT_TRUE(hours.ok());
+  EXPECT_EQ(hours.value, (Recording{6, RecordingUnit::Hours, -300}));  // sign bit of the high byte
   EXPECT_TRUE(channel.Problems().empty());
 }
 
@@ -202,10 +186,8 @@ TEST(SettingsRecording, OtherLengthsAndBadSumsFail) {
   Bytes badSum = Reply(1, 0x08, {15, 0x2C, 0x01});
   badSum.back() ^= 0x01;
   channel.Expect({}, badSum);
-  Recording value{3, RecordingUnit::Hours, 9};
-  EXPECT_EQ(ReadRecording(channel, value).message, "数据读取失败");
-  EXPECT_EQ(ReadRecording(channel, value).message, "数据读取失败");
-  EXPECT_EQ(value, (Recording{3, RecordingUnit::Hours, 9}));
+  EXPECT_EQ(ReadRecording(channel).message(), "数据读取失败");
+  EXPECT_EQ(ReadRecording(channel).message(), "数据读取失败");
 }
 
 TEST(SettingsRecording, WriteInMinutesAndInHours) {
@@ -270,10 +252,9 @@ TEST_P(SettingsSwitches, ReadDecodesBitsAndWriteSendsThem) {
                  Reply(4, c.command, {0x55}));
   channel.Expect(WithSum({0x25, 0x04, c.command, 0xAA, 0x01, 0x01, 0x66}),
                  Reply(4, c.command, {0x55}));
-  SwitchPair read;
-  const Outcome outcome = ReadSwitches(channel, c.kind, read);
-  EXPECT_EQ(outcome.message, "数据读取成功");
-  EXPECT_EQ(read, (SwitchPair{false, true}));
+  const auto read = ReadSwitches(channel, c.kind);
+  EXPECT_EQ(read.message(), "数据读取成功");
+  EXPECT_EQ(read.value, (SwitchPair{false, true}));
   EXPECT_EQ(WriteSwitches(channel, c.kind, {true, true}).message, "数据设置成功");
   EXPECT_EQ(WriteSwitches(channel, c.kind, {true, false}).message, "数据设置成功");
   EXPECT_TRUE(channel.Problems().empty());
@@ -286,9 +267,7 @@ TEST_P(SettingsSwitches, ReadWithWrongStartByteFails) {
   reply[0] = 0x3E;
   Reseal(reply);
   channel.Expect({}, reply);
-  SwitchPair read{true, false};
-  EXPECT_EQ(ReadSwitches(channel, c.kind, read).message, "数据读取失败");
-  EXPECT_EQ(read, (SwitchPair{true, false}));
+  EXPECT_EQ(ReadSwitches(channel, c.kind).message(), "数据读取失败");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SettingsSwitches,
@@ -311,14 +290,13 @@ TEST(SettingsChannel, ClosedPortAndSilenceGiveTheirMessages) {
   channel.Expect({}, {}, devlink::ExchangeStatus::PortNotOpen);
   channel.Expect({}, {});
   EXPECT_EQ(ClearHistory(channel).message, "串口打开失败");
-  SwitchPair read;
-  EXPECT_EQ(ReadSwitches(channel, SwitchKind::Alarm, read).message, "数据读取失败");
+  EXPECT_EQ(ReadSwitches(channel, SwitchKind::Alarm).message(), "数据读取失败");
 }
 
 TEST(SettingsChannel, OverTcpOnlyLengthStartAndSumAreChecked) {
-  devlink::DeviceLink link;
   ScriptedChannel script;
-  TcpScriptedChannel channel(link, script);
+  script.AcceptLikeTcp();
+  ScriptedChannel& channel = script;
   // Not acknowledged and no end marker: accepted over TCP, since the exchange checked it.
   Bytes reply = Reply(1, 0x09, {0x00});
   reply[6] = 0x00;
@@ -332,13 +310,12 @@ TEST(SettingsChannel, OverTcpOnlyLengthStartAndSumAreChecked) {
 }
 
 TEST(SettingsChannel, OverTcpTheRecordingReadAcceptsBothReplyLengths) {
-  devlink::DeviceLink link;
   ScriptedChannel script;
-  TcpScriptedChannel channel(link, script);
+  script.AcceptLikeTcp();
   script.Expect({}, Reply(1, 0x08, {2, 0x10, 0x00, 0x00}));
-  Recording value;
-  EXPECT_EQ(ReadRecording(channel, value).message, "数据读取成功");
-  EXPECT_EQ(value, (Recording{2, RecordingUnit::Hours, 16}));
+  const auto read = ReadRecording(script);
+  EXPECT_EQ(read.message(), "数据读取成功");
+  EXPECT_EQ(read.value, (Recording{2, RecordingUnit::Hours, 16}));
   ASSERT_EQ(script.Specs().size(), 1u);
   EXPECT_EQ(script.Specs()[0].capacity, 11u);
   EXPECT_EQ(script.Specs()[0].minimum, 10u);
@@ -357,19 +334,16 @@ TEST(SettingsVerbs, VerbsParseTheirOptionsAndRefuseBadOnes) {
   channel.Expect(WithSum({0x25, 0x01, 0x08, 0xDD, 0x04, 5, 0x2C, 0x01, 0x00, 0x66}),
                  Reply(1, 0x08, {0xAA}));
   const Outcome written =
-      verb("write-recording")
-          .run(channel, {{"interval", "5"}, {"unit", "hours"}, {"capacity", "300"}});
+      RunVerb(verb("write-recording"), channel, {{"interval", "5"}, {"unit", "hours"}, {"capacity", "300"}});
   EXPECT_TRUE(written.ok) << written.message;
-  EXPECT_EQ(verb("write-recording")
-                .run(channel, {{"interval", "5x"}, {"unit", "hours"}, {"capacity", "1"}})
+  EXPECT_EQ(RunVerb(verb("write-recording"), channel, {{"interval", "5x"}, {"unit", "hours"}, {"capacity", "1"}})
                 .message,
             "请键入一个整数。");
-  EXPECT_EQ(verb("write-recording")
-                .run(channel, {{"interval", "5"}, {"unit", "days"}, {"capacity", "1"}})
+  EXPECT_EQ(RunVerb(verb("write-recording"), channel, {{"interval", "5"}, {"unit", "days"}, {"capacity", "1"}})
                 .field,
             "unit");
-  EXPECT_EQ(verb("clear-data").run(channel, {}).field, "confirm");
-  EXPECT_EQ(verb("write-alarm-switches").run(channel, {{"temp", "maybe"}, {"hum", "on"}}).field,
+  EXPECT_EQ(RunVerb(verb("clear-data"), channel, {}).field, "confirm");
+  EXPECT_EQ(RunVerb(verb("write-alarm-switches"), channel, {{"temp", "maybe"}, {"hum", "on"}}).field,
             "temp");
   EXPECT_EQ(channel.Sent().size(), 1u);
   for (const char* name : {"set-address", "read-alarm-limits", "write-alarm-limits",

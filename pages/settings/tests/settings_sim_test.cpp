@@ -27,9 +27,9 @@ class SettingsSimTest : public ::testing::Test {
 TEST_F(SettingsSimTest, LimitsWrittenAreReadBack) {
   for (LimitKind kind : {LimitKind::Alarm, LimitKind::Control}) {
     ASSERT_TRUE(WriteLimits(channel_, kind, {"-12.5", "38.0", "15", "85.5"}).ok);
-    Limits limits;
-    const Outcome read = ReadLimits(channel_, kind, limits);
-    ASSERT_TRUE(read.ok) << read.message;
+    const auto read = ReadLimits(channel_, kind);
+    ASSERT_TRUE(read.ok()) << read.message();
+    const Limits& limits = read.value;
     EXPECT_DOUBLE_EQ(limits.temperature.lower, -12.5);
     EXPECT_DOUBLE_EQ(limits.temperature.upper, 38.0);
     EXPECT_DOUBLE_EQ(limits.humidity.lower, 15.0);
@@ -44,9 +44,9 @@ TEST_F(SettingsSimTest, RecordingInBothUnitsIsReadBack) {
                                {12, RecordingUnit::Hours, 32767}};
   for (const Recording& value : written) {
     ASSERT_EQ(WriteRecording(channel_, value).message, kWriteOk);
-    Recording read;
-    ASSERT_EQ(ReadRecording(channel_, read).message, kReadOk);
-    EXPECT_EQ(read, value);
+    const auto read = ReadRecording(channel_);
+    ASSERT_EQ(read.message(), kReadOk);
+    EXPECT_EQ(read.value, value);
   }
 }
 
@@ -54,23 +54,22 @@ TEST_F(SettingsSimTest, SwitchesOfEveryKindAreReadBack) {
   for (SwitchKind kind : {SwitchKind::Calibration, SwitchKind::Alarm, SwitchKind::Control}) {
     for (const SwitchPair value : {SwitchPair{true, false}, SwitchPair{false, true}}) {
       ASSERT_EQ(WriteSwitches(channel_, kind, value).message, kWriteOk);
-      SwitchPair read;
-      ASSERT_EQ(ReadSwitches(channel_, kind, read).message, kReadOk);
-      EXPECT_EQ(read, value);
+      const auto read = ReadSwitches(channel_, kind);
+      ASSERT_EQ(read.message(), kReadOk);
+      EXPECT_EQ(read.value, value);
     }
   }
 }
 
 TEST_F(SettingsSimTest, AddressChangeMovesTheInstrument) {
   sim_.link.address = 1;
-  const Outcome outcome = ChangeAddress(channel_, "1", "12");
-  ASSERT_TRUE(outcome.ok) << outcome.message;
+  const auto outcome = ChangeAddress(channel_, "1", "12");
+  ASSERT_TRUE(outcome.ok()) << outcome.message();
   EXPECT_EQ(sim_.simulator.WithDevice([](sim::Instrument& d) { return d.address; }), 12);
   // The old address gets no answer any more; the new one does.
-  SwitchPair read;
-  EXPECT_EQ(ReadSwitches(channel_, SwitchKind::Alarm, read).message, kReadFailed);
+  EXPECT_EQ(ReadSwitches(channel_, SwitchKind::Alarm).message(), kReadFailed);
   sim_.link.address = 12;
-  EXPECT_EQ(ReadSwitches(channel_, SwitchKind::Alarm, read).message, kReadOk);
+  EXPECT_EQ(ReadSwitches(channel_, SwitchKind::Alarm).message(), kReadOk);
 }
 
 TEST_F(SettingsSimTest, ClearErasesTheHistoryOnce) {
@@ -83,8 +82,7 @@ TEST_F(SettingsSimTest, GarbledAndMissingRepliesAreFailures) {
   faults.wrongEnd = true;
   faults.onlyNext = 1;
   sim_.simulator.SetFaults(faults);
-  Limits limits;
-  EXPECT_EQ(ReadLimits(channel_, LimitKind::Alarm, limits).message, kReadFailed);
+  EXPECT_EQ(ReadLimits(channel_, LimitKind::Alarm).message(), kReadFailed);
   faults = {};
   faults.silent = true;
   faults.onlyNext = 1;
@@ -98,12 +96,13 @@ TEST(SettingsTcp, HoursRecordingIsReadOverTcp) {
   ASSERT_TRUE(sim.StartTcp(&error)) << error;
   devlink::LinkChannel channel(sim.link);
   ASSERT_EQ(WriteRecording(channel, {6, RecordingUnit::Hours, 1000}).message, kWriteOk);
-  Recording read;
-  ASSERT_EQ(ReadRecording(channel, read).message, kReadOk);
-  EXPECT_EQ(read, (Recording{6, RecordingUnit::Hours, 1000}));
+  auto read = ReadRecording(channel);
+  ASSERT_EQ(read.message(), kReadOk);
+  EXPECT_EQ(read.value, (Recording{6, RecordingUnit::Hours, 1000}));
   ASSERT_EQ(WriteRecording(channel, {30, RecordingUnit::Minutes, 1000}).message, kWriteOk);
-  ASSERT_EQ(ReadRecording(channel, read).message, kReadOk);
-  EXPECT_EQ(read.unit, RecordingUnit::Minutes);
+  read = ReadRecording(channel);
+  ASSERT_EQ(read.message(), kReadOk);
+  EXPECT_EQ(read.value.unit, RecordingUnit::Minutes);
 }
 
 }  // namespace
