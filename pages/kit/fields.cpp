@@ -343,6 +343,15 @@ std::string FormatIpv4(const std::array<uint8_t, 4>& ip) {
   return text;
 }
 
+double SingleToDecimal(float value) {
+  char text[64];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  if (ec != std::errc()) return value;
+  double out = value;
+  std::from_chars(text, end, out);
+  return out;
+}
+
 std::optional<uint32_t> ParseHexDigits(std::string_view text) {
   if (text.empty() || text.size() > 8) return std::nullopt;
   uint32_t value = 0;

@@ -101,6 +101,9 @@ std::optional<double> ParseWholeNumber(std::string_view text);
 int64_t LeadingInteger(std::string_view text);
 std::optional<std::array<uint8_t, 4>> ParseIpv4(std::string_view text);
 std::string FormatIpv4(const std::array<uint8_t, 4>& ip);
+// Values that travel as single precision, as the shortest decimal that reads back as the same
+// single (12.3f -> 12.3, not 12.300000190734863).
+double SingleToDecimal(float value);
 // Hexadecimal digits only (no sign, no prefix), at most 8 of them.
 std::optional<uint32_t> ParseHexDigits(std::string_view text);
 

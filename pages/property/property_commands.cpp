@@ -1,7 +1,6 @@
 #include "pages/property/property_commands.h"
 
 #include <bit>
-#include <charconv>
 #include <cstdio>
 
 #include "pages/kit/exchange_step.h"
@@ -201,15 +200,6 @@ ChannelConfig DecodeChannelRecord(ByteView record) {
   config.upper = SingleToDecimal(GetSingleLe(record, 12));
   config.lower = SingleToDecimal(GetSingleLe(record, 16));
   return config;
-}
-
-double SingleToDecimal(float value) {
-  char text[64];
-  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-  if (ec != std::errc()) return value;
-  double out = value;
-  std::from_chars(text, end, out);
-  return out;
 }
 
 std::string FormatLimit(double value) {

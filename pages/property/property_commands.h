@@ -184,9 +184,6 @@ Outcome WritePlate(devlink::Channel& channel, std::string_view text);
 Result<ServerConfig> ReadServer(devlink::Channel& channel, Server server);
 Outcome WriteServer(devlink::Channel& channel, const ServerWrite& write);
 
-// Limits travel as single precision; this gives the shortest decimal that reads back as the
-// same single (12.3f -> 12.3, not 12.300000190734863).
-double SingleToDecimal(float value);
 // "%.1f"
 std::string FormatLimit(double value);
 
