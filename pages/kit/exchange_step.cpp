@@ -16,34 +16,29 @@ size_t ReplyRule::Capacity() const {
   return std::max(length, longest);
 }
 
-ReplyRule SumRule(size_t length) {
+namespace {
+
+ReplyRule Rule(FrameFamily family, size_t length, bool fromFrame = false, size_t capacity = 0) {
   ReplyRule rule;
+  rule.family = family;
   rule.length = length;
+  rule.fromFrame = fromFrame;
+  rule.capacity = capacity;
   return rule;
 }
+
+}  // namespace
+
+ReplyRule SumRule(size_t length) { return Rule(FrameFamily::Sum, length); }
 
 ReplyRule SumRuleFromFrame(size_t shortest, size_t capacity) {
-  ReplyRule rule;
-  rule.length = shortest;
-  rule.fromFrame = true;
-  rule.capacity = capacity;
-  return rule;
+  return Rule(FrameFamily::Sum, shortest, true, capacity);
 }
 
-ReplyRule ModbusRule(size_t length) {
-  ReplyRule rule;
-  rule.family = FrameFamily::Modbus;
-  rule.length = length;
-  return rule;
-}
+ReplyRule ModbusRule(size_t length) { return Rule(FrameFamily::Modbus, length); }
 
 ReplyRule XorRule(size_t capacity) {
-  ReplyRule rule;
-  rule.family = FrameFamily::Xor;
-  rule.length = devlink::kXorFrameOverhead;
-  rule.fromFrame = true;
-  rule.capacity = capacity;
-  return rule;
+  return Rule(FrameFamily::Xor, devlink::kXorFrameOverhead, true, capacity);
 }
 
 ReplyRule NoReplyRule() {
@@ -53,9 +48,7 @@ ReplyRule NoReplyRule() {
 }
 
 ReplyRule UncheckedRule(size_t capacity, FrameFamily family) {
-  ReplyRule rule;
-  rule.family = family;
-  rule.length = capacity;
+  ReplyRule rule = Rule(family, capacity);
   rule.checked = false;
   return rule;
 }

@@ -11,4 +11,11 @@ Outcome Into(T& out, Result<T> result) {
   return std::move(result.outcome);
 }
 
+// One member of the value (`&PrintText::text`).
+template <class T, class V>
+Outcome Into(V& out, Result<T> result, V T::*member) {
+  if (result.ok()) out = std::move(result.value.*member);
+  return std::move(result.outcome);
+}
+
 }  // namespace pages::testing

@@ -2,25 +2,18 @@
 // decoding and the validation rules (nothing may be sent when a rule fails).
 #include "pages/property/property_commands.h"
 
-#include "pages/testing/results.h"
-
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cstring>
 
 #include "link/testing/scripted_channel.h"
+#include "pages/testing/results.h"
 
 namespace pages::property {
 namespace {
 
 using pages::testing::Into;
-
-// The company name or plate read into a text the test keeps.
-Outcome IntoText(std::string& out, Result<PrintText> result) {
-  if (result.ok()) out = result.value.text;
-  return result.outcome;
-}
 
 using devlink::Bytes;
 using devlink::ExchangeStatus;
@@ -442,11 +435,11 @@ TEST(PropertyTexts, CompanyAndPlateTravelInTheOemCodePage) {
   channel.Expect(Request(0x35, 0xFF), Reply(0x35, 0xFF, {0xC0, 0xE4, '1', '2', 0x00, 0x00}));
   EXPECT_EQ(WriteCompany(channel, "冷链AB").message, "公司名称设置成功");
   std::string company;
-  EXPECT_TRUE(IntoText(company, ReadCompany(channel)).ok);
+  EXPECT_TRUE(Into(company, ReadCompany(channel), &PrintText::text).ok);
   EXPECT_EQ(company, "冷链AB");
   EXPECT_EQ(WritePlate(channel, "冷12").message, "车牌号设置成功");
   std::string plate;
-  EXPECT_TRUE(IntoText(plate, ReadPlate(channel)).ok);
+  EXPECT_TRUE(Into(plate, ReadPlate(channel), &PrintText::text).ok);
   EXPECT_EQ(plate, "冷12");
   EXPECT_TRUE(channel.Problems().empty());
   ASSERT_EQ(channel.Specs().size(), 4u);
@@ -460,7 +453,7 @@ TEST(PropertyTexts, ReadChecksTheLengthByteAndRefusesEmptyPayload) {
     ScriptedChannel channel;
     channel.Expect({}, reply);
     std::string text = "kept";
-    EXPECT_EQ(IntoText(text, ReadCompany(channel)).message, "公司名称读取失败");
+    EXPECT_EQ(Into(text, ReadCompany(channel), &PrintText::text).message, "公司名称读取失败");
     EXPECT_EQ(text, "kept");
   }
   ScriptedChannel channel;

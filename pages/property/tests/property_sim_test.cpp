@@ -14,12 +14,6 @@ namespace {
 
 using pages::testing::Into;
 
-// The company name or plate read into a text the test keeps.
-Outcome IntoText(std::string& out, Result<PrintText> result) {
-  if (result.ok()) out = result.value.text;
-  return result.outcome;
-}
-
 // Hands each request straight to the simulator, as a serial read would take the reply.
 class SimChannel : public devlink::Channel {
  public:
@@ -94,8 +88,8 @@ TEST_F(PropertySim, TextsAreStoredInTheInstrumentsCodePage) {
   EXPECT_EQ(State().plate, (sim::Bytes{0xBB, 0xA6, 'B', '7', '7', '8', '8'}));
   std::string company;
   std::string plate;
-  ASSERT_TRUE(IntoText(company, ReadCompany(channel_)).ok);
-  ASSERT_TRUE(IntoText(plate, ReadPlate(channel_)).ok);
+  ASSERT_TRUE(Into(company, ReadCompany(channel_), &PrintText::text).ok);
+  ASSERT_TRUE(Into(plate, ReadPlate(channel_), &PrintText::text).ok);
   EXPECT_EQ(company, "冷链运输有限公司");
   EXPECT_EQ(plate, "沪B7788");
   // An empty name is a valid setting: it clears the printout line.
