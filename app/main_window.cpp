@@ -60,18 +60,6 @@ QLabel* BandLabel(const QString& text, QWidget* parent, const char* name) {
   return label;
 }
 
-QPushButton* Button(const QString& text, QWidget* parent, const char* name) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  return button;
-}
-
-QRadioButton* Radio(const QString& text, QWidget* parent, const char* name) {
-  auto* radio = new QRadioButton(text, parent);
-  radio->setObjectName(name);
-  return radio;
-}
-
 QLineEdit* Field(QWidget* parent, const char* name, const QString& accessibleName,
                  const QString& pattern, int width) {
   auto* field = new QLineEdit(parent);
@@ -156,9 +144,9 @@ void MainWindow::BuildPanel() {
   band_->addAction(aboutAction);
 
   // Row 1: addressing mode, address, versions or Bluetooth controls, label, clock.
-  singleRadio_ = Radio("单机", band_, "singleMode");
-  multiRadio_ = Radio("多机", band_, "multiMode");
-  bluetoothRadio_ = Radio("蓝牙", band_, "bluetoothMode");
+  singleRadio_ = pages::MakeRadio("单机", "singleMode", band_);
+  multiRadio_ = pages::MakeRadio("多机", "multiMode", band_);
+  bluetoothRadio_ = pages::MakeRadio("蓝牙", "bluetoothMode", band_);
   auto* modeGroup = new QButtonGroup(this);
   modeGroup->addButton(singleRadio_, 0);
   modeGroup->addButton(multiRadio_, 1);
@@ -168,13 +156,13 @@ void MainWindow::BuildPanel() {
   hardwareValue_ = BandLabel("1.00", band_, "hardwareVersion");
   softwareLabel_ = BandLabel("软件版本号：", band_, "softwareLabel");
   softwareValue_ = BandLabel("1.00", band_, "softwareVersion");
-  versionRead_ = Button("读取", band_, "versionRead");
+  versionRead_ = pages::MakeButton("读取", "versionRead", band_);
   macLabel_ = BandLabel("MAC:", band_, "macLabel");
   macField_ = Field(band_, "macField", "MAC:", QString(), 150);
   macField_->setMaxLength(kMacFieldLength);
   macLabel_->setBuddy(macField_);
-  connectButton_ = Button(kConnect, band_, "adapterConnect");
-  macRead_ = Button("读取", band_, "macRead");
+  connectButton_ = pages::MakeButton(kConnect, "adapterConnect", band_);
+  macRead_ = pages::MakeButton("读取", "macRead", band_);
   labelField_ = BandLabel("温湿度仪表配置工具", band_, "labelField");
   labelField_->setAccessibleName("标签");
   clockField_ = BandLabel(QString(), band_, "clockField");
@@ -182,8 +170,8 @@ void MainWindow::BuildPanel() {
   clockField_->setMinimumWidth(170);
 
   // Row 2: channel, serial port, baud, open/close, delay, IP, port, OK.
-  serialRadio_ = Radio("选择串口", band_, "serialChannel");
-  ipRadio_ = Radio("选择IP", band_, "ipChannel");
+  serialRadio_ = pages::MakeRadio("选择串口", "serialChannel", band_);
+  ipRadio_ = pages::MakeRadio("选择IP", "ipChannel", band_);
   auto* channelGroup = new QButtonGroup(this);
   channelGroup->addButton(serialRadio_, 0);
   channelGroup->addButton(ipRadio_, 1);
@@ -197,7 +185,7 @@ void MainWindow::BuildPanel() {
   baudList_->setObjectName("baudList");
   baudList_->setAccessibleName("波特率");
   for (std::string_view rate : kBaudRates) baudList_->addItem(Q(rate));
-  openButton_ = Button(kOpen, band_, "openClose");
+  openButton_ = pages::MakeButton(kOpen, "openClose", band_);
   delayLabel_ = BandLabel("超时(ms)", band_, "delayLabel");
   delayField_ = Field(band_, "delayField", "超时(ms)", "[0-9]{0,9}", 60);
   delayLabel_->setBuddy(delayField_);
@@ -211,7 +199,7 @@ void MainWindow::BuildPanel() {
                         "[0-9]{1,4})?",
                         60);
   tcpPortLabel_->setBuddy(tcpPortField_);
-  ipOk_ = Button("OK", band_, "ipOk");
+  ipOk_ = pages::MakeButton("OK", "ipOk", band_);
   aboutButton_ = new QToolButton(band_);
   aboutButton_->setObjectName("aboutButton");
   aboutButton_->setText("?");
@@ -443,13 +431,13 @@ void MainWindow::OnOpenClose() {
     const std::string path = PortPathFor(portList_->currentText().toStdString(), ports_);
     link_.portName = path;
     if (!link_.serial.OpenPort(path)) {
-      ui::ShowMessage(this, kPortInUse, kNoticeCaption);
+      ui::ShowMessage(this, kPortInUse, kPromptCaption);
     } else {
       link_.baudText = baudList_->currentText().toStdString();
       std::string error;
       if (!link_.serial.ConfigurePort(link_.baudText, &error)) {
         // The port stays open as it is; the technician learns why replies may be garbled.
-        ui::ShowMessage(this, QString("串口参数设置失败：%1").arg(Q(error)), kNoticeCaption,
+        ui::ShowMessage(this, QString("串口参数设置失败：%1").arg(Q(error)), kPromptCaption,
                         ui::MessageKind::Warning);
       }
     }

@@ -10,6 +10,7 @@
 
 #include "link/device_link.h"
 #include "link/serial_port.h"
+#include "pages/kit/messages.h"
 
 namespace app {
 
@@ -17,7 +18,7 @@ inline constexpr const char* kAddressRangeError = "地址号不能小于1且不�
 inline constexpr const char* kAddressErrorCaption = "出错";
 inline constexpr const char* kIpEmptyWarning = "IP地址或端口号不能为空";
 inline constexpr const char* kPortInUse = "端口已打开";
-inline constexpr const char* kNoticeCaption = "提示";
+using pages::kPromptCaption;
 
 // Reads the address field text. An empty text or a number 1..255 is accepted; the device
 // address is then that number (0 for an empty text) in multi-device mode and 0 in the other

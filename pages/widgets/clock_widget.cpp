@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "pages/kit/page.h"
+#include "pages/kit/page_kit.h"
 #include "pages/widgets/widget_command.h"
 #include "ui/prompts.h"
 
@@ -15,18 +15,13 @@ namespace pages {
 
 ClockWidget::ClockWidget(Page& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("clockWidget"));
-  time_ = new QLineEdit(this);
-  time_->setObjectName(QStringLiteral("clockTime"));
+  time_ = MakeEdit(QStringLiteral("clockTime"), this);
   time_->setAccessibleName(QStringLiteral("仪器时间"));
   time_->setReadOnly(true);
   time_->setAlignment(Qt::AlignCenter);
   time_->setMinimumWidth(150);
-  read_ = new QPushButton(QStringLiteral("读时间"), this);
-  read_->setObjectName(QStringLiteral("clockRead"));
-  read_->setAutoDefault(false);
-  set_ = new QPushButton(QStringLiteral("设置时间"), this);
-  set_->setObjectName(QStringLiteral("clockSet"));
-  set_->setAutoDefault(false);
+  read_ = MakeButton(QStringLiteral("读时间"), QStringLiteral("clockRead"), this);
+  set_ = MakeButton(QStringLiteral("设置时间"), QStringLiteral("clockSet"), this);
 
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);

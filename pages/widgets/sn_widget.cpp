@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "pages/kit/page.h"
+#include "pages/kit/page_kit.h"
 #include "pages/widgets/widget_command.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
@@ -21,18 +21,9 @@ namespace pages {
 namespace {
 
 QLineEdit* NewEdit(QWidget* parent, const char* objectName, int maxLength, int width) {
-  auto* edit = new QLineEdit(parent);
-  edit->setObjectName(QLatin1String(objectName));
-  edit->setMaxLength(maxLength);
+  QLineEdit* edit = MakeEdit(QLatin1String(objectName), parent, maxLength);
   edit->setFixedWidth(width);
   return edit;
-}
-
-QPushButton* NewButton(QWidget* parent, const char* objectName, const QString& caption) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(QLatin1String(objectName));
-  button->setAutoDefault(false);
-  return button;
 }
 
 }  // namespace
@@ -49,13 +40,12 @@ SnWidget::SnWidget(Page& host, QWidget* parent) : QWidget(parent), host_(host) {
   month_->setAccessibleName(QStringLiteral("生产日期(月)"));
   serial_ = NewEdit(this, "snSerial", 5, 56);
   serial_->setText(QStringLiteral("1"));
-  auto_ = new QCheckBox(QStringLiteral("自动"), this);
-  auto_->setObjectName(QStringLiteral("snAuto"));
+  auto_ = MakeCheck(QStringLiteral("自动"), QStringLiteral("snAuto"), this);
   sn_ = NewEdit(this, "snText", 32, 120);
   sn_->setReadOnly(true);
-  read_ = NewButton(this, "snRead", QStringLiteral("读配置"));
-  write_ = NewButton(this, "snWrite", QStringLiteral("写配置"));
-  copy_ = NewButton(this, "snCopy", QStringLiteral("复制SN"));
+  read_ = MakeButton(QStringLiteral("读配置"), QStringLiteral("snRead"), this);
+  write_ = MakeButton(QStringLiteral("写配置"), QStringLiteral("snWrite"), this);
+  copy_ = MakeButton(QStringLiteral("复制SN"), QStringLiteral("snCopy"), this);
 
   auto* dateLabel = new QLabel(QStringLiteral("生产日期:"), this);
   dateLabel->setBuddy(year_);
