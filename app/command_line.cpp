@@ -107,6 +107,8 @@ CommandLine ParseArguments(const std::vector<std::string>& args) {
       result.demoShots = *value;
     } else if (name == "open") {
       result.openPort = true;
+    } else if (name == "fast") {
+      result.fast = true;
     } else if (name == "help") {
       result.help = true;
     } else {
@@ -132,6 +134,7 @@ std::string UsageText(std::string_view programName) {
       "  --port PATH        preselect this serial device (for example the simulator's\n"
       "                     pseudo-terminal) in the port list\n"
       "  --open             open the preselected port at start\n"
+      "  --fast             take each reply the moment it is whole (\"快速\" checked)\n"
       "  --demo-shots DIR   open the port, read the version and the clock, save a screenshot\n"
       "                     of every tab into DIR and exit\n"
       "  --help             show this text\n";

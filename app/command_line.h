@@ -28,6 +28,7 @@ struct CommandLine {
   std::string label;
   std::optional<std::string> port;       // --port PATH: preselected serial device
   bool openPort = false;                 // --open: open the preselected port at start
+  bool fast = false;                     // --fast: start with "快速" checked
   bool help = false;                     // --help
   std::optional<std::string> demoShots;  // --demo-shots DIR: scripted screenshot run
   std::string error;                     // non-empty: the options could not be read

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialogButtonBox>
@@ -94,6 +95,9 @@ MainWindow::MainWindow(devlink::DeviceLink& link, const CommandLine& commandLine
   // Port list, then the link's values in the controls.
   FillPortList(commandLine_.port ? Q(*commandLine_.port) : QString());
   ApplyVariantLink(commandLine_.variant, link_);
+  link_.fast = commandLine_.fast;
+  fastBox_->setChecked(link_.fast);
+  connect(fastBox_, &QCheckBox::toggled, this, [this](bool on) { link_.fast = on; });
   baudList_->setCurrentIndex(VariantBaudIndex(commandLine_.variant));
 
   clockTimer_ = new QTimer(this);
@@ -189,6 +193,9 @@ void MainWindow::BuildPanel() {
   delayLabel_ = BandLabel("超时(ms)", band_, "delayLabel");
   delayField_ = Field(band_, "delayField", "超时(ms)", "[0-9]{0,9}", 60);
   delayLabel_->setBuddy(delayField_);
+  // A reply is taken the moment it is whole; the delay stays the longest wait.
+  fastBox_ = pages::MakeCheck("快速", "fastMode", band_);
+  fastBox_->setToolTip("收到完整回复即结束等待（超时仍为最长等待时间）");
   ipField_ = Field(band_, "ipField", "IP地址",
                    "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?"
                    "(\\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?){0,3}",
@@ -235,7 +242,8 @@ void MainWindow::BuildPanel() {
   auto* row2 = new QHBoxLayout;
   row2->setSpacing(6);
   for (QWidget* w : std::initializer_list<QWidget*>{serialRadio_, portList_, baudList_,
-                                                    openButton_, delayLabel_, delayField_}) {
+                                                    openButton_, delayLabel_, delayField_,
+                                                    fastBox_}) {
     row2->addWidget(w);
   }
   row2->addSpacing(16);
@@ -292,6 +300,14 @@ void MainWindow::BuildPages() {
     if (auto* reporting = qobject_cast<pages::Page*>(page)) {
       connect(reporting, &pages::Page::deviceAddressReported, this,
               &MainWindow::ShowReportedAddress);
+      // A page found the instrument's baud rate: the list shows it (matched regardless of case),
+      // and the panel shows the port as the page left it.
+      connect(reporting, &pages::Page::serialLineChanged, this, [this] { UpdateWidgets(); });
+      connect(reporting, &pages::Page::baudRateReported, this, [this](const QString& baud) {
+        const int index = baudList_->findText(baud, Qt::MatchFixedString);
+        if (index >= 0) baudList_->setCurrentIndex(index);
+        UpdateWidgets();
+      });
     }
     tabs_->addTab(page, Q(PageCaption(kind)));
     pageKinds_.push_back(kind);

@@ -12,6 +12,7 @@
 class QButtonGroup;
 class QComboBox;
 class QLabel;
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -99,6 +100,7 @@ class MainWindow : public QDialog {
   QPushButton* openButton_ = nullptr;
   QLabel* delayLabel_ = nullptr;
   QLineEdit* delayField_ = nullptr;
+  QCheckBox* fastBox_ = nullptr;  // "快速"
   QLineEdit* ipField_ = nullptr;
   QLabel* tcpPortLabel_ = nullptr;
   QLineEdit* tcpPortField_ = nullptr;

@@ -15,7 +15,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: tool-cli <page> <verb> [--arg value ...] (--port PATH | --tcp HOST:PORT)\n"
-    "                [--address N] [--delay MS] [--baud B]\n"
+    "                [--address N] [--delay MS] [--baud B] [--fast]\n"
     "       tool-cli raw (--port PATH | --tcp HOST:PORT) [options] HEX...\n"
     "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n";
 
@@ -25,7 +25,8 @@ void PrintConnectionHelp(std::ostream& out) {
          "  --tcp HOST:PORT    network module at a dotted IPv4 address\n"
          "  --address N        device address 0..255 (default 1; 0 for a single device)\n"
          "  --delay MS         exchange delay in milliseconds (default 600)\n"
-         "  --baud B           serial baud rate (default 9600; only with --port)\n";
+         "  --baud B           serial baud rate (default 9600; only with --port)\n"
+         "  --fast             take a reply the moment it is whole, not after the whole delay\n";
 }
 
 void PrintVerb(std::ostream& out, const pages::CommandDef& def) {
@@ -64,7 +65,7 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   const std::string name = set.page + " " + def.verb;
   ParsedWords parsed;
   std::string error;
-  if (!ParseWords(words, {"help"}, parsed, &error)) return Usage(err, name + ": " + error);
+  if (!ParseWords(words, CommonFlags(), parsed, &error)) return Usage(err, name + ": " + error);
   if (parsed.flags.count("help")) {
     PrintVerb(out, def);
     PrintConnectionHelp(out);
@@ -78,6 +79,7 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error)) {
     return Usage(err, name + ": " + error);
   }
+  connection.fast = parsed.flags.count("fast") != 0;
   std::map<std::string, std::string> given;
   for (const pages::Field& field : def.args) {
     const auto it = parsed.options.find(field.name);

@@ -59,8 +59,13 @@ std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_
   return value;
 }
 
+const std::set<std::string>& CommonFlags() {
+  static const std::set<std::string> flags = {"help", "fast"};
+  return flags;
+}
+
 const std::set<std::string>& ConnectionOptionNames() {
-  static const std::set<std::string> names = {"port", "tcp", "address", "delay", "baud"};
+  static const std::set<std::string> names = {"port", "tcp", "address", "delay", "baud", "fast"};
   return names;
 }
 
@@ -137,6 +142,7 @@ bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::stri
   link.mode = connection.address == 0 ? devlink::AddressingMode::Single
                                       : devlink::AddressingMode::Multi;
   link.delayMs = connection.delayMs;
+  link.fast = connection.fast;
   link.baudText = connection.baud;
   if (connection.IsTcp()) {
     link.tcpMode = true;

@@ -35,8 +35,12 @@ struct Connection {
   int32_t address = 1;
   int32_t delayMs = 600;
   std::string baud = "9600";
+  bool fast = false;  // take a reply the moment it is whole
   bool IsTcp() const { return host.has_value(); }
 };
+
+// The flags every command takes besides its options: "help", "fast".
+const std::set<std::string>& CommonFlags();
 
 // Names of the connection options; command arguments never use them.
 const std::set<std::string>& ConnectionOptionNames();

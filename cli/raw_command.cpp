@@ -37,24 +37,13 @@ int Usage(std::ostream& err, const std::string& message) {
   return kExitUsage;
 }
 
-// Expected length of a Modbus reply, from its function byte.
-size_t ModbusReplyLength(ByteView reply) {
-  if (reply.size() < 2) return 4;
-  if (reply[1] & 0x80) return 5;  // exception: address, function, code, CRC
-  if (reply[1] == devlink::kModbusRead) return reply.size() >= 3 ? size_t{reply[2]} + 5 : 5;
-  if (reply[1] == devlink::kModbusWriteSingle || reply[1] == devlink::kModbusWriteMultiple) {
-    return 8;
-  }
-  return reply.size();
-}
-
 }  // namespace
 
 void PrintRawHelp(std::ostream& out) {
   out << "raw - send one frame and show the reply\n"
-         "  tool-cli raw --port PATH [--baud 9600] [--delay 600] [--capacity 392]\n"
+         "  tool-cli raw --port PATH [--baud 9600] [--delay 600] [--capacity 392] [--fast]\n"
          "               [--append sum|crc|xor] HEX...\n"
-         "  tool-cli raw --tcp HOST:PORT [--delay 600] [--capacity 392] [--min 1] [--no-sum]\n"
+         "  tool-cli raw --tcp HOST:PORT [--delay 600] [--capacity 392] [--min 1] [--no-sum] [--fast]\n"
          "               [--append sum|crc|xor] HEX...\n"
          "    HEX           request bytes in hexadecimal, blanks optional (\"25 01 0C AA 00 66\")\n"
          "    --append F    add the check value: sum (Sum8), crc (CRC-16 low byte first), xor\n"
@@ -84,8 +73,11 @@ std::string DescribeReplyCheck(ByteView request, ByteView reply, FrameFamily fam
                                              devlink::kSumFrameOverhead - 1);
       break;
     case FrameFamily::Modbus:
-      check = devlink::CheckModbusFrame(reply, request.size() > 1 ? request[1] : 0,
-                                        ModbusReplyLength(reply));
+      if (const size_t length = devlink::FrameLength(reply, FrameFamily::Modbus)) {
+        check = devlink::CheckModbusFrame(reply, request.size() > 1 ? request[1] : 0, length);
+      } else {
+        check = devlink::CheckModbusFrame(reply, request.size() > 1 ? request[1] : 0, reply.size());
+      }
       break;
     case FrameFamily::Xor:
       check = devlink::CheckXorFrame(reply, request);
@@ -99,7 +91,9 @@ std::string DescribeReplyCheck(ByteView request, ByteView reply, FrameFamily fam
 int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
   ParsedWords parsed;
   std::string error;
-  if (!ParseWords(words, {"no-sum", "help"}, parsed, &error)) return Usage(err, error);
+  std::set<std::string> flags = CommonFlags();
+  flags.insert("no-sum");
+  if (!ParseWords(words, flags, parsed, &error)) return Usage(err, error);
   if (parsed.flags.count("help")) {
     PrintRawHelp(out);
     return kExitOk;
@@ -108,6 +102,7 @@ int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostrea
   if (!TakeConnection(parsed.options, /*withAddress=*/false, connection, &error)) {
     return Usage(err, error);
   }
+  connection.fast = parsed.flags.count("fast") != 0;
 
   std::optional<FrameFamily> appended;
   if (const auto it = parsed.options.find("append"); it != parsed.options.end()) {
@@ -156,9 +151,11 @@ int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostrea
   }
   out << "request: " << FormatHex(*request) << "\n";
 
+  // Fast mode: the reply is whole when its own header says so.
+  const devlink::ReplyCompletion completion{family.value_or(FrameFamily::Sum), 0};
   Bytes reply;
   if (connection.IsTcp()) {
-    const devlink::TcpTarget target{link.ip, link.tcpPort, link.delayMs};
+    const devlink::TcpTarget target{link.ip, link.tcpPort, link.delayMs, link.fast, completion};
     reply.resize(capacity);
     uint32_t count = static_cast<uint32_t>(capacity);
     const int ok = devlink::TcpExchange(target, request->data(),
@@ -167,7 +164,7 @@ int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostrea
                                         family.value_or(FrameFamily::Sum));
     reply.resize(ok ? count : 0);
   } else {
-    reply = devlink::SerialExchange(link, *request, capacity).reply;
+    reply = devlink::SerialExchange(link, *request, capacity, completion).reply;
   }
 
   if (reply.empty()) {

@@ -19,6 +19,8 @@ struct DeviceLink {
   std::string portName = "COM1";
   std::string baudText = "9600";
   int32_t delayMs = 600;  // exchange delay, "超时(ms)"
+  // "快速": a reply is taken the moment it is whole instead of after the whole delay.
+  bool fast = false;
   std::string ip = "10.10.100.254";
   int32_t tcpPort = 10001;
   std::string macText;

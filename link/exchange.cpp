@@ -8,7 +8,30 @@
 
 namespace devlink {
 
-ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity) {
+namespace {
+
+// Reads as bytes arrive until the reply is whole, the buffer is full or `delayMs` has passed.
+size_t ReadUntilComplete(SerialPort& port, Bytes& reply, const ReplyCompletion& completion,
+                         int32_t delayMs) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0));
+  size_t received = 0;
+  while (received < reply.size()) {
+    received += port.SerialRead(reply.data() + received, reply.size() - received);
+    if (completion.IsComplete(ByteView(reply.data(), received))) break;
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) break;
+    // Rounded up, so the last wait does not end just before the deadline.
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    port.WaitReadable(static_cast<int>(std::min<int64_t>(ms, INT32_MAX)));
+  }
+  return received;
+}
+
+}  // namespace
+
+ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
+                              const ReplyCompletion& completion, int32_t delayFactor) {
   SerialPort& port = link.serial;
   // The whole exchange holds the port: another thread's exchange, or closing the port, waits
   // until this reply has been read and the queues purged.
@@ -16,16 +39,24 @@ ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacit
   if (!port.IsOpen()) return {ExchangeStatus::PortNotOpen, {}};
   port.PurgePort();
   port.SerialWrite(request);
-  if (link.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(link.delayMs));
+  const int64_t scaled = int64_t{link.delayMs} * std::max(delayFactor, 1);
+  const auto delayMs = static_cast<int32_t>(std::min<int64_t>(scaled, INT32_MAX));
   Bytes reply(std::min(capacity, kSerialReadLimit));
-  reply.resize(port.SerialRead(reply.data(), reply.size()));
+  if (link.fast && !reply.empty()) {
+    reply.resize(ReadUntilComplete(port, reply, completion, delayMs));
+  } else {
+    if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    reply.resize(port.SerialRead(reply.data(), reply.size()));
+  }
   port.PurgePort();
   return {ExchangeStatus::Ok, std::move(reply)};
 }
 
 ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spec) {
-  if (!link.tcpMode) return SerialExchange(link, request, spec.capacity);
-  const TcpTarget target{link.ip, link.tcpPort, link.delayMs};
+  if (!link.tcpMode) {
+    return SerialExchange(link, request, spec.capacity, spec.completion, spec.serialDelayFactor);
+  }
+  const TcpTarget target{link.ip, link.tcpPort, link.delayMs, link.fast, spec.completion};
   // The reply count carries the capacity in and the received length out; a capacity beyond
   // what one reply can sensibly be is cut to 32 bits.
   const auto capacity = static_cast<uint32_t>(std::min<size_t>(spec.capacity, UINT32_MAX));

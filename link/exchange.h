@@ -19,6 +19,11 @@ struct ReplySpec {
   FrameFamily family = FrameFamily::Sum;  // decides the TCP acceptance rule
   std::optional<size_t> minimum;         // TCP: least reply length accepted (default: capacity)
   bool checkSum = true;                  // TCP: also require the family's check value
+  // Fast mode: when the reply is whole, so the read need not wait out the exchange delay.
+  ReplyCompletion completion;
+  // Serial channel: the exchange delay taken this many times (a command the instrument needs
+  // longer to answer). The TCP channel keeps its own timing.
+  int32_t serialDelayFactor = 1;
 };
 
 enum class ExchangeStatus {
@@ -42,10 +47,16 @@ class Channel {
   virtual ExchangeResult Exchange(ByteView request, const ReplySpec& spec) = 0;
   // Address byte for frames that carry the current device address.
   virtual uint8_t DeviceAddress() const = 0;
+  // The connection state behind the channel when it runs over the program's link (the few
+  // commands that change the serial line themselves need it); null for any other channel.
+  virtual DeviceLink* Link() { return nullptr; }
 };
 
-// Serial channel: purge, write, sleep the delay, read what is queued, purge; one attempt.
-ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity);
+// Serial channel: purge, write, sleep the delay, read what is queued, purge; one attempt. In
+// fast mode (`link.fast`) the read takes bytes as they arrive and ends as soon as `completion`
+// says the reply is whole, or when the delay has passed.
+ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
+                              const ReplyCompletion& completion = {}, int32_t delayFactor = 1);
 
 // Runs the exchange on the channel that `DeviceLink` selects (serial or TCP).
 ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spec);
@@ -56,7 +67,7 @@ class LinkChannel : public Channel {
   explicit LinkChannel(DeviceLink& link) : link_(link) {}
   ExchangeResult Exchange(ByteView request, const ReplySpec& spec) override;
   uint8_t DeviceAddress() const override { return link_.WireAddress(); }
-  DeviceLink& Link() { return link_; }
+  DeviceLink* Link() override { return &link_; }
 
  private:
   DeviceLink& link_;

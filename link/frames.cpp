@@ -204,7 +204,32 @@ ByteView XorFramePayload(ByteView frame) {
   return frame.subspan(5, frame.size() - kXorFrameOverhead);
 }
 
-// ---- reply acceptance without a known length ----
+// ---- reply length and acceptance without a known length ----
+
+size_t FrameLength(ByteView received, FrameFamily family) {
+  switch (family) {
+    case FrameFamily::Sum:
+      return received.size() >= 5 ? size_t{received[4]} + kSumFrameOverhead : 0;
+    case FrameFamily::Xor:
+      return received.size() >= 5 ? ((size_t{received[3]} << 8) | received[4]) + kXorFrameOverhead
+                                  : 0;
+    case FrameFamily::Modbus:
+      if (received.size() < 2) return 0;
+      if (received[1] & 0x80) return 5;  // address, function, exception code, CRC
+      if (received[1] == kModbusWriteSingle || received[1] == kModbusWriteMultiple) return 8;
+      if (received[1] == kModbusRead) return received.size() >= 3 ? size_t{received[2]} + 5 : 0;
+      return 0;
+  }
+  return 0;
+}
+
+bool ReplyCompletion::IsComplete(ByteView received) const {
+  if (received.empty()) return false;
+  if (expectedLength != 0 && received.size() >= expectedLength) return true;
+  const size_t announced = FrameLength(received, family);
+  return announced != 0 && received.size() >= announced;
+}
+
 
 bool ReplyPassesFamilyCheck(ByteView reply, FrameFamily family, bool checkValue) {
   if (reply.empty()) return false;

@@ -104,6 +104,19 @@ FrameCheck CheckXorFrame(ByteView reply, ByteView request);
 // Bytes 5 .. size-2 of a reply that passed its checks.
 ByteView XorFramePayload(ByteView frame);
 
+// The whole length of a frame of the family as far as its first bytes tell it, or 0 while they
+// do not tell it yet: SumFrame byte 4 + 7; XorFrame bytes 3-4 + 6; ModbusFrame 5 for an exception
+// (function with bit 7), byte count + 5 for 0x03, 8 for 0x06 and 0x10.
+size_t FrameLength(ByteView received, FrameFamily family);
+
+// When a reply that is being read is whole: it has the command's expected length, or as many
+// bytes as its own header announces.
+struct ReplyCompletion {
+  FrameFamily family = FrameFamily::Sum;
+  size_t expectedLength = 0;  // 0: only the frame's own length decides
+  bool IsComplete(ByteView received) const;
+};
+
 // Acceptance of a reply whose length is not known in advance (TCP channel, diagnostics):
 //   Sum   : first byte '<' and, if checkValue, last byte == Sum8 of the ones before it;
 //   Modbus: if checkValue, the last two bytes are the CRC of the ones before them (low first);

@@ -214,6 +214,14 @@ void SerialPort::SerialWrite(ByteView bytes) {
   }
 }
 
+bool SerialPort::WaitReadable(int timeoutMs) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (fd_ < 0) return false;
+  struct pollfd p = {fd_, POLLIN, 0};
+  const int ready = ::poll(&p, 1, std::max(timeoutMs, 0));
+  return ready > 0 && (p.revents & POLLIN) != 0;
+}
+
 size_t SerialPort::SerialRead(uint8_t* buffer, size_t capacity) {
   auto lock = Transaction();
   if (fd_ < 0 || buffer == nullptr || capacity == 0) return 0;

@@ -44,6 +44,8 @@ class SerialPort {
   // Takes only what is already queued: at most kSerialReadLimit bytes and at most `capacity`;
   // returns 0 at once when nothing is queued.
   size_t SerialRead(uint8_t* buffer, size_t capacity);
+  // Waits until bytes are queued or `timeoutMs` has passed; true when bytes are queued.
+  bool WaitReadable(int timeoutMs);
 
   // Holds the port for a whole exchange (the lock is recursive, so the operations above can be
   // called while it is held).

@@ -13,6 +13,10 @@ struct TcpTarget {
   std::string ip;   // dotted-decimal IPv4
   int32_t port = 0;
   int32_t delayMs = 600;
+  // Fast mode: instead of sleeping the delay before reading, read until `completion` says the
+  // reply is whole or the delay has passed.
+  bool fast = false;
+  ReplyCompletion completion;
 };
 
 // Returns 1 on success (replyCount then holds the number of bytes received), 0 on failure

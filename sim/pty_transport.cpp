@@ -33,6 +33,23 @@ bool MakeLink(const std::string& target, const std::string& link, std::string* e
   return true;
 }
 
+int BaudOf(speed_t speed) {
+  switch (speed) {
+    case B1200: return 1200;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+    case B460800: return 460800;
+    case B921600: return 921600;
+    default: return 0;
+  }
+}
+
 bool LinkPointsTo(const std::string& link, const std::string& target) {
   char buffer[PATH_MAX];
   ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
@@ -97,6 +114,14 @@ void PtyServer::Stop() {
   slave_ = master_ = -1;
 }
 
+int PtyServer::LineBaud() const {
+  // The settings belong to the terminal, so the slave this server holds open shows the ones the
+  // program made through its own descriptor.
+  termios tio{};
+  if (slave_ < 0 || ::tcgetattr(slave_, &tio) != 0) return 0;
+  return BaudOf(::cfgetospeed(&tio));
+}
+
 void PtyServer::Run() {
   InputSession session(simulator_, DescriptorWriter(master_, false, stop_), stop_, idleReset_);
   uint8_t buffer[1024];
@@ -106,7 +131,10 @@ void PtyServer::Run() {
     if (ready > 0 && (p.revents & POLLIN)) {
       ssize_t n = ::read(master_, buffer, sizeof buffer);
       if (n > 0) {
+        const int baud = LineBaud();
+        simulator_.WithDevice([baud](Instrument& device) { device.State<LineState>().baud = baud; });
         session.Received(buffer, static_cast<size_t>(n));
+        simulator_.WithDevice([](Instrument& device) { device.State<LineState>().baud = 0; });
       } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
         stop_.SleepFor(std::chrono::milliseconds(10));  // no slave open for a moment
       }

@@ -9,6 +9,14 @@
 
 namespace sim {
 
+// The baud rate the program has set on the line, kept in the simulated instrument's state for
+// families whose instrument listens at one rate only. The pseudo-terminal server stores it before
+// it feeds each piece of input and clears it afterwards, so other transports (TCP) and requests
+// fed to the simulator directly see 0: not known.
+struct LineState {
+  int baud = 0;
+};
+
 class PtyServer {
  public:
   explicit PtyServer(Simulator& simulator);
@@ -27,6 +35,9 @@ class PtyServer {
   const std::string& LinkPath() const { return linkPath_; }
   // Input left incomplete this long is logged and dropped (default 100 ms). Set before Start().
   void SetIdleReset(std::chrono::milliseconds idle) { idleReset_ = idle; }
+  // The baud rate the program has set on its side of the pair (a pseudo-terminal carries no
+  // rate on the wire, but keeps the one set); 0 when not running or not a standard rate.
+  int LineBaud() const;
 
  private:
   void Run();

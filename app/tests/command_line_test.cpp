@@ -62,6 +62,12 @@ TEST(ParseArguments, OptionValueAfterAnEqualsSign) {
   EXPECT_EQ(line.port, "/dev/ttyUSB0");
 }
 
+TEST(ParseArguments, FastModeFlag) {
+  EXPECT_TRUE(ParseArguments({"1", "--fast"}).fast);
+  EXPECT_FALSE(ParseArguments({"1"}).fast);
+  EXPECT_FALSE(ParseArguments({"--fast=yes"}).error.empty());
+}
+
 TEST(ParseArguments, HelpAlone) {
   const CommandLine line = ParseArguments({"--help"});
   EXPECT_TRUE(line.help);

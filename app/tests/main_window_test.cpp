@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -148,6 +149,22 @@ TEST_F(MainWindowTest, ReportedAddressActsAsAnEdit) {
   EXPECT_EQ(link_.address, 0);
 }
 
+// A page that found the instrument's rate (and opened the port to do so): the list shows the
+// rate and, the port being open, is locked like the other serial settings.
+TEST_F(MainWindowTest, ReportedBaudRateIsSelectedAndThePortShownAsThePageLeftIt) {
+  StartSimulator();
+  MainWindow& window = Open(0);
+  auto* page = qobject_cast<pages::Page*>(window.Tabs()->widget(0));
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(Enabled("baudList"));
+  std::string error;
+  ASSERT_TRUE(link_.serial.OpenPort(pty_->SlavePath(), &error)) << error;
+  emit page->baudRateReported("4800");
+  EXPECT_EQ(Find<QComboBox>("baudList")->currentText(), "4800");
+  EXPECT_FALSE(Enabled("baudList"));
+  EXPECT_TRUE(prompts_.shown.empty());
+}
+
 TEST_F(MainWindowTest, ModeRadiosSetAddressAndVisibility) {
   Open(0);
   Edit("addressField")->setText("5");
@@ -228,6 +245,18 @@ TEST_F(MainWindowTest, RadiosChosenWithoutTheMouseActAsAClickDoes) {
   Radio("singleMode")->setChecked(true);
   EXPECT_EQ(link_.mode, devlink::AddressingMode::Single);
   EXPECT_FALSE(Enabled("addressField"));
+}
+
+TEST_F(MainWindowTest, FastModeFollowsItsBoxAndTheCommandLine) {
+  Open(0);
+  EXPECT_FALSE(link_.fast);
+  Find<QCheckBox>("fastMode")->setChecked(true);
+  EXPECT_TRUE(link_.fast);
+  CommandLine line;
+  line.fast = true;
+  window_ = std::make_unique<MainWindow>(link_, line);
+  EXPECT_TRUE(Find<QCheckBox>("fastMode")->isChecked());
+  EXPECT_TRUE(link_.fast);
 }
 
 TEST_F(MainWindowTest, FailedOpenShowsNoticeAndChangesNothing) {

@@ -2,6 +2,7 @@
 // raw command over a pseudo-terminal and loopback TCP.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -62,6 +63,11 @@ class CliSimTest : public ::testing::Test {
   sim::TcpServer tcp_{simulator_};
 };
 
+using Process = pages::testing::ToolRun;
+
+// The tool-cli binary itself.
+Process RunTool(const std::vector<std::string>& words) { return pages::testing::RunToolCli(words); }
+
 int RunVerb(const std::vector<std::string>& words, std::string& out) {
   std::ostringstream o, e;
   const int exit = Run(words, VersionSet(), o, e);
@@ -91,6 +97,21 @@ TEST_F(CliSimTest, VerbOverSerialAndTcpPrintsOneJsonObject) {
   EXPECT_EQ(log[1], log[0]);
 }
 
+TEST_F(CliSimTest, FastModeTakesTheReplyWithoutWaitingOutTheDelay) {
+  std::string out;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "5000",
+                     "--fast"},
+                    out),
+            kExitOk);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
+  EXPECT_NE(out.find("\"hardware\":\"1.02\""), std::string::npos) << out;
+  const Process raw = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "5000", "--fast",
+                               "25 01 0C AA 00 66 42"});
+  EXPECT_EQ(raw.exit, 0) << raw.err;
+  EXPECT_NE(raw.out.find("check:   SumFrame ok"), std::string::npos) << raw.out;
+}
+
 TEST_F(CliSimTest, FailedCommandExitsOne) {
   sim::Faults faults;
   faults.wrongEnd = true;
@@ -101,11 +122,6 @@ TEST_F(CliSimTest, FailedCommandExitsOne) {
   EXPECT_EQ(out, "{\"ok\":false,\"message\":\"数据读取失败\",\"values\":{}}\n");
 }
 
-// ---- the tool-cli binary ----
-
-using Process = pages::testing::ToolRun;
-
-Process RunTool(const std::vector<std::string>& words) { return pages::testing::RunToolCli(words); }
 
 TEST_F(CliSimTest, RawOverSerialPrintsRequestAndReply) {
   const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "150", "--append", "sum",

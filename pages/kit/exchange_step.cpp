@@ -86,8 +86,19 @@ FrameCheck CheckReply(ByteView reply, ByteView request, const ReplyRule& rule,
       const uint8_t command = request.size() > 2 ? request[2] : 0;
       return devlink::CheckSumFrame(reply, command, reply.size(), checks);
     }
-    case FrameFamily::Modbus:
-      return devlink::CheckModbusFrame(reply, request.size() > 1 ? request[1] : 0, reply.size());
+    case FrameFamily::Modbus: {
+      // With the function check off, the reply's own function code stands in for the request's
+      // (so a 0x03 reply's byte count is still checked unless that is off too).
+      const uint8_t function = rule.echo ? (request.size() > 1 ? request[1] : 0)
+                                         : (reply.size() > 1 ? reply[1] : 0);
+      if (rule.byteCount || reply.size() < 4) {
+        return devlink::CheckModbusFrame(reply, function, reply.size());
+      }
+      if (reply[1] != function) return FrameCheck::Echo;
+      return devlink::ReplyPassesFamilyCheck(reply, FrameFamily::Modbus, true)
+                 ? FrameCheck::Ok
+                 : FrameCheck::Checksum;
+    }
     case FrameFamily::Xor:
       return devlink::CheckXorFrame(reply, request);
   }
@@ -101,6 +112,10 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   spec.family = rule.family;
   spec.capacity = rule.expectsReply ? rule.Capacity() : 0;
   spec.minimum = rule.expectsReply ? rule.Shortest() : 0;
+  // Fast mode ends the read at the command's one expected length, or where the frame says.
+  const bool oneLength = !rule.fromFrame && rule.longest <= rule.length;
+  spec.completion = {rule.family, oneLength ? rule.length : 0};
+  spec.serialDelayFactor = rule.serialDelayFactor;
   devlink::ExchangeResult result = channel.Exchange(request, spec);
   switch (result.status) {
     case devlink::ExchangeStatus::PortNotOpen:

@@ -6,6 +6,7 @@
 // Check order by family:
 //   SumFrame    length; '<'; echoed command (byte 2); Sum8; 'f'; acknowledgement (payload byte 0)
 //   ModbusFrame length; function echoed; 0x03 byte count; CRC (low byte first)
+//               (NoEcho() skips the function code, NoByteCount() the byte count)
 //   XorFrame    byte 0 == request's; command echoed; kind | 0x80; Xor8; length == bytes 3-4 + 6
 #include <cstddef>
 #include <cstdint>
@@ -35,17 +36,23 @@ struct ReplyRule {
   bool echo = true;
   bool end = true;
   std::optional<uint8_t> ack;
+  // ModbusFrame: the byte count of a 0x03 reply (the function code is `echo`).
+  bool byteCount = true;
   // On a channel that accepted the reply by its own rule (TCP: minimum length, start byte, check
   // value), only the length is checked besides.
   bool channelRuleSuffices = false;
+  int32_t serialDelayFactor = 1;
 
   ReplyRule& UpTo(size_t max) { longest = max; return *this; }
   ReplyRule& Capacity(size_t bytes) { capacity = bytes; return *this; }
   ReplyRule& NoStart() { start = false; return *this; }
   ReplyRule& NoEcho() { echo = false; return *this; }
+  ReplyRule& NoByteCount() { byteCount = false; return *this; }
   ReplyRule& NoEnd() { end = false; return *this; }
   ReplyRule& Ack(uint8_t byte = devlink::kAck) { ack = byte; return *this; }
   ReplyRule& ChannelRuleSuffices() { channelRuleSuffices = true; return *this; }
+  // The serial channel waits this many exchange delays (an instrument that needs longer).
+  ReplyRule& SerialDelayTimes(int32_t factor) { serialDelayFactor = factor; return *this; }
 
   size_t Capacity() const;
   size_t Shortest() const { return length; }

@@ -27,6 +27,12 @@ class Page : public QWidget {
   // The page learnt the instrument's address (after an address change or a clock read); the
   // main window writes it into its address field, where it acts as an edit of that field.
   void deviceAddressReported(int address);
+  // The page learnt the baud rate the instrument talks at (decimal text, as in the link); the
+  // main window selects it in its baud rate list.
+  void baudRateReported(const QString& baud);
+  // The page reopened or closed the shared serial port itself (a baud search that failed); the
+  // main window shows the port as it is now.
+  void serialLineChanged();
 
  private:
   devlink::DeviceLink& link_;

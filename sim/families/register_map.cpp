@@ -93,7 +93,9 @@ std::optional<Bytes> WriteMultiple(Instrument& device, const Bytes& frame) {
   return ModbusReply(replyAddress, kWriteMultiple, Bytes(frame.begin() + 2, frame.begin() + 6));
 }
 
-std::optional<Bytes> HandleRegisters(Instrument& device, const Bytes& frame) {
+}  // namespace
+
+std::optional<Bytes> AnswerRegisters(Instrument& device, const Bytes& frame) {
   switch (frame[1]) {
     case kReadHolding:
       return ReadHolding(device, frame);
@@ -106,10 +108,8 @@ std::optional<Bytes> HandleRegisters(Instrument& device, const Bytes& frame) {
   }
 }
 
-}  // namespace
-
-void RegisterRegisterMap(Simulator& simulator) {
-  simulator.AddHandler(kModbusFamily, HandleRegisters);
-}
+// The map answers through the instrument that owns it, which first decides whether it heard the
+// request at all (RegisterDigitalSensor).
+void RegisterRegisterMap(Simulator&) {}
 
 }  // namespace sim

@@ -2,6 +2,9 @@
 // Holding registers of a Modbus instrument (a digital sensor by default).
 #include <cstdint>
 #include <map>
+#include <optional>
+
+#include "sim/simulator.h"
 
 namespace sim {
 
@@ -25,5 +28,11 @@ struct RegisterMapState {
       {0x4023, 0x3035},
   };
 };
+
+// The map's answer to a Modbus request: 0x03 read, 0x06 write one, 0x10 write several;
+// std::nullopt for other functions and for registers the instrument lacks. The instrument that
+// owns the map (the digital sensor, sim/families/digital_sensor.cpp) answers through it once it
+// has heard the request.
+std::optional<Bytes> AnswerRegisters(Instrument& device, const Bytes& frame);
 
 }  // namespace sim

@@ -94,6 +94,28 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// Modbus checks switched off: a reply whose byte count or function code differs passes as
+// long as its CRC holds; the CRC is still checked, and a function check left on still fails first.
+TEST(ModbusAndXorChecks, ByteCountAndFunctionChecksSwitchedOff) {
+  const Bytes request = devlink::BuildModbusRead(0x01, 0x4010, 1);
+  Bytes badCount{0x01, 0x03, 0x04, 0x37, 0x39};
+  devlink::AppendCrc16(badCount);
+  EXPECT_EQ(CheckReply(badCount, request, ModbusRule(7)), FrameCheck::ByteCount);
+  EXPECT_EQ(CheckReply(badCount, request, ModbusRule(7).NoByteCount()), FrameCheck::Ok);
+  Bytes otherFunction{0x01, 0x04, 0x02, 0x37, 0x39};
+  devlink::AppendCrc16(otherFunction);
+  EXPECT_EQ(CheckReply(otherFunction, request, ModbusRule(7).NoByteCount()), FrameCheck::Echo);
+  EXPECT_EQ(CheckReply(otherFunction, request, ModbusRule(7).NoEcho()), FrameCheck::Ok);
+  // Without the function check a 0x03 reply still has its byte count checked.
+  EXPECT_EQ(CheckReply(badCount, request, ModbusRule(7).NoEcho()), FrameCheck::ByteCount);
+  Bytes crc = badCount;
+  crc.back() ^= 1;
+  EXPECT_EQ(CheckReply(crc, request, ModbusRule(7).NoEcho().NoByteCount()), FrameCheck::Checksum);
+  EXPECT_EQ(CheckReply(Bytes(badCount.begin(), badCount.end() - 1), request,
+                       ModbusRule(7).NoEcho().NoByteCount()),
+            FrameCheck::Length);
+}
+
 TEST(ModbusAndXorChecks, EachCheckInOrder) {
   // 01 03 02 00 2A + CRC: one register read.
   Bytes modbus{0x01, 0x03, 0x02, 0x00, 0x2A};
@@ -151,13 +173,22 @@ TEST(RunExchange, ClosedPortSilenceAndFailedChecksGiveTheirTexts) {
 
 TEST(RunExchange, ReplyBufferAndTcpMinimumFollowTheRule) {
   ScriptedChannel channel;
-  for (int i = 0; i < 4; ++i) channel.Expect({}, {});
+  for (int i = 0; i < 6; ++i) channel.Expect({}, {});
   RunExchange(channel, kSumRequest, SumRule(10).UpTo(11), "x");
   RunExchange(channel, kSumRequest, SumRuleFromFrame(8), "x");
   RunExchange(channel, devlink::BuildXorFrame(0, 1), XorRule(1024), "x");
   RunExchange(channel, kSumRequest, NoReplyRule(), "x");
+  RunExchange(channel, kSumRequest, SumRule(8).Ack(), "x");
+  RunExchange(channel, kSumRequest, SumRule(8).SerialDelayTimes(2), "x");
   const auto& specs = channel.Specs();
-  ASSERT_EQ(specs.size(), 4u);
+  ASSERT_EQ(specs.size(), 6u);
+  EXPECT_EQ(specs[4].serialDelayFactor, 1);
+  EXPECT_EQ(specs[5].serialDelayFactor, 2);
+  // Fast mode: one expected length ends the read there; otherwise the frame's own length does.
+  EXPECT_EQ(specs[0].completion.expectedLength, 0u);
+  EXPECT_EQ(specs[1].completion.expectedLength, 0u);
+  EXPECT_EQ(specs[2].completion.family, devlink::FrameFamily::Xor);
+  EXPECT_EQ(specs[4].completion.expectedLength, 8u);
   EXPECT_EQ(specs[0].capacity, 11u);
   EXPECT_EQ(specs[0].minimum, 10u);
   EXPECT_EQ(specs[1].capacity, devlink::kSerialReadLimit);

@@ -1,0 +1,298 @@
+#include "pages/fridge/fridge_page.h"
+
+// Accessible names of the inputs that have no caption of their own:
+//   alarmNumberSlot  "报警号码序号"      (the "号码1".."号码3" drop-down)
+//   alarmNumber      "报警号码"          (the number of the selected slot)
+//   smsInterval      "短信发送间隔(秒)"  (the only edit of its group)
+// The status switches take the caption of their row ("设备：", "记录："); the buttons "读" and
+// "写" of the three groups have the group's title as their accessible description.
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "pages/kit/page_kit.h"
+#include "pages/widgets/clock_widget.h"
+#include "ui/fields.h"
+#include "ui/prompts.h"
+
+namespace pages {
+
+namespace {
+
+QLineEdit* DigitsEdit(const QString& name, QWidget* parent, int maxLength = 32767) {
+  QLineEdit* edit = MakeEdit(name, parent, maxLength);
+  edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
+  return edit;
+}
+
+// "读"/"写" pairs: the group's title tells them apart.
+QPushButton* GroupButton(const QString& text, const QString& name, QGroupBox* group) {
+  QPushButton* button = MakeButton(text, name, group);
+  button->setAccessibleDescription(group->title());
+  return button;
+}
+
+QString OnOff(bool on) { return QString::fromUtf8(on ? fridge::kOn : fridge::kOff); }
+
+}  // namespace
+
+RefrigeratedBoxPage::RefrigeratedBoxPage(devlink::DeviceLink& link, int productVariant,
+                                         QWidget* parent)
+    : Page(link, productVariant, parent) {
+  setObjectName("fridgePage");
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(BuildClockGroup(), 0, 0);
+  grid->addWidget(BuildIntervalsGroup(), 1, 0);
+  grid->addWidget(BuildStatusGroup(), 2, 0);
+  grid->addWidget(BuildAlarmNumberGroup(), 0, 1);
+  grid->addWidget(BuildSmsGroup(), 1, 1);
+  auto* clear = MakeButton("清空数据", "clearData", this);
+  grid->addWidget(clear, 2, 1, Qt::AlignLeft | Qt::AlignTop);
+  grid->setRowStretch(3, 1);
+  connect(clear, &QPushButton::clicked, this, &RefrigeratedBoxPage::ClearData);
+  ShowStatus();
+}
+
+QGroupBox* RefrigeratedBoxPage::BuildClockGroup() {
+  auto* group = MakeGroup("时钟配置", "clockGroup", this);
+  clock_ = new ClockWidget(*this, group);
+  auto* column = new QVBoxLayout(group);
+  // The widget sits 15 pixels from the left and 25 from the top of its frame.
+  column->setContentsMargins(15, 25, 9, 9);
+  column->addWidget(clock_);
+  return group;
+}
+
+QGroupBox* RefrigeratedBoxPage::BuildIntervalsGroup() {
+  auto* group = MakeGroup("时间间隔(分)", "intervalsGroup", this);
+  history_ = DigitsEdit("historyInterval", group);
+  alarm_ = DigitsEdit("alarmInterval", group);
+  upload_ = DigitsEdit("uploadInterval", group);
+  print_ = DigitsEdit("printInterval", group);
+  const fridge::Intervals initial;
+  history_->setText(QString::number(initial.history));
+  alarm_->setText(QString::number(initial.alarm));
+  upload_->setText(QString::number(initial.upload));
+  print_->setText(QString::number(initial.print));
+  auto* read = GroupButton("读", "intervalsRead", group);
+  auto* write = GroupButton("写", "intervalsWrite", group);
+
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(MakeCaption("历史记录", history_, group), 0, 0);
+  grid->addWidget(history_, 0, 1);
+  grid->addWidget(MakeCaption("报警记录", alarm_, group), 0, 2);
+  grid->addWidget(alarm_, 0, 3);
+  grid->addWidget(MakeCaption("上传间隔", upload_, group), 1, 0);
+  grid->addWidget(upload_, 1, 1);
+  grid->addWidget(MakeCaption("打印间隔", print_, group), 1, 2);
+  grid->addWidget(print_, 1, 3);
+  grid->addWidget(read, 2, 2);
+  grid->addWidget(write, 2, 3);
+  connect(read, &QPushButton::clicked, this, &RefrigeratedBoxPage::ReadIntervals);
+  connect(write, &QPushButton::clicked, this, &RefrigeratedBoxPage::WriteIntervals);
+  return group;
+}
+
+QGroupBox* RefrigeratedBoxPage::BuildAlarmNumberGroup() {
+  auto* group = MakeGroup("报警号码", "alarmNumberGroup", this);
+  slot_ = MakeList("alarmNumberSlot", group);
+  slot_->setAccessibleName("报警号码序号");
+  slot_->addItems({"号码1", "号码2", "号码3"});
+  slot_->setCurrentIndex(0);
+  number_ = DigitsEdit("alarmNumber", group, static_cast<int>(gsm::kAlarmNumberMaxChars));
+  number_->setAccessibleName("报警号码");
+  auto* read = GroupButton("读", "alarmNumberRead", group);
+  auto* write = GroupButton("写", "alarmNumberWrite", group);
+
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(slot_, 0, 0);
+  grid->addWidget(number_, 0, 1, 1, 2);
+  grid->addWidget(read, 1, 1);
+  grid->addWidget(write, 1, 2);
+  connect(slot_, &QComboBox::currentIndexChanged, this, [this] { ShowCachedNumber(); });
+  connect(read, &QPushButton::clicked, this, &RefrigeratedBoxPage::ReadAlarmNumber);
+  connect(write, &QPushButton::clicked, this, &RefrigeratedBoxPage::WriteAlarmNumber);
+  return group;
+}
+
+QGroupBox* RefrigeratedBoxPage::BuildSmsGroup() {
+  auto* group = MakeGroup("短信发送间隔(秒)", "smsGroup", this);
+  sms_ = MakeEdit("smsInterval", group);
+  sms_->setAccessibleName("短信发送间隔(秒)");
+  sms_->setText("0");
+  auto* read = GroupButton("读", "smsRead", group);
+  auto* write = GroupButton("写", "smsWrite", group);
+  auto* row = new QHBoxLayout(group);
+  row->addWidget(sms_);
+  row->addWidget(read);
+  row->addWidget(write);
+  connect(read, &QPushButton::clicked, this, &RefrigeratedBoxPage::ReadSmsInterval);
+  connect(write, &QPushButton::clicked, this, &RefrigeratedBoxPage::WriteSmsInterval);
+  return group;
+}
+
+QGroupBox* RefrigeratedBoxPage::BuildStatusGroup() {
+  auto* group = MakeGroup("状态", "statusGroup", this);
+  deviceState_ = new QLabel(group);
+  deviceState_->setObjectName("deviceState");
+  deviceSwitch_ = MakeButton({}, "deviceSwitch", group);
+  recordingState_ = new QLabel(group);
+  recordingState_->setObjectName("recordingState");
+  recordingSwitch_ = MakeButton({}, "recordingSwitch", group);
+  auto* read = MakeButton("读配置", "statusRead", group);
+
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(MakeCaption("设备：", deviceSwitch_, group), 0, 0);
+  grid->addWidget(deviceState_, 0, 1);
+  grid->addWidget(deviceSwitch_, 0, 2);
+  grid->addWidget(MakeCaption("记录：", recordingSwitch_, group), 1, 0);
+  grid->addWidget(recordingState_, 1, 1);
+  grid->addWidget(recordingSwitch_, 1, 2);
+  grid->addWidget(read, 2, 2);
+  connect(deviceSwitch_, &QPushButton::clicked, this, &RefrigeratedBoxPage::SwitchDevice);
+  connect(recordingSwitch_, &QPushButton::clicked, this, &RefrigeratedBoxPage::SwitchRecording);
+  connect(read, &QPushButton::clicked, this, &RefrigeratedBoxPage::ReadStatus);
+  return group;
+}
+
+void RefrigeratedBoxPage::ShowStatus() {
+  // The label shows the state, the button the state it switches to.
+  deviceState_->setText(OnOff(status_.DeviceOn()));
+  deviceSwitch_->setText(OnOff(!status_.DeviceOn()));
+  // A device that is off cannot be switched on from here: that must be done by hand.
+  deviceSwitch_->setEnabled(status_.DeviceOn());
+  recordingState_->setText(OnOff(status_.RecordingOn()));
+  recordingSwitch_->setText(OnOff(!status_.RecordingOn()));
+}
+
+void RefrigeratedBoxPage::ShowCachedNumber() {
+  number_->setText(FromUtf8(numbers_.Number(slot_->currentIndex())));
+}
+
+std::optional<RefrigeratedBoxPage::Fields> RefrigeratedBoxPage::CollectFields() {
+  Fields fields;
+  const std::optional<uint32_t> history = ui::ReadPositiveInt(history_);
+  if (!history) return std::nullopt;
+  const std::optional<uint32_t> alarm = ui::ReadPositiveInt(alarm_);
+  if (!alarm) return std::nullopt;
+  const std::optional<uint32_t> upload = ui::ReadPositiveInt(upload_);
+  if (!upload) return std::nullopt;
+  const std::optional<uint32_t> print = ui::ReadPositiveInt(print_);
+  if (!print) return std::nullopt;
+  const std::optional<int32_t> sms = ui::ReadInt(sms_);
+  if (!sms) return std::nullopt;
+  fields.intervals = {*upload, *history, *print, *alarm};
+  fields.smsSeconds = *sms;
+  return fields;
+}
+
+void RefrigeratedBoxPage::ReadStatus() {
+  const auto result = RunCommand(*this, [](devlink::Channel& c) { return fridge::ReadStatus(c); });
+  if (result.ok()) {
+    status_ = result.value;
+    ShowStatus();
+  }
+  Report(this, result.outcome);
+}
+
+void RefrigeratedBoxPage::WriteSwitchedStatus(const fridge::Status& next) {
+  const Outcome outcome =
+      RunCommand(*this, [&](devlink::Channel& c) { return fridge::WriteStatus(c, next); });
+  // The flags change only when the instrument took them.
+  if (outcome.ok) {
+    status_ = next;
+    ShowStatus();
+  }
+  Report(this, outcome);
+}
+
+void RefrigeratedBoxPage::SwitchDevice() {
+  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(fridge::kDeviceOffQuestion),
+                                        QString::fromUtf8(kPromptCaption),
+                                        ui::MessageKind::Warning)) {
+    return;
+  }
+  WriteSwitchedStatus(fridge::ToggleDevice(status_));
+}
+
+void RefrigeratedBoxPage::SwitchRecording() {
+  WriteSwitchedStatus(fridge::ToggleRecording(status_));
+}
+
+void RefrigeratedBoxPage::ReadIntervals() {
+  const auto result =
+      RunCommand(*this, [](devlink::Channel& c) { return fridge::ReadIntervals(c); });
+  if (result.ok()) {
+    history_->setText(QString::number(result.value.history));
+    alarm_->setText(QString::number(result.value.alarm));
+    upload_->setText(QString::number(result.value.upload));
+    print_->setText(QString::number(result.value.print));
+  }
+  Report(this, result.outcome);
+}
+
+void RefrigeratedBoxPage::WriteIntervals() {
+  const std::optional<Fields> fields = CollectFields();
+  if (!fields) return;
+  Report(this, RunCommand(*this, [&](devlink::Channel& c) {
+           return fridge::WriteIntervals(c, fields->intervals);
+         }),
+         {{"upload", upload_}, {"history", history_}, {"print", print_}, {"alarm", alarm_}});
+}
+
+void RefrigeratedBoxPage::ReadAlarmNumber() {
+  const int index = slot_->currentIndex();
+  const auto result =
+      RunCommand(*this, [&](devlink::Channel& c) { return fridge::ReadAlarmNumber(c, index + 1); });
+  if (result.ok()) {
+    numbers_.Remember(index, result.value.number);
+    number_->setText(FromUtf8(result.value.number));
+  }
+  Report(this, result.outcome);
+}
+
+void RefrigeratedBoxPage::WriteAlarmNumber() {
+  if (!CollectFields()) return;
+  const int index = slot_->currentIndex();
+  const std::string number = number_->text().toStdString();
+  const Outcome outcome = RunCommand(
+      *this, [&](devlink::Channel& c) { return fridge::WriteAlarmNumber(c, index + 1, number); });
+  if (outcome.ok) numbers_.Remember(index, number);
+  Report(this, outcome, {{"number", number_}});
+}
+
+void RefrigeratedBoxPage::ReadSmsInterval() {
+  const auto result =
+      RunCommand(*this, [](devlink::Channel& c) { return fridge::ReadSmsInterval(c); });
+  if (result.ok()) sms_->setText(QString::number(result.value.seconds));
+  Report(this, result.outcome);
+}
+
+void RefrigeratedBoxPage::WriteSmsInterval() {
+  const std::optional<Fields> fields = CollectFields();
+  if (!fields) return;
+  Report(this, RunCommand(*this, [&](devlink::Channel& c) {
+           return fridge::WriteSmsInterval(c, fields->smsSeconds);
+         }),
+         {{"seconds", sms_}});
+}
+
+void RefrigeratedBoxPage::ClearData() {
+  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(fridge::kClearQuestion),
+                                        QString::fromUtf8(kPromptCaption),
+                                        ui::MessageKind::Warning)) {
+    return;
+  }
+  // The one command of the page without the wait cursor.
+  devlink::LinkChannel channel(Link());
+  Report(this, fridge::ClearHistory(channel));
+}
+
+}  // namespace pages
