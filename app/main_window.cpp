@@ -28,6 +28,7 @@
 #include "app/app_icon.h"
 #include "app/page_factory.h"
 #include "app/panel_rules.h"
+#include "app/traffic_window.h"
 #include "app/variants.h"
 #include "app/version_read.h"
 #include "pages/kit/page_kit.h"
@@ -87,6 +88,9 @@ MainWindow::MainWindow(devlink::DeviceLink& link, const CommandLine& commandLine
   resize(1040, 720);
 
   BuildPanel();
+  // The traffic log outlives this window and every worker thread; it keeps entries only while
+  // the traffic window is open.
+  if (link_.traffic == nullptr) link_.traffic = &ProgramTrafficLog();
 
   // Address field, label.
   addressField_->setText("1");
@@ -207,6 +211,7 @@ void MainWindow::BuildPanel() {
                         60);
   tcpPortLabel_->setBuddy(tcpPortField_);
   ipOk_ = pages::MakeButton("OK", "ipOk", band_);
+  trafficButton_ = pages::MakeButton("通讯记录", "trafficOpen", band_);
   aboutButton_ = new QToolButton(band_);
   aboutButton_->setObjectName("aboutButton");
   aboutButton_->setText("?");
@@ -252,6 +257,7 @@ void MainWindow::BuildPanel() {
     row2->addWidget(w);
   }
   row2->addStretch(1);
+  row2->addWidget(trafficButton_);
   row2->addWidget(aboutButton_);
 
   auto* bandLayout = new QVBoxLayout(band_);
@@ -291,6 +297,16 @@ void MainWindow::BuildPanel() {
   connect(versionRead_, &QPushButton::clicked, this, &MainWindow::OnReadVersions);
   connect(connectButton_, &QPushButton::clicked, this, &MainWindow::OnConnectAdapter);
   connect(macRead_, &QPushButton::clicked, this, &MainWindow::OnReadAdapterMac);
+  connect(trafficButton_, &QPushButton::clicked, this, &MainWindow::ShowTraffic);
+}
+
+void MainWindow::ShowTraffic() {
+  if (trafficWindow_ == nullptr) {
+    trafficWindow_ = new TrafficWindow(ProgramTrafficLog(), this);
+  }
+  trafficWindow_->show();
+  trafficWindow_->raise();
+  trafficWindow_->activateWindow();
 }
 
 void MainWindow::BuildPages() {
@@ -502,7 +518,7 @@ void MainWindow::OnReadVersions() {
 void MainWindow::OnConnectAdapter() {
   ui::WaitCursor wait;
   link_.macText = macField_->text().toStdString();
-  devlink::SerialAdapterPort port(link_.serial, KeepPainting);
+  devlink::SerialAdapterPort port(link_.serial, KeepPainting, link_.traffic);
   if (connectButton_->text() == kConnect) {
     const devlink::AdapterResult result = devlink::ConnectToMac(port, link_.delayMs, link_.macText);
     if (!result.ok) {
@@ -523,7 +539,7 @@ void MainWindow::OnConnectAdapter() {
 
 void MainWindow::OnReadAdapterMac() {
   ui::WaitCursor wait;
-  devlink::SerialAdapterPort port(link_.serial);
+  devlink::SerialAdapterPort port(link_.serial, {}, link_.traffic);
   const devlink::AdapterResult result = devlink::AdapterReadMac(port, link_.delayMs);
   if (!result.ok) {
     ui::ShowMessage(this, Q(result.message));

@@ -43,6 +43,9 @@ class MainWindow : public QDialog {
   void OpenSelectedPort();
   // The about box, modal.
   void ShowAbout();
+  // "通讯记录": opens (or raises) the traffic window.
+  void ShowTraffic();
+  QDialog* TrafficView() const { return trafficWindow_; }
   // The about box, not yet shown (for tests and the scripted run).
   QDialog* CreateAboutBox();
 
@@ -108,6 +111,8 @@ class MainWindow : public QDialog {
   QLabel* labelField_ = nullptr;
   QLabel* clockField_ = nullptr;
   QToolButton* aboutButton_ = nullptr;
+  QPushButton* trafficButton_ = nullptr;
+  QDialog* trafficWindow_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   QTimer* clockTimer_ = nullptr;
 };

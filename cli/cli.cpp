@@ -15,7 +15,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: tool-cli <page> <verb> [--arg value ...] (--port PATH | --tcp HOST:PORT)\n"
-    "                [--address N] [--delay MS] [--baud B] [--fast]\n"
+    "                [--address N] [--delay MS] [--baud B] [--fast] [--trace]\n"
     "       tool-cli raw (--port PATH | --tcp HOST:PORT) [options] HEX...\n"
     "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n";
 
@@ -26,7 +26,8 @@ void PrintConnectionHelp(std::ostream& out) {
          "  --address N        device address 0..255 (default 1; 0 for a single device)\n"
          "  --delay MS         exchange delay in milliseconds (default 600)\n"
          "  --baud B           serial baud rate (default 9600; only with --port)\n"
-         "  --fast             take a reply the moment it is whole, not after the whole delay\n";
+         "  --fast             take a reply the moment it is whole, not after the whole delay\n"
+         "  --trace            write every exchange (time, channel, bytes, why it failed) to stderr\n";
 }
 
 void PrintVerb(std::ostream& out, const pages::CommandDef& def) {
@@ -79,7 +80,7 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error)) {
     return Usage(err, name + ": " + error);
   }
-  connection.fast = parsed.flags.count("fast") != 0;
+  TakeLinkFlags(parsed.flags, connection);
   std::map<std::string, std::string> given;
   for (const pages::Field& field : def.args) {
     const auto it = parsed.options.find(field.name);
@@ -103,11 +104,13 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
     return kExitUsage;
   }
 
+  TraceWriter trace(err);
   devlink::DeviceLink link;
   if (!OpenLink(connection, link, &error)) {
     out << OutcomeJson(pages::Outcome::Failure(error)) << '\n';
     return kExitFailed;
   }
+  trace.Attach(connection, link);
   devlink::LinkChannel channel(link);
   pages::Outcome outcome;
   try {

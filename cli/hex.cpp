@@ -34,15 +34,4 @@ std::optional<devlink::Bytes> ParseHex(const std::vector<std::string>& words, st
   return bytes;
 }
 
-std::string FormatHex(devlink::ByteView bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (uint8_t b : bytes) {
-    if (!text.empty()) text.push_back(' ');
-    text.push_back(kDigits[b >> 4]);
-    text.push_back(kDigits[b & 0x0F]);
-  }
-  return text;
-}
-
 }  // namespace cli

@@ -13,6 +13,6 @@ namespace cli {
 std::optional<devlink::Bytes> ParseHex(const std::vector<std::string>& words, std::string* error);
 
 // Upper-case pairs separated by one blank: "25 01 0C".
-std::string FormatHex(devlink::ByteView bytes);
+using devlink::FormatHex;
 
 }  // namespace cli

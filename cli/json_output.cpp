@@ -52,6 +52,7 @@ std::string OutcomeJson(const pages::Outcome& outcome) {
   out += ",\"message\":" + JsonString(outcome.message);
   // A refused input names the option it came from.
   if (outcome.Refusal()) out += ",\"option\":" + JsonString("--" + outcome.field);
+  if (!outcome.detail.empty()) out += ",\"detail\":" + JsonString(outcome.detail);
   out += ",\"values\":{";
   bool first = true;
   for (const auto& [name, value] : outcome.values) {

@@ -60,12 +60,13 @@ std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_
 }
 
 const std::set<std::string>& CommonFlags() {
-  static const std::set<std::string> flags = {"help", "fast"};
+  static const std::set<std::string> flags = {"help", "fast", "trace"};
   return flags;
 }
 
 const std::set<std::string>& ConnectionOptionNames() {
-  static const std::set<std::string> names = {"port", "tcp", "address", "delay", "baud", "fast"};
+  static const std::set<std::string> names = {"port",  "tcp",  "address", "delay",
+                                              "baud", "fast", "trace"};
   return names;
 }
 
@@ -135,6 +136,16 @@ bool TakeConnection(std::map<std::string, std::string>& options, bool withAddres
     connection.baud = *baud;
   }
   return true;
+}
+
+void TakeLinkFlags(const std::set<std::string>& flags, Connection& connection) {
+  connection.fast = flags.count("fast") != 0;
+  connection.trace = flags.count("trace") != 0;
+}
+
+void TraceWriter::OnExchange(const devlink::TrafficEntry& entry) {
+  std::lock_guard lock(mutex_);
+  out_ << "trace: " << devlink::FormatTrafficLine(entry) << std::endl;
 }
 
 bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error) {

@@ -3,6 +3,8 @@
 // connection options every command takes.
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <ostream>
 #include <optional>
 #include <set>
 #include <string>
@@ -35,12 +37,15 @@ struct Connection {
   int32_t address = 1;
   int32_t delayMs = 600;
   std::string baud = "9600";
-  bool fast = false;  // take a reply the moment it is whole
+  bool fast = false;   // take a reply the moment it is whole
+  bool trace = false;  // write every exchange to standard error
   bool IsTcp() const { return host.has_value(); }
 };
 
-// The flags every command takes besides its options: "help", "fast".
+// The flags every command takes besides its options: "help", "fast", "trace".
 const std::set<std::string>& CommonFlags();
+// Takes "fast" and "trace" from the parsed flags.
+void TakeLinkFlags(const std::set<std::string>& flags, Connection& connection);
 
 // Names of the connection options; command arguments never use them.
 const std::set<std::string>& ConnectionOptionNames();
@@ -54,5 +59,20 @@ bool TakeConnection(std::map<std::string, std::string>& options, bool withAddres
 // Applies the connection to a link; for a serial port opens and configures it. False with the
 // reason when the port cannot be opened or set.
 bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error);
+
+// --trace: one line per exchange on the stream, in the traffic window's words.
+class TraceWriter : public devlink::TrafficObserver {
+ public:
+  explicit TraceWriter(std::ostream& out) : out_(out) {}
+  void OnExchange(const devlink::TrafficEntry& entry) override;
+  // Points the link at this writer when the connection asks for a trace.
+  void Attach(const Connection& connection, devlink::DeviceLink& link) {
+    link.traffic = connection.trace ? this : nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::ostream& out_;
+};
 
 }  // namespace cli

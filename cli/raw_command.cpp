@@ -4,7 +4,6 @@
 #include "cli/hex.h"
 #include "cli/options.h"
 #include "link/exchange.h"
-#include "link/tcp_exchange.h"
 
 namespace cli {
 
@@ -42,9 +41,9 @@ int Usage(std::ostream& err, const std::string& message) {
 void PrintRawHelp(std::ostream& out) {
   out << "raw - send one frame and show the reply\n"
          "  tool-cli raw --port PATH [--baud 9600] [--delay 600] [--capacity 392] [--fast]\n"
-         "               [--append sum|crc|xor] HEX...\n"
+         "               [--trace] [--append sum|crc|xor] HEX...\n"
          "  tool-cli raw --tcp HOST:PORT [--delay 600] [--capacity 392] [--min 1] [--no-sum] [--fast]\n"
-         "               [--append sum|crc|xor] HEX...\n"
+         "               [--trace] [--append sum|crc|xor] HEX...\n"
          "    HEX           request bytes in hexadecimal, blanks optional (\"25 01 0C AA 00 66\")\n"
          "    --append F    add the check value: sum (Sum8), crc (CRC-16 low byte first), xor\n"
          "    --capacity N  reply buffer size; a longer reply is cut (serial reads at most 392)\n"
@@ -65,7 +64,9 @@ std::optional<FrameFamily> RequestFamily(ByteView request, std::optional<FrameFa
   return std::nullopt;
 }
 
-std::string DescribeReplyCheck(ByteView request, ByteView reply, FrameFamily family) {
+namespace {
+
+devlink::FrameCheck ReplyCheck(ByteView request, ByteView reply, FrameFamily family) {
   devlink::FrameCheck check = devlink::FrameCheck::Length;
   switch (family) {
     case FrameFamily::Sum:
@@ -83,6 +84,18 @@ std::string DescribeReplyCheck(ByteView request, ByteView reply, FrameFamily fam
       check = devlink::CheckXorFrame(reply, request);
       break;
   }
+  return check;
+}
+
+// The traffic entry's words for a reply that fails its family's checks; empty when it passes.
+std::string ReplyCheckWords(ByteView request, ByteView reply, FrameFamily family) {
+  return devlink::CheckDetail(reply.size(), ReplyCheck(request, reply, family), family);
+}
+
+}  // namespace
+
+std::string DescribeReplyCheck(ByteView request, ByteView reply, FrameFamily family) {
+  const devlink::FrameCheck check = ReplyCheck(request, reply, family);
   std::string text = FamilyName(family);
   if (check == devlink::FrameCheck::Ok) return text + " ok";
   return text + " fails: " + devlink::FrameCheckName(check);
@@ -102,7 +115,7 @@ int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostrea
   if (!TakeConnection(parsed.options, /*withAddress=*/false, connection, &error)) {
     return Usage(err, error);
   }
-  connection.fast = parsed.flags.count("fast") != 0;
+  TakeLinkFlags(parsed.flags, connection);
 
   std::optional<FrameFamily> appended;
   if (const auto it = parsed.options.find("append"); it != parsed.options.end()) {
@@ -144,34 +157,31 @@ int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostrea
   if (appended) Append(*request, *appended);
   const std::optional<FrameFamily> family = RequestFamily(*request, appended);
 
+  TraceWriter trace(err);
   devlink::DeviceLink link;
   if (!OpenLink(connection, link, &error)) {
     err << "tool-cli raw: " << error << "\n";
     return kExitFailed;
   }
+  trace.Attach(connection, link);
   out << "request: " << FormatHex(*request) << "\n";
 
+  devlink::ReplySpec spec;
+  spec.capacity = capacity;
+  spec.family = family.value_or(FrameFamily::Sum);
+  spec.minimum = static_cast<size_t>(minimum.value_or(1));
+  spec.checkSum = checkSum;
   // Fast mode: the reply is whole when its own header says so.
-  const devlink::ReplyCompletion completion{family.value_or(FrameFamily::Sum), 0};
-  Bytes reply;
-  if (connection.IsTcp()) {
-    const devlink::TcpTarget target{link.ip, link.tcpPort, link.delayMs, link.fast, completion};
-    reply.resize(capacity);
-    uint32_t count = static_cast<uint32_t>(capacity);
-    const int ok = devlink::TcpExchange(target, request->data(),
-                                        static_cast<int32_t>(request->size()), reply.data(), count,
-                                        checkSum, minimum.value_or(1),
-                                        family.value_or(FrameFamily::Sum));
-    reply.resize(ok ? count : 0);
-  } else {
-    reply = devlink::SerialExchange(link, *request, capacity, completion).reply;
-  }
+  spec.completion = {family.value_or(FrameFamily::Sum), 0};
+  spec.verdict = [&](ByteView reply, bool) {
+    return family ? ReplyCheckWords(*request, reply, *family) : std::string();
+  };
+  const devlink::ExchangeResult result = devlink::Exchange(link, *request, spec);
+  const Bytes& reply = result.reply;
 
   if (reply.empty()) {
     out << "reply:   (none)\n";
-    if (connection.IsTcp()) {
-      out << "check:   no connection, or no acceptable reply in 3 attempts\n";
-    }
+    if (!result.detail.empty()) out << "check:   " << result.detail << "\n";
     return kExitFailed;
   }
   out << "reply:   " << FormatHex(reply) << "\n";

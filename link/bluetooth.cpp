@@ -72,12 +72,20 @@ const char* CheckReply(ByteView reply, size_t length, uint8_t function, const Me
 // Purge, write, wait the delay, read what arrived, purge.
 Bytes RunExchange(AdapterPort& port, int32_t delayMs, ByteView request) {
   uint8_t buffer[kSerialReadLimit];
+  const auto time = std::chrono::system_clock::now();
   port.Purge();
   port.Write(request);
   port.Sleep(delayMs);
   const size_t count = port.Read(buffer, sizeof buffer);
   port.Purge();
-  return Bytes(buffer, buffer + count);
+  Bytes reply(buffer, buffer + count);
+  TrafficEntry entry;
+  entry.time = time;
+  entry.request.assign(request.begin(), request.end());
+  entry.reply = reply;
+  if (reply.empty()) entry.failure = NoReplyDetail(delayMs);
+  port.Report(std::move(entry));
+  return reply;
 }
 
 AdapterResult Failure(const char* message) { return {false, message, {}}; }
@@ -101,8 +109,15 @@ bool IsNoConnection(const MacBytes& mac) {
 
 }  // namespace
 
-SerialAdapterPort::SerialAdapterPort(SerialPort& port, std::function<void()> idle)
-    : port_(port), idle_(std::move(idle)), hold_(port.Transaction()) {}
+SerialAdapterPort::SerialAdapterPort(SerialPort& port, std::function<void()> idle,
+                                     TrafficObserver* traffic)
+    : port_(port), idle_(std::move(idle)), traffic_(traffic), hold_(port.Transaction()) {}
+
+void SerialAdapterPort::Report(TrafficEntry entry) {
+  if (traffic_ == nullptr) return;
+  entry.channel = port_.Path();
+  traffic_->OnExchange(entry);
+}
 
 bool SerialAdapterPort::IsOpen() { return port_.IsOpen(); }
 void SerialAdapterPort::Purge() { port_.PurgePort(); }
@@ -237,7 +252,7 @@ AdapterResult DisconnectMac(AdapterPort& port, int32_t delayMs, std::string_view
 }
 
 AdapterResult ConnectToMac(DeviceLink& link, std::function<void()> idle) {
-  SerialAdapterPort port(link.serial, std::move(idle));
+  SerialAdapterPort port(link.serial, std::move(idle), link.traffic);
   return ConnectToMac(port, link.delayMs, link.macText);
 }
 

@@ -14,6 +14,7 @@
 
 #include "link/codecs.h"
 #include "link/device_link.h"
+#include "link/traffic.h"
 
 namespace devlink {
 
@@ -30,6 +31,8 @@ class AdapterPort {
   // Only what has already arrived; 0 when nothing has.
   virtual size_t Read(uint8_t* buffer, size_t capacity) = 0;
   virtual void Sleep(int32_t ms) = 0;
+  // Told of each adapter exchange (the traffic view); nothing by default.
+  virtual void Report(TrafficEntry entry) { (void)entry; }
 };
 
 // The adapter port over the link's serial port. It holds the port for its whole life, so the
@@ -38,16 +41,20 @@ class AdapterPort {
 // two-minute connect).
 class SerialAdapterPort : public AdapterPort {
  public:
-  explicit SerialAdapterPort(SerialPort& port, std::function<void()> idle = {});
+  // `traffic`, when set, is told of every adapter exchange.
+  explicit SerialAdapterPort(SerialPort& port, std::function<void()> idle = {},
+                             TrafficObserver* traffic = nullptr);
   bool IsOpen() override;
   void Purge() override;
   void Write(ByteView bytes) override;
   size_t Read(uint8_t* buffer, size_t capacity) override;
   void Sleep(int32_t ms) override;
+  void Report(TrafficEntry entry) override;
 
  private:
   SerialPort& port_;
   std::function<void()> idle_;
+  TrafficObserver* traffic_;
   std::unique_lock<std::recursive_mutex> hold_;
 };
 

@@ -38,6 +38,18 @@ uint8_t EncodeBcd8(int value) { return static_cast<uint8_t>((value / 10) * 16 + 
 
 int DecodeBcd8(uint8_t byte) { return (byte >> 4) * 10 + (byte & 0x0F); }
 
+std::string FormatHex(ByteView bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size() * 3);
+  for (uint8_t b : bytes) {
+    if (!text.empty()) text.push_back(' ');
+    text.push_back(kDigits[b >> 4]);
+    text.push_back(kDigits[b & 0x0F]);
+  }
+  return text;
+}
+
 float DecodeFloat32Be(const uint8_t* four) {
   const uint32_t bits = (uint32_t{four[0]} << 24) | (uint32_t{four[1]} << 16) |
                         (uint32_t{four[2]} << 8) | uint32_t{four[3]};

@@ -27,6 +27,9 @@ void EncodeSignMag16(int32_t value, uint8_t& high, uint8_t& low);
 uint8_t EncodeBcd8(int value);  // 0..99
 int DecodeBcd8(uint8_t byte);
 
+// Upper-case hex pairs separated by one blank: "25 01 0C".
+std::string FormatHex(ByteView bytes);
+
 // IEEE-754 single precision, most significant byte first.
 float DecodeFloat32Be(const uint8_t* four);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/serial_port.h"
+#include "link/traffic.h"
 
 namespace devlink {
 
@@ -25,6 +26,9 @@ struct DeviceLink {
   int32_t tcpPort = 10001;
   std::string macText;
   bool bluetoothConnected = false;
+  // Told of every exchange when set (the traffic window, tool-cli --trace). Set once at start-up;
+  // the observer outlives every exchange and is called from whichever thread runs one.
+  TrafficObserver* traffic = nullptr;
 
   uint8_t WireAddress() const { return static_cast<uint8_t>(address & 0xFF); }
 };

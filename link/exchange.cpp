@@ -10,14 +10,20 @@ namespace devlink {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // Reads as bytes arrive until the reply is whole, the buffer is full or `delayMs` has passed.
+// `lastByte` is when the last byte arrived.
 size_t ReadUntilComplete(SerialPort& port, Bytes& reply, const ReplyCompletion& completion,
-                         int32_t delayMs) {
-  using Clock = std::chrono::steady_clock;
+                         int32_t delayMs, Clock::time_point& lastByte) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0));
   size_t received = 0;
   while (received < reply.size()) {
-    received += port.SerialRead(reply.data() + received, reply.size() - received);
+    const size_t count = port.SerialRead(reply.data() + received, reply.size() - received);
+    if (count > 0) {
+      received += count;
+      lastByte = Clock::now();
+    }
     if (completion.IsComplete(ByteView(reply.data(), received))) break;
     const auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) break;
@@ -28,6 +34,10 @@ size_t ReadUntilComplete(SerialPort& port, Bytes& reply, const ReplyCompletion& 
   return received;
 }
 
+std::chrono::microseconds Since(Clock::time_point start, Clock::time_point end) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(end - start);
+}
+
 }  // namespace
 
 ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
@@ -36,23 +46,36 @@ ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacit
   // The whole exchange holds the port: another thread's exchange, or closing the port, waits
   // until this reply has been read and the queues purged.
   auto hold = port.Transaction();
-  if (!port.IsOpen()) return {ExchangeStatus::PortNotOpen, {}};
+  if (!port.IsOpen()) return {ExchangeStatus::PortNotOpen, {}, false, "port not open", {}};
   port.PurgePort();
   port.SerialWrite(request);
+  const auto written = Clock::now();
   const int64_t scaled = int64_t{link.delayMs} * std::max(delayFactor, 1);
   const auto delayMs = static_cast<int32_t>(std::min<int64_t>(scaled, INT32_MAX));
   Bytes reply(std::min(capacity, kSerialReadLimit));
+  auto lastByte = written;
   if (link.fast && !reply.empty()) {
-    reply.resize(ReadUntilComplete(port, reply, completion, delayMs));
+    reply.resize(ReadUntilComplete(port, reply, completion, delayMs, lastByte));
   } else {
     if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     reply.resize(port.SerialRead(reply.data(), reply.size()));
+    lastByte = Clock::now();
   }
   port.PurgePort();
-  return {ExchangeStatus::Ok, std::move(reply)};
+  ExchangeResult result;
+  result.status = ExchangeStatus::Ok;
+  result.reply = std::move(reply);
+  if (result.reply.empty()) {
+    if (capacity > 0) result.detail = NoReplyDetail(delayMs);
+  } else {
+    result.lastByte = Since(written, lastByte);
+  }
+  return result;
 }
 
-ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spec) {
+namespace {
+
+ExchangeResult RunOnChannel(DeviceLink& link, ByteView request, const ReplySpec& spec) {
   if (!link.tcpMode) {
     return SerialExchange(link, request, spec.capacity, spec.completion, spec.serialDelayFactor);
   }
@@ -66,11 +89,40 @@ ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spe
   if (spec.minimum) minimum = static_cast<int32_t>(std::min<size_t>(*spec.minimum, INT32_MAX));
   // A capacity of 0 means the command expects no reply: send only.
   uint8_t* buffer = capacity == 0 ? nullptr : reply.data();
+  TcpReport report;
   const int ok = TcpExchange(target, request.data(), static_cast<int32_t>(request.size()),
-                             buffer, count, spec.checkSum, minimum, spec.family);
-  if (!ok) return {ExchangeStatus::NoReply, {}};
+                             buffer, count, spec.checkSum, minimum, spec.family, &report);
+  if (!ok) {
+    return {ExchangeStatus::NoReply, std::move(report.reply), false, std::move(report.detail),
+            report.lastByte};
+  }
   reply.resize(count);
-  return {ExchangeStatus::Ok, std::move(reply), /*acceptedByChannel=*/true};
+  return {ExchangeStatus::Ok, std::move(reply), /*acceptedByChannel=*/true, {}, report.lastByte};
+}
+
+std::string ChannelName(const DeviceLink& link) {
+  if (link.tcpMode) return link.ip + ":" + std::to_string(link.tcpPort);
+  return link.serial.IsOpen() ? link.serial.Path() : link.portName;
+}
+
+}  // namespace
+
+ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spec) {
+  const auto time = std::chrono::system_clock::now();
+  ExchangeResult result = RunOnChannel(link, request, spec);
+  // An empty reply keeps the channel's own words ("no reply within 600 ms").
+  if (result.status == ExchangeStatus::Ok && spec.verdict && !result.reply.empty()) {
+    result.detail = spec.verdict(result.reply, result.acceptedByChannel);
+  }
+  if (link.traffic != nullptr && result.status != ExchangeStatus::PortNotOpen) {
+    // A NoReply result hands over the last attempt's bytes for the log only: the caller never
+    // takes a reply from a failed exchange.
+    link.traffic->OnExchange(
+        {time, ChannelName(link), Bytes(request.begin(), request.end()), result.reply,
+         result.lastByte, result.detail});
+  }
+  if (result.status == ExchangeStatus::NoReply) result.reply.clear();
+  return result;
 }
 
 ExchangeResult LinkChannel::Exchange(ByteView request, const ReplySpec& spec) {

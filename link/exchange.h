@@ -1,13 +1,18 @@
 #pragma once
 // One request, one reply. `Channel` is what command modules talk to: the real one runs the
 // exchange over the serial port or TCP according to `DeviceLink`; tests use a scripted one.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "link/codecs.h"
 #include "link/device_link.h"
 #include "link/frames.h"
+#include "link/traffic.h"
 
 namespace devlink {
 
@@ -24,6 +29,9 @@ struct ReplySpec {
   // Serial channel: the exchange delay taken this many times (a command the instrument needs
   // longer to answer). The TCP channel keeps its own timing.
   int32_t serialDelayFactor = 1;
+  // The command's own checks of a reply that arrived: the words of the first one that fails, or
+  // empty. Run before the exchange is reported, so the traffic entry names the failed check.
+  std::function<std::string(ByteView reply, bool acceptedByChannel)> verdict;
 };
 
 enum class ExchangeStatus {
@@ -33,12 +41,26 @@ enum class ExchangeStatus {
 };
 
 struct ExchangeResult {
-  ExchangeStatus status = ExchangeStatus::NoReply;
+  ExchangeResult(ExchangeStatus status = ExchangeStatus::NoReply, Bytes reply = {},
+                 bool acceptedByChannel = false, std::string detail = {},
+                 std::optional<std::chrono::microseconds> lastByte = {})
+      : status(status),
+        reply(std::move(reply)),
+        acceptedByChannel(acceptedByChannel),
+        detail(std::move(detail)),
+        lastByte(lastByte) {}
+
+  ExchangeStatus status;
   Bytes reply;
   // The channel accepted the reply by its own rule before handing it over (TCP: at least the
   // minimum length, the family's start byte and check value). Commands whose checks on such a
   // channel are exactly that rule ask here instead of looking at the channel's kind.
-  bool acceptedByChannel = false;
+  bool acceptedByChannel;
+  // Why the exchange failed, in the traffic view's words ("connection refused", "no reply
+  // within 600 ms", "reply 11 bytes, Sum8 mismatch"); empty when it passed.
+  std::string detail;
+  // From the request's write to the last reply byte; none when nothing arrived.
+  std::optional<std::chrono::microseconds> lastByte;
 };
 
 class Channel {
@@ -58,7 +80,8 @@ class Channel {
 ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
                               const ReplyCompletion& completion = {}, int32_t delayFactor = 1);
 
-// Runs the exchange on the channel that `DeviceLink` selects (serial or TCP).
+// Runs the exchange on the channel that `DeviceLink` selects (serial or TCP), runs the spec's
+// verdict on the reply and reports the exchange to `link.traffic`, if any.
 ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spec);
 
 // The channel the pages use.

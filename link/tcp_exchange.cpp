@@ -1,5 +1,7 @@
 #include "link/tcp_exchange.h"
 
+#include "link/traffic.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -16,6 +18,8 @@
 namespace devlink {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr int kConnectTimeoutMs = 5000;
 constexpr int kReadableTimeoutMs = 1000;
@@ -46,26 +50,45 @@ bool SetNonBlocking(int fd) {
   return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-// Connects within the time-out; false when refused, unreachable or too slow.
-bool Connect(int fd, const sockaddr_in& address) {
+std::string ErrnoText(int error) {
+  switch (error) {
+    case ECONNREFUSED: return "connection refused";
+    case ENETUNREACH: return "network unreachable";
+    case EHOSTUNREACH: return "host unreachable";
+    case ETIMEDOUT: return "connect timed out";
+    default: return std::string("connect failed: ") + std::strerror(error);
+  }
+}
+
+// Connects within the time-out; on failure says why (refused, unreachable, too slow).
+bool Connect(int fd, const sockaddr_in& address, std::string& why) {
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
     return true;
   }
-  if (errno != EINPROGRESS && errno != EINTR) return false;
-  if (!WaitFor(fd, POLLOUT, kConnectTimeoutMs)) return false;
+  if (errno != EINPROGRESS && errno != EINTR) {
+    why = ErrnoText(errno);
+    return false;
+  }
+  if (!WaitFor(fd, POLLOUT, kConnectTimeoutMs)) {
+    why = "connect timed out after " + std::to_string(kConnectTimeoutMs / 1000) + " s";
+    return false;
+  }
   int error = 0;
   socklen_t length = sizeof(error);
-  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  if (error != 0) why = ErrnoText(error);
+  return error == 0;
 }
 
 // Receives one burst: pieces keep coming only while each one arrives within the pause after
 // the previous one. Returns the number of bytes kept (at most `capacity`).
-uint32_t ReceiveBurst(int fd, uint8_t* reply, uint32_t capacity) {
+uint32_t ReceiveBurst(int fd, uint8_t* reply, uint32_t capacity, Clock::time_point& lastByte) {
   uint8_t piece[kPieceSize];
   uint32_t received = 0;
   while (true) {
     const ssize_t n = ::recv(fd, piece, sizeof(piece), 0);
     if (n <= 0) break;
+    lastByte = Clock::now();
     const uint32_t room = capacity - received;
     const uint32_t kept = std::min(static_cast<uint32_t>(n), room);
     std::memcpy(reply + received, piece, kept);
@@ -79,8 +102,8 @@ uint32_t ReceiveBurst(int fd, uint8_t* reply, uint32_t capacity) {
 // Fast mode: reads as pieces arrive until the reply is whole, the buffer is full or `delayMs` has
 // passed. Returns the number of bytes kept.
 uint32_t ReceiveUntilComplete(int fd, uint8_t* reply, uint32_t capacity,
-                              const ReplyCompletion& completion, int32_t delayMs) {
-  using Clock = std::chrono::steady_clock;
+                              const ReplyCompletion& completion, int32_t delayMs,
+                              Clock::time_point& lastByte) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0));
   uint32_t received = 0;
   while (received < capacity && !completion.IsComplete(ByteView(reply, received))) {
@@ -89,8 +112,24 @@ uint32_t ReceiveUntilComplete(int fd, uint8_t* reply, uint32_t capacity,
     const ssize_t n = ::recv(fd, reply + received, capacity - received, 0);
     if (n <= 0) break;
     received += static_cast<uint32_t>(n);
+    lastByte = Clock::now();
   }
   return received;
+}
+
+// Why a received reply was not accepted, in the words of the command checks.
+std::string TcpRefusal(ByteView reply, int64_t least, FrameFamily family, bool checkSum,
+                       int32_t delayMs) {
+  if (reply.empty()) return NoReplyDetail(delayMs);
+  if (static_cast<int64_t>(reply.size()) < least) {
+    return CheckDetail(reply.size(), FrameCheck::Length, family,
+                       "at least " + std::to_string(least));
+  }
+  const bool startOk = family == FrameFamily::Modbus ||
+                       reply[0] == (family == FrameFamily::Sum ? kSumReplyStart : kXorStart);
+  if (!startOk) return CheckDetail(reply.size(), FrameCheck::StartByte, family);
+  (void)checkSum;
+  return CheckDetail(reply.size(), FrameCheck::Checksum, family);
 }
 
 class Socket {
@@ -115,7 +154,9 @@ class Socket {
 
 int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t requestLength,
                 uint8_t* reply, uint32_t& replyCount, bool checkSum,
-                std::optional<int32_t> minimum, FrameFamily family) {
+                std::optional<int32_t> minimum, FrameFamily family, TcpReport* report) {
+  TcpReport ignored;
+  TcpReport& told = report != nullptr ? *report : ignored;
   const uint32_t capacity = replyCount;
   const int64_t least = minimum ? std::max<int32_t>(*minimum, 0) : int64_t{capacity};
   const size_t sendLength = request ? static_cast<size_t>(std::max<int32_t>(requestLength, 0)) : 0;
@@ -124,18 +165,24 @@ int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t request
   address.sin_family = AF_INET;
   if (target.port <= 0 || target.port > 65535 ||
       ::inet_pton(AF_INET, target.ip.c_str(), &address.sin_addr) != 1) {
+    told.detail = "invalid address " + target.ip + ":" + std::to_string(target.port);
     return 0;
   }
   address.sin_port = htons(static_cast<uint16_t>(target.port));
 
   Socket socket;
-  if (socket.fd() < 0 || !SetNonBlocking(socket.fd())) return 0;
-  if (!Connect(socket.fd(), address)) return 0;
+  if (socket.fd() < 0 || !SetNonBlocking(socket.fd())) {
+    told.detail = std::string("no socket: ") + std::strerror(errno);
+    return 0;
+  }
+  if (!Connect(socket.fd(), address, told.detail)) return 0;
   socket.MarkConnected();
 
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     // One send call per attempt; MSG_NOSIGNAL keeps a peer that has gone away from killing us.
     if (sendLength > 0) ::send(socket.fd(), request, sendLength, MSG_NOSIGNAL);
+    const auto sent = Clock::now();
+    auto lastByte = sent;
     if (reply == nullptr) {
       SleepMs(target.delayMs);
       return 1;
@@ -144,7 +191,7 @@ int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t request
     uint32_t received = 0;
     if (target.fast) {
       received = ReceiveUntilComplete(socket.fd(), reply, capacity, target.completion,
-                                      target.delayMs);
+                                      target.delayMs, lastByte);
     } else {
       SleepMs(target.delayMs);
     }
@@ -155,13 +202,22 @@ int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t request
       if (received < capacity &&
           WaitFor(socket.fd(), POLLIN, received > 0 ? 0 : kReadableTimeoutMs)) {
         readable = true;
-        received += ReceiveBurst(socket.fd(), reply + received, capacity - received);
+        received += ReceiveBurst(socket.fd(), reply + received, capacity - received, lastByte);
       }
     }
-    if (received >= least && ReplyPassesFamilyCheck(ByteView(reply, received), family, checkSum)) {
+    told.reply.assign(reply, reply + received);
+    told.lastByte.reset();
+    if (received > 0) {
+      told.lastByte = std::chrono::duration_cast<std::chrono::microseconds>(lastByte - sent);
+    }
+    const ByteView got(reply, received);
+    if (received >= least && ReplyPassesFamilyCheck(got, family, checkSum)) {
       replyCount = received;
+      told.detail.clear();
       return 1;
     }
+    told.detail = TcpRefusal(got, least, family, checkSum, target.delayMs) + " (" +
+                  std::to_string(attempt + 1) + (attempt == 0 ? " attempt)" : " attempts)");
     if (readable) {
       uint8_t drain[kDrainSize];
       ::recv(socket.fd(), drain, sizeof(drain), 0);

@@ -2,6 +2,7 @@
 // One self-contained TCP client transaction to a network module: connect (5 s), send, wait the
 // exchange delay, collect the reply in pieces, check it; up to three attempts; close.
 #include <cstdint>
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,13 @@ struct TcpTarget {
   ReplyCompletion completion;
 };
 
+// What happened, for the traffic view and tool-cli's detail.
+struct TcpReport {
+  std::string detail;  // why it failed: "connection refused", "no reply within 600 ms", ...
+  Bytes reply;         // the last attempt's bytes, accepted or not
+  std::optional<std::chrono::microseconds> lastByte;  // from that attempt's send
+};
+
 // Returns 1 on success (replyCount then holds the number of bytes received), 0 on failure
 // (replyCount unchanged). `reply` may be null: send only. `minimum` defaults to the capacity.
 // Acceptance: received >= minimum and, by family,
@@ -28,6 +36,6 @@ struct TcpTarget {
 int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t requestLength,
                 uint8_t* reply, uint32_t& replyCount, bool checkSum,
                 std::optional<int32_t> minimum = std::nullopt,
-                FrameFamily family = FrameFamily::Sum);
+                FrameFamily family = FrameFamily::Sum, TcpReport* report = nullptr);
 
 }  // namespace devlink

@@ -14,10 +14,14 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QFile>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
 
+#include "app/traffic_window.h"
 #include "pages/kit/page.h"
 #include "sim/families/bluetooth_adapter.h"
 #include "sim/families/version.h"
@@ -384,6 +388,51 @@ TEST_F(MainWindowTest, VersionReadFailures) {
   ClickButton("versionRead");
   EXPECT_EQ(prompts_.LastMessage(), "数据读取失败");
   EXPECT_EQ(Label("hardwareVersion")->text(), "1.00");
+}
+
+TEST_F(MainWindowTest, TrafficWindowListsEachExchangeOnlyWhileOpen) {
+  OpenOnSimulator(0);
+  ClickButton("versionRead");  // the window is closed: nothing is kept
+  ClickButton("trafficOpen");
+  auto* view = qobject_cast<TrafficWindow*>(window_->TrafficView());
+  ASSERT_NE(view, nullptr);
+  auto* table = view->findChild<QTableWidget*>("trafficTable");
+  ASSERT_NE(table, nullptr);
+  view->TakeNewEntries();
+  EXPECT_EQ(table->rowCount(), 0);
+
+  ClickButton("versionRead");
+  sim::Faults faults;
+  faults.wrongSum = true;
+  simulator_.SetFaults(faults);
+  ClickButton("versionRead");
+  view->TakeNewEntries();
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->item(0, 1)->text().toStdString(), pty_->SlavePath());
+  EXPECT_EQ(table->item(0, 2)->text(), "25 01 0C AA 00 66 42");
+  EXPECT_TRUE(table->item(0, 3)->text().startsWith("3C 01 0C AA 08"));
+  EXPECT_EQ(table->item(0, 5)->text(), "");
+  EXPECT_EQ(table->item(1, 5)->text(), "reply 15 bytes, Sum8 mismatch");
+
+  // Saved as text, one line per exchange, through a file renamed into place.
+  QTemporaryDir dir;
+  const QString path = dir.filePath("traffic.txt");
+  QString error;
+  ASSERT_TRUE(view->SaveTo(path, &error)) << error.toStdString();
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_TRUE(lines[1].contains("> 25 01 0C AA 00 66 42 < 3C 01 0C")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[1].endsWith("Sum8 mismatch"));
+
+  view->close();
+  ClickButton("versionRead");
+  ClickButton("trafficOpen");
+  view->TakeNewEntries();
+  EXPECT_EQ(table->rowCount(), 2);
+  ClickButton("trafficClear");
+  EXPECT_EQ(table->rowCount(), 0);
 }
 
 // A page that records what the main window tells it.

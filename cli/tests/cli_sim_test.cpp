@@ -123,6 +123,30 @@ TEST_F(CliSimTest, FailedCommandExitsOne) {
 }
 
 
+TEST_F(CliSimTest, TraceWritesEachExchangeAndAFailureSaysWhy) {
+  const Process traced = RunTool({"settings", "read-recording", "--port", pty_.SlavePath(),
+                                  "--delay", "150", "--fast", "--trace"});
+  EXPECT_EQ(traced.exit, 0) << traced.out << traced.err;
+  EXPECT_NE(traced.err.find("trace: "), std::string::npos) << traced.err;
+  EXPECT_NE(traced.err.find(" " + pty_.SlavePath() + " > 25 01 "), std::string::npos) << traced.err;
+  EXPECT_EQ(traced.out.find("detail"), std::string::npos) << traced.out;
+
+  sim::Faults faults;
+  faults.wrongSum = true;
+  simulator_.SetFaults(faults);
+  const Process bad = RunTool({"settings", "read-recording", "--port", pty_.SlavePath(),
+                               "--delay", "150", "--fast"});
+  EXPECT_EQ(bad.exit, 1);
+  EXPECT_NE(bad.out.find("Sum8 mismatch\",\"values\""), std::string::npos) << bad.out;
+  EXPECT_TRUE(bad.err.empty()) << bad.err;  // no --trace, no trace lines
+
+  const std::string closed = TcpAddress();
+  tcp_.Stop();  // nothing listens there now
+  const Process refused = RunTool({"settings", "read-recording", "--tcp", closed});
+  EXPECT_EQ(refused.exit, 1);
+  EXPECT_NE(refused.out.find("\"detail\":\"connection refused\""), std::string::npos) << refused.out;
+}
+
 TEST_F(CliSimTest, RawOverSerialPrintsRequestAndReply) {
   const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "150", "--append", "sum",
                              "25010cAA", "00 66"});
@@ -152,7 +176,8 @@ TEST_F(CliSimTest, RawWithSilentInstrumentExitsOne) {
   const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "50",
                              "25 01 0C AA 00 66 42"});
   EXPECT_EQ(p.exit, 1) << p.err;
-  EXPECT_EQ(p.out, "request: 25 01 0C AA 00 66 42\nreply:   (none)\n");
+  EXPECT_EQ(p.out,
+            "request: 25 01 0C AA 00 66 42\nreply:   (none)\ncheck:   no reply within 50 ms\n");
 }
 
 TEST_F(CliSimTest, RawWithBadHexExitsTwoAndSendsNothing) {

@@ -138,7 +138,7 @@ class SimTcpTest : public ::testing::Test {
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(server_.Start(0, &error)) << error;
-    target_ = {"127.0.0.1", server_.Port(), 20};
+    target_ = {"127.0.0.1", server_.Port(), 20, false, {}};
   }
   void TearDown() override { server_.Stop(); }
 
@@ -244,7 +244,7 @@ TEST_F(SimTcpTest, RefusedConnectionFailsWithoutSending) {
   ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
   ::close(probe);
 
-  const TcpTarget closed{"127.0.0.1", ntohs(address.sin_port), 20};
+  const TcpTarget closed{"127.0.0.1", ntohs(address.sin_port), 20, false, {}};
   const Bytes request = VersionRead();
   uint8_t reply[32];
   uint32_t count = sizeof(reply);

@@ -68,6 +68,20 @@ bool LengthAccepted(ByteView reply, const ReplyRule& rule) {
   return reply.size() == rule.length;
 }
 
+// What the rule expected, for the words of a length failure.
+std::string ExpectedLength(ByteView reply, const ReplyRule& rule) {
+  if (rule.fromFrame) {
+    if (rule.family == FrameFamily::Sum && reply.size() >= devlink::kSumFrameOverhead) {
+      return std::to_string(size_t{reply[4]} + devlink::kSumFrameOverhead) + " (frame length)";
+    }
+    return "at least " + std::to_string(rule.length);
+  }
+  if (rule.longest > rule.length) {
+    return std::to_string(rule.length) + ".." + std::to_string(rule.longest);
+  }
+  return std::to_string(rule.length);
+}
+
 }  // namespace
 
 FrameCheck CheckReply(ByteView reply, ByteView request, const ReplyRule& rule,
@@ -105,6 +119,17 @@ FrameCheck CheckReply(ByteView reply, ByteView request, const ReplyRule& rule,
   return FrameCheck::Length;
 }
 
+namespace {
+
+std::string FailureWords(ByteView reply, ByteView request, const ReplyRule& rule,
+                         bool acceptedByChannel) {
+  const FrameCheck check = CheckReply(reply, request, rule, acceptedByChannel);
+  if (check == FrameCheck::Ok) return {};
+  return devlink::CheckDetail(reply.size(), check, rule.family, ExpectedLength(reply, rule));
+}
+
+}  // namespace
+
 Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
                                    const ReplyRule& rule, std::string_view failure) {
   if (request.empty()) return Outcome::Failure(std::string(failure));
@@ -116,19 +141,32 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   const bool oneLength = !rule.fromFrame && rule.longest <= rule.length;
   spec.completion = {rule.family, oneLength ? rule.length : 0};
   spec.serialDelayFactor = rule.serialDelayFactor;
+  // The channel reports the exchange with the words of the failed check, if any.
+  spec.verdict = [&](ByteView reply, bool accepted) {
+    return FailureWords(reply, request, rule, accepted);
+  };
   devlink::ExchangeResult result = channel.Exchange(request, spec);
+  auto failed = [&](std::string message) {
+    Outcome outcome = Outcome::Failure(std::move(message));
+    outcome.detail = result.detail;
+    return outcome;
+  };
   switch (result.status) {
     case devlink::ExchangeStatus::PortNotOpen:
-      return Outcome::Failure(kPortOpenFailed);
+      return failed(kPortOpenFailed);
     case devlink::ExchangeStatus::NoReply:
       // Also for a request that expects no reply: on TCP that status means it could not be
       // delivered at all, which must not be reported as a success.
-      return Outcome::Failure(std::string(failure));
+      return failed(std::string(failure));
     case devlink::ExchangeStatus::Ok:
       break;
   }
   if (CheckReply(result.reply, request, rule, result.acceptedByChannel) != FrameCheck::Ok) {
-    return Outcome::Failure(std::string(failure));
+    // A channel that did not run the verdict (a scripted one) leaves the words to us.
+    if (result.detail.empty()) {
+      result.detail = FailureWords(result.reply, request, rule, result.acceptedByChannel);
+    }
+    return failed(std::string(failure));
   }
   return Result<devlink::Bytes>({}, std::move(result.reply));
 }

@@ -19,12 +19,15 @@ struct Outcome {
   std::string message;  // "数据读取成功", "地址号范围为1-255", ...; may be empty
   std::string field;    // the refused input's name ("temp-lower"); empty unless refused
   Values values;        // what tool-cli prints beside the message
+  // Why an exchange failed, in the traffic view's words ("no reply within 600 ms"); tool-cli
+  // prints it beside the message, which stays the instrument's own.
+  std::string detail;
 
-  static Outcome Success(std::string message) { return {true, std::move(message), {}, {}}; }
-  static Outcome Failure(std::string message) { return {false, std::move(message), {}, {}}; }
+  static Outcome Success(std::string message) { return {true, std::move(message), {}, {}, {}}; }
+  static Outcome Failure(std::string message) { return {false, std::move(message), {}, {}, {}}; }
   // Input refused before anything was sent.
   static Outcome Refused(std::string message, std::string field) {
-    return {false, std::move(message), std::move(field), {}};
+    return {false, std::move(message), std::move(field), {}, {}};
   }
   Outcome& With(std::string name, Value value) {
     values.emplace_back(std::move(name), std::move(value));

@@ -218,3 +218,32 @@ TEST(RunExchange, ChannelAcceptanceReplacesTheChecksOnlyWhereTheRuleSaysSo) {
 
 }  // namespace
 }  // namespace pages
+
+namespace pages {
+namespace {
+
+TEST(RunExchange, FailureDetailNamesTheFailedCheck) {
+  struct Case {
+    ReplyRule rule;
+    Bytes reply;
+    const char* detail;
+  };
+  const Case cases[] = {
+      {SumRule(8), Edited(kAck, [](Bytes& b) { b.back() ^= 0xFF; }, false),
+       "reply 8 bytes, Sum8 mismatch"},
+      {SumRule(8), Bytes(kAck.begin(), kAck.begin() + 5), "reply 5 bytes, expected 8"},
+      {SumRule(10).UpTo(11), Bytes(9, 0x3C), "reply 9 bytes, expected 10..11"},
+      {SumRule(8).Ack(), Edited(kAck, [](Bytes& b) { b[5] = 0x00; }), "reply 8 bytes, not acknowledged"},
+      {SumRule(8), {}, "no reply, expected 8"},
+  };
+  for (const Case& c : cases) {
+    ScriptedChannel channel;
+    channel.Expect(kSumRequest, c.reply);
+    const Result<Bytes> result = RunExchange(channel, kSumRequest, c.rule, "读取失败");
+    EXPECT_EQ(result.message(), "读取失败");
+    EXPECT_EQ(result.outcome.detail, c.detail);
+  }
+}
+
+}  // namespace
+}  // namespace pages
