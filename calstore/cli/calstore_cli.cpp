@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -89,11 +90,35 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 
 std::u16string Wide(const std::string& text) { return calstore::Utf8ToUtf16(text); }
 
-// Six significant digits: a value recomputed from a curve (10.499999) prints as it was measured.
+// Six significant digits: a corrected value prints as a bench reads it.
 std::string FormatFloat(float v) {
   char text[64];
   const auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 6);
   return std::string(text, r.ptr);
+}
+
+// The shortest text that reads back as the same float: what the file holds, no digit lost and
+// none invented.
+std::string FormatExact(float v) {
+  char text[64];
+  const auto r = std::to_chars(text, text + sizeof text, v);
+  return std::string(text, r.ptr);
+}
+
+// Bytes as text for a message: printable ASCII as it is, every other byte as \xNN.
+std::string Printable(std::string_view bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u < 0x7F && c != '\\') {
+      out.push_back(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", u);
+      out += hex;
+    }
+  }
+  return out;
 }
 
 int Report(const char* what, int32_t rc) {
@@ -243,6 +268,25 @@ int Adjust(const Arguments& a) {
   return 0;
 }
 
+// An import refused with 103 because a backup of an earlier import lies beside the target: say
+// which file blocks.
+int ReportImport(const std::string& target, int32_t rc) {
+  if (rc == JZ_FAILURE) {
+    const std::string data = target.size() >= 3 && target.compare(target.size() - 3, 3, ".jz") == 0
+                                 ? target
+                                 : target + ".jz";
+    std::error_code ec;
+    if (std::filesystem::exists(data + ".old", ec) && std::filesystem::exists(data, ec)) {
+      std::fprintf(stderr,
+                   "import: result 103: %s.old is in the way, a backup that an earlier import left "
+                   "beside %s; compare the two, then move one of them away\n",
+                   data.c_str(), data.c_str());
+      return rc;
+    }
+  }
+  return Report("import", rc);
+}
+
 int Import(const Arguments& a) {
   const auto cardsOption = a.options.find("--cards");
   const std::string usage =
@@ -252,8 +296,10 @@ int Import(const Arguments& a) {
       std::fputs(usage.c_str(), stderr);
       return kUsage;
     }
-    return Report("import", JZImportInfoStr(Wide(a.positional[0]).c_str(), Wide(a.positional[1]).c_str(),
-                                            Wide(a.positional[2]).c_str()));
+    return ReportImport(a.positional[0],
+                        JZImportInfoStr(Wide(a.positional[0]).c_str(),
+                                        Wide(a.positional[1]).c_str(),
+                                        Wide(a.positional[2]).c_str()));
   }
   std::vector<int32_t> cards;
   for (const std::string_view cell : Split(cardsOption->second, ',')) {
@@ -268,12 +314,13 @@ int Import(const Arguments& a) {
     std::fputs(usage.c_str(), stderr);
     return kUsage;
   }
-  return Report("import", JZImportInfo(Wide(a.positional[0]).c_str(), Wide(a.positional[1]).c_str(),
-                                       cards.data(), static_cast<int32_t>(cards.size()),
-                                       a.options.count("--no-missing-list") ? 0 : 1));
+  return ReportImport(a.positional[0],
+                      JZImportInfo(Wide(a.positional[0]).c_str(), Wide(a.positional[1]).c_str(),
+                                   cards.data(), static_cast<int32_t>(cards.size()),
+                                   a.options.count("--no-missing-list") ? 0 : 1));
 }
 
-std::string JsonNumber(float v) { return std::isfinite(v) ? FormatFloat(v) : "null"; }
+std::string JsonNumber(float v) { return std::isfinite(v) ? FormatExact(v) : "null"; }
 
 int Read(const Arguments& a) {
   bool ok = true;
@@ -309,13 +356,13 @@ int Read(const Arguments& a) {
     std::fputs(out.c_str(), stdout);
   } else {
     std::string out = "card";
-    for (unsigned j = 0; j < pointCount; ++j) out += "," + FormatFloat(points[j]);
+    for (unsigned j = 0; j < pointCount; ++j) out += "," + FormatExact(points[j]);
     out += "\n";
     for (uint32_t c = 0; c < cardCount; ++c) {
       out += std::to_string(cards[c]);
       for (unsigned j = 0; j < pointCount; ++j) {
         out += ",";
-        if (values[c][j] != JZ_NO_VALUE) out += FormatFloat(values[c][j]);
+        if (values[c][j] != JZ_NO_VALUE) out += FormatExact(values[c][j]);
       }
       out += "\n";
     }
@@ -363,6 +410,26 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: unknown option %s\n", command->first.c_str(), name.c_str());
       return kUsage;
     }
+  }
+  // The library takes paths as Unicode text: bytes that are not UTF-8 would name another file.
+  const std::map<std::string, std::vector<std::string>> names = {
+      {"create", {"OUT"}},
+      {"index", {"FILE"}},
+      {"merge", {"DEST", "SOURCE1", "SOURCE2"}},
+      {"contains", {"FILE", "CARD", "TYPE"}},
+      {"adjust", {"FILE", "CARD", "TYPE", "X"}},
+      {"import", {"TARGET", "DIRECTORY", "LIST"}},
+      {"read", {"FILE"}}};
+  for (size_t i = 0; i < args->positional.size(); ++i) {
+    const std::string& value = args->positional[i];
+    if (calstore::IsValidUtf8(value)) continue;
+    const auto& known = names.at(command->first);
+    const std::string name = i < known.size() ? known[i] : "argument " + std::to_string(i + 1);
+    std::fprintf(stderr,
+                 "%s: %s \"%s\" is not valid UTF-8; calstore takes file names as Unicode text "
+                 "and cannot name this one\n",
+                 command->first.c_str(), name.c_str(), Printable(value).c_str());
+    return kUsage;
   }
   return command->second(*args);
 }

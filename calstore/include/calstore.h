@@ -55,6 +55,7 @@ enum { JZ_TEMPERATURE = 0, JZ_HUMIDITY = 1 };
 /* Writes a new calibration file (".jz" appended unless the path ends in it) and its index.
  * references: pointCount reference values (2..10). cards: cardCount card numbers.
  * measured: 10 floats per card (card c, point i at 10 * c + i), JZ_NO_VALUE where missing.
+ * A card given twice is written once, from its first row.
  * 102 when pointCount < 2 or > 10, cardCount <= 0 or an array is null; 101 when the file cannot
  * be created; 103 when writing fails (the previous file is then left as it was). */
 CALSTORE_API int32_t CALSTORE_CALL JZCreateFile(const char16_t* path, uint8_t type,
@@ -88,9 +89,12 @@ CALSTORE_API float CALSTORE_CALL JZAjustData(const char16_t* path, int32_t card,
 /* Imports the records of the given cards (both channel types) from the ".jz" files of
  * sourceDirectory into target, merging them over what target held. With listMissing non-zero the
  * keys that no file holds are listed in the target index, section "info", key "escape".
+ * The previous target stays in place until the complete new target replaces it, so a failure
+ * or a crash leaves one or the other. A "TARGET.old" that an earlier version left with no target
+ * beside it is put back as the target first.
  * 101 when the directory is missing or the target cannot be created; 0 when cardCount <= 0;
- * 102 when cards is null; 103 when a ".old" file of an earlier import is in the way or a write
- * fails (every file is then left as it was); else the result of the final merge. */
+ * 102 when cards is null; 103 when a ".old" file of an earlier import lies beside the target or a
+ * write fails (every file is then left as it was); else the result of the final merge. */
 CALSTORE_API int32_t CALSTORE_CALL JZImportInfo(const char16_t* target,
                                                 const char16_t* sourceDirectory,
                                                 const int32_t* cards, int32_t cardCount,
@@ -106,7 +110,8 @@ CALSTORE_API int32_t CALSTORE_CALL JZImportInfoStr(const char16_t* target,
  * decimal, ascending), the card numbers (ascending) and for each card pointCount measured values
  * (JZ_NO_VALUE where the card has none). kind (may be null) receives the kind byte of the first
  * record read. 101 when the file is missing or cannot be opened, then 102 when points, pointCount,
- * cards, cardCount or values is null, 103 on a read failure (nothing is handed out then).
+ * cards, cardCount or values is null, 103 on a read failure or when there are more than 255
+ * distinct points (nothing is handed out then).
  * Free points, cards, each values[i] and values with JZFreeArray. */
 CALSTORE_API int32_t CALSTORE_CALL JZReadFile(const char16_t* path, uint8_t type, float** points,
                                               uint8_t* pointCount, int32_t** cards,

@@ -127,21 +127,10 @@ int32_t IndexRecords(const std::string& dataPath, IniDocument& index) {
   RecordReader reader(in);
   CardRecord record;
   while (reader.Next(record)) {
-    index.Set(kCardsSection, IndexKey(record.header.card(), record.header.type()),
-              std::to_string(record.offset));
+    const std::string key = IndexKey(record.header.card(), record.header.type());
+    if (!index.Get(kCardsSection, key)) index.Set(kCardsSection, key, std::to_string(record.offset));
   }
   return reader.Failed() ? kFailure : kSuccess;
-}
-
-bool CommitDataAndIndex(ReplacementFile& data, const IniDocument& index,
-                        const std::string& indexPath) {
-  ReplacementFile indexFile(indexPath);
-  if (!data.Finish() || !indexFile.Open()) return false;
-  indexFile.Write(index.Serialize());
-  if (!indexFile.Finish()) return false;
-  // The file the index path resolves to goes, so an index that is a symbolic link stays one.
-  if (!RemoveFile(indexFile.path()) || !data.Commit()) return false;
-  return indexFile.Commit();
 }
 
 }  // namespace calstore

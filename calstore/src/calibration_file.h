@@ -102,13 +102,8 @@ bool EndsWith(std::string_view text, std::string_view suffix);
 int32_t LeadingInt(std::string_view text);
 
 // Scans the data file and sets section "cards" of index (deleted first) to the offset of every
-// whole record. 0, 101 (file missing or not readable) or 103 (a read error).
+// whole record; of a key that the file holds twice, the first record, as a merge keeps it. The
+// other sections of index stay. 0, 101 (file missing or not readable) or 103 (a read error).
 int32_t IndexRecords(const std::string& dataPath, IniDocument& index);
-
-// Replaces a data file and its index: both are written in full first; then the old index is
-// removed, the data file renamed into place and the index after it. A crash between leaves a data
-// file without index (rebuilt on demand), never one beside a stale index.
-bool CommitDataAndIndex(ReplacementFile& data, const IniDocument& index,
-                        const std::string& indexPath);
 
 }  // namespace calstore

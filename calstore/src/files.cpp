@@ -1,8 +1,11 @@
 // Writing, indexing, merging and looking up calibration files.
 #include <map>
 
+#include <set>
+
 #include "calibration_file.h"
 #include "operations.h"
+#include "recovery.h"
 
 namespace calstore {
 namespace {
@@ -11,20 +14,6 @@ namespace {
 // (card 10 before card 2), as the files this library has always written.
 std::string MergeKey(int32_t card, unsigned type) {
   return std::to_string(card) + ";" + std::to_string(type);
-}
-
-// Reads every whole record of in into merged, keeping the first record of a key: a key of the
-// first source beats the second, and a file made elsewhere that holds a key twice keeps its first
-// (appending the second record's segments under the first header would give a header whose
-// segment count is wrong). False on a read error.
-bool CollectRecords(InputFile& in, std::map<std::string, CardRecord>& merged) {
-  RecordReader reader(in);
-  CardRecord record;
-  while (reader.Next(record)) {
-    const std::string key = MergeKey(record.header.card(), record.header.type());
-    if (!merged.count(key)) merged.emplace(key, std::move(record));
-  }
-  return !reader.Failed();
 }
 
 int32_t MergeInto(const std::string& destination, const std::string& source1,
@@ -38,8 +27,30 @@ int32_t MergeInto(const std::string& destination, const std::string& source1,
     return kFileMissing;
   }
   index.DeleteSection(kCardsSection);
-  std::map<std::string, CardRecord> merged;
+  MergedRecords merged;
   if (!CollectRecords(first, merged) || !CollectRecords(second, merged)) return kFailure;
+  WriteMerged(merged, out, index);
+  return CommitDataAndIndex(out, index, indexPath) ? kSuccess : kFailure;
+}
+
+}  // namespace
+
+bool AddRecord(MergedRecords& merged, CardRecord&& record) {
+  return merged.try_emplace(MergeKey(record.header.card(), record.header.type()), std::move(record))
+      .second;
+}
+
+// Keeps the first record of a key: a key of the first source beats the second, and a file made
+// elsewhere that holds a key twice keeps its first (appending the second record's segments under
+// the first header would give a header whose segment count is wrong).
+bool CollectRecords(InputFile& in, MergedRecords& merged) {
+  RecordReader reader(in);
+  CardRecord record;
+  while (reader.Next(record)) AddRecord(merged, std::move(record));
+  return !reader.Failed();
+}
+
+void WriteMerged(const MergedRecords& merged, ReplacementFile& out, IniDocument& index) {
   uint64_t offset = 0;
   std::string bytes;
   for (const auto& [key, record] : merged) {
@@ -50,10 +61,7 @@ int32_t MergeInto(const std::string& destination, const std::string& source1,
     out.Write(bytes);
     offset += record.size();
   }
-  return CommitDataAndIndex(out, index, indexPath) ? kSuccess : kFailure;
 }
-
-}  // namespace
 
 int32_t CreateCalibrationFile(std::string path, uint8_t type, const float* references,
                               uint8_t pointCount, const int32_t* cards, int32_t cardCount,
@@ -63,6 +71,7 @@ int32_t CreateCalibrationFile(std::string path, uint8_t type, const float* refer
   if (!references || !cards || !measured) return kBadArguments;
   if (path.empty()) return kFileMissing;
   path = WithDataSuffix(path);
+  RecoverLeftovers(path);
   ReplacementFile out(path);
   IniDocument index;
   const std::string indexPath = IndexPathOf(path);
@@ -78,7 +87,11 @@ int32_t CreateCalibrationFile(std::string path, uint8_t type, const float* refer
   std::vector<CurveSegment> segments;
   std::string bytes;
   uint64_t offset = 0;
+  std::set<int32_t> written;
   for (size_t c = 0; c < static_cast<size_t>(cardCount); ++c) {
+    // A card given twice is written once, from its first row, as a merge would keep it: a second
+    // record of one key would make the reader and the index disagree on which one counts.
+    if (!written.insert(cards[c]).second) continue;
     const float* row = measured + 10 * c;
     points.clear();
     for (size_t i = 0; i < pointCount; ++i) {
@@ -109,6 +122,7 @@ int32_t CreateCalibrationFile(std::string path, uint8_t type, const float* refer
 }
 
 int32_t AnalyzeFile(const std::string& path) {
+  RecoverLeftovers(path);
   IniDocument index;
   const std::string indexPath = IndexPathOf(path);
   if (!Exists(path)) return kFileMissing;
@@ -123,24 +137,11 @@ int32_t CombineFiles(const std::string& destination, const std::string& source1,
   if (!Exists(source1) || !Exists(source2)) return kFileMissing;
   if (destination.empty()) return kFileMissing;
   const std::string target = WithDataSuffix(destination);
-  // When the destination is the first source, that source is read from a copy. The destination
-  // itself is only ever replaced whole (a new file renamed over it), so a failure leaves it as it
-  // was whichever source it names.
-  if (destination != source1 && !SameFile(target, source1)) {
-    return MergeInto(target, source1, source2);
-  }
-  InputFile probe;
-  if (!probe.Open(source1)) return kFileMissing;
-  const std::string copy = source1 + ".temp";
-  int32_t result = kFailure;
-  try {
-    result = CopyFileReplacing(source1, copy) ? MergeInto(target, copy, source2) : kFailure;
-  } catch (...) {
-    RemoveFile(copy);  // also when the merge ran out of memory
-    throw;
-  }
-  RemoveFile(copy);
-  return result;
+  for (const std::string& path : {target, source1, source2}) RecoverLeftovers(path);
+  // The destination is only ever replaced whole (a new file renamed over it) after both sources
+  // were read, so it may name either source, by any spelling, and a failure or a crash leaves it
+  // as it was. No copy of a source is needed, and no file of the user's is overwritten for one.
+  return MergeInto(target, source1, source2);
 }
 
 bool LoadIndexOf(const std::string& dataPath, IniDocument& index) {
@@ -154,7 +155,9 @@ bool LoadIndexOf(const std::string& dataPath, IniDocument& index) {
 
 bool FindRecord(const std::string& path, int32_t card, uint8_t type, int32_t& offset) {
   IniDocument index;
-  if (!Exists(path) || !LoadIndexOf(path, index)) return false;
+  if (!Exists(path)) return false;
+  RecoverLeftovers(path);
+  if (!LoadIndexOf(path, index)) return false;
   const std::string value =
       CutToValueLimit(index.Get(kCardsSection, IndexKey(card, type)).value_or(std::string()));
   if (value.empty()) return false;

@@ -1,9 +1,9 @@
 // Gathering the records of a list of cards from a directory of calibration files.
-#include <functional>
 #include <set>
 
 #include "calibration_file.h"
 #include "operations.h"
+#include "recovery.h"
 #include "utf.h"
 
 namespace calstore {
@@ -29,69 +29,17 @@ std::string MissingList(const std::set<std::string>& keys) {
   return list;
 }
 
-// The previous target moved aside to target + ".old" for the time of an import, with the bytes
-// of its index, so that every failure can put both back as they were.
-class Backup {
- public:
-  Backup(std::string target, std::string indexPath)
-      : target_(std::move(target)), indexPath_(std::move(indexPath)),
-        path_(target_ + std::string(kBackupSuffix)) {}
-  Backup(const Backup&) = delete;
-  Backup& operator=(const Backup&) = delete;
-  // An import ended by an exception (out of memory) puts the previous target back too, so no
-  // ".old" is left to block the next import.
-  ~Backup() {
-    try {
-      Restore();
-    } catch (...) {
-    }
-  }
-
-  const std::string& path() const { return path_; }
-  bool made() const { return made_; }
-
-  // Moves the target aside when it exists. False (nothing changed) when it cannot be.
-  bool Make() {
-    if (!Exists(target_)) return true;
-    if (Exists(indexPath_)) {
-      index_ = ReadWholeFile(indexPath_);
-      if (!index_) return false;
-    }
-    if (!RenameFile(target_, path_)) return false;
-    made_ = true;
-    if (!RemoveFile(indexPath_)) {
-      Restore();
-      return false;
-    }
-    return true;
-  }
-
-  // Puts the previous target and its index back.
-  void Restore() {
-    if (!made_) return;
-    if (RenameFile(path_, target_)) {
-      made_ = false;
-      if (index_) {
-        WriteFileReplacing(indexPath_, *index_);
-      } else {
-        AnalyzeFile(target_);
-      }
-    }
-  }
-
-  // The import is complete: the backup goes.
-  void Drop() {
-    if (made_) RemoveFile(path_);
-    made_ = false;
-  }
-
- private:
-  std::string target_;
-  std::string indexPath_;
-  std::string path_;
-  std::optional<std::string> index_;
-  bool made_ = false;
-};
+// Puts back a target that an import of an earlier version moved aside to target + ".old" and
+// never restored (it was killed in between). Its index is written first, keeping the sections
+// besides the cards of an index already there, and the data file renamed into place after it,
+// so a crash in between only leaves the same work to do again.
+bool RestoreBackup(const std::string& target, const std::string& backup) {
+  const std::string indexPath = IndexPathOf(target);
+  IniDocument index;
+  if (!IniDocument::Load(indexPath, index)) index = IniDocument();
+  if (IndexRecords(backup, index) != kSuccess || !index.Save(indexPath)) return false;
+  return RenameFile(backup, target);
+}
 
 }  // namespace
 
@@ -103,21 +51,16 @@ int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDir
   if (targetGiven.empty()) return kFileMissing;
   const std::string target = WithDataSuffix(targetGiven);
   const std::string indexPath = IndexPathOf(target);
-  // A folder in the target's place is not a file to import into (it would be moved aside).
+  // A folder in the target's place is not a file to import into.
   if (IsDirectory(target)) return kFileMissing;
-  Backup backup(target, indexPath);
-  // A backup left by an earlier import may be the only copy of an earlier target: touch nothing.
-  if (Exists(backup.path())) return kFailure;
-  if (!backup.Make()) return kFailure;
-
-  ReplacementFile out(target);
-  IniDocument index;
-  if (!out.Open() || !IniDocument::Load(indexPath, index)) {
-    backup.Restore();
-    return kFileMissing;
+  RecoverLeftovers(target);
+  const std::string backup = target + std::string(kBackupSuffix);
+  if (Exists(backup)) {
+    // Beside a target, a backup of an earlier import may still be the only copy of an earlier
+    // target: touch neither. Alone, it is the target that import took away.
+    if (Exists(target) || !RestoreBackup(target, backup)) return kFailure;
   }
-  // The index describes only the new target (an index left without its data file is stale).
-  index.DeleteSection(kCardsSection);
+  const bool previous = Exists(target);
 
   std::set<std::string> wanted;
   for (int32_t i = 0; i < cardCount; ++i) {
@@ -130,21 +73,35 @@ int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDir
     // The target may lie inside the source directory; it is never a source of itself.
     if (!SameFile(file, target)) sources.push_back(std::move(file));
   }
+  // Nothing to import from: a previous target stays exactly as it is.
+  if (sources.empty() && previous) return kSuccess;
+
+  ReplacementFile out(target);
+  IniDocument index;
+  if (!out.Open() || (!previous && !IniDocument::Load(indexPath, index))) return kFileMissing;
+  // The new index describes only the new target: a previous target's index is replaced whole, and
+  // of an index left without its data file only the sections besides the cards stay.
+  index.DeleteSection(kCardsSection);
   if (sources.empty()) {
-    if (backup.made()) {
-      backup.Restore();
-      return kSuccess;
-    }
-    // An index left without its data file would name records the new, empty target lacks.
+    // No previous target here. An index left without its data file would name records the new,
+    // empty target lacks.
     const bool committed =
         Exists(indexPath) ? CommitDataAndIndex(out, index, indexPath) : out.Commit();
     return committed ? kSuccess : kFailure;
   }
 
-  uint64_t offset = 0;
-  std::string bytes;
+  // Leftovers of crashed writers beside the sources are settled as for any file looked up; one
+  // listing tells whether there are any, so a large folder is not listed once per file.
+  bool leftovers = false;
+  for (const std::string& name : ListNamesBeginningWith(sourceDirectory, {})) {
+    leftovers = leftovers || name.find(".tmp-") != std::string::npos;
+  }
+
+  // Imported records first, so that they win over the previous target's records of their keys.
+  MergedRecords merged;
   for (const std::string& file : sources) {
     if (wanted.empty()) break;
+    if (leftovers) RecoverLeftovers(file);
     IniDocument sourceIndex;
     if (!LoadIndexOf(file, sourceIndex)) continue;
     InputFile in;
@@ -160,38 +117,26 @@ int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDir
       const int32_t card = LeadingInt(std::string_view(*it).substr(0, split));
       const int32_t type = LeadingInt(std::string_view(*it).substr(split + 1));
       const int32_t at = LeadingInt(value);
-      const auto record =
+      auto record =
           opened && at >= 0 ? ReadRecordAt(in, static_cast<uint64_t>(at)) : std::nullopt;
       if (record && (record->header.card() != card || record->header.type() != type)) {
         ++it;  // a stale index names another record there: the file does not hold this one
         continue;
       }
-      if (record) {
-        bytes.clear();
-        AppendRecord(bytes, record->header, record->segments);
-        out.Write(bytes);
-        index.Set(kCardsSection, *it, std::to_string(offset));
-        offset += record->size();
-      }
+      if (record) AddRecord(merged, std::move(*record));
       it = wanted.erase(it);
     }
   }
   if (listMissing) index.Set(kInfoSection, kMissingKey, MissingList(wanted));
 
-  if (!out.Ok() || !CommitDataAndIndex(out, index, indexPath)) {
-    backup.Restore();
-    return kFailure;
+  if (previous) {
+    // The previous target's records of other keys are kept.
+    InputFile before;
+    if (!before.Open(target)) return kFileMissing;
+    if (!CollectRecords(before, merged)) return kFailure;
   }
-  if (!backup.made()) return kSuccess;
-  // Newly imported records replace the previous target's records of the same key; the others
-  // are kept.
-  const int32_t merged = CombineFiles(target, target, backup.path());
-  if (merged != kSuccess) {
-    backup.Restore();
-    return merged;
-  }
-  backup.Drop();
-  return kSuccess;
+  WriteMerged(merged, out, index);
+  return CommitDataAndIndex(out, index, indexPath) ? kSuccess : kFailure;
 }
 
 std::vector<int32_t> ParseCardList(std::u16string_view text16) {

@@ -3,10 +3,12 @@
 // the result code of its export (0, 101, 102, 103); exceptions (out of memory) are turned into
 // 103 by the exports.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "calibration_file.h"
 #include "ini_store.h"
 
 namespace calstore {
@@ -31,6 +33,15 @@ int32_t ImportCards(const std::string& target, const std::string& sourceDirector
 // The index of a data file: loaded when it exists, else built from the file and saved beside it
 // (a failure to save only costs building it again next time). False when neither works.
 bool LoadIndexOf(const std::string& dataPath, IniDocument& index);
+
+// Records being merged, by merge key ("card;type", in the text order of which they are written).
+using MergedRecords = std::map<std::string, CardRecord>;
+// Adds a record unless its key is already there (the first record of a key wins); true if added.
+bool AddRecord(MergedRecords& merged, CardRecord&& record);
+// Adds every whole record of a file; false on a read error.
+bool CollectRecords(InputFile& in, MergedRecords& merged);
+// Writes the records in key order and sets section "cards" of index to their offsets.
+void WriteMerged(const MergedRecords& merged, ReplacementFile& out, IniDocument& index);
 
 // Card numbers of a list such as "3-5;9": pieces separated by ";", each a number or a range
 // "start-end" (no end, or end 0, means start); a piece whose start is not above 0 or whose end is

@@ -1,5 +1,7 @@
 // POSIX implementation of the file-system interface.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,6 +102,60 @@ std::vector<std::string> ListFilesEndingIn(const std::string& directory, std::st
   return paths;
 }
 
+std::vector<std::string> ListNamesBeginningWith(const std::string& directory,
+                                                std::string_view prefix) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name(entry->d_name);
+    if (name.size() >= prefix.size() && name.substr(0, prefix.size()) == prefix) {
+      names.emplace_back(name);
+    }
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A path that is a symbolic link is written through: the file it points to is replaced, the link
+// stays.
+std::string ResolvedForReplacing(const std::string& path) {
+  struct stat st;
+  if (!path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(fs::path(path), ec);
+    if (!ec) return resolved.string();
+  }
+  return path;
+}
+
+uint64_t CurrentProcessId() { return static_cast<uint64_t>(::getpid()); }
+
+// A process that has ended but was not yet reaped by its parent (a zombie: no init in a
+// container reaps it) writes nothing more, so it counts as ended.
+bool ProcessRunning(uint64_t id) {
+  if (id == 0 || id > static_cast<uint64_t>(INT32_MAX)) return true;  // not a process id: keep
+  if (::kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) return false;
+  const auto stat = ReadWholeFile("/proc/" + std::to_string(id) + "/stat");
+  if (!stat) return true;
+  // "PID (NAME) STATE ...": the name may hold any character, the state follows its last ')'.
+  const size_t close = stat->rfind(')');
+  return close == std::string::npos || close + 2 >= stat->size() ||
+         ((*stat)[close + 2] != 'Z' && (*stat)[close + 2] != 'X');
+}
+
 // ---- InputFile
 
 InputFile::~InputFile() {
@@ -144,37 +200,54 @@ bool InputFile::Failed() const { return failed_; }
 
 // ---- ReplacementFile
 
-// A path that is a symbolic link is written through: the file it points to is replaced, the link
-// stays.
-ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {
-  struct stat st;
-  if (!path_.empty() && ::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    std::error_code ec;
-    const fs::path resolved = fs::weakly_canonical(fs::path(path_), ec);
-    if (!ec) path_ = resolved.string();
-  }
+std::string NewTempToken() {
+  static std::atomic<unsigned> counter{0};
+  return std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
+
+std::string TempName(const std::string& path, std::string_view token, std::string_view role) {
+  return path + ".tmp-" + std::string(token) + std::string(role);
+}
+
+ReplacementFile::ReplacementFile(std::string path) : path_(ResolvedForReplacing(path)) {}
 
 ReplacementFile::~ReplacementFile() { Discard(); }
 
+bool ReplacementFile::Create(const std::string& temp, bool replaceLeftover) {
+  fd_ = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd_ < 0 && errno == EEXIST && replaceLeftover && ::unlink(temp.c_str()) == 0) {
+    fd_ = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  }
+  if (fd_ < 0) return false;
+  temp_ = temp;
+  // The replacement keeps the permissions of the file it replaces.
+  struct stat st;
+  if (::stat(path_.c_str(), &st) == 0) ::fchmod(fd_, st.st_mode & 07777);
+  return true;
+}
+
 bool ReplacementFile::Open() {
-  static std::atomic<unsigned> counter{0};
   Discard();
   ok_ = true;
   finished_ = false;
   if (path_.empty() || IsDirectory(path_)) return false;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_ = path_ + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0) {
-      // The replacement keeps the permissions of the file it replaces.
-      struct stat st;
-      if (::stat(path_.c_str(), &st) == 0) ::fchmod(fd_, st.st_mode & 07777);
-      return true;
-    }
+    token_ = NewTempToken();
+    if (Create(TempName(path_, token_), false)) return true;
     if (errno != EEXIST) break;
   }
-  temp_.clear();
+  token_.clear();
+  return false;
+}
+
+bool ReplacementFile::OpenAs(std::string_view token, std::string_view role) {
+  Discard();
+  ok_ = true;
+  finished_ = false;
+  if (path_.empty() || IsDirectory(path_)) return false;
+  token_ = std::string(token);
+  if (Create(TempName(path_, token_, role), true)) return true;
+  token_.clear();
   return false;
 }
 
@@ -229,11 +302,6 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
   if (!out.Open()) return false;
   out.Write(bytes);
   return out.Commit();
-}
-
-bool CopyFileReplacing(const std::string& from, const std::string& to) {
-  const auto content = ReadWholeFile(from);
-  return content && WriteFileReplacing(to, *content);
 }
 
 }  // namespace calstore

@@ -8,6 +8,7 @@
 
 #include "calibration_file.h"
 #include "operations.h"
+#include "recovery.h"
 
 namespace calstore {
 namespace {
@@ -37,6 +38,8 @@ class HandedOut {
   std::vector<void*> arrays_;
 };
 
+constexpr size_t kMaxPoints = 255;
+
 }  // namespace
 
 int32_t ReadCalibrationFile(const std::string& path, uint8_t type, float** points,
@@ -44,6 +47,7 @@ int32_t ReadCalibrationFile(const std::string& path, uint8_t type, float** point
                             float*** values, uint8_t* kind) {
   if (!Exists(path)) return kFileMissing;
   if (!points || !pointCount || !cards || !cardCount || !values) return kBadArguments;
+  RecoverLeftovers(path);
   InputFile in;
   if (!in.Open(path)) return kFileMissing;
 
@@ -65,7 +69,9 @@ int32_t ReadCalibrationFile(const std::string& path, uint8_t type, float** point
   }
   if (reader.Failed()) return kFailure;
 
-  // The point count is one byte: past 255 points only its low byte is kept, and so many points.
+  // The point count is one byte: more points cannot be handed out whole, and a cut set of points
+  // would pair values with the wrong references.
+  if (references.size() > kMaxPoints) return kFailure;
   const uint8_t count = static_cast<uint8_t>(references.size());
   HandedOut arrays;
   float* pointArray = arrays.Allocate<float>(count);

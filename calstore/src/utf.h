@@ -90,6 +90,13 @@ inline std::u16string Utf8ToUtf16(std::string_view in) {
   return out;
 }
 
+// The bytes are well-formed UTF-8 (no broken sequence, overlong form, surrogate or value past
+// U+10FFFF), so that they convert to UTF-16 and back unchanged.
+inline bool IsValidUtf8(std::string_view in) {
+  const std::u16string wide = Utf8ToUtf16(in);
+  return Utf16ToUtf8(wide) == in;
+}
+
 // A NUL-terminated UTF-16 argument of the C interface; null reads as empty.
 inline std::u16string_view WideArg(const char16_t* text) {
   return text ? std::u16string_view(text) : std::u16string_view();

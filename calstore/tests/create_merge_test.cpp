@@ -129,6 +129,31 @@ TEST_F(CreateMergeTest, TheLaterOfTwoEqualReferencesWins) {
   EXPECT_EQ(records[0].segments[0].k, 10.0f / 8.0f);
 }
 
+// A card given twice is written once, from its first row, so that reading, looking up,
+// correcting and merging all see the same record.
+TEST_F(CreateMergeTest, ACardGivenTwiceKeepsItsFirstRowEverywhere) {
+  ASSERT_EQ(Create("dup", 0, {0, 10}, {5, 6, 5}, {0, 10, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                                  1, 11, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                                  2, 14}),
+            0);
+  const auto records = DecodeFile(At("dup.jz"));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].card, 5);
+  EXPECT_EQ(records[1].card, 6);
+  EXPECT_EQ(records[0].segments[0].k, 1.0f) << "the first row: measured 0..10";
+  EXPECT_EQ(Section(At("dup.jz.ini"), "cards"),
+            (std::vector<std::pair<std::string, std::string>>{{"5_0", "0"}, {"6_0", "28"}}));
+  EXPECT_EQ(Read(At("dup.jz"), 0).values[0], (std::vector<float>{0, 10}));
+  int32_t offset = -1;
+  EXPECT_EQ(JZFileContain(W("dup.jz").c_str(), 5, 0, &offset), 1);
+  EXPECT_EQ(offset, 0);
+  EXPECT_EQ(JZAjustData(W("dup.jz").c_str(), 5, 0, 5, 0, nullptr, nullptr), 5.0f);
+  // A file made elsewhere with a key twice: the index names the first record too.
+  WriteBytes(At("two.jz"), Record(5, 0, {{0, 10, 1, 0}}) + Record(5, 0, {{0, 10, 2, 0}}));
+  ASSERT_EQ(JZAnalyFile(W("two.jz").c_str()), 0);
+  EXPECT_EQ(JZAjustData(W("two.jz").c_str(), 5, 0, 5, 0, nullptr, nullptr), 5.0f);
+}
+
 TEST_F(CreateMergeTest, AnalyzeRebuildsTheIndexAndKeepsOtherSections) {
   WriteBytes(At("x.jz"), Record(5, 0, {{0, 1, 1, 0}, {1, 2, 1, 0}}) + Record(-3, 1, {}) +
                              Record(12, 0, {{0, 1, 1, 0}}));
@@ -166,13 +191,17 @@ TEST_F(CreateMergeTest, MergeKeepsTheFirstSourceOnACollisionAndOrdersByKeyText) 
   EXPECT_EQ(n[2].type, 1);
 }
 
-TEST_F(CreateMergeTest, MergeWithItselfGoesThroughATemporaryCopy) {
+// The user's files that merely have the names of temporary or backup files are not ours to use.
+TEST_F(CreateMergeTest, MergeWithItselfLeavesFilesOfTheUserAlone) {
   Simple("d.jz", {1, 3});
   Simple("e.jz", {2, 3}, 0, 1.0f);
   const std::string before = ReadBytes(At("d.jz"));
-  WriteBytes(At("d.jz.temp"), "stale");
+  WriteBytes(At("d.jz.temp"), "the user's");
+  WriteBytes(At("d.jz.old"), "the user's too");
   ASSERT_EQ(JZCombineFiles(W("d.jz").c_str(), W("d.jz").c_str(), W("e.jz").c_str()), 0);
-  EXPECT_FALSE(fs::exists(At("d.jz.temp")));
+  EXPECT_EQ(ReadBytes(At("d.jz.temp")), "the user's");
+  EXPECT_EQ(ReadBytes(At("d.jz.old")), "the user's too");
+  EXPECT_EQ(Snapshot().size(), 6u) << "d.jz, e.jz, their indexes, the user's two files";
   EXPECT_EQ(CardsOf("d.jz"), (std::vector<int32_t>{1, 2, 3}));
   EXPECT_EQ(ReadBytes(At("d.jz")).substr(0, 44), before.substr(0, 44));
   EXPECT_EQ(Read(At("d.jz"), 0).cards, (std::vector<int32_t>{1, 2, 3}));

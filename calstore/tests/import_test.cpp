@@ -89,7 +89,9 @@ TEST_F(ImportTest, ImportIntoAnExistingTargetKeepsItsOtherCards) {
   Source("a.jz", {{7, 0}, {8, 0}}, 5);
   WriteBytes(At("t.jz"), Record(7, 0, {{0, 1, 1, 0}}, 9) + Record(7, 1, {{0, 1, 1, 0}}, 9) +
                              Record(20, 0, {}, 9));
+  WriteBytes(At("t.jz.temp"), "a file of the user's");
   ASSERT_EQ(ImportStr("t.jz", "7-8"), 0);
+  EXPECT_EQ(ReadBytes(At("t.jz.temp")), "a file of the user's");
   // 7_0 and 8_0 from the folder, 7_1 and 20_0 from the previous target, in key-text order.
   EXPECT_EQ(RecordsOf("t.jz"), (Keys{{20, 0, 9}, {7, 0, 5}, {7, 1, 9}, {8, 0, 5}}));
   EXPECT_FALSE(fs::exists(At("t.jz.old")));
@@ -142,18 +144,37 @@ TEST_F(ImportTest, NoMatchingFileBringsThePreviousTargetBack) {
   EXPECT_EQ(Snapshot(), before);
 }
 
-TEST_F(ImportTest, AStaleBackupStopsTheImportAndChangesNothing) {
+// A backup beside a target may be the only copy of an earlier target: nothing is touched. A
+// backup alone is the target that an interrupted import took away: it is put back (its index
+// rebuilt, the other sections of an index left beside it kept) and the import goes on.
+TEST_F(ImportTest, ABackupOfAnEarlierImportIsPutBackUnlessATargetIsBesideIt) {
   Source("a.jz", {{7, 0}}, 5);
   WriteBytes(At("t.jz"), Record(7, 0, {{0, 1, 1, 0}}, 9) + Record(8, 0, {}, 9));
-  WriteBytes(At("t.jz.old"), Record(30, 0, {}, 4));
+  WriteBytes(At("t.jz.old"), Record(30, 0, {}, 4) + Record(7, 0, {}, 4));
   const auto before = Snapshot();
   EXPECT_EQ(ImportStr("t", "7"), 103);
   EXPECT_EQ(Snapshot(), before);
-  // Also when there is no target beside it.
+
   fs::remove(At("t.jz"));
-  const auto alone = Snapshot();
-  EXPECT_EQ(ImportStr("t", "7"), 103);
-  EXPECT_EQ(Snapshot(), alone);
+  WriteBytes(At("t.jz.ini"), "[info]\r\nescape=9_\xE6\xB8\xA9\xE5\xBA\xA6\r\n[cards]\r\n30_0=0\r\n");
+  const int32_t seven = 7;
+  ASSERT_EQ(JZImportInfo(W("t").c_str(), W("src").c_str(), &seven, 1, 0), 0);
+  EXPECT_FALSE(fs::exists(At("t.jz.old")));
+  EXPECT_EQ(RecordsOf("t.jz"), (Keys{{30, 0, 4}, {7, 0, 5}}));
+  EXPECT_EQ(Section(At("t.jz.ini"), "cards"),
+            (std::vector<std::pair<std::string, std::string>>{{"30_0", "0"}, {"7_0", "12"}}));
+
+  // Put back with nothing to import: the previous content and the sections of its index stay.
+  fs::remove(At("t.jz.ini"));
+  fs::rename(At("t.jz"), At("t.jz.old"));
+  WriteBytes(At("t.jz.ini"), "[info]\r\nescape=9_\xE6\xB8\xA9\xE5\xBA\xA6\r\n");
+  fs::remove(At("src/a.jz"));
+  fs::remove(At("src/a.jz.ini"));
+  ASSERT_EQ(ImportStr("t", "7"), 0);
+  EXPECT_EQ(RecordsOf("t.jz"), (Keys{{30, 0, 4}, {7, 0, 5}}));
+  EXPECT_EQ(Missing("t.jz"), "9_\xE6\xB8\xA9\xE5\xBA\xA6");
+  EXPECT_EQ(Section(At("t.jz.ini"), "cards").size(), 2u);
+  EXPECT_FALSE(fs::exists(At("t.jz.old")));
 }
 
 TEST_F(ImportTest, ATargetInsideTheSourceFolderIsNotItsOwnSource) {

@@ -80,22 +80,42 @@ TEST_F(ReadFileTest, TwoRecordsOfOneCardAddUpTheirSegments) {
   EXPECT_EQ(r.values[0], (std::vector<float>{0, 10, 20}));
 }
 
-TEST_F(ReadFileTest, MoreThan255PointsKeepTheLowByteOfTheCount) {
-  std::string bytes;
-  for (int card = 0; card < 2; ++card) {
+// The point count is one byte: 255 points are handed out whole, more are a failure with nothing
+// handed out (not a count cut to its low byte with arrays cut to match).
+TEST_F(ReadFileTest, MoreThan255PointsAreAFailureNotACutList) {
+  for (const int distinct : {255, 256, 261}) {
+    std::string bytes;
     std::vector<Segment> segments;
-    for (int i = 0; i < 130; ++i) {
-      const float x = float(card * 130 + i);
-      segments.push_back({x, x + 1, 1, 0});
+    for (int x = 0; x + 1 < distinct; ++x) {
+      segments.push_back({float(x), float(x + 1), 1, 0});
+      if (segments.size() == 100) bytes += Record(int(bytes.size()), 0, segments), segments = {};
     }
-    bytes += Record(card, 0, segments);
+    bytes += Record(-1, 0, segments);
+    WriteBytes(At("many.jz"), bytes);
+    float* points = reinterpret_cast<float*>(0x1);
+    int32_t* cards = reinterpret_cast<int32_t*>(0x2);
+    float** values = reinterpret_cast<float**>(0x3);
+    uint8_t count = 7, kind = 9;
+    uint32_t cardCount = 8;
+    const int32_t rc = JZReadFile(W("many.jz").c_str(), 0, &points, &count, &cards, &cardCount,
+                                  &values, &kind);
+    if (distinct == 255) {
+      ASSERT_EQ(rc, 0);
+      EXPECT_EQ(count, 255);
+      EXPECT_EQ(points[254], 254.0f);
+      EXPECT_EQ(values[0][254], 254.0f);
+      for (uint32_t c = 0; c < cardCount; ++c) JZFreeArray(values[c]);
+      JZFreeArray(values);
+      JZFreeArray(cards);
+      JZFreeArray(points);
+      continue;
+    }
+    EXPECT_EQ(rc, 103) << distinct;
+    EXPECT_TRUE(points == reinterpret_cast<float*>(0x1) && cards == reinterpret_cast<int32_t*>(0x2) &&
+                values == reinterpret_cast<float**>(0x3) && count == 7 && cardCount == 8 &&
+                kind == 9)
+        << "nothing handed out";
   }
-  WriteBytes(At("many.jz"), bytes);  // 261 distinct points: 0 .. 260
-  const ReadResult r = Read(At("many.jz"), 0);
-  ASSERT_EQ(r.rc, 0);
-  EXPECT_EQ(r.points, (std::vector<float>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(r.values[0], (std::vector<float>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(r.values[1], std::vector<float>(5, -1000));
 }
 
 TEST_F(ReadFileTest, ResultCodesComeInTheirOrder) {
