@@ -31,7 +31,8 @@ size_t ReadUntilComplete(SerialPort& port, Bytes& reply, const ReplyCompletion& 
 }  // namespace
 
 ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
-                              const ReplyCompletion& completion, int32_t delayFactor) {
+                              const ReplyCompletion& completion, int32_t delayFactor,
+                              std::optional<int32_t> fixedDelayMs) {
   SerialPort& port = link.serial;
   // The whole exchange holds the port: another thread's exchange, or closing the port, waits
   // until this reply has been read and the queues purged.
@@ -39,7 +40,8 @@ ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacit
   if (!port.IsOpen()) return {ExchangeStatus::PortNotOpen, {}};
   port.PurgePort();
   port.SerialWrite(request);
-  const int64_t scaled = int64_t{link.delayMs} * std::max(delayFactor, 1);
+  const int64_t scaled = fixedDelayMs ? int64_t{std::max(*fixedDelayMs, 0)}
+                                      : int64_t{link.delayMs} * std::max(delayFactor, 1);
   const auto delayMs = static_cast<int32_t>(std::min<int64_t>(scaled, INT32_MAX));
   Bytes reply(std::min(capacity, kSerialReadLimit));
   if (link.fast && !reply.empty()) {
@@ -54,8 +56,10 @@ ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacit
 
 ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spec) {
   if (!link.tcpMode) {
-    return SerialExchange(link, request, spec.capacity, spec.completion, spec.serialDelayFactor);
+    return SerialExchange(link, request, spec.capacity, spec.completion, spec.serialDelayFactor,
+                          spec.serialDelayMs);
   }
+  if (spec.serialOnly) return {ExchangeStatus::SerialOnly, {}};
   const TcpTarget target{link.ip, link.tcpPort, link.delayMs, link.fast, spec.completion};
   // The reply count carries the capacity in and the received length out; a capacity beyond
   // what one reply can sensibly be is cut to 32 bits.

@@ -24,12 +24,18 @@ struct ReplySpec {
   // Serial channel: the exchange delay taken this many times (a command the instrument needs
   // longer to answer). The TCP channel keeps its own timing.
   int32_t serialDelayFactor = 1;
+  // Serial channel: wait this long instead of the exchange delay (an instrument with a fixed
+  // answer time). Set, it overrides `serialDelayFactor`.
+  std::optional<int32_t> serialDelayMs;
+  // The command runs only over the serial port: in TCP mode nothing is sent (status SerialOnly).
+  bool serialOnly = false;
 };
 
 enum class ExchangeStatus {
   Ok,           // the exchange ran; `reply` holds what arrived (may be empty on serial)
   PortNotOpen,  // serial channel selected and no port open: nothing was sent
   NoReply,      // TCP: no acceptable reply after every attempt
+  SerialOnly,   // a serial-only command while the TCP channel is selected: nothing was sent
 };
 
 struct ExchangeResult {
@@ -56,7 +62,8 @@ class Channel {
 // fast mode (`link.fast`) the read takes bytes as they arrive and ends as soon as `completion`
 // says the reply is whole, or when the delay has passed.
 ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
-                              const ReplyCompletion& completion = {}, int32_t delayFactor = 1);
+                              const ReplyCompletion& completion = {}, int32_t delayFactor = 1,
+                              std::optional<int32_t> fixedDelayMs = std::nullopt);
 
 // Runs the exchange on the channel that `DeviceLink` selects (serial or TCP).
 ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spec);
