@@ -36,6 +36,7 @@ void PrintVerb(std::ostream& out, const pages::CommandDef& def) {
     std::string note = " (" + pages::DescribeField(field) + ")";
     if (!field.required) note += " (optional)";
     if (field.fallback) note += " default " + *field.fallback;
+    if (field.repeatable) note += " (repeatable)";
     out << "        --" << std::left << std::setw(22) << (field.name + " VALUE") << ' '
         << field.help << note << '\n';
   }
@@ -66,7 +67,13 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   const std::string name = set.page + " " + def.verb;
   ParsedWords parsed;
   std::string error;
-  if (!ParseWords(words, CommonFlags(), parsed, &error)) return Usage(err, name + ": " + error);
+  std::set<std::string> repeatable;
+  for (const pages::Field& field : def.args) {
+    if (field.repeatable) repeatable.insert(field.name);
+  }
+  if (!ParseWords(words, CommonFlags(), parsed, &error, repeatable)) {
+    return Usage(err, name + ": " + error);
+  }
   if (parsed.flags.count("help")) {
     PrintVerb(out, def);
     PrintConnectionHelp(out);

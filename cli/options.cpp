@@ -13,7 +13,8 @@ void SetError(std::string* error, std::string text) {
 }  // namespace
 
 bool ParseWords(const std::vector<std::string>& words, const std::set<std::string>& flags,
-                ParsedWords& parsed, std::string* error) {
+                ParsedWords& parsed, std::string* error,
+                const std::set<std::string>& repeatable) {
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
     if (word.size() <= 2 || word.compare(0, 2, "--") != 0) {
@@ -40,6 +41,11 @@ bool ParseWords(const std::vector<std::string>& words, const std::set<std::strin
         return false;
       }
       value = words[++i];
+    }
+    if (repeatable.count(name) != 0) {
+      const auto [it, added] = parsed.options.emplace(name, *value);
+      if (!added) it->second += "\n" + *value;
+      continue;
     }
     if (!parsed.options.emplace(name, *value).second) {
       SetError(error, "--" + name + " is given twice");

@@ -22,9 +22,10 @@ struct ParsedWords {
 
 // Every "--name" takes the next word as its value, whatever it looks like ("--temp-lower -10.5"),
 // except the names in `flags`; "--name=value" works too. Fails on a missing value or an option
-// given twice.
+// given twice, unless its name is in `repeatable`: then its values are joined by '\n'.
 bool ParseWords(const std::vector<std::string>& words, const std::set<std::string>& flags,
-                ParsedWords& parsed, std::string* error);
+                ParsedWords& parsed, std::string* error,
+                const std::set<std::string>& repeatable = {});
 
 // Decimal integer within [low, high], the whole text.
 std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_t high);

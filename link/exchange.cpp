@@ -41,7 +41,8 @@ std::chrono::microseconds Since(Clock::time_point start, Clock::time_point end) 
 }  // namespace
 
 ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
-                              const ReplyCompletion& completion, int32_t delayFactor) {
+                              const ReplyCompletion& completion, int32_t delayFactor,
+                              std::optional<int32_t> fixedDelayMs) {
   SerialPort& port = link.serial;
   // The whole exchange holds the port: another thread's exchange, or closing the port, waits
   // until this reply has been read and the queues purged.
@@ -50,7 +51,8 @@ ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacit
   port.PurgePort();
   port.SerialWrite(request);
   const auto written = Clock::now();
-  const int64_t scaled = int64_t{link.delayMs} * std::max(delayFactor, 1);
+  const int64_t scaled = fixedDelayMs ? int64_t{std::max(*fixedDelayMs, 0)}
+                                      : int64_t{link.delayMs} * std::max(delayFactor, 1);
   const auto delayMs = static_cast<int32_t>(std::min<int64_t>(scaled, INT32_MAX));
   Bytes reply(std::min(capacity, kSerialReadLimit));
   auto lastByte = written;
@@ -77,8 +79,10 @@ namespace {
 
 ExchangeResult RunOnChannel(DeviceLink& link, ByteView request, const ReplySpec& spec) {
   if (!link.tcpMode) {
-    return SerialExchange(link, request, spec.capacity, spec.completion, spec.serialDelayFactor);
+    return SerialExchange(link, request, spec.capacity, spec.completion, spec.serialDelayFactor,
+                          spec.serialDelayMs);
   }
+  if (spec.serialOnly) return {ExchangeStatus::SerialOnly, {}};
   const TcpTarget target{link.ip, link.tcpPort, link.delayMs, link.fast, spec.completion};
   // The reply count carries the capacity in and the received length out; a capacity beyond
   // what one reply can sensibly be is cut to 32 bits.
@@ -114,7 +118,9 @@ ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spe
   if (result.status == ExchangeStatus::Ok && spec.verdict && !result.reply.empty()) {
     result.detail = spec.verdict(result.reply, result.acceptedByChannel);
   }
-  if (link.traffic != nullptr && result.status != ExchangeStatus::PortNotOpen) {
+  // A closed port or a serial-only command in TCP mode sent nothing: nothing to report.
+  if (link.traffic != nullptr && result.status != ExchangeStatus::PortNotOpen &&
+      result.status != ExchangeStatus::SerialOnly) {
     // A NoReply result hands over the last attempt's bytes for the log only: the caller never
     // takes a reply from a failed exchange.
     link.traffic->OnExchange(

@@ -32,12 +32,18 @@ struct ReplySpec {
   // The command's own checks of a reply that arrived: the words of the first one that fails, or
   // empty. Run before the exchange is reported, so the traffic entry names the failed check.
   std::function<std::string(ByteView reply, bool acceptedByChannel)> verdict;
+  // Serial channel: wait this long instead of the exchange delay (an instrument with a fixed
+  // answer time). Set, it overrides `serialDelayFactor`.
+  std::optional<int32_t> serialDelayMs;
+  // The command runs only over the serial port: in TCP mode nothing is sent (status SerialOnly).
+  bool serialOnly = false;
 };
 
 enum class ExchangeStatus {
   Ok,           // the exchange ran; `reply` holds what arrived (may be empty on serial)
   PortNotOpen,  // serial channel selected and no port open: nothing was sent
   NoReply,      // TCP: no acceptable reply after every attempt
+  SerialOnly,   // a serial-only command while the TCP channel is selected: nothing was sent
 };
 
 struct ExchangeResult {
@@ -78,7 +84,8 @@ class Channel {
 // fast mode (`link.fast`) the read takes bytes as they arrive and ends as soon as `completion`
 // says the reply is whole, or when the delay has passed.
 ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
-                              const ReplyCompletion& completion = {}, int32_t delayFactor = 1);
+                              const ReplyCompletion& completion = {}, int32_t delayFactor = 1,
+                              std::optional<int32_t> fixedDelayMs = std::nullopt);
 
 // Runs the exchange on the channel that `DeviceLink` selects (serial or TCP), runs the spec's
 // verdict on the reply and reports the exchange to `link.traffic`, if any.

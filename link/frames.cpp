@@ -55,6 +55,7 @@ const char* FrameCheckName(FrameCheck check) {
     case FrameCheck::Checksum: return "check value";
     case FrameCheck::EndMarker: return "end marker";
     case FrameCheck::Ack: return "acknowledgement";
+    case FrameCheck::FixedByte: return "fixed byte";
   }
   return "unknown";
 }

@@ -28,6 +28,7 @@ enum class FrameCheck {
   Checksum,      // Sum8 / Xor8 / CRC
   EndMarker,     // SumFrame 'f' before the sum
   Ack,           // set command without the 0x55 'U' acknowledgement
+  FixedByte,     // a byte that a reply without check value must carry (RelayFrame)
 };
 const char* FrameCheckName(FrameCheck check);
 

@@ -119,6 +119,15 @@ TEST(ParseWordsTest, Errors) {
   }
 }
 
+TEST(ParseWordsTest, RepeatableOptionsAreJoinedByNewlines) {
+  ParsedWords parsed;
+  std::string error;
+  ASSERT_TRUE(ParseWords({"--row", "1:a", "--x", "1", "--row=3:b"}, {}, parsed, &error, {"row"}))
+      << error;
+  EXPECT_EQ(parsed.options.at("row"), "1:a\n3:b");
+  EXPECT_FALSE(ParseWords({"--x", "1", "--x", "2"}, {}, parsed, &error, {"row"}));
+}
+
 struct ConnectionCase {
   std::map<std::string, std::string> options;
   bool ok;

@@ -24,8 +24,9 @@ class ScriptedChannel : public Channel {
   }
 
   ExchangeResult Exchange(ByteView request, const ReplySpec& spec) override {
-    sent_.emplace_back(request.begin(), request.end());
     specs_.push_back(spec);
+    if (acceptsLikeTcp_ && spec.serialOnly) return {ExchangeStatus::SerialOnly, {}};
+    sent_.emplace_back(request.begin(), request.end());
     if (steps_.empty()) {
       mismatches_.push_back("unexpected request");
       return {ExchangeStatus::NoReply, {}};
@@ -48,7 +49,8 @@ class ScriptedChannel : public Channel {
     }
     return {step.status, std::move(reply)};
   }
-  // Replies are handed over as the TCP channel hands them: checked by its own acceptance rule.
+  // Replies are handed over as the TCP channel hands them: checked by its own acceptance rule;
+  // serial-only requests are not sent at all.
   void AcceptLikeTcp(bool on = true) { acceptsLikeTcp_ = on; }
   uint8_t DeviceAddress() const override { return address_; }
 

@@ -41,6 +41,17 @@ ReplyRule XorRule(size_t capacity) {
   return Rule(FrameFamily::Xor, devlink::kXorFrameOverhead, true, capacity);
 }
 
+ReplyRule RelayRule(devlink::RelayReply reply, size_t capacity) {
+  ReplyRule rule = Rule(FrameFamily::Sum, reply.length, false, capacity);
+  rule.relay = std::move(reply);
+  rule.channelCheckValue = false;
+  return rule;
+}
+
+Outcome SerialOnlyOutcome() {
+  return Outcome::Failure({}).With("not-sent", std::string(kSerialOnlyNotSent));
+}
+
 ReplyRule NoReplyRule() {
   ReplyRule rule;
   rule.expectsReply = false;
@@ -87,6 +98,7 @@ std::string ExpectedLength(ByteView reply, const ReplyRule& rule) {
 FrameCheck CheckReply(ByteView reply, ByteView request, const ReplyRule& rule,
                       bool acceptedByChannel) {
   if (!rule.expectsReply || !rule.checked) return FrameCheck::Ok;
+  if (rule.relay) return devlink::CheckRelayReply(reply, *rule.relay);
   if (!LengthAccepted(reply, rule)) return FrameCheck::Length;
   if (acceptedByChannel && rule.channelRuleSuffices) return FrameCheck::Ok;
   switch (rule.family) {
@@ -141,6 +153,9 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   const bool oneLength = !rule.fromFrame && rule.longest <= rule.length;
   spec.completion = {rule.family, oneLength ? rule.length : 0};
   spec.serialDelayFactor = rule.serialDelayFactor;
+  spec.serialDelayMs = rule.serialDelayMs;
+  spec.serialOnly = rule.serialOnly;
+  spec.checkSum = rule.channelCheckValue;
   // The channel reports the exchange with the words of the failed check, if any.
   spec.verdict = [&](ByteView reply, bool accepted) {
     return FailureWords(reply, request, rule, accepted);
@@ -154,6 +169,8 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   switch (result.status) {
     case devlink::ExchangeStatus::PortNotOpen:
       return failed(kPortOpenFailed);
+    case devlink::ExchangeStatus::SerialOnly:
+      return SerialOnlyOutcome();
     case devlink::ExchangeStatus::NoReply:
       // Also for a request that expects no reply: on TCP that status means it could not be
       // delivered at all, which must not be reported as a success.

@@ -8,6 +8,7 @@
 //   ModbusFrame length; function echoed; 0x03 byte count; CRC (low byte first)
 //               (NoEcho() skips the function code, NoByteCount() the byte count)
 //   XorFrame    byte 0 == request's; command echoed; kind | 0x80; Xor8; length == bytes 3-4 + 6
+//   RelayFrame  length (exact, or byte 5 + 6); the command's fixed bytes (no check value)
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -15,6 +16,7 @@
 
 #include "link/exchange.h"
 #include "link/frames.h"
+#include "link/relay_frame.h"
 #include "pages/kit/outcome.h"
 
 namespace pages {
@@ -42,6 +44,15 @@ struct ReplyRule {
   // value), only the length is checked besides.
   bool channelRuleSuffices = false;
   int32_t serialDelayFactor = 1;
+  // RelayFrame replies: accepted by this instead of the family's checks. On TCP the channel
+  // still requires the '<' start byte (family Sum) but no check value.
+  std::optional<devlink::RelayReply> relay;
+  // TCP: the channel also requires the family's check value as the reply's last byte(s).
+  bool channelCheckValue = true;
+  // Serial channel: a fixed wait instead of the exchange delay.
+  std::optional<int32_t> serialDelayMs;
+  // Only over the serial port: in TCP mode nothing is sent and nothing is reported.
+  bool serialOnly = false;
 
   ReplyRule& UpTo(size_t max) { longest = max; return *this; }
   ReplyRule& Capacity(size_t bytes) { capacity = bytes; return *this; }
@@ -53,6 +64,8 @@ struct ReplyRule {
   ReplyRule& ChannelRuleSuffices() { channelRuleSuffices = true; return *this; }
   // The serial channel waits this many exchange delays (an instrument that needs longer).
   ReplyRule& SerialDelayTimes(int32_t factor) { serialDelayFactor = factor; return *this; }
+  ReplyRule& SerialDelayMs(int32_t ms) { serialDelayMs = ms; return *this; }
+  ReplyRule& SerialOnly() { serialOnly = true; return *this; }
 
   size_t Capacity() const;
   size_t Shortest() const { return length; }
@@ -66,6 +79,8 @@ ReplyRule SumRuleFromFrame(size_t shortest, size_t capacity = devlink::kSerialRe
 ReplyRule ModbusRule(size_t length);
 // An XorFrame reply of any length its header gives, read into a buffer of `capacity`.
 ReplyRule XorRule(size_t capacity);
+// A RelayFrame reply (link/relay_frame.h): read into a buffer of `capacity` (0: its length).
+ReplyRule RelayRule(devlink::RelayReply reply, size_t capacity = 0);
 // A request that expects no reply.
 ReplyRule NoReplyRule();
 // A reply of up to `capacity` bytes handed over as it arrived, for a parser that makes its own
@@ -77,6 +92,11 @@ ReplyRule UncheckedRule(size_t capacity, devlink::FrameFamily family);
 // echoed command, the XorFrame's start and kind; `acceptedByChannel` as the exchange reported it.
 devlink::FrameCheck CheckReply(devlink::ByteView reply, devlink::ByteView request,
                                const ReplyRule& rule, bool acceptedByChannel = false);
+
+// A serial-only command in TCP mode: a failure with no message (a page shows nothing), and the
+// value "not-sent" naming the reason for tool-cli.
+inline constexpr const char* kSerialOnlyNotSent = "serial only: nothing sent over TCP";
+Outcome SerialOnlyOutcome();
 
 // Runs the exchange and checks the reply. An empty request (the frame could not be built) sends
 // nothing and fails with `failure`.

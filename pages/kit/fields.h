@@ -44,12 +44,16 @@ struct Field {
   size_t digits = 0;                    // HexDigits: 0 = any number of digits
   std::string malformed;                // refusal for text the kind cannot read
   std::string outOfRange;               // refusal for a value outside the range
+  // The option may be given more than once; its texts reach the field joined by '\n' (a Text
+  // field, whose command splits them again).
+  bool repeatable = false;
 
   // Not required; `text` stands in when the option is not given (empty: no value at all).
   Field& Optional(std::string text = {});
   // The system's own refusal text for any bad value of this field.
   Field& Refuse(std::string message);
   Field& Range(double low, double high, std::string message);
+  Field& Repeatable() { repeatable = true; return *this; }
 };
 
 Field Integer(std::string name, std::string help, int64_t min, int64_t max,

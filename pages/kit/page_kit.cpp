@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 
 #include "ui/fields.h"
 #include "ui/prompts.h"
@@ -30,6 +31,12 @@ QLineEdit* MakeEdit(const QString& name, QWidget* parent, int maxLength) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);
   edit->setMaxLength(maxLength);
+  return edit;
+}
+
+QLineEdit* MakeDigitsEdit(const QString& name, QWidget* parent, int maxLength) {
+  QLineEdit* edit = MakeEdit(name, parent, maxLength);
+  edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
   return edit;
 }
 

@@ -30,6 +30,8 @@ QPushButton* MakeButton(const QString& text, const QString& name, QWidget* paren
 QLabel* MakeCaption(const QString& text, QWidget* buddy, QWidget* parent);
 QLineEdit* MakeEdit(const QString& name, QWidget* parent, int maxLength = 32767);
 QLineEdit* MakeDisplay(const QString& name, QWidget* parent);  // read-only
+// An edit that takes the digits 0-9 only.
+QLineEdit* MakeDigitsEdit(const QString& name, QWidget* parent, int maxLength = 32767);
 QCheckBox* MakeCheck(const QString& text, const QString& name, QWidget* parent);
 QRadioButton* MakeRadio(const QString& text, const QString& name, QWidget* parent,
                         bool checked = false);
@@ -47,12 +49,19 @@ void OnChosen(QRadioButton* radio, QObject* context, React react) {
   });
 }
 
+// Runs `command(channel)` on a channel over `link`, showing the wait cursor meanwhile (for a
+// page's dialogs, which share its link).
+template <class Command>
+auto RunCommand(devlink::DeviceLink& link, Command&& command) {
+  ui::WaitCursor wait;
+  devlink::LinkChannel channel(link);
+  return command(channel);
+}
+
 // Runs `command(channel)` on a channel over the page's link, showing the wait cursor meanwhile.
 template <class Command>
 auto RunCommand(Page& page, Command&& command) {
-  ui::WaitCursor wait;
-  devlink::LinkChannel channel(page.Link());
-  return command(channel);
+  return RunCommand(page.Link(), std::forward<Command>(command));
 }
 
 // The controls of a page by the field names its commands refuse ("temp-lower" -> its edit).

@@ -1,0 +1,424 @@
+#include "pages/relay/relay_commands.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "link/relay_frame.h"
+#include "pages/kit/exchange_step.h"
+
+namespace pages::relay {
+
+namespace {
+
+using devlink::Bytes;
+using devlink::ByteView;
+using devlink::RelayCrc;
+
+constexpr uint8_t kCmdReadGprs = 0x50;      // 'P'
+constexpr uint8_t kCmdWriteGprs = 0x51;     // 'Q'
+constexpr uint8_t kCmdSetTime = 0x52;       // 'R'
+constexpr uint8_t kCmdReadTime = 0x53;      // 'S'
+constexpr uint8_t kCmdClear = 0x54;         // 'T'
+constexpr uint8_t kCmdReadTable = 0x93;
+constexpr uint8_t kCmdTable = 0x49;         // 'I'
+constexpr uint8_t kCmdReadPhones = 0x4A;    // 'J'
+constexpr uint8_t kCmdWritePhones = 0x48;   // 'H'
+constexpr uint8_t kCmdReadPrint = 0x56;     // 'V'
+constexpr uint8_t kCmdWritePrint = 0x57;    // 'W'
+constexpr uint8_t kCmdPowerOn = 0xF3;
+constexpr uint8_t kCmdPowerOff = 0xF4;
+
+constexpr size_t kGprsReply = 56;
+constexpr size_t kShortReply = 7;
+constexpr size_t kTimeReply = 13;
+constexpr size_t kTableReply = 112;
+constexpr size_t kPhonesReply = 41;
+constexpr size_t kPrintReply = 38;  // the shortest a TCP reply may be
+constexpr uint8_t kGprsCount = 0x34;
+constexpr uint8_t kTableCount = 0x6C;
+constexpr uint8_t kPhonesCount = 0x23;
+constexpr char kTableOk[] = "\r\nRec Config OK!";
+constexpr char kCommandOk[] = "\r\nCommand Rec!";
+constexpr char kPhonesOk[] = "\x3C\x30\x30\x30\x09";
+// The display mode's power frames (38400 baud).
+constexpr std::array<uint8_t, 7> kPowerOn38400{0x24, 0xAA, 0xAA, 0xCC, 0x00, 0x11, 0x55};
+constexpr std::array<uint8_t, 7> kPowerOff38400{0x24, 0xAA, 0xAA, 0xCC, 0x00, 0x22, 0x66};
+constexpr int32_t kLimitMagnitude = 0x7FFF;  // sign-magnitude 16 bits
+
+// Offsets of the table inside the 'I' frame (request and read reply alike).
+constexpr size_t kTableSns = 7;
+constexpr size_t kTableIds = 47;
+constexpr size_t kTableLimits = 67;
+constexpr size_t kTableMask = 107;
+
+Outcome RowRefusal(const char* format, int row) {
+  char text[96];
+  std::snprintf(text, sizeof text, format, row);
+  return Outcome::Refused(text, "row");
+}
+
+void PutBe16(Bytes& out, uint32_t value) {
+  out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
+  out.push_back(static_cast<uint8_t>(value & 0xFF));
+}
+
+void PutLe16(Bytes& out, uint32_t value) {
+  out.push_back(static_cast<uint8_t>(value & 0xFF));
+  out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
+}
+
+bool AllDigits(std::string_view text) {
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+std::string Format(const char* format, auto... values) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+// A limit cell: empty counts as 0; the value × 100 truncated toward zero. The tiny nudge keeps
+// decimals that binary floating point cannot hold exactly (0.29 × 100 = 28.999…) at their
+// written value.
+std::optional<int32_t> LimitHundredths(std::string_view cell) {
+  const std::string_view text = TrimBlanks(cell);
+  if (text.empty()) return 0;
+  const std::optional<double> value = ParseWholeNumber(text);
+  if (!value) return std::nullopt;
+  const double scaled = std::trunc(*value * 100.0 + std::copysign(1e-7, *value));
+  if (std::fabs(scaled) > kLimitMagnitude) return std::nullopt;
+  return static_cast<int32_t>(scaled);
+}
+
+// "25.50", or "-" and the magnitude when the sign bit is set (so 80 00 reads "-0.00").
+std::string LimitText(uint8_t high, uint8_t low) {
+  const int magnitude = ((high & 0x7F) << 8) | low;
+  return Format((high & 0x80) != 0 ? "-%.2f" : "%.2f", magnitude * 0.01);
+}
+
+Result<Bytes> Exchange(devlink::Channel& channel, const Bytes& request, ReplyRule rule,
+                       std::string_view failure) {
+  return RunExchange(channel, request, rule.SerialOnly(), failure);
+}
+
+}  // namespace
+
+std::optional<std::array<uint8_t, 4>> EncodeSn(std::string_view sn) {
+  if (sn.size() != 9 || !AllDigits(sn.substr(4))) return std::nullopt;
+  const std::optional<uint32_t> prefix = ParseHexDigits(sn.substr(0, 4));
+  const std::optional<int64_t> number = ParseWholeInt(sn.substr(4));
+  if (!prefix || !number || *number > 0xFFFF) return std::nullopt;
+  return std::array<uint8_t, 4>{static_cast<uint8_t>(*prefix >> 8),
+                                static_cast<uint8_t>(*prefix & 0xFF),
+                                static_cast<uint8_t>(*number >> 8),
+                                static_cast<uint8_t>(*number & 0xFF)};
+}
+
+// ---- GPRS ----
+
+Values Describe(const GprsRecord& value) {
+  Values values{{"interval", value.interval},
+                {"server-port", value.port},
+                {"ip", FormatIpv4(value.ip)},
+                {"sn", value.sn},
+                {"domain", value.domain}};
+  if (value.gprs <= 1) {
+    values.emplace_back("gprs", value.gprs == 1);
+  } else {
+    values.emplace_back("gprs-byte", int64_t{value.gprs});
+  }
+  if (value.addressMode <= 1) {
+    values.emplace_back("mode", std::string(value.addressMode == 1 ? "domain" : "ip"));
+  } else {
+    values.emplace_back("mode-byte", int64_t{value.addressMode});
+  }
+  return values;
+}
+
+Result<GprsRecord> ReadGprs(devlink::Channel& channel) {
+  const auto reply =
+      Exchange(channel, devlink::BuildRelayRead(kCmdReadGprs),
+               RelayRule(devlink::RelayAnswer(kGprsReply, kCmdReadGprs, kGprsCount)),
+               kReadConfigFailed);
+  if (!reply.ok()) return reply.outcome;
+  const Bytes& r = reply.value;
+  GprsRecord record;
+  record.interval = r[8] + 256 * r[9];
+  record.port = r[12] + 256 * r[13];
+  record.ip = {r[14], r[15], r[16], r[17]};
+  record.gprs = r[18];
+  record.sn = Format("%02x%02x%05d", r[19], r[20], r[21] * 256 + r[22]);
+  size_t length = std::min<size_t>(r[53], kDomainBytes);
+  for (size_t i = 0; i < length; ++i) {
+    if (r[23 + i] == 0) length = i;
+  }
+  record.domain = devlink::DecodeDeviceText(devlink::kCodePageOem, r.data() + 23, length);
+  record.addressMode = r[54];
+  return {kReadConfigOk, record};
+}
+
+Outcome WriteGprs(devlink::Channel& channel, const GprsSettings& settings) {
+  if (settings.interval < 0 || settings.interval > 9999) {
+    return Outcome::Refused(kIntervalRange, "interval");
+  }
+  if (settings.port < 0 || settings.port > 0xFFFF) return Outcome::Refused(kPortRange, "server-port");
+  if (settings.sn.empty()) return Outcome::Refused(kSnInvalid, "sn");
+  const auto sn = EncodeSn(settings.sn);
+  if (!sn) return Outcome::Refused(kSnInvalid, "sn");
+  Bytes domain;
+  if (!devlink::EncodeDeviceText(devlink::kCodePageOem, settings.domain, domain)) {
+    return Outcome::Refused(kTextNotEncodable, "domain");
+  }
+  if (domain.size() > kDomainBytes) return Outcome::Refused(kTextTooLong, "domain");
+
+  Bytes payload{0x00, 0x00};
+  PutLe16(payload, static_cast<uint32_t>(settings.interval));
+  payload.insert(payload.end(), {0x00, 0x00});
+  PutLe16(payload, static_cast<uint32_t>(settings.port));
+  payload.insert(payload.end(), settings.ip.begin(), settings.ip.end());
+  payload.push_back(settings.gprsOff ? 0 : 1);
+  payload.insert(payload.end(), sn->begin(), sn->end());
+  const size_t domainLength = domain.size();
+  domain.resize(kDomainBytes, 0x00);
+  payload.insert(payload.end(), domain.begin(), domain.end());
+  payload.push_back(static_cast<uint8_t>(domainLength));
+  payload.push_back(settings.domainMode && !settings.gprsOff ? 1 : 0);
+  const Bytes request = devlink::BuildRelayFrame(kCmdWriteGprs, payload, RelayCrc::HighFirst);
+  const auto reply = Exchange(channel, request,
+                              RelayRule(devlink::RelayAnswer(kShortReply, kCmdWriteGprs, 1)),
+                              kGprsFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Outcome::Success(kGprsOk);
+}
+
+// ---- clock and history ----
+
+Values Describe(const ClockText& value) { return {{"time", value.text}}; }
+
+Outcome SetTime(devlink::Channel& channel, const RelayTime& t) {
+  if (t.year < 2000 || t.year > 2099 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 ||
+      t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 ||
+      t.second > 59) {
+    return Outcome::Refused(kTimeInvalid, "at");
+  }
+  const Bytes payload{devlink::EncodeBcd8(t.year - 2000), devlink::EncodeBcd8(t.month),
+                      devlink::EncodeBcd8(t.day),         devlink::EncodeBcd8(t.hour),
+                      devlink::EncodeBcd8(t.minute),      devlink::EncodeBcd8(t.second)};
+  const auto reply = Exchange(
+      channel, devlink::BuildRelayFrame(kCmdSetTime, payload, RelayCrc::None),
+      RelayRule(devlink::RelayAnswer(kShortReply, kCmdSetTime, 1)).SerialDelayMs(kClockWaitMs),
+      kTimeFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Outcome::Success(kTimeOk);
+}
+
+Result<ClockText> ReadTime(devlink::Channel& channel) {
+  const auto reply = Exchange(
+      channel, devlink::BuildRelayRead(kCmdReadTime),
+      RelayRule(devlink::RelayAnswer(kTimeReply, kCmdReadTime, 7)).SerialDelayMs(kClockWaitMs),
+      kReadTimeFailed);
+  if (!reply.ok()) return reply.outcome;
+  const Bytes& r = reply.value;
+  return {{}, ClockText{Format("20%02X-%02X-%02X %02X:%02X:%02X", r[6], r[7], r[8], r[9], r[10],
+                               r[11])}};
+}
+
+Outcome ClearData(devlink::Channel& channel) {
+  const auto reply =
+      Exchange(channel, devlink::BuildRelayFrame(kCmdClear, kClearCode, RelayCrc::None),
+               RelayRule(devlink::RelayAnswer(kShortReply, -1, 1)), kClearFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Outcome::Success(kClearOk);
+}
+
+// ---- instrument table ----
+
+Values Describe(const InstrumentTable& table) {
+  Values values;
+  int64_t count = 0;
+  for (const InstrumentRow& row : table) count += TrimBlanks(row.id).empty() ? 0 : 1;
+  values.emplace_back("count", count);
+  for (size_t k = 0; k < table.size(); ++k) {
+    const InstrumentRow& row = table[k];
+    if (row == InstrumentRow{}) continue;
+    values.emplace_back("row-" + std::to_string(k + 1),
+                        row.id + "," + row.sn + "," + row.upper + "," + row.lower + "," +
+                            (row.alarm ? "on" : "off"));
+  }
+  return values;
+}
+
+Result<InstrumentTable> ReadInstruments(devlink::Channel& channel) {
+  devlink::RelayReply rule;
+  rule.length = kTableReply;
+  rule.fixed = {{0, devlink::kRelayRequestStart}, {4, kCmdTable}, {5, kTableCount},
+                {kTableReply - 1, devlink::kRelayEnd}};
+  const auto reply = Exchange(channel, devlink::BuildRelayRead(kCmdReadTable), RelayRule(rule),
+                              kReadConfigFailed);
+  if (!reply.ok()) return reply.outcome;
+  const Bytes& r = reply.value;
+  InstrumentTable table;
+  const int count = std::min<int>(r[6], kInstrumentRows);
+  for (int k = 0; k < count; ++k) {
+    InstrumentRow& row = table[k];
+    const size_t sn = kTableSns + 4 * k;
+    row.sn = Format("%02X%02X%05d", r[sn], r[sn + 1], r[sn + 2] * 256 + r[sn + 3]);
+    row.id = Format("%02X%02X", r[kTableIds + 2 * k], r[kTableIds + 2 * k + 1]);
+    const size_t limits = kTableLimits + 4 * k;
+    row.upper = LimitText(r[limits], r[limits + 1]);
+    row.lower = LimitText(r[limits + 2], r[limits + 3]);
+  }
+  const unsigned mask = (r[kTableMask] << 8) | r[kTableMask + 1];
+  for (int k = 0; k < kInstrumentRows; ++k) table[k].alarm = (mask >> k) & 1;
+  return {kReadConfigOk, table};
+}
+
+Outcome WriteInstruments(devlink::Channel& channel, const InstrumentTable& table) {
+  Bytes sns, ids, limits;
+  uint8_t count = 0;
+  unsigned mask = 0;
+  for (int k = 0; k < kInstrumentRows; ++k) {
+    const InstrumentRow& row = table[k];
+    const std::string_view id = TrimBlanks(row.id);
+    if (!id.empty()) ++count;
+    if (id.size() > 4 || !AllDigits(id)) return RowRefusal(kRowIdInvalid, k + 1);
+    const int number = id.empty() ? 0 : static_cast<int>(*ParseWholeInt(id));
+    ids.push_back(devlink::EncodeBcd8(number / 100));
+    ids.push_back(devlink::EncodeBcd8(number % 100));
+    const std::string_view snText = TrimBlanks(row.sn);
+    std::array<uint8_t, 4> sn{};
+    if (!snText.empty()) {
+      const auto encoded = EncodeSn(snText);
+      if (!encoded) return RowRefusal(kRowSnInvalid, k + 1);
+      sn = *encoded;
+    }
+    sns.insert(sns.end(), sn.begin(), sn.end());
+    for (const std::string& cell : {row.upper, row.lower}) {
+      const std::optional<int32_t> hundredths = LimitHundredths(cell);
+      if (!hundredths) return RowRefusal(kRowLimitInvalid, k + 1);
+      uint8_t high = 0, low = 0;
+      devlink::EncodeSignMag16(*hundredths, high, low);
+      limits.insert(limits.end(), {high, low});
+    }
+    if (row.alarm) mask |= 1u << k;
+  }
+  Bytes payload{count};
+  payload.insert(payload.end(), sns.begin(), sns.end());
+  payload.insert(payload.end(), ids.begin(), ids.end());
+  payload.insert(payload.end(), limits.begin(), limits.end());
+  PutBe16(payload, mask);
+  payload.insert(payload.end(), {0x00, 0x00});
+  const Bytes request = devlink::BuildRelayFrame(kCmdTable, payload, RelayCrc::HighFirst,
+                                                 devlink::kRelayBlockWrite);
+  const auto reply = Exchange(channel, request, RelayRule(devlink::RelayExactReply(kTableOk)),
+                              kInstrumentsFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Outcome::Success(kInstrumentsOk);
+}
+
+// ---- phone numbers ----
+
+Values Describe(const PhoneNumbers& value) {
+  return {{"1", value.numbers[0]}, {"2", value.numbers[1]}, {"3", value.numbers[2]}};
+}
+
+Result<PhoneNumbers> ReadPhones(devlink::Channel& channel) {
+  devlink::RelayReply rule = devlink::RelayAnswer(kPhonesReply, kCmdReadPhones, kPhonesCount,
+                                                  /*zeroByte3=*/false);
+  const auto reply = Exchange(channel, devlink::BuildRelayRead(kCmdReadPhones), RelayRule(rule),
+                              kPhonesReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  PhoneNumbers phones;
+  for (int i = 0; i < kPhoneCount; ++i) {
+    for (size_t b = 0; b < kPhoneDigits; ++b) {
+      const uint8_t c = reply.value[6 + kPhoneDigits * i + b];
+      if (c != 0) phones.numbers[i].push_back(static_cast<char>(c));
+    }
+  }
+  return {kPhonesReadOk, phones};
+}
+
+Outcome WritePhones(devlink::Channel& channel, const PhoneNumbers& phones) {
+  Bytes payload;
+  uint8_t last = 0;
+  for (int i = 0; i < kPhoneCount; ++i) {
+    const std::string& number = phones.numbers[i];
+    if (!number.empty() && (number.size() != kPhoneDigits || !AllDigits(number))) {
+      return Outcome::Refused(kPhoneInvalid, std::to_string(i + 1));
+    }
+    if (!number.empty()) last = static_cast<uint8_t>(i + 1);
+    Bytes digits(number.begin(), number.end());
+    digits.resize(kPhoneDigits, 0x00);
+    payload.insert(payload.end(), digits.begin(), digits.end());
+  }
+  payload.push_back(last);
+  const Bytes request = devlink::BuildRelayFrame(kCmdWritePhones, payload, RelayCrc::HighFirst,
+                                                 devlink::kRelayBlockWrite);
+  const auto reply = Exchange(channel, request, RelayRule(devlink::RelayExactReply(kPhonesOk)),
+                              kPhonesSetFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Outcome::Success(kPhonesSetOk);
+}
+
+// ---- print settings (serial or TCP) ----
+
+Values Describe(const PrintSettings& value) { return {{"company", value.company}}; }
+
+Result<PrintSettings> ReadPrintSettings(devlink::Channel& channel) {
+  devlink::RelayReply rule;
+  rule.length = kPrintReply;
+  rule.lengthFromByte5 = true;
+  rule.fixed = {{0, devlink::kRelayReplyStart}, {4, kCmdReadPrint}};
+  rule.endsWithEnd = true;
+  const auto reply = RunExchange(channel, devlink::BuildRelayRead(kCmdReadPrint),
+                                 RelayRule(rule, devlink::kSerialReadLimit), kPrintReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  const Bytes& r = reply.value;
+  // The name runs from byte 6 for as many bytes as the byte before the 'f' says, never into it.
+  const size_t room = r.size() - 8;
+  const size_t count = std::min<size_t>(r[r.size() - 2], room);
+  return {{}, PrintSettings{devlink::DecodeDeviceText(devlink::kCodePageOem, r.data() + 6, count)}};
+}
+
+Outcome WritePrintSettings(devlink::Channel& channel, const std::string& company) {
+  Bytes name;
+  if (!devlink::EncodeDeviceText(devlink::kCodePageOem, company, name)) {
+    return Outcome::Refused(kTextNotEncodable, "company");
+  }
+  if (name.size() > kCompanyBytes) return Outcome::Refused(kTextTooLong, "company");
+  const size_t length = name.size();
+  name.resize(kCompanyBytes, 0x00);
+  name.push_back(static_cast<uint8_t>(length));
+  const Bytes request = devlink::BuildRelayFrame(kCmdWritePrint, name, RelayCrc::HighFirst,
+                                                 devlink::kRelayBlockWrite);
+  devlink::RelayReply rule;
+  rule.length = kShortReply;
+  rule.fixed = {{0, devlink::kRelayReplyStart}, {4, kCmdWritePrint}, {6, devlink::kRelayEnd}};
+  const auto reply = RunExchange(channel, request, RelayRule(rule), kPrintSetFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Outcome::Success(kPrintSetOk);
+}
+
+// ---- power ----
+
+Outcome SwitchPower(devlink::Channel& channel, Power power, const std::string& baudText) {
+  const bool on = power == Power::On;
+  Bytes request;
+  if (baudText == "38400") {
+    const auto& frame = on ? kPowerOn38400 : kPowerOff38400;
+    request.assign(frame.begin(), frame.end());
+  } else if (baudText == "9600") {
+    request = devlink::BuildRelayFrame(on ? kCmdPowerOn : kCmdPowerOff, {}, RelayCrc::HighFirst);
+  } else {
+    return Outcome::Failure(kPortOpenFailed);
+  }
+  const auto reply = Exchange(channel, request, RelayRule(devlink::RelayExactReply(kCommandOk)),
+                              on ? kPowerOnFailed : kPowerOffFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Outcome::Success(on ? kPowerOnOk : kPowerOffOk);
+}
+
+}  // namespace pages::relay

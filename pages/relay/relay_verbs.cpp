@@ -1,0 +1,168 @@
+// tool-cli verbs of the relay page, one per command, built on the typed commands.
+#include <ctime>
+#include <cstdio>
+
+#include "pages/kit/serial_line.h"
+#include "pages/relay/relay_commands.h"
+
+namespace pages::relay {
+
+namespace {
+
+inline constexpr const char* kRowFormat = "--row 应为 N:ID,SN,上限,下限,on|off（N 为 1-10）";
+inline constexpr const char* kRowTwice = "--row 的行号重复";
+inline constexpr const char* kAtFormat = "--at 应为 \"YYYY-MM-DD hh:mm:ss\"";
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (true) {
+    const size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
+// "N:ID,SN,UPPER,LOWER,ALARM" lines (one per --row) into the table; rows not given stay empty.
+std::variant<InstrumentTable, Outcome> ParseRows(const std::string& given) {
+  InstrumentTable table;
+  std::array<bool, kInstrumentRows> seen{};
+  if (given.empty()) return table;
+  for (const std::string& line : Split(given, '\n')) {
+    const size_t colon = line.find(':');
+    const auto row = ParseWholeInt(std::string_view(line).substr(0, colon));
+    if (colon == std::string::npos || !row || *row < 1 || *row > kInstrumentRows) {
+      return Outcome::Refused(kRowFormat, "row");
+    }
+    const std::vector<std::string> cells = Split(line.substr(colon + 1), ',');
+    if (cells.size() != 5 || (cells[4] != "on" && cells[4] != "off")) {
+      return Outcome::Refused(kRowFormat, "row");
+    }
+    if (seen[*row - 1]) return Outcome::Refused(kRowTwice, "row");
+    seen[*row - 1] = true;
+    table[*row - 1] = InstrumentRow{cells[4] == "on", cells[0], cells[1], cells[2], cells[3]};
+  }
+  return table;
+}
+
+std::variant<RelayTime, Outcome> ParseAt(const Args& args) {
+  RelayTime t;
+  if (!args.Has("at")) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return RelayTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                     local.tm_hour,        local.tm_min,     local.tm_sec};
+  }
+  const std::string& text = args.Text("at");
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &t.year, &t.month, &t.day, &t.hour,
+                  &t.minute, &t.second, &tail) != 6) {
+    return Outcome::Refused(kAtFormat, "at");
+  }
+  return t;
+}
+
+template <class T, class Run>
+Outcome WithParsed(std::variant<T, Outcome> parsed, Run run) {
+  if (auto* refusal = std::get_if<Outcome>(&parsed)) return *refusal;
+  return run(std::get<T>(parsed));
+}
+
+Outcome SwitchAtLinkRate(devlink::Channel& channel, relay::Power power) {
+  const auto line = LineBehind(channel);
+  return SwitchPower(channel, power, line ? line->BaudText() : std::string());
+}
+
+}  // namespace
+
+CommandSet Commands() {
+  CommandSet set;
+  set.page = "relay";
+  set.help = "GPRS relay: GPRS settings, instrument table, clock, phone numbers, print name, power";
+  auto& c = set.commands;
+  c.push_back(Verb("read-gprs", "read the GPRS settings", {},
+                   [](devlink::Channel& channel, const Args&) { return ReadGprs(channel); }));
+  c.push_back(Verb(
+      "write-gprs", "write the GPRS settings",
+      {Integer("interval", "send interval, minutes (a divisor or multiple of 60)", 0, 9999,
+               kIntervalRange)
+           .Refuse(kIntervalRange),
+       Integer("server-port", "server port", 0, 65535, kPortRange).Refuse(kPortRange),
+       Text("sn", "relay SN: 4 hexadecimal and 5 decimal digits"),
+       Choice("mode", "server address as IP or domain name", {"ip", "domain"}).Optional("ip"),
+       Ipv4("ip", "server IP address", "--ip 应为 IPv4 地址").Optional("0.0.0.0"),
+       Text("domain", "server domain name, at most 30 bytes", kDomainBytes)
+           .Optional(kDefaultDomain),
+       Switch("gprs", "GPRS on/off").Optional("on")},
+      [](devlink::Channel& channel, const Args& args) {
+        GprsSettings settings;
+        settings.interval = args.Int("interval");
+        settings.port = args.Int("server-port");
+        settings.sn = args.Text("sn");
+        settings.domainMode = args.Text("mode") == "domain";
+        settings.ip = args.Ip("ip");
+        settings.domain = args.Text("domain");
+        settings.gprsOff = !args.Switch("gprs");
+        return WriteGprs(channel, settings);
+      }));
+  c.push_back(Verb("read-instruments", "read the instrument table (10 rows)", {},
+                   [](devlink::Channel& channel, const Args&) {
+                     return ReadInstruments(channel);
+                   }));
+  c.push_back(Verb(
+      "write-instruments", "write the instrument table; rows not given are sent empty",
+      {Text("row", "N:ID,SN,UPPER,LOWER,on|off (N 1-10; limits in °C)").Optional().Repeatable()},
+      [](devlink::Channel& channel, const Args& args) {
+        return WithParsed(ParseRows(args.Has("row") ? args.Text("row") : std::string()),
+                          [&](const InstrumentTable& table) {
+                            return WriteInstruments(channel, table);
+                          });
+      }));
+  c.push_back(Verb("read-time", "read the relay's clock", {},
+                   [](devlink::Channel& channel, const Args&) { return ReadTime(channel); }));
+  c.push_back(Verb("set-time", "set the relay's clock (default: this computer's local time)",
+                   {Text("at", "\"YYYY-MM-DD hh:mm:ss\"").Optional()},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return WithParsed(ParseAt(args), [&](const RelayTime& time) {
+                       return SetTime(channel, time);
+                     });
+                   }));
+  c.push_back(Verb("clear-data", "erase the relay's history records (cannot be undone)",
+                   {Choice("confirm", "must be yes", {"yes"})},
+                   [](devlink::Channel& channel, const Args&) { return ClearData(channel); }));
+  c.push_back(Verb("read-phones", "read the three phone numbers", {},
+                   [](devlink::Channel& channel, const Args&) { return ReadPhones(channel); }));
+  c.push_back(Verb("write-phones", "write the three phone numbers (11 digits or empty)",
+                   {Text("1", "phone number 1").Optional(), Text("2", "phone number 2").Optional(),
+                    Text("3", "phone number 3").Optional()},
+                   [](devlink::Channel& channel, const Args& args) {
+                     PhoneNumbers phones;
+                     for (int i = 0; i < kPhoneCount; ++i) {
+                       const std::string name = std::to_string(i + 1);
+                       if (args.Has(name)) phones.numbers[i] = args.Text(name);
+                     }
+                     return WritePhones(channel, phones);
+                   }));
+  c.push_back(Verb("read-print", "read the company name printed on records (serial or TCP)", {},
+                   [](devlink::Channel& channel, const Args&) {
+                     return ReadPrintSettings(channel);
+                   }));
+  c.push_back(Verb("write-print", "write the company name printed on records (serial or TCP)",
+                   {Text("company", "company name, at most 30 bytes")},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return WritePrintSettings(channel, args.Text("company"));
+                   }));
+  c.push_back(Verb("power-on", "switch the instruments on (link at 38400 or 9600 baud)", {},
+                   [](devlink::Channel& channel, const Args&) {
+                     return SwitchAtLinkRate(channel, relay::Power::On);
+                   }));
+  c.push_back(Verb("power-off", "switch the instruments off (link at 38400 or 9600 baud)", {},
+                   [](devlink::Channel& channel, const Args&) {
+                     return SwitchAtLinkRate(channel, relay::Power::Off);
+                   }));
+  return set;
+}
+
+}  // namespace pages::relay
