@@ -14,7 +14,7 @@ namespace cli {
 namespace {
 
 const char* const kUsage =
-    "Usage: tool-cli <page> <verb> [--arg value ...] (--port PATH | --tcp HOST:PORT)\n"
+    "Usage: tool-cli <page> <verb> [WORD ...] [--arg value ...] (--port PATH | --tcp HOST:PORT)\n"
     "                [--address N] [--delay MS] [--baud B] [--fast] [--trace]\n"
     "       tool-cli raw (--port PATH | --tcp HOST:PORT) [options] HEX...\n"
     "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n";
@@ -37,8 +37,9 @@ void PrintVerb(std::ostream& out, const pages::CommandDef& def) {
     if (!field.required) note += " (optional)";
     if (field.fallback) note += " default " + *field.fallback;
     if (field.repeatable) note += " (repeatable)";
-    out << "        --" << std::left << std::setw(22) << (field.name + " VALUE") << ' '
-        << field.help << note << '\n';
+    const std::string form =
+        field.positional ? "<" + field.name + ">" : "--" + field.name + " VALUE";
+    out << "        " << std::left << std::setw(24) << form << ' ' << field.help << note << '\n';
   }
 }
 
@@ -79,9 +80,18 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
     PrintConnectionHelp(out);
     return kExitOk;
   }
-  if (!parsed.plain.empty()) {
-    return Usage(err, name + ": unexpected word \"" + parsed.plain.front() +
-                          "\" (options are --name value)");
+  // Plain words are the values of the positional fields, in their declared order.
+  auto word = parsed.plain.begin();
+  for (const pages::Field& field : def.args) {
+    if (!field.positional || word == parsed.plain.end()) continue;
+    if (parsed.options.count(field.name) != 0) {
+      return Usage(err, name + ": " + field.name + " given twice (\"" + *word + "\" and --" +
+                            field.name + ")");
+    }
+    parsed.options[field.name] = *word++;
+  }
+  if (word != parsed.plain.end()) {
+    return Usage(err, name + ": unexpected word \"" + *word + "\" (options are --name value)");
   }
   Connection connection;
   if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error)) {

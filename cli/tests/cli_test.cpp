@@ -192,6 +192,14 @@ std::vector<pages::CommandSet> TestSets(Recorded& recorded) {
          recorded.args = args;
          return pages::Outcome::Success("数据设置成功").With("lower", args.Number("temp-lower"));
        }});
+  set.commands.push_back({"pick",
+                          "a verb with a plain word",
+                          {pages::Choice("what", "what to pick", {"a", "b"}).Positional()},
+                          [&recorded](devlink::Channel&, const pages::Args& args) {
+                            ++recorded.calls;
+                            recorded.args = args;
+                            return pages::Outcome::Success("ok");
+                          }});
   set.commands.push_back({"throws", "a verb whose argument parsing throws",
                           {pages::Text("n", "number")},
                           [](devlink::Channel&, const pages::Args& args) {
@@ -246,6 +254,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"no_channel", {"demo", "set-limits", "--temp-lower", "1"}, "--port"},
         UsageCase{"plain_word", {"demo", "set-limits", "--port", "/dev/x", "5"}, "\"5\""},
         UsageCase{"value_missing", {"demo", "set-limits", "--port"}, "--port"},
+        UsageCase{"positional_extra", {"demo", "pick", "a", "b", "--port", "/dev/x"}, "\"b\""},
+        UsageCase{"positional_twice", {"demo", "pick", "a", "--what", "b", "--port", "/dev/x"},
+                  "given twice"},
         UsageCase{"raw_bad_hex", {"raw", "--port", "/dev/null", "25 0G"}, "0G"},
         UsageCase{"raw_odd_hex", {"raw", "--port", "/dev/null", "250"}, "odd"},
         UsageCase{"raw_no_bytes", {"raw", "--port", "/dev/null"}, "no request bytes"},
@@ -280,6 +291,22 @@ TEST(DispatchTest, ArgumentsReachTheVerbWithoutConnectionOptions) {
   pages::Args expected;
   expected.Set("temp-lower", -10.5);
   EXPECT_EQ(recorded.args, expected);
+}
+
+TEST(DispatchTest, PlainWordFillsThePositionalField) {
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"demo", "pick", "b", "--tcp", "127.0.0.1:9", "--delay", "0"},
+        std::vector<std::string>{"demo", "pick", "--what", "b", "--tcp", "127.0.0.1:9"}}) {
+    Recorded recorded;
+    const RunResult r = RunWith(words, recorded);
+    EXPECT_EQ(r.exit, kExitOk) << r.err;
+    pages::Args expected;
+    expected.Set("what", std::string("b"));
+    EXPECT_EQ(recorded.args, expected);
+  }
+  Recorded recorded;
+  const RunResult help = RunWith({"demo", "pick", "--help"}, recorded);
+  EXPECT_NE(help.out.find("<what>"), std::string::npos) << help.out;
 }
 
 TEST(DispatchTest, ArgumentParseErrorInsideAVerbIsABadArgument) {

@@ -68,6 +68,16 @@ Field& Field::Range(double low, double high, std::string message) {
   return *this;
 }
 
+Field& Field::InCodePage(int page) {
+  codePage = page;
+  return *this;
+}
+
+Field& Field::Positional() {
+  positional = true;
+  return *this;
+}
+
 Field Integer(std::string name, std::string help, int64_t min, int64_t max,
               std::string outOfRange) {
   Field field = Make(FieldKind::Integer, std::move(name), std::move(help), kNotAnInteger);
@@ -168,7 +178,7 @@ std::variant<Value, Outcome> ParseField(const Field& field, std::string_view tex
       return refuse(field.malformed);
     case FieldKind::Text: {
       devlink::Bytes encoded;
-      if (!devlink::EncodeDeviceText(devlink::kCodePageOem, text, encoded)) {
+      if (!devlink::EncodeDeviceText(field.codePage, text, encoded)) {
         return refuse(field.malformed);
       }
       if (field.maxBytes != 0 && encoded.size() > field.maxBytes) return refuse(field.outOfRange);
@@ -200,7 +210,7 @@ std::variant<Args, Outcome> ParseArgs(std::span<const Field> fields,
     } else if (field.fallback) {
       text = field.fallback;
     } else if (field.required) {
-      return Outcome::Refused("缺少参数 --" + field.name, field.name);
+      return MissingField(field.name);
     }
     if (!text) continue;
     auto parsed = ParseField(field, *text);
@@ -208,6 +218,10 @@ std::variant<Args, Outcome> ParseArgs(std::span<const Field> fields,
     args.Set(field.name, std::get<Value>(std::move(parsed)));
   }
   return args;
+}
+
+Outcome MissingField(const std::string& name) {
+  return Outcome::Refused("缺少参数 --" + name, name);
 }
 
 std::string DescribeField(const Field& field) {

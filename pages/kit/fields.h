@@ -7,6 +7,7 @@
 //   Switch    on|off (also 1|0, true|false, yes|no)
 //   Choice    one word of a list
 //   Text      text that the device code page carries, at most `maxBytes` bytes in it
+//             (the instrument's OEM code page unless the field says UTF-8 with InCodePage)
 //   HexDigits hexadecimal digits, exactly `digits` of them
 //   Ipv4      dotted IPv4 address
 #include <array>
@@ -41,6 +42,8 @@ struct Field {
   double min = 0, max = 0;              // Integer, Number: inclusive range (min > max: none)
   std::vector<std::string> choices;     // Choice
   size_t maxBytes = 0;                  // Text: 0 = no limit
+  int codePage = 1;                     // Text: device code page (1 OEM, 65001 UTF-8)
+  bool positional = false;              // tool-cli also takes it as a plain word after the verb
   size_t digits = 0;                    // HexDigits: 0 = any number of digits
   std::string malformed;                // refusal for text the kind cannot read
   std::string outOfRange;               // refusal for a value outside the range
@@ -54,6 +57,11 @@ struct Field {
   Field& Refuse(std::string message);
   Field& Range(double low, double high, std::string message);
   Field& Repeatable() { repeatable = true; return *this; }
+  // Text: the code page the device takes this text in (`maxBytes` counts bytes in it).
+  Field& InCodePage(int page);
+  // tool-cli takes the value as a plain word after the verb ("wifi control reset"), in the
+  // order the positional fields are declared; "--name value" works as well.
+  Field& Positional();
 };
 
 Field Integer(std::string name, std::string help, int64_t min, int64_t max,
@@ -91,6 +99,9 @@ std::variant<Value, Outcome> ParseField(const Field& field, std::string_view tex
 // fallback, or stay absent). A missing required field is refused with "缺少参数 --name".
 std::variant<Args, Outcome> ParseArgs(std::span<const Field> fields,
                                       const std::map<std::string, std::string>& given);
+// The refusal of a field that is needed and was not given: "缺少参数 --name". For fields that
+// a command needs only in some cases.
+Outcome MissingField(const std::string& name);
 // The field's kind and range in words, for --help ("integer 1..255", "on|off", ...).
 std::string DescribeField(const Field& field);
 

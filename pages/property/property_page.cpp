@@ -15,11 +15,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "pages/kit/page_kit.h"
 #include "pages/property/property_commands.h"
+#include "pages/widgets/ip_address_edit.h"
 #include "pages/widgets/range_edit.h"
 #include "pages/widgets/sn_widget.h"
 #include "ui/fields.h"
@@ -28,39 +28,6 @@
 namespace pages {
 
 namespace cmd = pages::property;
-
-// ---- IpAddressEdit ----
-
-IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
-  setObjectName("ipAddress");
-  setAccessibleName("IP地址");
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(2);
-  for (int i = 0; i < 4; ++i) {
-    if (i > 0) layout->addWidget(new QLabel(".", this));
-    auto* part = new QSpinBox(this);
-    part->setObjectName(QString("ipAddress%1").arg(i));
-    part->setAccessibleName(QString("IP地址第%1段").arg(i + 1));
-    part->setRange(0, 255);
-    part->setButtonSymbols(QAbstractSpinBox::NoButtons);
-    part->setAlignment(Qt::AlignCenter);
-    part->setMaximumWidth(56);
-    layout->addWidget(part);
-    parts_[i] = part;
-  }
-  layout->addStretch();
-}
-
-std::array<uint8_t, 4> IpAddressEdit::Address() const {
-  std::array<uint8_t, 4> address{};
-  for (int i = 0; i < 4; ++i) address[i] = static_cast<uint8_t>(parts_[i]->value());
-  return address;
-}
-
-void IpAddressEdit::SetAddress(const std::array<uint8_t, 4>& address) {
-  for (int i = 0; i < 4; ++i) parts_[i]->setValue(address[i]);
-}
 
 // ---- PropertyPage ----
 

@@ -18,20 +18,8 @@ class QSpinBox;
 
 namespace pages {
 
+class IpAddressEdit;
 class RangeEdit;
-
-// The four fields of an IPv4 address, each 0..255, like the platform's IP-address control.
-class IpAddressEdit : public QWidget {
-  Q_OBJECT
- public:
-  explicit IpAddressEdit(QWidget* parent = nullptr);
-  std::array<uint8_t, 4> Address() const;
-  void SetAddress(const std::array<uint8_t, 4>& address);
-  QSpinBox* Part(int index) const { return parts_[index]; }
-
- private:
-  std::array<QSpinBox*, 4> parts_{};
-};
 
 class PropertyPage : public Page {
   Q_OBJECT

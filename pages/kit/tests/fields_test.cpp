@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/codecs.h"
 #include "pages/kit/command_table.h"
 #include "link/testing/scripted_channel.h"
 
@@ -40,6 +41,7 @@ const Field kLimit = Number("temp-lower", "limit");
 const Field kSwitch = Switch("temp", "switch");
 const Field kUnit = Choice("unit", "unit", {"hours", "minutes"});
 const Field kPlate = Text("plate", "plate", 9);
+const Field kSsid = Text("ssid", "ssid", 6).InCodePage(devlink::kCodePageUtf8);
 const Field kCard = HexDigits("card-id", "card", 8, "卡片id输入有误，请输入正确卡片id！");
 const Field kIp = Ipv4("ip", "address", "IP地址输入有误");
 
@@ -72,6 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"text_too_long", kPlate, "粤B1234567", std::nullopt, "输入的文字过长！"},
         FieldCase{"text_not_encodable", kPlate, "🙂", std::nullopt,
                   "输入的文字含有无法发送的字符！"},
+        // A UTF-8 field carries what GBK cannot, and counts its limit in UTF-8 bytes.
+        FieldCase{"utf8_text", kSsid, "🙂A", Value{std::string("🙂A")}},
+        FieldCase{"utf8_too_long", kSsid, "网络名", std::nullopt, "输入的文字过长！"},
+        FieldCase{"utf8_malformed", kSsid, "A\xC9", std::nullopt, "输入的文字含有无法发送的字符！"},
         FieldCase{"hex", kCard, "0A0b0C0d", Value{std::string("0A0b0C0d")}},
         FieldCase{"hex_short", kCard, "0A0B0C0", std::nullopt, "卡片id输入有误，请输入正确卡片id！"},
         FieldCase{"hex_letter", kCard, "0A0B0C0G", std::nullopt,
