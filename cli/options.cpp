@@ -137,7 +137,8 @@ bool TakeConnection(std::map<std::string, std::string>& options, bool withAddres
   return true;
 }
 
-bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error) {
+bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error,
+              std::string* portDetail) {
   link.address = connection.address;
   link.mode = connection.address == 0 ? devlink::AddressingMode::Single
                                       : devlink::AddressingMode::Multi;
@@ -152,7 +153,11 @@ bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::stri
   }
   link.tcpMode = false;
   link.portName = *connection.port;
-  if (!link.serial.OpenPort(*connection.port, error)) return false;
+  devlink::PortOpenFailure failure;
+  if (!link.serial.OpenPort(*connection.port, error, &failure)) {
+    if (portDetail) *portDetail = devlink::PortOpenFailureText(failure);
+    return false;
+  }
   if (!link.serial.ConfigurePort(connection.baud, error)) {
     link.serial.ClosePort();
     return false;

@@ -145,8 +145,10 @@ int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostrea
   const std::optional<FrameFamily> family = RequestFamily(*request, appended);
 
   devlink::DeviceLink link;
-  if (!OpenLink(connection, link, &error)) {
+  std::string portDetail;
+  if (!OpenLink(connection, link, &error, &portDetail)) {
     err << "tool-cli raw: " << error << "\n";
+    if (!portDetail.empty()) err << "tool-cli raw: " << portDetail << "\n";
     return kExitFailed;
   }
   out << "request: " << FormatHex(*request) << "\n";
