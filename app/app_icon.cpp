@@ -5,7 +5,6 @@
 #include <QPixmap>
 
 namespace app {
-namespace {
 
 QPixmap DrawIcon(int size) {
   QPixmap pixmap(size, size);
@@ -37,8 +36,6 @@ QPixmap DrawIcon(int size) {
   p.drawPath(drop);
   return pixmap;
 }
-
-}  // namespace
 
 QIcon AppIcon() {
   QIcon icon;

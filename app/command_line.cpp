@@ -111,6 +111,8 @@ CommandLine ParseArguments(const std::vector<std::string>& args) {
       result.fast = true;
     } else if (name == "help") {
       result.help = true;
+    } else if (name == "version") {
+      result.version = true;
     } else {
       result.error = "unknown option --" + name;
     }
@@ -137,7 +139,8 @@ std::string UsageText(std::string_view programName) {
       "  --fast             take each reply the moment it is whole (\"快速\" checked)\n"
       "  --demo-shots DIR   open the port, read the version and the clock, save a screenshot\n"
       "                     of every tab into DIR and exit\n"
-      "  --help             show this text\n";
+      "  --help             show this text\n"
+      "  --version          print the version and exit\n";
   return usage;
 }
 

@@ -30,6 +30,7 @@ struct CommandLine {
   bool openPort = false;                 // --open: open the preselected port at start
   bool fast = false;                     // --fast: start with "快速" checked
   bool help = false;                     // --help
+  bool version = false;                  // --version
   std::optional<std::string> demoShots;  // --demo-shots DIR: scripted screenshot run
   std::string error;                     // non-empty: the options could not be read
 };

@@ -9,6 +9,7 @@
 #include "app/demo_shots.h"
 #include "app/main_window.h"
 #include "link/device_link.h"
+#include "tool_version.h"
 
 namespace {
 
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
     std::fputs(app::UsageText("tool").c_str(), stdout);
     return 0;
   }
+  if (early.version) {
+    std::printf("tool %s\n", TOOL_VERSION);
+    return 0;
+  }
   if (!early.error.empty()) {
     std::fprintf(stderr, "tool: %s\n%s", early.error.c_str(), app::UsageText("tool").c_str());
     return 2;
@@ -33,6 +38,9 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   // Message boxes without a caption of their own carry the program's name.
   QApplication::setApplicationName("TOOL");
+  QApplication::setApplicationVersion(TOOL_VERSION);
+  // Ties the windows to the installed desktop entry (its name and icon under Wayland).
+  QGuiApplication::setDesktopFileName("net.veltrix.tool");
   // Qt took its own options (-platform, ...) out of argv; read ours again from what is left.
   const app::CommandLine commandLine = app::ParseArguments(Arguments(argc, argv));
   devlink::DeviceLink link;

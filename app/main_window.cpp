@@ -462,8 +462,10 @@ void MainWindow::OnOpenClose() {
   if (!link_.serial.IsOpen()) {
     const std::string path = PortPathFor(portList_->currentText().toStdString(), ports_);
     link_.portName = path;
-    if (!link_.serial.OpenPort(path)) {
-      ui::ShowMessage(this, kPortInUse, kPromptCaption);
+    devlink::PortOpenFailure failure;
+    if (!link_.serial.OpenPort(path, nullptr, &failure)) {
+      // The notice with its cause: a missing device, a group to join, another program.
+      ui::ShowMessage(this, Q(devlink::PortOpenFailureText(failure)), kPromptCaption);
     } else {
       link_.baudText = baudList_->currentText().toStdString();
       std::string error;

@@ -17,7 +17,6 @@ namespace app {
 inline constexpr const char* kAddressRangeError = "地址号不能小于1且不能大于255";
 inline constexpr const char* kAddressErrorCaption = "出错";
 inline constexpr const char* kIpEmptyWarning = "IP地址或端口号不能为空";
-inline constexpr const char* kPortInUse = "端口已打开";
 using pages::kPromptCaption;
 
 // Reads the address field text. An empty text or a number 1..255 is accepted; the device

@@ -8,6 +8,7 @@
 #include "cli/options.h"
 #include "cli/raw_command.h"
 #include "link/exchange.h"
+#include "tool_version.h"
 
 namespace cli {
 
@@ -17,7 +18,8 @@ const char* const kUsage =
     "Usage: tool-cli <page> <verb> [WORD ...] [--arg value ...] (--port PATH | --tcp HOST:PORT)\n"
     "                [--address N] [--delay MS] [--baud B] [--fast] [--trace]\n"
     "       tool-cli raw (--port PATH | --tcp HOST:PORT) [options] HEX...\n"
-    "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n";
+    "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n"
+    "       tool-cli --version\n";
 
 void PrintConnectionHelp(std::ostream& out) {
   out << "Connection (every verb):\n"
@@ -123,8 +125,11 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
 
   TraceWriter trace(err);
   devlink::DeviceLink link;
-  if (!OpenLink(connection, link, &error)) {
-    out << OutcomeJson(pages::Outcome::Failure(error)) << '\n';
+  std::string portDetail;
+  if (!OpenLink(connection, link, &error, &portDetail)) {
+    pages::Outcome failure = pages::Outcome::Failure(error);
+    failure.detail = portDetail;
+    out << OutcomeJson(failure) << '\n';
     return kExitFailed;
   }
   trace.Attach(connection, link);
@@ -154,6 +159,10 @@ int Run(const std::vector<std::string>& words, const std::vector<pages::CommandS
   const std::string& page = words[0];
   if (page == "--help" || page == "-h" || page == "help") {
     PrintHelp(out, sets);
+    return kExitOk;
+  }
+  if (page == "--version") {
+    out << "tool-cli " << TOOL_VERSION << '\n';
     return kExitOk;
   }
   const std::vector<std::string> rest(words.begin() + 1, words.end());

@@ -154,7 +154,8 @@ void TraceWriter::OnExchange(const devlink::TrafficEntry& entry) {
   out_ << "trace: " << devlink::FormatTrafficLine(entry) << std::endl;
 }
 
-bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error) {
+bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error,
+              std::string* portDetail) {
   link.address = connection.address;
   link.mode = connection.address == 0 ? devlink::AddressingMode::Single
                                       : devlink::AddressingMode::Multi;
@@ -169,7 +170,11 @@ bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::stri
   }
   link.tcpMode = false;
   link.portName = *connection.port;
-  if (!link.serial.OpenPort(*connection.port, error)) return false;
+  devlink::PortOpenFailure failure;
+  if (!link.serial.OpenPort(*connection.port, error, &failure)) {
+    if (portDetail) *portDetail = devlink::PortOpenFailureText(failure);
+    return false;
+  }
   if (!link.serial.ConfigurePort(connection.baud, error)) {
     link.serial.ClosePort();
     return false;

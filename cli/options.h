@@ -58,8 +58,10 @@ bool TakeConnection(std::map<std::string, std::string>& options, bool withAddres
                     Connection& connection, std::string* error);
 
 // Applies the connection to a link; for a serial port opens and configures it. False with the
-// reason when the port cannot be opened or set.
-bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error);
+// reason when the port cannot be opened or set; when the port could not be opened at all,
+// `portDetail` also gets the notice with its cause ("端口已打开（无权限：…）").
+bool OpenLink(const Connection& connection, devlink::DeviceLink& link, std::string* error,
+              std::string* portDetail = nullptr);
 
 // --trace: one line per exchange on the stream, in the traffic window's words.
 class TraceWriter : public devlink::TrafficObserver {

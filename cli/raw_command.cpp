@@ -159,8 +159,10 @@ int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostrea
 
   TraceWriter trace(err);
   devlink::DeviceLink link;
-  if (!OpenLink(connection, link, &error)) {
+  std::string portDetail;
+  if (!OpenLink(connection, link, &error, &portDetail)) {
     err << "tool-cli raw: " << error << "\n";
+    if (!portDetail.empty()) err << "tool-cli raw: " << portDetail << "\n";
     return kExitFailed;
   }
   trace.Attach(connection, link);

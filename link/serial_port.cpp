@@ -80,30 +80,35 @@ bool ParseBaud(const std::string& text, unsigned& baud) {
 
 SerialPort::~SerialPort() { ClosePort(); }
 
-bool SerialPort::OpenPort(const std::string& path, std::string* error) {
+bool SerialPort::OpenPort(const std::string& path, std::string* error,
+                          PortOpenFailure* failure) {
   auto lock = Transaction();
   if (fd_ >= 0) {
     ReleasePort(fd_);
     fd_ = -1;
   }
+  auto fail = [&](const std::string& text, int errorNumber) {
+    SetError(error, text);
+    if (failure) *failure = ExplainPortOpenError(path, errorNumber);
+    return false;
+  };
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    SetError(error, ErrnoText("cannot open " + path));
-    return false;
+    const int openError = errno;
+    return fail(ErrnoText("cannot open " + path), openError);
   }
   if (!::isatty(fd)) {
     ::close(fd);
-    SetError(error, path + " is not a serial device");
-    return false;
+    return fail(path + " is not a serial device", ENOTTY);
   }
   // Exclusive use: the advisory lock holds against every process that also locks (including
   // this program's other instances and root), TIOCEXCL against plain opens by other users.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const std::string text = errno == EWOULDBLOCK ? path + " is in use by another program"
-                                                  : ErrnoText("cannot lock " + path);
+    const int lockError = errno;
+    const std::string text = lockError == EWOULDBLOCK ? path + " is in use by another program"
+                                                      : ErrnoText("cannot lock " + path);
     ::close(fd);
-    SetError(error, text);
-    return false;
+    return fail(text, lockError);
   }
   ::ioctl(fd, TIOCEXCL);
   fd_ = fd;

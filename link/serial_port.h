@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/codecs.h"
+#include "link/port_open_failure.h"
 
 namespace devlink {
 
@@ -24,8 +25,10 @@ class SerialPort {
   SerialPort& operator=(const SerialPort&) = delete;
 
   // Opens a device path (a real port or a pseudo-terminal) for reading and writing, exclusively.
-  // Fails when the port is missing or in use; `error` then says why.
-  bool OpenPort(const std::string& path, std::string* error = nullptr);
+  // Fails when the port is missing, not permitted or in use; `error` then says why in a line for
+  // logs, and `failure` holds the cause (PortOpenFailureText turns it into the notice to show).
+  bool OpenPort(const std::string& path, std::string* error = nullptr,
+                PortOpenFailure* failure = nullptr);
   // 8N1 at the baud rate given as decimal text, raw mode, other settings kept; then purges.
   // Rates without a standard constant go through the kernel's arbitrary-rate interface; a rate
   // that cannot be set is reported, never silently replaced by another one.

@@ -12,6 +12,7 @@
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"
+#include "tool_version.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ constexpr char kUsage[] =
     "  --short N        cut every reply to N bytes\n"
     "  --extra N        append N filler bytes to every reply\n"
     "  --log            print each request and its reply as hex on stderr\n"
+    "  --version        print the version and exit\n"
     "Runs until interrupted (Ctrl-C) or terminated.\n";
 
 struct Options {
@@ -70,6 +72,9 @@ Options Parse(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
+      std::exit(0);
+    } else if (arg == "--version") {
+      std::cout << "tool-sim " << TOOL_VERSION << "\n";
       std::exit(0);
     } else if (arg == "--link") {
       o.link = value();

@@ -267,7 +267,8 @@ TEST_F(MainWindowTest, FailedOpenShowsNoticeAndChangesNothing) {
   Open(0, "/nonexistent/ttyUSB9");
   ClickButton("openClose");
   ASSERT_EQ(prompts_.shown.size(), 1u);
-  EXPECT_EQ(prompts_.shown[0].text, "端口已打开");
+  EXPECT_EQ(prompts_.shown[0].text,
+            "端口已打开（/nonexistent/ttyUSB9 不存在，请检查设备是否已连接）");
   EXPECT_EQ(prompts_.shown[0].caption, "提示");
   EXPECT_FALSE(link_.serial.IsOpen());
   EXPECT_EQ(Button("openClose")->text(), "打开");

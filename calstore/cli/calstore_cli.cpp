@@ -9,6 +9,7 @@
 //   calstore-cli import TARGET DIRECTORY LIST            (LIST such as "3-5;9")
 //   calstore-cli import TARGET DIRECTORY --cards 1,2,3 [--no-missing-list]
 //   calstore-cli read FILE [--type T] [--json]
+//   calstore-cli --version
 //
 // The exit status is the library's result code (0 success, 101 file missing, 102 bad arguments,
 // 103 failure); "contains" exits 1 when the card is not found; a usage error exits 2.
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "calstore.h"
+#include "tool_version.h"
 #include "utf.h"
 
 namespace {
@@ -378,13 +380,17 @@ int Read(const Arguments& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::printf("calstore-cli %s\n", TOOL_VERSION);
+    return 0;
+  }
   const std::map<std::string, int (*)(const Arguments&)> commands = {
       {"create", Create}, {"index", Index},   {"merge", Merge}, {"contains", Contains},
       {"adjust", Adjust}, {"import", Import}, {"read", Read}};
   const auto command = argc >= 2 ? commands.find(argv[1]) : commands.end();
   if (command == commands.end()) {
     std::fprintf(stderr,
-                 "usage: calstore-cli create|index|merge|contains|adjust|import|read ...\n"
+                 "usage: calstore-cli create|index|merge|contains|adjust|import|read ... | --version\n"
                  "  create OUT --csv FILE [--type T] [--kind K]\n"
                  "  index FILE\n"
                  "  merge DEST SOURCE1 SOURCE2\n"

@@ -277,6 +277,10 @@ TEST(DispatchTest, PortThatCannotBeOpenedFailsWithJson) {
   EXPECT_EQ(r.exit, kExitFailed);
   EXPECT_EQ(r.out.rfind("{\"ok\":false,\"message\":\"cannot open /dev/no-such-port", 0), 0u)
       << r.out;
+  EXPECT_NE(r.out.find("\"detail\":\"端口已打开（/dev/no-such-port "
+                       "不存在，请检查设备是否已连接）\",\"values\":{}}"),
+            std::string::npos)
+      << r.out;
   EXPECT_EQ(recorded.calls, 0);
 }
 
