@@ -105,6 +105,30 @@ FrameCheck CheckReply(ByteView reply, ByteView request, const ReplyRule& rule,
   return FrameCheck::Length;
 }
 
+std::string ReplyFailureText(ByteView reply, ByteView request, const ReplyRule& rule,
+                             std::string_view failure, std::string_view checkFailure) {
+  switch (CheckReply(reply, request, rule)) {
+    case FrameCheck::Ok:
+      return {};
+    case FrameCheck::Checksum:
+      return std::string(checkFailure);
+    default:
+      return std::string(failure);
+  }
+}
+
+Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
+                                   const ReplyRule& rule, std::string_view failure,
+                                   std::string_view checkFailure) {
+  ReplyRule unchecked = rule;
+  unchecked.checked = false;
+  Result<devlink::Bytes> reply = RunExchange(channel, request, unchecked, failure);
+  if (!reply.ok()) return reply;
+  std::string text = ReplyFailureText(reply.value, request, rule, failure, checkFailure);
+  if (!text.empty()) return Outcome::Failure(std::move(text));
+  return reply;
+}
+
 Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
                                    const ReplyRule& rule, std::string_view failure) {
   if (request.empty()) return Outcome::Failure(std::string(failure));
