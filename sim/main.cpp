@@ -34,6 +34,7 @@ constexpr char kUsage[] =
     "  --extra N        append N filler bytes to every reply\n"
     "  --log            print each request and its reply as hex on stderr\n"
     "  --version        print the version and exit\n"
+    "The Bluetooth logger behind the simulated adapter has the MAC 00:1A:7D:DA:71:13.\n"
     "Runs until interrupted (Ctrl-C) or terminated.\n";
 
 struct Options {

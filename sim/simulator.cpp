@@ -28,15 +28,22 @@ void Simulator::AddFamily(std::string name, Framing framing) {
   families_.push_back(Family{std::move(name), std::move(framing), {}});
 }
 
+Simulator::Family& Simulator::FamilyNamed(const std::string& name) {
+  for (auto& f : families_) {
+    if (f.name == name) return f;
+  }
+  throw std::invalid_argument("handler for an unknown frame family: " + name);
+}
+
 void Simulator::AddHandler(const std::string& family, Handler handler) {
   std::lock_guard lock(mutex_);
-  for (auto& f : families_) {
-    if (f.name == family) {
-      f.handlers.push_back(std::move(handler));
-      return;
-    }
-  }
-  throw std::invalid_argument("handler for an unknown frame family: " + family);
+  FamilyNamed(family).handlers.push_back(std::move(handler));
+}
+
+void Simulator::AddHandlerFirst(const std::string& family, Handler handler) {
+  std::lock_guard lock(mutex_);
+  auto& handlers = FamilyNamed(family).handlers;
+  handlers.insert(handlers.begin(), std::move(handler));
 }
 
 // The first family (in the order they were added) that sees a complete, intact frame at the

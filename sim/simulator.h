@@ -106,6 +106,9 @@ class Simulator {
   void AddFamily(std::string name, Framing framing);
   // Adds a handler to a family added before; throws std::invalid_argument for an unknown family.
   void AddHandler(const std::string& family, Handler handler);
+  // As AddHandler, but the handler hears each request before those added earlier: for a
+  // device that takes over the line while it is reachable (a logger behind the Bluetooth adapter).
+  void AddHandlerFirst(const std::string& family, Handler handler);
 
   // Feeds received bytes; returns the replies for every request completed by them (silent
   // requests give no entry).
@@ -146,6 +149,8 @@ class Simulator {
     Framing framing;
     std::vector<Handler> handlers;
   };
+  // The family of that name (callers hold the lock); throws std::invalid_argument if none.
+  Family& FamilyNamed(const std::string& name);
   enum class Scan { kFrame, kNeedMore, kNoise };
   Scan Recognise(const Bytes& buffer, size_t* family, size_t* length) const;
   Outgoing Respond(const Family& family, const Bytes& request);

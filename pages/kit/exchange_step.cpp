@@ -142,6 +142,34 @@ std::string FailureWords(ByteView reply, ByteView request, const ReplyRule& rule
 
 }  // namespace
 
+std::string ReplyFailureText(ByteView reply, ByteView request, const ReplyRule& rule,
+                             std::string_view failure, std::string_view checkFailure) {
+  switch (CheckReply(reply, request, rule)) {
+    case FrameCheck::Ok:
+      return {};
+    case FrameCheck::Checksum:
+      return std::string(checkFailure);
+    default:
+      return std::string(failure);
+  }
+}
+
+Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
+                                   const ReplyRule& rule, std::string_view failure,
+                                   std::string_view checkFailure) {
+  ReplyRule unchecked = rule;
+  unchecked.checked = false;
+  Result<devlink::Bytes> reply = RunExchange(channel, request, unchecked, failure);
+  if (!reply.ok()) return reply;
+  std::string text = ReplyFailureText(reply.value, request, rule, failure, checkFailure);
+  if (!text.empty()) {
+    Outcome outcome = Outcome::Failure(std::move(text));
+    outcome.detail = FailureWords(reply.value, request, rule, false);
+    return outcome;
+  }
+  return reply;
+}
+
 Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
                                    const ReplyRule& rule, std::string_view failure) {
   if (request.empty()) return Outcome::Failure(std::string(failure));

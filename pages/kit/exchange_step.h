@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "link/exchange.h"
@@ -102,5 +103,18 @@ Outcome SerialOnlyOutcome();
 // nothing and fails with `failure`.
 Result<devlink::Bytes> RunExchange(devlink::Channel& channel, devlink::ByteView request,
                                    const ReplyRule& rule, std::string_view failure);
+
+// The text for a reply that fails `rule`: `checkFailure` when everything but its check value is
+// right, else `failure`; empty when it passes. For replies checked by a parser of their own.
+std::string ReplyFailureText(devlink::ByteView reply, devlink::ByteView request,
+                             const ReplyRule& rule, std::string_view failure,
+                             std::string_view checkFailure);
+
+// As RunExchange, for commands that tell a wrong check value apart: such a reply fails with
+// `checkFailure`, every other refusal with `failure`. The reply is always checked in full
+// (ChannelRuleSuffices is not honoured).
+Result<devlink::Bytes> RunExchange(devlink::Channel& channel, devlink::ByteView request,
+                                   const ReplyRule& rule, std::string_view failure,
+                                   std::string_view checkFailure);
 
 }  // namespace pages

@@ -153,6 +153,12 @@ WidgetReply SetClock(devlink::Channel& channel, const ClockTime& now) {
   return reply;
 }
 
+std::vector<Field> SnWriteFields() {
+  return {Integer("year", "production year", kSnYearMin, kSnYearMax, kSnYearRange),
+          Integer("month", "production month", 1, 12, kSnMonthRange),
+          Integer("serial", "serial number", 0, kSerialMax, kSerialOutOfRange)};
+}
+
 CommandSet WidgetCommands() {
   CommandSet set;
   set.page = "widgets";
@@ -161,10 +167,7 @@ CommandSet WidgetCommands() {
   c.push_back(Verb("read-sn", "read the production date and serial number (SN)", {},
                    [](devlink::Channel& channel, const Args&) { return ReadSn(channel); }));
   c.push_back(Verb("write-sn", "write the production date and serial number",
-                   {Integer("year", "production year", kSnYearMin, kSnYearMax, kSnYearRange),
-                    Integer("month", "production month", 1, 12, kSnMonthRange),
-                    Integer("serial", "serial number", 0, kSerialMax, kSerialOutOfRange)},
-                   [](devlink::Channel& channel, const Args& args) {
+                   SnWriteFields(), [](devlink::Channel& channel, const Args& args) {
                      return WriteSn(channel, static_cast<int>(args.Int("year")),
                                     static_cast<int>(args.Int("month")),
                                     static_cast<int>(args.Int("serial")));

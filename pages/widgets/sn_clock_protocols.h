@@ -109,6 +109,9 @@ WidgetReply WriteSn(devlink::Channel& channel, int year, int month, int serial);
 WidgetReply ReadClock(devlink::Channel& channel);
 WidgetReply SetClock(devlink::Channel& channel, const ClockTime& now);
 
+// The fields of an SN write verb: --year, --month, --serial.
+std::vector<Field> SnWriteFields();
+
 // The same four commands as a command table ("widgets": read-sn, write-sn, read-clock,
 // set-clock) for tool-cli.
 CommandSet WidgetCommands();
