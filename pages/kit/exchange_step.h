@@ -42,6 +42,9 @@ struct ReplyRule {
   // value), only the length is checked besides.
   bool channelRuleSuffices = false;
   int32_t serialDelayFactor = 1;
+  // The SumFrame's byte 4 is not the payload length (a history block longer than 255 bytes):
+  // fast mode waits for `length` bytes instead of what byte 4 would say.
+  bool lengthInHeader = true;
 
   ReplyRule& UpTo(size_t max) { longest = max; return *this; }
   ReplyRule& Capacity(size_t bytes) { capacity = bytes; return *this; }
@@ -51,6 +54,7 @@ struct ReplyRule {
   ReplyRule& NoEnd() { end = false; return *this; }
   ReplyRule& Ack(uint8_t byte = devlink::kAck) { ack = byte; return *this; }
   ReplyRule& ChannelRuleSuffices() { channelRuleSuffices = true; return *this; }
+  ReplyRule& NoLengthInHeader() { lengthInHeader = false; return *this; }
   // The serial channel waits this many exchange delays (an instrument that needs longer).
   ReplyRule& SerialDelayTimes(int32_t factor) { serialDelayFactor = factor; return *this; }
 
