@@ -136,7 +136,18 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   devlink::LinkChannel channel(link);
   pages::Outcome outcome;
   try {
-    outcome = def.run(channel, std::get<pages::Args>(args));
+    if (def.runWithProgress) {
+      // Long work shows one line on the error stream, rewritten as it goes.
+      bool shown = false;
+      const pages::ProgressSink progress = [&](int64_t current, int64_t maximum) {
+        err << '\r' << name << ": " << current << '/' << maximum << std::flush;
+        shown = true;
+      };
+      outcome = def.runWithProgress(channel, std::get<pages::Args>(args), progress);
+      if (shown) err << '\n';
+    } else {
+      outcome = def.run(channel, std::get<pages::Args>(args));
+    }
   } catch (const std::logic_error& e) {
     return Usage(err, name + ": bad argument: " + e.what());
   } catch (const std::exception& e) {

@@ -227,6 +227,7 @@ size_t FrameLength(ByteView received, FrameFamily family) {
 bool ReplyCompletion::IsComplete(ByteView received) const {
   if (received.empty()) return false;
   if (expectedLength != 0 && received.size() >= expectedLength) return true;
+  if (!headerTellsLength) return false;
   const size_t announced = FrameLength(received, family);
   return announced != 0 && received.size() >= announced;
 }

@@ -115,6 +115,9 @@ size_t FrameLength(ByteView received, FrameFamily family);
 struct ReplyCompletion {
   FrameFamily family = FrameFamily::Sum;
   size_t expectedLength = 0;  // 0: only the frame's own length decides
+  // False for a reply whose header byte is not its length (a history block): only
+  // `expectedLength` ends the read.
+  bool headerTellsLength = true;
   bool IsComplete(ByteView received) const;
 };
 

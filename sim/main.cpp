@@ -9,6 +9,10 @@
 #include <optional>
 #include <string>
 
+#include <fstream>
+#include <sstream>
+
+#include "sim/families/history.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"
@@ -34,6 +38,11 @@ constexpr char kUsage[] =
     "  --extra N        append N filler bytes to every reply\n"
     "  --log            print each request and its reply as hex on stderr\n"
     "  --version        print the version and exit\n"
+    "  --history-count N       stored history records (default 25)\n"
+    "  --history-block BYTES   bytes of a full history block (default 360: 40 records)\n"
+    "  --history-fail-block K  never answer history block K\n"
+    "  --gprs-values N         values per line announced by the GPRS stream (default 2)\n"
+    "  --gprs-text FILE        the GPRS stream's text lines from FILE (LF becomes CR LF)\n"
     "The Bluetooth logger behind the simulated adapter has the MAC 00:1A:7D:DA:71:13.\n"
     "Runs until interrupted (Ctrl-C) or terminated.\n";
 
@@ -45,7 +54,25 @@ struct Options {
   int baud = 0;
   bool log = false;
   sim::Faults faults;
+  sim::HistoryState history;
 };
+
+std::string GprsText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    std::cerr << "tool-sim: cannot read " << path << "\n";
+    std::exit(2);
+  }
+  std::stringstream content;
+  content << file.rdbuf();
+  std::string text;
+  for (char c : content.str()) {
+    if (c == '\r') continue;
+    if (c == '\n') text += '\r';
+    text += c;
+  }
+  return text;
+}
 
 [[noreturn]] void BadArguments(const std::string& message) {
   std::cerr << "tool-sim: " << message << "\n" << kUsage;
@@ -105,6 +132,16 @@ Options Parse(int argc, char** argv) {
       o.faults.truncateTo = static_cast<size_t>(Number(arg, value(), 1, 65535));
     } else if (arg == "--extra") {
       o.faults.extraBytes = static_cast<size_t>(Number(arg, value(), 1, 65535));
+    } else if (arg == "--history-count") {
+      o.history.recordCount = Number(arg, value(), 0, 32767);
+    } else if (arg == "--history-block") {
+      o.history.blockSize = Number(arg, value(), 9, 32767);
+    } else if (arg == "--history-fail-block") {
+      o.history.failBlock = Number(arg, value(), 1, 65535);
+    } else if (arg == "--gprs-values") {
+      o.history.valueCount = static_cast<uint8_t>(Number(arg, value(), 0, 255));
+    } else if (arg == "--gprs-text") {
+      o.history.gprsText = GprsText(value());
     } else if (arg == "--log") {
       o.log = true;
     } else {
@@ -140,7 +177,10 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   sim::Simulator simulator;
-  simulator.WithDevice([&](sim::Instrument& d) { d.address = static_cast<uint8_t>(options.address); });
+  simulator.WithDevice([&](sim::Instrument& d) {
+    d.address = static_cast<uint8_t>(options.address);
+    d.State<sim::HistoryState>() = options.history;
+  });
   simulator.SetFaults(options.faults);
   simulator.SetWireBaud(options.baud);
   if (options.log) {

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace ui {
 namespace {
@@ -61,6 +62,14 @@ class DialogPrompts : public Prompts {
   QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                        const QString& suggestedName) override {
     return QFileDialog::getSaveFileName(parent, caption, suggestedName, filter);
+  }
+
+  QString SaveFileNameOfType(QWidget* parent, const QString& caption, const QString& filter,
+                             int* chosenType) override {
+    QString chosen;
+    const QString name = QFileDialog::getSaveFileName(parent, caption, {}, filter, &chosen);
+    if (chosenType) *chosenType = std::max<int>(0, static_cast<int>(filter.split(QStringLiteral(";;")).indexOf(chosen)));
+    return name;
   }
 
   void SetClipboardText(const QString& text) override {
@@ -128,6 +137,14 @@ QString ScriptedPrompts::SaveFileName(QWidget*, const QString& caption, const QS
   QString name = fileNames.front();
   fileNames.pop_front();
   return name;
+}
+
+QString ScriptedPrompts::SaveFileNameOfType(QWidget* parent, const QString& caption,
+                                            const QString& filter, int* chosenType) {
+  const int type = fileTypes.empty() ? 0 : fileTypes.front();
+  if (!fileTypes.empty()) fileTypes.pop_front();
+  if (chosenType) *chosenType = type;
+  return SaveFileName(parent, caption, filter, {});
 }
 
 void ScriptedPrompts::SetClipboardText(const QString& text) {

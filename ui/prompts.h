@@ -31,6 +31,13 @@ class Prompts {
   virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                                const QString& suggestedName = {}) = 0;
   virtual void SetClipboardText(const QString& text) = 0;
+  // A save dialog whose filter offers several types ("A(*.a);;B(*.b)"): `chosenType` gets the
+  // index of the type the user chose, from 0. By default the first type of SaveFileName().
+  virtual QString SaveFileNameOfType(QWidget* parent, const QString& caption,
+                                     const QString& filter, int* chosenType) {
+    if (chosenType) *chosenType = 0;
+    return SaveFileName(parent, caption, filter, {});
+  }
 };
 
 // The prompts in use: real dialogs unless a test installed others.
@@ -64,9 +71,12 @@ class ScriptedPrompts : public Prompts {
   QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter,
                        const QString& suggestedName) override;
   void SetClipboardText(const QString& text) override;
+  QString SaveFileNameOfType(QWidget* parent, const QString& caption, const QString& filter,
+                             int* chosenType) override;
 
   std::deque<bool> answers;        // for AskOkCancel and AskYesNo, in order
   std::deque<QString> fileNames;   // for OpenFileName and SaveFileName, in order
+  std::deque<int> fileTypes;       // for SaveFileNameOfType, in order (0 when empty)
   std::vector<Shown> shown;
   QString clipboard;
 

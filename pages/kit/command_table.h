@@ -19,11 +19,16 @@ namespace pages {
 inline constexpr int kChannelCount = 32;
 inline constexpr uint8_t kNoChannel = 0xFF;
 
+// Progress of long work as {current, maximum}, called on the thread that does the work.
+using ProgressSink = std::function<void(int64_t current, int64_t maximum)>;
+
 struct CommandDef {
   std::string verb;  // "read-alarm-limits"
   std::string help;
   std::vector<Field> args;
   std::function<Outcome(devlink::Channel&, const Args&)> run;
+  // Long work (a download) that reports its progress; `run` then runs it without a report.
+  std::function<Outcome(devlink::Channel&, const Args&, const ProgressSink&)> runWithProgress;
 };
 
 struct CommandSet {
@@ -38,7 +43,25 @@ CommandDef Verb(std::string verb, std::string help, std::vector<Field> args, Run
   return {std::move(verb), std::move(help), std::move(args),
           [run = std::move(run)](devlink::Channel& channel, const Args& args) {
             return ToOutcome(run(channel, args));
-          }};
+          },
+          {}};
+}
+
+// A verb whose function takes a progress sink as its third argument: run(channel, args, progress).
+template <class Run>
+CommandDef LongVerb(std::string verb, std::string help, std::vector<Field> args, Run run) {
+  CommandDef def;
+  def.verb = std::move(verb);
+  def.help = std::move(help);
+  def.args = std::move(args);
+  def.runWithProgress = [run = std::move(run)](devlink::Channel& channel, const Args& args,
+                                               const ProgressSink& progress) {
+    return ToOutcome(run(channel, args, progress));
+  };
+  def.run = [long_run = def.runWithProgress](devlink::Channel& channel, const Args& args) {
+    return long_run(channel, args, ProgressSink{});
+  };
+  return def;
 }
 
 }  // namespace pages

@@ -179,7 +179,7 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   spec.minimum = rule.expectsReply ? rule.Shortest() : 0;
   // Fast mode ends the read at the command's one expected length, or where the frame says.
   const bool oneLength = !rule.fromFrame && rule.longest <= rule.length;
-  spec.completion = {rule.family, oneLength ? rule.length : 0};
+  spec.completion = {rule.family, oneLength ? rule.length : 0, rule.lengthInHeader};
   spec.serialDelayFactor = rule.serialDelayFactor;
   spec.serialDelayMs = rule.serialDelayMs;
   spec.serialOnly = rule.serialOnly;

@@ -54,6 +54,9 @@ struct ReplyRule {
   std::optional<int32_t> serialDelayMs;
   // Only over the serial port: in TCP mode nothing is sent and nothing is reported.
   bool serialOnly = false;
+  // The SumFrame's byte 4 is not the payload length (a history block longer than 255 bytes):
+  // fast mode waits for `length` bytes instead of what byte 4 would say.
+  bool lengthInHeader = true;
 
   ReplyRule& UpTo(size_t max) { longest = max; return *this; }
   ReplyRule& Capacity(size_t bytes) { capacity = bytes; return *this; }
@@ -63,6 +66,7 @@ struct ReplyRule {
   ReplyRule& NoEnd() { end = false; return *this; }
   ReplyRule& Ack(uint8_t byte = devlink::kAck) { ack = byte; return *this; }
   ReplyRule& ChannelRuleSuffices() { channelRuleSuffices = true; return *this; }
+  ReplyRule& NoLengthInHeader() { lengthInHeader = false; return *this; }
   // The serial channel waits this many exchange delays (an instrument that needs longer).
   ReplyRule& SerialDelayTimes(int32_t factor) { serialDelayFactor = factor; return *this; }
   ReplyRule& SerialDelayMs(int32_t ms) { serialDelayMs = ms; return *this; }

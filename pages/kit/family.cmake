@@ -1,6 +1,7 @@
-# tool_add_family(<name> KIND <page kind> PAGE <page class> [SIM <simulated family>])
+# tool_add_family(<name> KIND <page kind> PAGE <page class> [SIM <simulated family>] [DIR <folder>])
 #
-# Defines one instrument family from its folder pages/<name>/:
+# Defines one instrument family from its folder pages/<name>/ (or DIR, a folder of the source
+# tree, for a subsystem with a folder of its own such as history/):
 #   <name>_commands  the Qt-free library: every .cpp and .h of the folder but the page's
 #   <name>_page      the Qt page: <name>_page.h and <name>_page.cpp (when TOOL_BUILD_QT)
 #   <name>_tests     tests/*_test.cpp without Qt: scripted channel, simulator, the tool-cli binary
@@ -10,11 +11,15 @@
 # sim::Register<SIM>() of sim/families/<sim file>.cpp (SIM names the function, the file is its
 # name in lower case with words joined by '_').
 function(tool_add_family name)
-  cmake_parse_arguments(FAMILY "" "KIND;PAGE;SIM" "" ${ARGN})
+  cmake_parse_arguments(FAMILY "" "KIND;PAGE;SIM;DIR" "" ${ARGN})
   if(NOT FAMILY_KIND OR NOT FAMILY_PAGE)
     message(FATAL_ERROR "tool_add_family(${name}): KIND and PAGE are required")
   endif()
   set(dir ${CMAKE_CURRENT_SOURCE_DIR}/${name})
+  if(FAMILY_DIR)
+    set(dir ${FAMILY_DIR})
+  endif()
+  file(RELATIVE_PATH include_dir ${PROJECT_SOURCE_DIR} ${dir})
   if(NOT EXISTS ${dir}/${name}_commands.h)
     message(FATAL_ERROR "tool_add_family(${name}): ${dir}/${name}_commands.h is missing")
   endif()
@@ -57,6 +62,7 @@ function(tool_add_family name)
   set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_KIND ${FAMILY_KIND})
   set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_PAGE ${FAMILY_PAGE})
   set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_SIM "${FAMILY_SIM}")
+  set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_INCLUDE "${include_dir}")
 endfunction()
 
 # The families in the order they were added.
@@ -82,7 +88,8 @@ function(tool_cli_registry file)
   set(includes "")
   set(calls "")
   foreach(name IN LISTS families)
-    string(APPEND includes "#include \"pages/${name}/${name}_commands.h\"\n")
+    get_property(include_dir GLOBAL PROPERTY TOOL_FAMILY_${name}_INCLUDE)
+    string(APPEND includes "#include \"${include_dir}/${name}_commands.h\"\n")
     string(APPEND calls "  sets.push_back(pages::${name}::Commands());\n")
   endforeach()
   tool_write_if_changed(${file} "// Generated from the families of pages/CMakeLists.txt.
@@ -107,7 +114,8 @@ function(tool_page_registry file)
   foreach(name IN LISTS families)
     get_property(kind GLOBAL PROPERTY TOOL_FAMILY_${name}_KIND)
     get_property(page GLOBAL PROPERTY TOOL_FAMILY_${name}_PAGE)
-    string(APPEND includes "#include \"pages/${name}/${name}_page.h\"\n")
+    get_property(include_dir GLOBAL PROPERTY TOOL_FAMILY_${name}_INCLUDE)
+    string(APPEND includes "#include \"${include_dir}/${name}_page.h\"\n")
     string(APPEND cases "    case ${kind}: return new pages::${page}(link, variant, parent);\n")
   endforeach()
   tool_write_if_changed(${file} "// Generated from the families of pages/CMakeLists.txt.

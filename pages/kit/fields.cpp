@@ -111,6 +111,12 @@ Field Text(std::string name, std::string help, size_t maxBytes) {
   return field;
 }
 
+Field FilePath(std::string name, std::string help) {
+  Field field = Make(FieldKind::Text, std::move(name), std::move(help), {});
+  field.anyText = true;
+  return field;
+}
+
 Field HexDigits(std::string name, std::string help, size_t digits, std::string refusal) {
   Field field = Make(FieldKind::HexDigits, std::move(name), std::move(help), std::move(refusal));
   field.digits = digits;
@@ -177,6 +183,10 @@ std::variant<Value, Outcome> ParseField(const Field& field, std::string_view tex
       }
       return refuse(field.malformed);
     case FieldKind::Text: {
+      if (field.anyText) {
+        if (text.empty()) return refuse("--" + field.name + " 不能为空");
+        return Value{std::string(text)};
+      }
       devlink::Bytes encoded;
       if (!devlink::EncodeDeviceText(field.codePage, text, encoded)) {
         return refuse(field.malformed);
@@ -237,6 +247,7 @@ std::string DescribeField(const Field& field) {
       return words;
     }
     case FieldKind::Text:
+      if (field.anyText) return "file path";
       return field.maxBytes ? "text, at most " + std::to_string(field.maxBytes) + " bytes"
                             : "text";
     case FieldKind::HexDigits:

@@ -45,6 +45,7 @@ struct Field {
   int codePage = 1;                     // Text: device code page (1 OEM, 65001 UTF-8)
   bool positional = false;              // tool-cli also takes it as a plain word after the verb
   size_t digits = 0;                    // HexDigits: 0 = any number of digits
+  bool anyText = false;                 // Text: not for the device (a file path), any UTF-8
   std::string malformed;                // refusal for text the kind cannot read
   std::string outOfRange;               // refusal for a value outside the range
   // The option may be given more than once; its texts reach the field joined by '\n' (a Text
@@ -70,6 +71,8 @@ Field Number(std::string name, std::string help);
 Field Switch(std::string name, std::string help);
 Field Choice(std::string name, std::string help, std::vector<std::string> choices);
 Field Text(std::string name, std::string help, size_t maxBytes = 0);
+// A file path: Text that never goes to the device, so the code page does not limit it.
+Field FilePath(std::string name, std::string help);
 Field HexDigits(std::string name, std::string help, size_t digits, std::string refusal);
 Field Ipv4(std::string name, std::string help, std::string refusal);
 

@@ -1,0 +1,259 @@
+#include "history/history_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "link/checks.h"
+#include "link/codecs.h"
+#include "pages/kit/exchange_step.h"
+#include "pages/kit/messages.h"
+
+namespace pages::history {
+
+using devlink::Bytes;
+
+namespace {
+
+constexpr uint8_t kRequestStart = 0x25;  // '%'
+constexpr uint8_t kEnd = 0x66;           // 'f'
+constexpr uint8_t kHistoryCommand = 0x06;
+constexpr uint8_t kHistorySub = 0xAA;
+constexpr uint8_t kStreamHead = 0x55;
+constexpr uint8_t kStreamEnd = 0xAA;
+
+std::string Format(const char* format, auto... values) {
+  char text[96];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+// The byte ranges of a GPRS line's time, as text: year, month, day, hour, minute.
+constexpr std::array<std::pair<size_t, size_t>, 5> kLineTime{
+    {{0, 4}, {5, 2}, {8, 2}, {11, 2}, {14, 2}}};
+constexpr std::array<const char*, 5> kTimeUnits{"年", "月", "日", "时", "分"};
+constexpr size_t kLineValuesFrom = 17;
+
+std::string FromDevice(std::string_view bytes) {
+  return devlink::DecodeDeviceText(devlink::kCodePageOem,
+                                   reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::string_view Piece(std::string_view text, size_t from, size_t count) {
+  if (from >= text.size()) return {};
+  return text.substr(from, count);
+}
+
+// Only the length and the sum of the last byte are checked: the head, the echo and the end
+// byte are the instrument's own business here (byte 4 is no length: a block may be longer than
+// 255 bytes). On TCP the channel's rule (at least the length, '<', the sum) is the whole check.
+ReplyRule HistoryRule(size_t length) {
+  return SumRule(length).NoStart().NoEcho().NoEnd().ChannelRuleSuffices().NoLengthInHeader();
+}
+
+DownloadResult Finish(DownloadResult result, bool linkOk, const std::atomic<bool>& proceed) {
+  result.stopped = !proceed.load();
+  result.status = result.stopped ? kStatusStopped : linkOk ? kStatusNormal : kStatusError;
+  if (result.stopped) result.saveEnabled = false;
+  return result;
+}
+
+DownloadResult DownloadTransmitter(devlink::Channel& channel, const std::atomic<bool>& proceed,
+                                   DownloadEvents& events) {
+  DownloadResult result;
+  result.valueCount = kTransmitterValueCount;
+  const uint8_t address = channel.DeviceAddress();
+  auto count = RunExchange(channel, CountRequest(address), HistoryRule(kCountReplyLength),
+                           kReadFailed);
+  if (!count.ok()) {
+    result.message = count.message();
+    return Finish(std::move(result), false, proceed);
+  }
+  const Bytes& reply = count.value;
+  const int32_t records = devlink::DecodeSignMag16(reply[6], reply[5]);
+  const int32_t blocks = devlink::DecodeSignMag16(reply[8], reply[7]);
+  const int32_t blockSize = devlink::DecodeSignMag16(reply[10], reply[9]);
+  result.recordCount = records;
+  events.CountAnnounced(records);
+  if (records <= 0) return Finish(std::move(result), true, proceed);
+
+  bool linkOk = true;
+  // One entry per announced record; a record no block delivered stays empty.
+  std::vector<std::optional<HistoryRecord>> table(static_cast<size_t>(records));
+  size_t next = 0;
+  events.Progress(0, records);
+  for (int block = 1; block <= blocks; ++block) {
+    if (!proceed.load()) return Finish(std::move(result), linkOk, proceed);
+    const size_t expected = ExpectedBlockLength(block, blocks, blockSize, records);
+    std::optional<Bytes> data;
+    for (int attempt = 0; attempt < kBlockAttempts && expected != 0 && !data; ++attempt) {
+      auto got = RunExchange(channel, BlockRequest(address, block), HistoryRule(expected),
+                             kReadFailed);
+      if (got.ok()) data = std::move(got.value);
+    }
+    if (!data) linkOk = false;
+    for (size_t at = kBlockRecordsFrom; at + 2 < expected; at += kRecordSize) {
+      if (!proceed.load()) return Finish(std::move(result), linkOk, proceed);
+      if (next >= table.size()) break;  // more slots than announced records: nowhere to go
+      if (data && at + kRecordSize <= data->size()) {
+        HistoryRecord record;
+        std::copy_n(data->begin() + static_cast<std::ptrdiff_t>(at), kRecordSize, record.begin());
+        table[next] = record;
+      } else {
+        linkOk = false;
+      }
+      ++next;
+      events.Progress(static_cast<int64_t>(next), records);
+    }
+  }
+  if (!proceed.load()) return Finish(std::move(result), linkOk, proceed);
+  // Records the announced blocks did not cover are missing too.
+  if (next < table.size()) linkOk = false;
+  std::vector<RecordRow> rows;
+  rows.reserve(table.size());
+  for (const auto& record : table) rows.push_back(record ? DescribeRecord(*record) : MissingRecordRow());
+  result.rows = rows.size();
+  events.Rows(std::move(rows));
+  result.saveEnabled = true;
+  return Finish(std::move(result), linkOk, proceed);
+}
+
+DownloadResult DownloadGprs(StreamLine* stream, DownloadKind kind,
+                            const std::atomic<bool>& proceed, DownloadEvents& events) {
+  DownloadResult result;
+  const StreamStart start = stream ? stream->Start(GprsRequest(kind)) : StreamStart::NotSerial;
+  if (start != StreamStart::Sent) {
+    result.message = start == StreamStart::PortNotOpen ? kPortOpenFailed : kReadFailed;
+    return Finish(std::move(result), false, proceed);
+  }
+  bool linkOk = true;
+  bool headSeen = false;
+  int32_t records = 0;
+  std::string pending;
+  while (proceed.load()) {
+    const Bytes chunk = stream->ReadCycle();
+    size_t textFrom = 0;
+    if (!headSeen) {
+      // The head is taken once, from the first chunk; later chunks are text even while no line
+      // has completed yet.
+      if (chunk.size() < kGprsHeadLength || chunk[0] != kStreamHead || chunk[1] != kStreamHead ||
+          chunk[2] != kStreamHead) {
+        linkOk = false;
+        break;
+      }
+      headSeen = true;
+      result.valueCount = chunk[3];
+      records = devlink::DecodeSignMag16(chunk[5], chunk[4]);
+      result.recordCount = records;
+      events.CountAnnounced(records);
+      if (records == 0) {
+        stream->Finish();
+        return Finish(std::move(result), linkOk, proceed);
+      }
+      events.Progress(0, records);
+      textFrom = kGprsHeadLength;
+    } else if (chunk.empty()) {
+      break;  // the module fell silent for a whole cycle
+    }
+    const auto* text = reinterpret_cast<const char*>(chunk.data());
+    const size_t zero = std::find(chunk.begin() + static_cast<std::ptrdiff_t>(textFrom),
+                                  chunk.end(), 0) - chunk.begin();
+    pending.append(text + textFrom, zero - textFrom);
+    size_t lineEnd;
+    while (proceed.load() && (lineEnd = pending.find("\r\n")) != std::string::npos) {
+      const std::string line = pending.substr(0, lineEnd);
+      pending.erase(0, lineEnd + 2);
+      if (line.empty()) continue;
+      events.Rows({ParseGprsLine(line)});
+      ++result.rows;
+      const int64_t maximum = std::max<int64_t>(records, static_cast<int64_t>(result.rows));
+      events.Progress(static_cast<int64_t>(result.rows), maximum);
+    }
+    const size_t n = chunk.size();
+    if (n >= 3 && chunk[n - 1] == kStreamEnd && chunk[n - 2] == kStreamEnd &&
+        chunk[n - 3] == kStreamEnd) {
+      break;
+    }
+  }
+  stream->Finish();
+  result.saveEnabled = linkOk && proceed.load();
+  if (!linkOk) result.message = kReadFailed;
+  return Finish(std::move(result), linkOk, proceed);
+}
+
+}  // namespace
+
+RecordRow DescribeRecord(const HistoryRecord& r) {
+  RecordRow row;
+  row.time = Format("%d年%.2d月%.2d日%.2d时%.2d分", 2000 + devlink::DecodeBcd8(r[0]),
+                    devlink::DecodeBcd8(r[1]), devlink::DecodeBcd8(r[2]),
+                    devlink::DecodeBcd8(r[3]), devlink::DecodeBcd8(r[4]));
+  row.values = {Format("%.1f", devlink::DecodeTenths16(r[6], r[5])),
+                Format("%.1f", devlink::DecodeTenths16(r[8], r[7]))};
+  return row;
+}
+
+RecordRow MissingRecordRow() { return {kMissingTime, {kMissingValue, kMissingValue}}; }
+
+Bytes CountRequest(uint8_t address) {
+  Bytes frame{kRequestStart, address, kHistoryCommand, kHistorySub, 0x00, kEnd, 0};
+  frame.back() = devlink::Sum8(frame.data(), 6);
+  return frame;
+}
+
+Bytes BlockRequest(uint8_t address, int block) {
+  Bytes frame{kRequestStart, address, kHistoryCommand, kHistorySub, 0x02,
+              static_cast<uint8_t>(block & 0xFF), static_cast<uint8_t>((block >> 8) & 0xFF),
+              kEnd, 0};
+  frame.back() = devlink::Sum8(frame.data(), 8);
+  return frame;
+}
+
+size_t ExpectedBlockLength(int block, int blockCount, int blockSize, int recordCount) {
+  int64_t length;
+  if (block < blockCount) {
+    length = int64_t{blockSize} + 9;
+  } else {
+    const int64_t earlier = int64_t{blockCount - 1} * blockSize / static_cast<int64_t>(kRecordSize);
+    length = static_cast<int64_t>(kRecordSize) * (recordCount - earlier) + 9;
+  }
+  // A layout that gives no record slot (or an absurd length) has no reply to wait for.
+  return length > static_cast<int64_t>(kBlockRecordsFrom + 2) && length <= 0xFFFF
+             ? static_cast<size_t>(length)
+             : 0;
+}
+
+// The GPRS module's variant of the '%'-frame: the byte after the command counts the bytes that
+// follow it, and a CRC-16/MODBUS over bytes 1-6 ends it, high byte first.
+Bytes GprsRequest(DownloadKind kind) {
+  Bytes frame{kRequestStart, 0x30, 0x30, 0x00, static_cast<uint8_t>(kind), 0x03, kEnd};
+  const uint16_t crc = devlink::Crc16Modbus(frame.data() + 1, 6);
+  frame.push_back(static_cast<uint8_t>(crc >> 8));
+  frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+  return frame;
+}
+
+RecordRow ParseGprsLine(std::string_view line) {
+  RecordRow row;
+  for (size_t i = 0; i < kLineTime.size(); ++i) {
+    row.time += FromDevice(Piece(line, kLineTime[i].first, kLineTime[i].second));
+    row.time += kTimeUnits[i];
+  }
+  // Each value ends at a space; what follows the last space is not a value, and a space at the
+  // start of the rest ends the values.
+  std::string_view rest = Piece(line, kLineValuesFrom, std::string_view::npos);
+  size_t space;
+  while ((space = rest.find(' ')) != std::string_view::npos && space > 0) {
+    if (row.values.size() < kListValueColumns) row.values.push_back(FromDevice(rest.substr(0, space)));
+    rest.remove_prefix(space + 1);
+  }
+  return row;
+}
+
+DownloadResult Download(devlink::Channel& channel, StreamLine* stream,
+                        const DownloadRequest& request, const std::atomic<bool>& proceed,
+                        DownloadEvents& events) {
+  if (request.source == Source::Transmitter) return DownloadTransmitter(channel, proceed, events);
+  return DownloadGprs(stream, request.kind, proceed, events);
+}
+
+}  // namespace pages::history

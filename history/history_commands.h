@@ -1,0 +1,104 @@
+#pragma once
+// History download: the records an instrument has stored, fetched from a transmitter (SumFrame
+// blocks) or a GPRS module (a text record stream), reported as the rows of the record list.
+// Qt-free; the page runs it on its worker thread, tool-cli on its own.
+//
+// Transmitter: count request 25 addr 06 AA 00 66 sum -> 13 bytes (records, blocks, block size,
+// sign-magnitude, low byte first); then blocks 1..n: 25 addr 06 AA 02 lo hi 66 sum -> block size
+// + 9 bytes (the last block: 9 per remaining record + 9), records from byte 7, 9 bytes each,
+// up to 3 attempts per block.
+// GPRS: 25 30 30 00 kind 03 66 crc-hi crc-lo written once -> 55 55 55 N count-lo count-hi x,
+// then text lines "yyyy-mm-dd hh:mm v1 v2 ... " ending in CR LF, then AA AA AA.
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/exchange.h"
+#include "pages/kit/command_table.h"
+#include "pages/kit/stream_line.h"
+
+namespace pages::history {
+
+// Status of the last download.
+inline constexpr const char* kStatusNormal = "通讯正常";
+inline constexpr const char* kStatusError = "通讯出错";
+inline constexpr const char* kStatusStopped = "通讯终止";
+// A record whose block failed every attempt: no reading at all, which must not look like 0.0.
+inline constexpr const char* kMissingValue = "err";
+inline constexpr const char* kMissingTime = "2000年00月00日00时00分";
+
+enum class Source { Transmitter, Gprs };
+// The request byte of a GPRS download tells which records the module sends.
+enum class DownloadKind : uint8_t { History = 0x46 /* 'F' */, Print = 0x45 /* 'E' */ };
+
+inline constexpr size_t kRecordSize = 9;
+inline constexpr size_t kCountReplyLength = 13;
+inline constexpr size_t kBlockRecordsFrom = 7;  // first record byte of a block reply
+inline constexpr int kBlockAttempts = 3;
+inline constexpr int kTransmitterValueCount = 2;
+inline constexpr size_t kGprsHeadLength = 7;
+// The record list has two value columns (temperature, humidity); values beyond them are not kept.
+inline constexpr size_t kListValueColumns = 2;
+
+// One stored record of a transmitter: BCD year-2000, month, day, hour, minute, then temperature
+// and humidity in signed tenths, low byte first.
+using HistoryRecord = std::array<uint8_t, kRecordSize>;
+
+// One row of the record list as it is displayed; its number is its position from 1.
+struct RecordRow {
+  std::string time;                 // column 1
+  std::vector<std::string> values;  // columns 2, 3, ...
+  bool operator==(const RecordRow&) const = default;
+};
+
+RecordRow DescribeRecord(const HistoryRecord& record);
+RecordRow MissingRecordRow();  // kMissingTime, "err" in both value columns
+
+devlink::Bytes CountRequest(uint8_t address);
+devlink::Bytes BlockRequest(uint8_t address, int block);
+// Reply length of block `block` (1-based); 0 when the announced layout gives none.
+size_t ExpectedBlockLength(int block, int blockCount, int blockSize, int recordCount);
+// The GPRS module's request (its CRC over bytes 1-6, high byte first).
+devlink::Bytes GprsRequest(DownloadKind kind);
+// One text line of a GPRS stream (without its CR LF) as a list row.
+RecordRow ParseGprsLine(std::string_view line);
+
+// What a running download reports, in order, on the thread that runs it.
+class DownloadEvents {
+ public:
+  virtual ~DownloadEvents() = default;
+  virtual void CountAnnounced(int32_t count) { (void)count; }
+  // {0, maximum} first, when the records begin to arrive; then after each record.
+  virtual void Progress(int64_t current, int64_t maximum) { (void)current, (void)maximum; }
+  virtual void Rows(std::vector<RecordRow> rows) { (void)rows; }
+};
+
+struct DownloadRequest {
+  Source source = Source::Transmitter;
+  DownloadKind kind = DownloadKind::History;
+};
+
+struct DownloadResult {
+  std::string status = kStatusNormal;  // one of the three status texts
+  std::string message;                 // to show in a message box; empty: none
+  bool stopped = false;                // the proceed flag was cleared
+  bool saveEnabled = false;            // the list may be saved
+  std::optional<int32_t> recordCount;  // as announced
+  int valueCount = kTransmitterValueCount;
+  size_t rows = 0;                     // rows reported
+};
+
+// Runs one download. `proceed` is polled before each block, record slot, read cycle and line;
+// clearing it stops the download. `stream` carries the GPRS source (null: that source fails).
+DownloadResult Download(devlink::Channel& channel, StreamLine* stream,
+                        const DownloadRequest& request, const std::atomic<bool>& proceed,
+                        DownloadEvents& events);
+
+CommandSet Commands();
+
+}  // namespace pages::history

@@ -1,0 +1,45 @@
+#pragma once
+// Saving the record list: a CSV text file in GBK with CR LF line ends, or the binary
+// RecordDataFile. Both read the rows as the list displays them. Qt-free.
+//
+// RecordDataFile, little-endian: 00, N (values per row), 2 padding bytes (zero), row count
+// (int32); then per row year, month, day, hour, minute, second (int32 each, second always 0) and
+// N floats. The time comes from the GBK bytes of the time text at 0 (4 characters), 6, 10, 14
+// and 18 (2 each); a value "err" (any case) is -1000.0, the format's mark for a missing value.
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "history/history_commands.h"
+#include "link/codecs.h"
+
+namespace pages::history {
+
+inline constexpr const char* kCreateFileFailed = "创建文件失败";
+inline constexpr const char* kSaveDone = "操作成功！";
+inline constexpr const char* kSelectPoint = "请选择一个监测点";
+inline constexpr float kMissingReading = -1000.0f;
+
+// The save dialog's two types, in its order.
+enum class FileType { Csv = 1, Data = 2 };
+
+// The chosen name with the type's extension: kept when it already ends in it (any case),
+// otherwise "." and the extension are appended to the whole name (x.txt -> x.txt.data).
+std::string SavePath(const std::string& chosen, FileType type);
+// The type a path's extension names (".csv", ".data", any case); nullopt for any other.
+std::optional<FileType> TypeOfPath(const std::string& path);
+
+devlink::Bytes CsvBytes(const std::vector<RecordRow>& rows, const std::tm& savedAt);
+devlink::Bytes RecordDataBytes(const std::vector<RecordRow>& rows, int valueCount);
+
+// Writes `bytes` to a new file beside `path` and renames it over `path`, so a failed save
+// leaves an existing file as it was. False when the file cannot be created or written.
+bool ReplaceFile(const std::string& path, const devlink::Bytes& bytes);
+
+// Writes the list as `type` with the local time now; the empty text on success, else the
+// message to show ("创建文件失败").
+std::string SaveRecords(const std::string& path, FileType type, const std::vector<RecordRow>& rows,
+                        int valueCount);
+
+}  // namespace pages::history

@@ -1,0 +1,402 @@
+// Accessible names of the controls the page leaves without a caption:
+//   recordList      "记录列表"
+//   downloadStatus  "通讯状态"
+//   recordChart     "记录曲线"
+#include "history/history_page.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <functional>
+#include <limits>
+
+#include "history/history_export.h"
+#include "pages/kit/page_kit.h"
+#include "ui/prompts.h"
+#include "ui/wait_cursor.h"
+
+namespace pages {
+
+using history::DownloadKind;
+using history::RecordRow;
+
+// ---- DownloadProgressDialog ----
+
+DownloadProgressDialog::DownloadProgressDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("downloadProgress"));
+  setWindowTitle(QStringLiteral("下载历史数据……"));
+  setModal(false);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(QStringLiteral("数据正在下载。。。请稍后"), this));
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("downloadBar"));
+  bar_->setAccessibleName(QStringLiteral("下载进度"));
+  layout->addWidget(bar_);
+  QPushButton* cancel = MakeButton(QStringLiteral("取消"), QStringLiteral("cancelDownload"), this);
+  layout->addWidget(cancel, 0, Qt::AlignHCenter);
+  connect(cancel, &QPushButton::clicked, this, [this] {
+    Close();
+    emit cancelled();
+  });
+  Close();
+}
+
+void DownloadProgressDialog::Begin(int64_t maximum) {
+  bar_->setRange(0, static_cast<int>(std::clamp<int64_t>(maximum, 1, INT32_MAX)));
+  bar_->setValue(0);
+  show();
+}
+
+void DownloadProgressDialog::Step(int64_t current, int64_t maximum) {
+  if (bar_->maximum() != maximum) bar_->setMaximum(static_cast<int>(std::clamp<int64_t>(maximum, 1, INT32_MAX)));
+  bar_->setValue(static_cast<int>(std::clamp<int64_t>(current, 0, bar_->maximum())));
+}
+
+void DownloadProgressDialog::Close() {
+  bar_->setRange(0, 1);
+  bar_->setValue(0);
+  hide();
+}
+
+// ---- the worker ----
+
+// Lives on the page's worker thread and runs one download at a time there. Everything it
+// reports is posted to the page as a queued call; queued calls to one receiver keep their order.
+class DownloadWorker : public QObject {
+ public:
+  DownloadWorker(HistoryPage* page, devlink::DeviceLink& link, const std::atomic<bool>& proceed)
+      : page_(page), link_(link), proceed_(proceed) {}
+
+  void Run(history::DownloadRequest request) {
+    struct Events : history::DownloadEvents {
+      explicit Events(HistoryPage* page) : page(page) {}
+      void CountAnnounced(int32_t count) override {
+        Post([count](HistoryPage* p) { p->count_->setText(QString::number(count)); });
+      }
+      void Progress(int64_t current, int64_t maximum) override {
+        Post([current, maximum](HistoryPage* p) {
+          if (current == 0) {
+            p->progress_->Begin(maximum);
+          } else {
+            p->progress_->Step(current, maximum);
+          }
+        });
+      }
+      void Rows(std::vector<RecordRow> rows) override {
+        Post([rows = std::move(rows)](HistoryPage* p) { p->AddRows(rows); });
+      }
+      void Post(std::function<void(HistoryPage*)> f) {
+        QMetaObject::invokeMethod(page, [page = page, f = std::move(f)] { f(page); },
+                                  Qt::QueuedConnection);
+      }
+      HistoryPage* page;
+    } events(page_);
+    devlink::LinkChannel channel(link_);
+    std::unique_ptr<StreamLine> stream = StreamBehind(channel);
+    history::DownloadResult result =
+        history::Download(channel, stream.get(), request, proceed_, events);
+    events.Post([result = std::move(result)](HistoryPage* p) { p->Finished(result); });
+  }
+
+ private:
+  HistoryPage* page_;
+  devlink::DeviceLink& link_;
+  const std::atomic<bool>& proceed_;
+};
+
+// ---- the page ----
+
+HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget* parent)
+    : Page(link, productVariant, parent) {
+  transmitter_ = MakeRadio(QStringLiteral("变送器"), QStringLiteral("sourceTransmitter"), this, true);
+  gprs_ = MakeRadio(QStringLiteral("GPRS"), QStringLiteral("sourceGprs"), this);
+  printDownload_ = MakeButton(QStringLiteral("打印数据下载"), QStringLiteral("printDownload"), this);
+  historyDownload_ =
+      MakeButton(QStringLiteral("历史数据下载"), QStringLiteral("historyDownload"), this);
+  saveAs_ = MakeButton(QStringLiteral("另存为"), QStringLiteral("saveAs"), this);
+  count_ = new QLabel(this);
+  count_->setObjectName(QStringLiteral("recordCount"));
+  count_->setMinimumWidth(60);
+  QLabel* countCaption = MakeCaption(QStringLiteral("数据总条数："), count_, this);
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("downloadStatus"));
+  status_->setAccessibleName(QStringLiteral("通讯状态"));
+  status_->setMinimumWidth(80);
+
+  list_ = new QTableWidget(0, 4, this);
+  list_->setObjectName(QStringLiteral("recordList"));
+  list_->setAccessibleName(QStringLiteral("记录列表"));
+  list_->setHorizontalHeaderLabels({QStringLiteral("序号"), QStringLiteral("时间"),
+                                    QStringLiteral("温度 ℃"), QStringLiteral("湿度 %RH")});
+  list_->horizontalHeaderItem(0)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  list_->verticalHeader()->hide();
+  list_->setShowGrid(true);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setWordWrap(false);
+
+  auto* chart = new QChart();
+  chart->setTitle(QStringLiteral("记录曲线"));
+  chartView_ = new QChartView(chart, this);
+  chartView_->setObjectName(QStringLiteral("recordChart"));
+  chartView_->setAccessibleName(QStringLiteral("记录曲线"));
+  chartView_->setRenderHint(QPainter::Antialiasing);
+  chartView_->setMinimumHeight(160);
+  chartTimer_ = new QTimer(this);
+  chartTimer_->setSingleShot(true);
+  chartTimer_->setInterval(300);  // a streaming download redraws at most this often
+  connect(chartTimer_, &QTimer::timeout, this, &HistoryPage::UpdateChart);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(transmitter_);
+  top->addWidget(gprs_);
+  top->addSpacing(12);
+  top->addWidget(historyDownload_);
+  top->addWidget(printDownload_);
+  top->addWidget(saveAs_);
+  top->addStretch(1);
+  top->addWidget(countCaption);
+  top->addWidget(count_);
+  top->addWidget(status_);
+  auto* splitter = new QSplitter(Qt::Vertical, this);
+  splitter->addWidget(list_);
+  splitter->addWidget(chartView_);
+  splitter->setStretchFactor(0, 3);
+  splitter->setStretchFactor(1, 2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(splitter, 1);
+
+  progress_ = new DownloadProgressDialog(this);
+  connect(progress_, &DownloadProgressDialog::cancelled, this,
+          [this] { downloadContinue_.store(false); });
+  connect(historyDownload_, &QPushButton::clicked, this,
+          [this] { StartDownload(DownloadKind::History); });
+  connect(printDownload_, &QPushButton::clicked, this,
+          [this] { StartDownload(DownloadKind::Print); });
+  connect(saveAs_, &QPushButton::clicked, this, &HistoryPage::SaveAs);
+  connect(transmitter_, &QRadioButton::toggled, this, &HistoryPage::UpdateWidgets);
+
+  worker_ = new DownloadWorker(this, link, downloadContinue_);
+  worker_->moveToThread(&thread_);
+  thread_.setObjectName(QStringLiteral("DownloadWorker"));
+  thread_.start();
+  UpdateChart();
+  UpdateWidgets();
+}
+
+HistoryPage::~HistoryPage() {
+  // Stops a running download at its next poll, then ends the worker thread.
+  downloadContinue_.store(false);
+  thread_.quit();
+  thread_.wait();
+  delete worker_;  // its thread has ended
+}
+
+void HistoryPage::TabChanged(bool selected) {
+  if (selected) {
+    downloadContinue_.store(true);
+  } else {
+    downloadContinue_.store(false);
+    progress_->Close();
+  }
+}
+
+void HistoryPage::SerialPortClosing() { downloadContinue_.store(false); }
+
+void HistoryPage::StartDownload(DownloadKind kind) {
+  if (downloading_) return;
+  downloading_ = true;
+  saveEnabled_ = false;
+  UpdateWidgets();
+  list_->setRowCount(0);
+  UpdateChart();
+  downloadContinue_.store(true);
+  status_->clear();
+  history::DownloadRequest request;
+  request.source = transmitter_->isChecked() ? history::Source::Transmitter : history::Source::Gprs;
+  request.kind = kind;
+  QMetaObject::invokeMethod(worker_, [worker = worker_, request] { worker->Run(request); },
+                            Qt::QueuedConnection);
+}
+
+void HistoryPage::AddRows(const std::vector<RecordRow>& rows) {
+  const int first = list_->rowCount();
+  list_->setRowCount(first + static_cast<int>(rows.size()));
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int row = first + static_cast<int>(i);
+    auto cell = [&](int column, const QString& text) {
+      auto* item = new QTableWidgetItem(text);
+      item->setTextAlignment(column == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+      list_->setItem(row, column, item);
+    };
+    cell(0, QString::number(row + 1));
+    cell(1, FromUtf8(rows[i].time));
+    for (size_t v = 0; v < rows[i].values.size() && v < history::kListValueColumns; ++v) {
+      cell(2 + static_cast<int>(v), FromUtf8(rows[i].values[v]));
+    }
+  }
+  if (!rows.empty()) list_->scrollToBottom();
+  if (!chartTimer_->isActive()) chartTimer_->start();
+}
+
+void HistoryPage::Finished(const history::DownloadResult& result) {
+  downloading_ = false;
+  status_->setText(FromUtf8(result.status));
+  progress_->Close();
+  saveEnabled_ = result.saveEnabled;
+  valueCount_ = result.valueCount;
+  chartTimer_->stop();
+  UpdateChart();
+  UpdateWidgets();
+  if (!result.message.empty()) {
+    ui::ShowMessage(this, FromUtf8(result.message), {}, ui::MessageKind::Warning);
+  }
+}
+
+void HistoryPage::UpdateWidgets() {
+  const bool idle = !downloading_;
+  transmitter_->setEnabled(idle);
+  gprs_->setEnabled(idle);
+  historyDownload_->setEnabled(idle);
+  printDownload_->setEnabled(idle && gprs_->isChecked());
+  saveAs_->setEnabled(idle && saveEnabled_);
+}
+
+std::vector<RecordRow> HistoryPage::ListRows() const {
+  std::vector<RecordRow> rows;
+  rows.reserve(static_cast<size_t>(list_->rowCount()));
+  auto text = [this](int row, int column) {
+    const QTableWidgetItem* item = list_->item(row, column);
+    return item ? item->text().toStdString() : std::string();
+  };
+  for (int row = 0; row < list_->rowCount(); ++row) {
+    rows.push_back({text(row, 1), {text(row, 2), text(row, 3)}});
+  }
+  return rows;
+}
+
+void HistoryPage::SaveAs() {
+  if (Link().address == 0) {
+    ui::ShowMessage(this, QString::fromUtf8(history::kSelectPoint));
+    return;
+  }
+  int type = 0;
+  const QString chosen = ui::CurrentPrompts().SaveFileNameOfType(
+      this, QStringLiteral("另存为"), QStringLiteral("Excel文件(*.csv);;数据文件(*.data)"), &type);
+  if (chosen.isEmpty()) return;
+  const history::FileType fileType = type == 1 ? history::FileType::Data : history::FileType::Csv;
+  const std::string path = history::SavePath(chosen.toStdString(), fileType);
+  std::string failure;
+  {
+    ui::WaitCursor wait;
+    failure = history::SaveRecords(path, fileType, ListRows(), valueCount_);
+  }
+  if (failure.empty()) {
+    ui::ShowMessage(this, QString::fromUtf8(history::kSaveDone));
+  } else {
+    ui::ShowMessage(this, FromUtf8(failure), {}, ui::MessageKind::Warning);
+  }
+}
+
+void HistoryPage::ResizeColumns() {
+  const int w = std::max(0, (list_->viewport()->width() - 16) / 9);
+  const int widths[] = {w, 4 * w, 2 * w, 2 * w};
+  for (int column = 0; column < 4; ++column) list_->setColumnWidth(column, widths[column]);
+}
+
+void HistoryPage::resizeEvent(QResizeEvent* event) {
+  Page::resizeEvent(event);
+  ResizeColumns();
+}
+
+namespace {
+
+// "2023年05月06日07时08分" -> its moment; invalid for a time no calendar has (a missing record).
+QDateTime TimeOfRow(const QString& text) {
+  static const QRegularExpression pattern(
+      QStringLiteral("^(\\d+)年(\\d+)月(\\d+)日(\\d+)时(\\d+)分$"));
+  const QRegularExpressionMatch m = pattern.match(text);
+  if (!m.hasMatch()) return {};
+  const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+  const QTime time(m.captured(4).toInt(), m.captured(5).toInt());
+  if (!date.isValid() || !time.isValid()) return {};
+  return QDateTime(date, time);
+}
+
+}  // namespace
+
+void HistoryPage::UpdateChart() {
+  QChart* chart = chartView_->chart();
+  chart->removeAllSeries();
+  for (QAbstractAxis* axis : chart->axes()) {
+    chart->removeAxis(axis);
+    delete axis;
+  }
+  auto* temperature = new QLineSeries;
+  temperature->setName(QStringLiteral("温度 ℃"));
+  auto* humidity = new QLineSeries;
+  humidity->setName(QStringLiteral("湿度 %RH"));
+  QList<QPointF> t, h;
+  qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
+  for (int row = 0; row < list_->rowCount(); ++row) {
+    const QTableWidgetItem* timeItem = list_->item(row, 1);
+    const QDateTime when = timeItem ? TimeOfRow(timeItem->text()) : QDateTime();
+    if (!when.isValid()) continue;
+    const auto x = static_cast<qreal>(when.toMSecsSinceEpoch());
+    auto add = [&](int column, QList<QPointF>& points) {
+      const QTableWidgetItem* item = list_->item(row, column);
+      bool ok = false;
+      const double value = item ? item->text().toDouble(&ok) : 0;
+      if (ok) points.append({x, value});
+    };
+    add(2, t);
+    add(3, h);
+    first = std::min(first, when.toMSecsSinceEpoch());
+    last = std::max(last, when.toMSecsSinceEpoch());
+  }
+  temperature->replace(t);
+  humidity->replace(h);
+  chart->addSeries(temperature);
+  chart->addSeries(humidity);
+
+  auto* time = new QDateTimeAxis;
+  time->setFormat(QStringLiteral("MM-dd hh:mm"));
+  time->setTitleText(QStringLiteral("时间"));
+  if (first <= last) {
+    time->setRange(QDateTime::fromMSecsSinceEpoch(first),
+                   QDateTime::fromMSecsSinceEpoch(std::max(last, first + 60'000)));
+  }
+  chart->addAxis(time, Qt::AlignBottom);
+  auto valueAxis = [&](QLineSeries* series, const QList<QPointF>& points, Qt::Alignment side) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(series->name());
+    if (!points.isEmpty()) {
+      auto [low, high] = std::minmax_element(points.begin(), points.end(),
+                                             [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+      const double pad = std::max(1.0, (high->y() - low->y()) * 0.05);
+      axis->setRange(low->y() - pad, high->y() + pad);
+    }
+    chart->addAxis(axis, side);
+    series->attachAxis(time);
+    series->attachAxis(axis);
+  };
+  valueAxis(temperature, t, Qt::AlignLeft);
+  valueAxis(humidity, h, Qt::AlignRight);
+}
+
+}  // namespace pages

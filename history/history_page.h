@@ -1,0 +1,97 @@
+#pragma once
+// The "历史数据" page: downloads the history or print records of a transmitter or a GPRS module
+// on the page's own worker thread, lists them, draws them and saves the list as CSV or .data.
+// The worker never touches a widget: what it reports reaches this page through queued calls, in
+// the order it was reported.
+#include <QDialog>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
+#include <vector>
+
+#include "history/history_commands.h"
+#include "pages/kit/page.h"
+
+class QChartView;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class QTimer;
+
+namespace pages {
+
+// "下载历史数据……": a modeless progress dialog with a cancel button, kept for the page's life.
+class DownloadProgressDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit DownloadProgressDialog(QWidget* parent = nullptr);
+  // Shows the dialog with an empty bar for `maximum` records.
+  void Begin(int64_t maximum);
+  void Step(int64_t current, int64_t maximum);
+  // Hides the dialog and empties the bar.
+  void Close();
+  QProgressBar* Bar() const { return bar_; }
+
+ signals:
+  void cancelled();
+
+ private:
+  QProgressBar* bar_;
+};
+
+class DownloadWorker;
+
+class HistoryPage : public Page {
+  Q_OBJECT
+ public:
+  HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget* parent = nullptr);
+  ~HistoryPage() override;
+
+  void TabChanged(bool selected) override;
+  void SerialPortClosing() override;
+
+  // What the buttons do.
+  void StartDownload(history::DownloadKind kind);
+  void SaveAs();
+
+  bool Downloading() const { return downloading_; }
+  // The list's rows as displayed (what the writers save).
+  std::vector<history::RecordRow> ListRows() const;
+  DownloadProgressDialog* ProgressDialog() const { return progress_; }
+  std::atomic<bool>& DownloadContinue() { return downloadContinue_; }
+  QChartView* Chart() const { return chartView_; }
+
+ private:
+  friend class DownloadWorker;
+  void AddRows(const std::vector<history::RecordRow>& rows);
+  void Finished(const history::DownloadResult& result);
+  void UpdateWidgets();
+  void ResizeColumns();
+  void UpdateChart();
+  void resizeEvent(QResizeEvent* event) override;
+
+  QRadioButton* transmitter_ = nullptr;
+  QRadioButton* gprs_ = nullptr;
+  QPushButton* printDownload_ = nullptr;
+  QPushButton* historyDownload_ = nullptr;
+  QPushButton* saveAs_ = nullptr;
+  QTableWidget* list_ = nullptr;
+  QLabel* count_ = nullptr;
+  QLabel* status_ = nullptr;
+  QChartView* chartView_ = nullptr;
+  QTimer* chartTimer_ = nullptr;
+  DownloadProgressDialog* progress_ = nullptr;
+
+  // Cleared to stop a running download (cancel, another tab, the port closing); the worker
+  // polls it.
+  std::atomic<bool> downloadContinue_{true};
+  bool downloading_ = false;
+  bool saveEnabled_ = false;
+  int valueCount_ = history::kTransmitterValueCount;
+  QThread thread_;
+  DownloadWorker* worker_ = nullptr;  // lives in thread_
+};
+
+}  // namespace pages

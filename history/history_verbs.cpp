@@ -1,0 +1,79 @@
+// tool-cli verbs of the history page: a download saved straight to a file.
+#include "history/history_commands.h"
+#include "history/history_export.h"
+
+namespace pages::history {
+
+namespace {
+
+inline constexpr const char* kOutNeedsType = "--out 应以 .csv 或 .data 结尾";
+inline constexpr const char* kPrintNeedsGprs = "打印数据下载只用于GPRS";
+
+// Collects the rows and passes the progress on.
+class Collector : public DownloadEvents {
+ public:
+  explicit Collector(const ProgressSink& progress) : progress_(progress) {}
+  void Progress(int64_t current, int64_t maximum) override {
+    if (progress_) progress_(current, maximum);
+  }
+  void Rows(std::vector<RecordRow> rows) override {
+    for (RecordRow& row : rows) rows_.push_back(std::move(row));
+  }
+  std::vector<RecordRow> rows_;
+
+ private:
+  const ProgressSink& progress_;
+};
+
+Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
+  const std::string& out = args.Text("out");
+  const std::optional<FileType> type = TypeOfPath(out);
+  if (!type) return Outcome::Refused(kOutNeedsType, "out");
+  DownloadRequest request;
+  request.source = args.Text("source") == "gprs" ? Source::Gprs : Source::Transmitter;
+  request.kind = args.Text("kind") == "print" ? DownloadKind::Print : DownloadKind::History;
+  if (request.source == Source::Transmitter && request.kind == DownloadKind::Print) {
+    return Outcome::Refused(kPrintNeedsGprs, "kind");
+  }
+  std::unique_ptr<StreamLine> stream = StreamBehind(channel);
+  const std::atomic<bool> proceed{true};
+  Collector collector(progress);
+  const DownloadResult result = Download(channel, stream.get(), request, proceed, collector);
+  // A download that announced no records saves an empty list; a failed one saves nothing.
+  const bool empty = result.status == kStatusNormal && collector.rows_.empty();
+  Outcome outcome = Outcome::Failure(result.message.empty() ? result.status : result.message);
+  if (result.saveEnabled || empty) {
+    const std::string failure = SaveRecords(out, *type, collector.rows_, result.valueCount);
+    if (!failure.empty()) {
+      outcome = Outcome::Failure(failure);
+    } else {
+      outcome = result.status == kStatusNormal ? Outcome::Success(kSaveDone)
+                                               : Outcome::Failure(result.status);
+      outcome.With("file", out);
+    }
+  }
+  outcome.With("status", result.status);
+  if (result.recordCount) outcome.With("records", int64_t{*result.recordCount});
+  outcome.With("rows", static_cast<int64_t>(collector.rows_.size()));
+  return outcome;
+}
+
+}  // namespace
+
+CommandSet Commands() {
+  CommandSet set;
+  set.page = "history";
+  set.help = "history and print records: download from a transmitter or a GPRS module, save";
+  set.commands.push_back(LongVerb(
+      "download",
+      "download the records and save them as CSV (GBK) or as a .data file (progress on stderr)",
+      {Choice("source", "transmitter (SumFrame blocks) or gprs (text stream, serial only)",
+              {"transmitter", "gprs"}),
+       Choice("kind", "history records or print records (print: gprs only)", {"history", "print"})
+           .Optional("history"),
+       FilePath("out", "FILE.csv or FILE.data")},
+      DownloadToFile));
+  return set;
+}
+
+}  // namespace pages::history

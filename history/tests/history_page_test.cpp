@@ -1,0 +1,156 @@
+// The history page under the offscreen platform, downloading from the simulator over a
+// pseudo-terminal on its worker thread.
+#include <QChart>
+#include <QChartView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QtTest/QTest>
+#include <filesystem>
+
+#include "history/history_page.h"
+#include "pages/testing/page_fixture.h"
+#include "sim/families/history.h"
+
+namespace pages {
+namespace {
+
+class HistoryPageTest : public testing::PageFixture<HistoryPage> {
+ protected:
+  void Configure(int32_t records, int32_t blockSize = 360) {
+    sim_.Device<sim::HistoryState>([&](sim::HistoryState& s) {
+      s.recordCount = records;
+      s.blockSize = blockSize;
+    });
+  }
+  // Clicks a download button and waits until the worker has reported its end.
+  void Download(const char* button) {
+    Click(button);
+    EXPECT_TRUE(page_->Downloading());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->Downloading(); }, 20000));
+  }
+  QTableWidget* List() { return Find<QTableWidget>("recordList"); }
+  QString Status() { return Find<QLabel>("downloadStatus")->text(); }
+  QString Count() { return Find<QLabel>("recordCount")->text(); }
+  bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
+  int ChartPoints() {
+    const auto series = page_->Chart()->chart()->series();
+    return series.isEmpty() ? 0 : static_cast<int>(static_cast<QLineSeries*>(series[0])->count());
+  }
+};
+
+TEST_F(HistoryPageTest, StartsWithTheTransmitterAndNothingToSave) {
+  EXPECT_TRUE(Find<QRadioButton>("sourceTransmitter")->isChecked());
+  EXPECT_FALSE(Enabled("saveAs"));
+  EXPECT_FALSE(Enabled("printDownload"));
+  EXPECT_TRUE(Enabled("historyDownload"));
+  QTableWidget* list = List();
+  ASSERT_EQ(list->columnCount(), 4);
+  EXPECT_EQ(list->horizontalHeaderItem(2)->text(), QStringLiteral("温度 ℃"));
+  EXPECT_EQ(list->horizontalHeaderItem(3)->text(), QStringLiteral("湿度 %RH"));
+  Find<QRadioButton>("sourceGprs")->setChecked(true);
+  EXPECT_TRUE(Enabled("printDownload"));
+  Find<QRadioButton>("sourceTransmitter")->setChecked(true);
+  EXPECT_FALSE(Enabled("printDownload"));
+}
+
+TEST_F(HistoryPageTest, TransmitterDownloadFillsListChartAndEnablesSaving) {
+  Configure(45, 90);  // ten records a block
+  Click("historyDownload");
+  // While it runs nothing else can start.
+  EXPECT_FALSE(Enabled("historyDownload"));
+  EXPECT_FALSE(Enabled("sourceGprs"));
+  EXPECT_FALSE(Enabled("saveAs"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->Downloading(); }, 20000));
+  EXPECT_EQ(Status(), QStringLiteral("通讯正常"));
+  EXPECT_EQ(Count(), QStringLiteral("45"));
+  ASSERT_EQ(List()->rowCount(), 45);
+  EXPECT_EQ(List()->item(0, 0)->text(), QStringLiteral("1"));
+  EXPECT_EQ(List()->item(0, 1)->text(), QStringLiteral("2023年05月06日07时08分"));
+  EXPECT_EQ(List()->item(0, 2)->text(), QStringLiteral("23.1"));
+  EXPECT_EQ(List()->item(0, 3)->text(), QStringLiteral("60.0"));
+  EXPECT_EQ(ChartPoints(), 45);
+  EXPECT_TRUE(Enabled("saveAs"));
+  EXPECT_TRUE(Enabled("historyDownload"));
+  EXPECT_FALSE(page_->ProgressDialog()->isVisible());
+  EXPECT_TRUE(prompts_.Messages().isEmpty());
+
+  // Saved as .data under a name without extension, then as CSV.
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("history_page_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  prompts_.fileNames.push_back(QString::fromStdString((dir / "list").string()));
+  prompts_.fileTypes.push_back(1);
+  Click("saveAs");
+  EXPECT_EQ(prompts_.LastMessage(), QStringLiteral("操作成功！"));
+  EXPECT_EQ(std::filesystem::file_size(dir / "list.data"), 8u + 45u * 32u);
+  prompts_.fileNames.push_back(QString::fromStdString((dir / "list.CSV").string()));
+  Click("saveAs");
+  EXPECT_TRUE(std::filesystem::exists(dir / "list.CSV"));
+  std::filesystem::remove_all(dir);
+
+  // No monitoring point selected: nothing is asked or written.
+  sim_.link.address = 0;
+  prompts_.Clear();
+  Click("saveAs");
+  EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral("请选择一个监测点")});
+}
+
+TEST_F(HistoryPageTest, NoRecordsAndAClosedPort) {
+  Configure(0);
+  Download("historyDownload");
+  EXPECT_EQ(Count(), QStringLiteral("0"));
+  EXPECT_EQ(Status(), QStringLiteral("通讯正常"));
+  EXPECT_FALSE(Enabled("saveAs"));
+  EXPECT_EQ(List()->rowCount(), 0);
+
+  sim_.link.serial.ClosePort();
+  Download("historyDownload");
+  EXPECT_EQ(prompts_.LastMessage(), QStringLiteral("串口打开失败"));
+  EXPECT_EQ(Status(), QStringLiteral("通讯出错"));
+  EXPECT_TRUE(Enabled("historyDownload"));
+}
+
+TEST_F(HistoryPageTest, LeavingTheTabStopsTheDownloadWithAnEmptyList) {
+  Configure(400, 9);  // one record a block: long enough to be stopped
+  Click("historyDownload");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page_->ProgressDialog()->isVisible(); }, 10000));
+  page_->TabChanged(false);
+  EXPECT_FALSE(page_->ProgressDialog()->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->Downloading(); }, 10000));
+  EXPECT_EQ(Status(), QStringLiteral("通讯终止"));
+  EXPECT_EQ(List()->rowCount(), 0);
+  EXPECT_FALSE(Enabled("saveAs"));
+  EXPECT_TRUE(prompts_.Messages().isEmpty());
+}
+
+TEST_F(HistoryPageTest, GprsStreamsRowsAndOverTcpReportsAFailure) {
+  sim_.Device<sim::HistoryState>([](sim::HistoryState& s) {
+    s.recordCount = 30;
+    s.valueCount = 3;
+  });
+  Find<QRadioButton>("sourceGprs")->setChecked(true);
+  Download("printDownload");
+  EXPECT_EQ(Status(), QStringLiteral("通讯正常"));
+  EXPECT_EQ(List()->rowCount(), 30);
+  EXPECT_EQ(ChartPoints(), 30);
+  EXPECT_TRUE(Enabled("saveAs"));
+  EXPECT_TRUE(Enabled("printDownload"));
+  const std::vector<history::RecordRow> rows = page_->ListRows();
+  EXPECT_EQ(rows[29].time, "2023年05月06日07时37分");
+
+  sim_.link.tcpMode = true;
+  const size_t requests = sim_.Requests();
+  Download("historyDownload");
+  EXPECT_EQ(prompts_.LastMessage(), QStringLiteral("数据读取失败"));
+  EXPECT_EQ(Status(), QStringLiteral("通讯出错"));
+  EXPECT_EQ(List()->rowCount(), 0);
+  EXPECT_FALSE(Enabled("saveAs"));
+  EXPECT_EQ(sim_.Requests(), requests);
+}
+
+}  // namespace
+}  // namespace pages
