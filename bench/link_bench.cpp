@@ -1,6 +1,7 @@
 // Exchange timing against the simulator over a pseudo-terminal: the median time of a short
-// exchange (7-byte request, 11-byte reply: one row of alarm limits) with fast mode on and off,
-// at 9600 and 115200 baud, beside the wire-time floor of the same bytes (10 bits per byte).
+// exchange (7-byte request, 11-byte reply: one row of alarm limits) and of a history block read
+// (9-byte request, 261-byte reply) with fast mode on and off, at 9600 and 115200 baud, beside
+// the wire-time floor of the same bytes (10 bits per byte).
 // The simulator paces its replies at the baud rate; the request's own wire time is not emulated
 // (a pseudo-terminal delivers it at once), so the floor printed counts the reply only and, for
 // reference, both directions.
@@ -13,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "history/history_commands.h"
 #include "link/exchange.h"
+#include "sim/families/history.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 
@@ -21,7 +24,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr size_t kReplyLength = 11;
+// One kind of exchange: its request and the length of its reply.
+struct Kind {
+  const char* name;
+  devlink::Bytes request;
+  size_t replyLength;
+  bool headerTellsLength;
+};
+
+// A history block of 28 records: 252 bytes of records and 9 of frame.
+constexpr int32_t kBlockBytes = 252;
+constexpr size_t kBlockReplyLength = 261;
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -29,16 +42,16 @@ double Median(std::vector<double> values) {
 }
 
 // Milliseconds of each of `count` exchanges.
-std::vector<double> Measure(devlink::DeviceLink& link, int count) {
-  const devlink::Bytes request = devlink::BuildSumFrame(1, 0x0A, 0x01);
+std::vector<double> Measure(devlink::DeviceLink& link, const Kind& kind, int count) {
   std::vector<double> times;
   for (int i = 0; i < count; ++i) {
     const auto start = Clock::now();
-    const auto result = devlink::SerialExchange(link, request, kReplyLength,
-                                                {devlink::FrameFamily::Sum, kReplyLength});
+    const auto result = devlink::SerialExchange(
+        link, kind.request, kind.replyLength,
+        {devlink::FrameFamily::Sum, kind.replyLength, kind.headerTellsLength});
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    if (result.reply.size() != kReplyLength) {
-      std::fprintf(stderr, "exchange %d: %zu bytes\n", i, result.reply.size());
+    if (result.reply.size() != kind.replyLength) {
+      std::fprintf(stderr, "%s %d: %zu bytes\n", kind.name, i, result.reply.size());
     }
   }
   return times;
@@ -49,11 +62,20 @@ std::vector<double> Measure(devlink::DeviceLink& link, int count) {
 int main(int argc, char** argv) {
   const int fastCount = argc > 1 ? std::atoi(argv[1]) : 200;
   const int slowCount = argc > 2 ? std::atoi(argv[2]) : 10;
-  std::printf("%-8s %-5s %6s %12s %14s %14s %8s\n", "baud", "fast", "runs", "median ms",
-              "floor reply ms", "floor both ms", "ratio");
+  const Kind kinds[] = {
+      {"short", devlink::BuildSumFrame(1, 0x0A, 0x01), 11, true},
+      {"block", pages::history::BlockRequest(1, 1), kBlockReplyLength, false},
+  };
+  std::printf("%-6s %-8s %-5s %6s %12s %14s %14s %8s\n", "kind", "baud", "fast", "runs",
+              "median ms", "floor reply ms", "floor both ms", "ratio");
   for (const int baud : {9600, 115200}) {
     sim::Simulator simulator;
     simulator.SetWireBaud(baud);
+    simulator.WithDevice([](sim::Instrument& device) {
+      auto& history = device.State<sim::HistoryState>();
+      history.blockSize = kBlockBytes;
+      history.recordCount = 10 * kBlockBytes / 9;
+    });
     sim::PtyServer server(simulator);
     std::string error;
     devlink::DeviceLink link;
@@ -62,15 +84,19 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "link-bench: %s\n", error.c_str());
       return 1;
     }
-    const double floorReply = kReplyLength * 10.0 * 1000.0 / baud;
-    const double floorBoth = (7 + kReplyLength) * 10.0 * 1000.0 / baud;
-    for (const bool fast : {true, false}) {
-      link.fast = fast;
-      link.delayMs = 600;
-      const double median = Median(Measure(link, fast ? fastCount : slowCount));
-      std::printf("%-8d %-5s %6d %12.2f %14.2f %14.2f %8.2f\n", baud, fast ? "on" : "off",
-                  fast ? fastCount : slowCount, median, floorReply, floorBoth,
-                  median / floorReply);
+    for (const Kind& kind : kinds) {
+      const double floorReply = static_cast<double>(kind.replyLength) * 10.0 * 1000.0 / baud;
+      const double floorBoth =
+          static_cast<double>(kind.request.size() + kind.replyLength) * 10.0 * 1000.0 / baud;
+      for (const bool fast : {true, false}) {
+        link.fast = fast;
+        link.delayMs = 600;
+        const int runs = fast ? fastCount : slowCount;
+        const double median = Median(Measure(link, kind, runs));
+        std::printf("%-6s %-8d %-5s %6d %12.2f %14.2f %14.2f %8.2f\n", kind.name, baud,
+                    fast ? "on" : "off", runs, median, floorReply, floorBoth,
+                    median / floorReply);
+      }
     }
     link.serial.ClosePort();
     server.Stop();

@@ -5,6 +5,7 @@
 
 #include "link/checks.h"
 #include "link/codecs.h"
+#include "link/relay_frame.h"
 #include "pages/kit/exchange_step.h"
 #include "pages/kit/messages.h"
 
@@ -225,11 +226,8 @@ size_t ExpectedBlockLength(int block, int blockCount, int blockSize, int recordC
 // The GPRS module's variant of the '%'-frame: the byte after the command counts the bytes that
 // follow it, and a CRC-16/MODBUS over bytes 1-6 ends it, high byte first.
 Bytes GprsRequest(DownloadKind kind) {
-  Bytes frame{kRequestStart, 0x30, 0x30, 0x00, static_cast<uint8_t>(kind), 0x03, kEnd};
-  const uint16_t crc = devlink::Crc16Modbus(frame.data() + 1, 6);
-  frame.push_back(static_cast<uint8_t>(crc >> 8));
-  frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-  return frame;
+  // The relay's frame with its CRC, high byte first: 25 30 30 00 kind 03 66 CRC.
+  return devlink::BuildRelayFrame(static_cast<uint8_t>(kind), {}, devlink::RelayCrc::HighFirst);
 }
 
 RecordRow ParseGprsLine(std::string_view line) {
