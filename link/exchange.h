@@ -87,8 +87,8 @@ ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacit
                               const ReplyCompletion& completion = {}, int32_t delayFactor = 1,
                               std::optional<int32_t> fixedDelayMs = std::nullopt);
 
-// Runs the exchange on the channel that `DeviceLink` selects (serial or TCP), runs the spec's
-// verdict on the reply and reports the exchange to `link.traffic`, if any.
+// Runs the exchange on the channel that `DeviceLink` selects (serial or TCP), runs the verdict
+// of `spec` on the reply and reports the exchange to `link.traffic`, if any.
 ExchangeResult Exchange(DeviceLink& link, ByteView request, const ReplySpec& spec);
 
 // The channel the pages use.
