@@ -7,6 +7,7 @@
 #include "cli/json_output.h"
 #include "cli/options.h"
 #include "cli/raw_command.h"
+#include "cli/server_command.h"
 #include "link/exchange.h"
 #include "tool_version.h"
 
@@ -18,6 +19,7 @@ const char* const kUsage =
     "Usage: tool-cli <page> <verb> [WORD ...] [--arg value ...] (--port PATH | --tcp HOST:PORT)\n"
     "                [--address N] [--delay MS] [--baud B] [--fast] [--trace]\n"
     "       tool-cli raw (--port PATH | --tcp HOST:PORT) [options] HEX...\n"
+    "       tool-cli server listen [--port N] [--bind ADDRESS]   (commands on standard input)\n"
     "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n"
     "       tool-cli --version\n";
 
@@ -58,6 +60,8 @@ void PrintHelp(std::ostream& out, const std::vector<pages::CommandSet>& sets) {
   for (const pages::CommandSet& set : sets) PrintPage(out, set);
   out << "\n";
   PrintRawHelp(out);
+  out << "\n";
+  PrintServerHelp(out);
 }
 
 int Usage(std::ostream& err, const std::string& message) {
@@ -178,6 +182,7 @@ int Run(const std::vector<std::string>& words, const std::vector<pages::CommandS
   }
   const std::vector<std::string> rest(words.begin() + 1, words.end());
   if (page == "raw") return RunRaw(rest, out, err);
+  if (page == "server") return RunServer(rest, /*input=*/0, out, err);
 
   const pages::CommandSet* set = nullptr;
   for (const pages::CommandSet& s : sets) {

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "sim/families/history.h"
+#include "sim/gateway_fleet.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"
@@ -43,6 +44,13 @@ constexpr char kUsage[] =
     "  --history-fail-block K  never answer history block K\n"
     "  --gprs-values N         values per line announced by the GPRS stream (default 2)\n"
     "  --gprs-text FILE        the GPRS stream's text lines from FILE (LF becomes CR LF)\n"
+    "  --gateway HOST:PORT     play wireless-logger gateways that connect to the gateway server\n"
+    "                          at HOST:PORT (no pseudo-terminal then)\n"
+    "  --gateways N            how many gateways (default 1)\n"
+    "  --gateway-mode MODE     normal, silent (never answers), garbage (answers 7 bytes that\n"
+    "                          are no list) or trickle (also sends a byte on its own now and then)\n"
+    "  --gateway-loggers N     loggers bound to each gateway at start (0..60, default 0)\n"
+    "  --trickle-ms MS         period of the trickle mode's bytes (default 2000)\n"
     "The Bluetooth logger behind the simulated adapter has the MAC 00:1A:7D:DA:71:13.\n"
     "Runs until interrupted (Ctrl-C) or terminated.\n";
 
@@ -55,7 +63,9 @@ struct Options {
   bool log = false;
   sim::Faults faults;
   sim::HistoryState history;
+  std::optional<sim::GatewayFleetOptions> gateways;
 };
+
 
 std::string GprsText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -88,6 +98,28 @@ int Number(const std::string& option, const char* text, long min, long max) {
                  std::to_string(max) + ", not \"" + text + "\"");
   }
   return static_cast<int>(value);
+}
+
+sim::GatewayFleetOptions& Gateways(Options& o) {
+  if (!o.gateways) o.gateways.emplace();
+  return *o.gateways;
+}
+
+void ParseHostPort(const std::string& text, sim::GatewayFleetOptions& fleet) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) {
+    BadArguments("--gateway needs HOST:PORT, not \"" + text + "\"");
+  }
+  fleet.host = text.substr(0, colon);
+  fleet.port = static_cast<uint16_t>(Number("--gateway", text.c_str() + colon + 1, 1, 65535));
+}
+
+sim::GatewayMode GatewayModeNamed(const std::string& name) {
+  if (name == "normal") return sim::GatewayMode::Normal;
+  if (name == "silent") return sim::GatewayMode::Silent;
+  if (name == "garbage") return sim::GatewayMode::Garbage;
+  if (name == "trickle") return sim::GatewayMode::Trickle;
+  BadArguments("--gateway-mode takes normal, silent, garbage or trickle, not \"" + name + "\"");
 }
 
 Options Parse(int argc, char** argv) {
@@ -142,11 +174,27 @@ Options Parse(int argc, char** argv) {
       o.history.valueCount = static_cast<uint8_t>(Number(arg, value(), 0, 255));
     } else if (arg == "--gprs-text") {
       o.history.gprsText = GprsText(value());
+    } else if (arg == "--gateway") {
+      ParseHostPort(value(), Gateways(o));
+    } else if (arg == "--gateways") {
+      Gateways(o).count = Number(arg, value(), 1, 100000);
+    } else if (arg == "--gateway-mode") {
+      Gateways(o).mode = GatewayModeNamed(value());
+    } else if (arg == "--gateway-loggers") {
+      Gateways(o).loggers = Number(arg, value(), 0, 60);
+    } else if (arg == "--trickle-ms") {
+      Gateways(o).tricklePeriod = std::chrono::milliseconds(Number(arg, value(), 1, 600000));
     } else if (arg == "--log") {
       o.log = true;
     } else {
       BadArguments("unknown option " + arg);
     }
+  }
+  if (o.gateways) {
+    if (o.gateways->port == 0) BadArguments("the gateway options need --gateway HOST:PORT");
+    if (!o.link.empty() || o.tcpPort) BadArguments("--gateway plays gateways only");
+    o.pty = false;
+    return o;
   }
   if (!o.pty && !o.tcpPort) BadArguments("--no-pty needs --tcp");
   if (!o.pty && !o.link.empty()) BadArguments("--link needs the pseudo-terminal");
@@ -191,6 +239,15 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
+  sim::GatewayFleet fleet;
+  if (options.gateways) {
+    if (!fleet.Start(*options.gateways, &error)) {
+      std::cerr << "tool-sim: " << error << "\n";
+      return 1;
+    }
+    std::printf("gateways: %d connected to %s:%u\n", options.gateways->count,
+                options.gateways->host.c_str(), options.gateways->port);
+  }
   sim::PtyServer pty(simulator);
   if (options.pty) {
     if (!pty.Start(&error, options.link)) {
@@ -212,6 +269,7 @@ int main(int argc, char** argv) {
 
   int received = 0;
   sigwait(&signals, &received);
+  fleet.Stop();
   tcp.Stop();
   pty.Stop();
   return 0;

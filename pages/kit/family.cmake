@@ -1,4 +1,5 @@
-# tool_add_family(<name> KIND <page kind> PAGE <page class> [SIM <simulated family>] [DIR <folder>])
+# tool_add_family(<name> KIND <page kind> PAGE <page class> [SIM <simulated family>] [DIR <folder>]
+#                 [NO_VERBS])
 #
 # Defines one instrument family from its folder pages/<name>/ (or DIR, a folder of the source
 # tree, for a subsystem with a folder of its own such as history/):
@@ -9,9 +10,11 @@
 # and registers it: tool-cli offers pages::<name>::Commands(), the main window creates
 # pages::<PAGE> for the page kind app::<KIND>, and tool-sim answers through
 # sim::Register<SIM>() of sim/families/<sim file>.cpp (SIM names the function, the file is its
-# name in lower case with words joined by '_').
+# name in lower case with words joined by '_'). NO_VERBS: a family that talks to no instrument
+# over the link (the gateway server) has no command table; tool-cli reaches it its own way.
+# The tests also find the built tool-sim in TOOL_SIM.
 function(tool_add_family name)
-  cmake_parse_arguments(FAMILY "" "KIND;PAGE;SIM;DIR" "" ${ARGN})
+  cmake_parse_arguments(FAMILY "NO_VERBS" "KIND;PAGE;SIM;DIR" "" ${ARGN})
   if(NOT FAMILY_KIND OR NOT FAMILY_PAGE)
     message(FATAL_ERROR "tool_add_family(${name}): KIND and PAGE are required")
   endif()
@@ -42,8 +45,10 @@ function(tool_add_family name)
     set_target_properties(${name}_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
     # Some of them run the tool-cli binary itself.
     add_dependencies(${name}_tests tool-cli)
+    add_dependencies(${name}_tests tool-sim)
     gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT "TOOL_CLI=$<TARGET_FILE:tool-cli>")
+                         PROPERTIES ENVIRONMENT "TOOL_CLI=$<TARGET_FILE:tool-cli>"
+                                    ENVIRONMENT_MODIFICATION "TOOL_SIM=set:$<TARGET_FILE:tool-sim>")
   endif()
 
   if(TOOL_BUILD_QT)
@@ -63,6 +68,7 @@ function(tool_add_family name)
   set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_PAGE ${FAMILY_PAGE})
   set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_SIM "${FAMILY_SIM}")
   set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_INCLUDE "${include_dir}")
+  set_property(GLOBAL PROPERTY TOOL_FAMILY_${name}_NO_VERBS ${FAMILY_NO_VERBS})
 endfunction()
 
 # The families in the order they were added.
@@ -88,6 +94,10 @@ function(tool_cli_registry file)
   set(includes "")
   set(calls "")
   foreach(name IN LISTS families)
+    get_property(no_verbs GLOBAL PROPERTY TOOL_FAMILY_${name}_NO_VERBS)
+    if(no_verbs)
+      continue()
+    endif()
     get_property(include_dir GLOBAL PROPERTY TOOL_FAMILY_${name}_INCLUDE)
     string(APPEND includes "#include \"${include_dir}/${name}_commands.h\"\n")
     string(APPEND calls "  sets.push_back(pages::${name}::Commands());\n")
