@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "sim/families/channel_curves.h"
 #include "sim/families/history.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
@@ -43,6 +44,8 @@ constexpr char kUsage[] =
     "  --history-fail-block K  never answer history block K\n"
     "  --gprs-values N         values per line announced by the GPRS stream (default 2)\n"
     "  --gprs-text FILE        the GPRS stream's text lines from FILE (LF becomes CR LF)\n"
+    "  --curve-kind K          answer 0x07/0x03 with per-channel curves of kind 1, 3 or 4\n"
+    "                          (default: the fixed calibration tables)\n"
     "The Bluetooth logger behind the simulated adapter has the MAC 00:1A:7D:DA:71:13.\n"
     "Runs until interrupted (Ctrl-C) or terminated.\n";
 
@@ -55,6 +58,7 @@ struct Options {
   bool log = false;
   sim::Faults faults;
   sim::HistoryState history;
+  int curveKind = -1;
 };
 
 std::string GprsText(const std::string& path) {
@@ -136,6 +140,9 @@ Options Parse(int argc, char** argv) {
       o.history.recordCount = Number(arg, value(), 0, 32767);
     } else if (arg == "--history-block") {
       o.history.blockSize = Number(arg, value(), 9, 32767);
+    } else if (arg == "--curve-kind") {
+      o.curveKind = Number(arg, value(), 1, 4);
+      if (o.curveKind == 2) BadArguments("--curve-kind takes 1, 3 or 4");
     } else if (arg == "--history-fail-block") {
       o.history.failBlock = Number(arg, value(), 1, 65535);
     } else if (arg == "--gprs-values") {
@@ -180,6 +187,7 @@ int main(int argc, char** argv) {
   simulator.WithDevice([&](sim::Instrument& d) {
     d.address = static_cast<uint8_t>(options.address);
     d.State<sim::HistoryState>() = options.history;
+    d.State<sim::ChannelCurvesState>().kind = options.curveKind;
   });
   simulator.SetFaults(options.faults);
   simulator.SetWireBaud(options.baud);
