@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "sim/families/channel_curves.h"
 #include "sim/families/history.h"
 #include "sim/gateway_fleet.h"
 #include "sim/pty_transport.h"
@@ -51,6 +52,8 @@ constexpr char kUsage[] =
     "                          are no list) or trickle (also sends a byte on its own now and then)\n"
     "  --gateway-loggers N     loggers bound to each gateway at start (0..60, default 0)\n"
     "  --trickle-ms MS         period of the trickle mode's bytes (default 2000)\n"
+    "  --curve-kind K          answer 0x07/0x03 with per-channel curves of kind 1, 3 or 4\n"
+    "                          (default: the fixed calibration tables)\n"
     "The Bluetooth logger behind the simulated adapter has the MAC 00:1A:7D:DA:71:13.\n"
     "Runs until interrupted (Ctrl-C) or terminated.\n";
 
@@ -64,6 +67,7 @@ struct Options {
   sim::Faults faults;
   sim::HistoryState history;
   std::optional<sim::GatewayFleetOptions> gateways;
+  int curveKind = -1;
 };
 
 
@@ -168,6 +172,9 @@ Options Parse(int argc, char** argv) {
       o.history.recordCount = Number(arg, value(), 0, 32767);
     } else if (arg == "--history-block") {
       o.history.blockSize = Number(arg, value(), 9, 32767);
+    } else if (arg == "--curve-kind") {
+      o.curveKind = Number(arg, value(), 1, 4);
+      if (o.curveKind == 2) BadArguments("--curve-kind takes 1, 3 or 4");
     } else if (arg == "--history-fail-block") {
       o.history.failBlock = Number(arg, value(), 1, 65535);
     } else if (arg == "--gprs-values") {
@@ -228,6 +235,7 @@ int main(int argc, char** argv) {
   simulator.WithDevice([&](sim::Instrument& d) {
     d.address = static_cast<uint8_t>(options.address);
     d.State<sim::HistoryState>() = options.history;
+    d.State<sim::ChannelCurvesState>().kind = options.curveKind;
   });
   simulator.SetFaults(options.faults);
   simulator.SetWireBaud(options.baud);

@@ -1,5 +1,7 @@
 # tool_add_family(<name> KIND <page kind> PAGE <page class> [SIM <simulated family>] [DIR <folder>]
 #                 [NO_VERBS])
+# tool_add_family(<name> [SIM <simulated family>] [DIR <folder>])   (no page yet: verbs, simulated
+#                                                                      instrument and tests only)
 #
 # Defines one instrument family from its folder pages/<name>/ (or DIR, a folder of the source
 # tree, for a subsystem with a folder of its own such as history/):
@@ -15,8 +17,8 @@
 # The tests also find the built tool-sim in TOOL_SIM.
 function(tool_add_family name)
   cmake_parse_arguments(FAMILY "NO_VERBS" "KIND;PAGE;SIM;DIR" "" ${ARGN})
-  if(NOT FAMILY_KIND OR NOT FAMILY_PAGE)
-    message(FATAL_ERROR "tool_add_family(${name}): KIND and PAGE are required")
+  if((FAMILY_KIND AND NOT FAMILY_PAGE) OR (FAMILY_PAGE AND NOT FAMILY_KIND))
+    message(FATAL_ERROR "tool_add_family(${name}): KIND and PAGE go together")
   endif()
   set(dir ${CMAKE_CURRENT_SOURCE_DIR}/${name})
   if(FAMILY_DIR)
@@ -51,7 +53,7 @@ function(tool_add_family name)
                                     ENVIRONMENT_MODIFICATION "TOOL_SIM=set:$<TARGET_FILE:tool-sim>")
   endif()
 
-  if(TOOL_BUILD_QT)
+  if(TOOL_BUILD_QT AND FAMILY_PAGE)
     qt_add_library(${name}_page STATIC ${page_sources})
     target_link_libraries(${name}_page PUBLIC ${name}_commands page_kit page_widgets ui Qt6::Widgets
                           PRIVATE tool_warnings)
@@ -75,6 +77,19 @@ endfunction()
 function(tool_families out)
   get_property(families GLOBAL PROPERTY TOOL_FAMILIES)
   set(${out} ${families} PARENT_SCOPE)
+endfunction()
+
+# The families that have a page, in the order they were added.
+function(tool_families_with_pages out)
+  tool_families(families)
+  set(with_pages "")
+  foreach(name IN LISTS families)
+    get_property(page GLOBAL PROPERTY TOOL_FAMILY_${name}_PAGE)
+    if(page)
+      list(APPEND with_pages ${name})
+    endif()
+  endforeach()
+  set(${out} ${with_pages} PARENT_SCOPE)
 endfunction()
 
 # Writes `file` with `content` only when it differs, so an unchanged registry is not rebuilt.
@@ -124,6 +139,9 @@ function(tool_page_registry file)
   foreach(name IN LISTS families)
     get_property(kind GLOBAL PROPERTY TOOL_FAMILY_${name}_KIND)
     get_property(page GLOBAL PROPERTY TOOL_FAMILY_${name}_PAGE)
+    if(NOT page)
+      continue()
+    endif()
     get_property(include_dir GLOBAL PROPERTY TOOL_FAMILY_${name}_INCLUDE)
     string(APPEND includes "#include \"${include_dir}/${name}_page.h\"\n")
     string(APPEND cases "    case ${kind}: return new pages::${page}(link, variant, parent);\n")

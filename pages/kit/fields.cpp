@@ -315,6 +315,17 @@ std::optional<int64_t> ParseWholeInt(std::string_view text) {
   return value;
 }
 
+std::vector<std::string_view> SplitList(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  if (text.empty()) return parts;
+  while (true) {
+    const size_t at = text.find(separator);
+    parts.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return parts;
+    text.remove_prefix(at + 1);
+  }
+}
+
 std::optional<double> ParseWholeNumber(std::string_view text) {
   text = TrimBlanks(text);
   if (!IsDecimalText(text)) return std::nullopt;

@@ -114,6 +114,9 @@ std::string_view TrimBlanks(std::string_view text);  // blanks, tabs, CR and LF 
 // The whole text (blanks around it ignored) as a decimal integer / finite number.
 std::optional<int64_t> ParseWholeInt(std::string_view text);
 std::optional<double> ParseWholeNumber(std::string_view text);
+// The parts of a list option ("1,2,3" with ','): every part, empty ones included; an empty
+// text gives no parts.
+std::vector<std::string_view> SplitList(std::string_view text, char separator);
 // Leading decimal integer of a text, 0 when there are no digits (as a numeric edit reads);
 // saturates instead of overflowing.
 int64_t LeadingInteger(std::string_view text);

@@ -134,5 +134,13 @@ TEST(TextHelpers, NumbersAsAnEditReadsThem) {
   EXPECT_EQ(FormatIpv4({192, 168, 1, 10}), "192.168.1.10");
 }
 
+TEST(TextHelpers, SplitListKeepsEmptyPartsAndGivesNoneForNoText) {
+  using Parts = std::vector<std::string_view>;
+  EXPECT_EQ(SplitList("1,2,3", ','), (Parts{"1", "2", "3"}));
+  EXPECT_EQ(SplitList("1,,3,", ','), (Parts{"1", "", "3", ""}));
+  EXPECT_EQ(SplitList("25:24.6", ','), (Parts{"25:24.6"}));
+  EXPECT_TRUE(SplitList("", ',').empty());
+}
+
 }  // namespace
 }  // namespace pages

@@ -1,0 +1,144 @@
+#pragma once
+// Commands of the multi-channel "曲线校准" page: the sensor curve of one channel, as pairs of
+// environment (reference) value and raw value kept in the instrument. Each instrument kind has
+// its own frames and curve layout; the curve travels in a `CurveBuffer` laid out as the
+// instrument's curve reply, which is also the frame the edited curve is written back in.
+//
+// SumFrame kinds (request '%', addr, command, ch - 1, 0, 'f', sum; reply of any length its byte
+// 4 gives):
+//   kind 0 transmitter          read 0x22, write 0x23   8 pairs of tenths + 273.1, low byte first
+//   kind 1 32-bit, 4 32-bit card read 0x07, write 0x03   as kind 0; humidity without the + 273.1
+//   kind 3 WiFi transmitter      read 0x07, write 0x03   8 pairs of singles, little-endian
+//   kind 6 refrigerated box      read 0x50, write 0x51   16 pairs of singles, little-endian
+// The write sends the buffer as read and edited with '%', addr and the write command in bytes
+// 0-2, 'f' and the sum at its end; the instrument acknowledges with 0x55.
+//
+// Kind 7, the digital sensor (Modbus at the device address): channel n's curve is the 16 holding
+// registers from (n - 1 + 16) * 256, raw values in the first 8, environment values (+ 273.1) in
+// the last 8, each low byte first; read with 0x03, written with 0x10.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "link/exchange.h"
+#include "pages/kit/command_table.h"
+#include "pages/kit/messages.h"
+
+namespace pages::curvecal {
+
+enum class InstrumentKind : int {
+  Transmitter = 0,      // "变送器"
+  Bit32 = 1,            // "32位"
+  Logger = 2,           // "记录仪"
+  WifiTransmitter = 3,  // "WIFI变送器"
+  Bit32Card = 4,        // "32位-卡片"
+  BluetoothLogger = 5,  // "蓝牙记录仪"
+  FridgeBox = 6,        // "冷藏箱"
+  DigitalSensor = 7,    // "数字传感器"
+};
+inline constexpr int kKindCount = 8;
+// The combo box's texts, by kind.
+inline constexpr std::array<const char*, kKindCount> kKindNames{
+    "变送器", "32位", "记录仪", "WIFI变送器", "32位-卡片", "蓝牙记录仪", "冷藏箱", "数字传感器"};
+// How many channels the channel combo offers, by kind.
+int ChannelCount(InstrumentKind kind);
+
+// Messages.
+inline constexpr const char* kNotCalibrated = "仪器尚未校准！";
+inline constexpr const char* kListInvalid = "数据列表设置无效！";
+inline constexpr const char* kInvalidRows = "请删除无效行或填入有效数据！";
+inline constexpr const char* kExtraRows = "请删除多余行！";
+inline constexpr const char* kErrorCaption = "错误";
+// tool-cli: a kind whose curve exchanges are not built yet.
+inline constexpr const char* kKindNotSupported = "该仪器类型暂不支持";
+
+// Field names a refusal reports.
+inline constexpr const char* kFieldKind = "kind";
+inline constexpr const char* kFieldChannel = "channel";
+inline constexpr const char* kFieldPairs = "pairs";
+
+// The offset added to temperatures before they are stored as tenths: 273.1, not 273.15.
+inline constexpr double kKelvinOffset = 273.1;
+
+// The curve as it travels: 1024 bytes, zeroed at start; `length` is the frame length of the last
+// curve read (0: none read yet).
+struct CurveBuffer {
+  static constexpr size_t kSize = 1024;
+  std::array<uint8_t, kSize> bytes{};
+  size_t length = 0;
+};
+
+enum class SlotEncoding {
+  TenthsLowFirst,   // EncodeTenths16 of value + offset, low byte first
+  TenthsHighFirst,  // EncodeTenths16 of the value, high byte first
+  SingleLe,         // IEEE single, little-endian
+};
+
+// Where a kind keeps its pairs in the CurveBuffer: slot j's environment value at
+// environmentAt + j * width, its raw value at rawAt + j * width.
+struct PairLayout {
+  size_t slots = 0;
+  size_t environmentAt = 0;
+  size_t rawAt = 0;
+  size_t width = 2;
+  SlotEncoding encoding = SlotEncoding::TenthsLowFirst;
+  double offset = 0;                 // added before encoding, subtracted after decoding
+  std::array<uint8_t, 4> empty{};    // the bytes of an empty slot (`width` of them)
+  // The least frame length that holds every slot and the frame's 'f' and sum.
+  size_t FrameLength() const;
+};
+// The layout of a pair kind (0, 1, 3, 4, 5, 6, 7); none for the logger kind.
+std::optional<PairLayout> LayoutOf(InstrumentKind kind, bool humidity);
+
+struct CurvePair {
+  double environment = 0;
+  double raw = 0;
+  bool operator==(const CurvePair&) const = default;
+};
+
+// The pairs from the first slot on, up to the first empty slot (both halves empty) or the slot
+// count.
+std::vector<CurvePair> DecodePairs(const PairLayout& layout, const CurveBuffer& buffer);
+// Writes `pairs` into the slots in ascending order of environment value (of equal environment
+// values the last one counts), as many as there are slots; the remaining slots get the empty
+// pattern.
+void EncodePairs(const PairLayout& layout, const std::vector<CurvePair>& pairs,
+                 CurveBuffer& buffer);
+
+// The list's rows as texts (column 2, the environment value; column 3, the raw value) to pairs:
+// "数据列表设置无效！" for no rows, "请删除无效行或填入有效数据！" for a row with an empty or
+// non-numeric cell.
+std::variant<std::vector<CurvePair>, Outcome> PairsOfRows(
+    const std::vector<std::pair<std::string, std::string>>& rows);
+// "E:R,E:R,..." (tool-cli's --pairs).
+std::variant<std::vector<CurvePair>, Outcome> ParsePairs(std::string_view text);
+
+// What identifies the curve of one channel.
+struct CurveTarget {
+  InstrumentKind kind = InstrumentKind::Transmitter;
+  int channel = 1;        // 1-based
+  bool humidity = false;  // channel type "湿度"
+};
+
+struct Curve {
+  std::vector<CurvePair> pairs;
+};
+Values Describe(const Curve& curve);
+
+// Reads the channel's curve into `buffer` (its frame length becomes the reply's length). An
+// uncalibrated channel reads as no pairs, with the message "仪器尚未校准！".
+Result<Curve> ReadCurve(devlink::Channel& channel, const CurveTarget& target, CurveBuffer& buffer);
+// Writes `pairs` into the curve last read into `buffer` and sends it back.
+Outcome WriteCurve(devlink::Channel& channel, const CurveTarget& target,
+                   const std::vector<CurvePair>& pairs, CurveBuffer& buffer);
+
+// tool-cli verbs of the page "curvecal".
+CommandSet Commands();
+
+}  // namespace pages::curvecal

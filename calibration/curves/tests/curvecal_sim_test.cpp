@@ -1,0 +1,116 @@
+// Per-channel curves over the real serial and TCP channels against the simulated instruments of
+// each SumFrame kind, and the tool-cli verbs against them on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include "calibration/curves/curvecal_commands.h"
+#include "pages/testing/sim_fixtures.h"
+#include "sim/families/channel_curves.h"
+
+namespace pages::curvecal {
+namespace {
+
+using pages::testing::SimChannelTest;
+using pages::testing::ToolRun;
+
+class CurveSimTest : public SimChannelTest {
+ protected:
+  void PlayKind(int kind) {
+    Device<sim::ChannelCurvesState>([kind](sim::ChannelCurvesState& s) { s.kind = kind; });
+  }
+};
+
+TEST_P(CurveSimTest, EverySumFrameKindReadsBackWhatWasWritten) {
+  const struct {
+    InstrumentKind kind;
+    int channel;
+    bool humidity;
+    std::vector<CurvePair> pairs;
+  } cases[] = {
+      {InstrumentKind::DigitalSensor, 32, false, {{40.0, 41.2}, {-10.0, -9.9}}},
+      {InstrumentKind::Transmitter, 2, false, {{25.0, 24.6}, {-20.0, -19.8}}},
+      {InstrumentKind::Bit32, 32, true, {{90.0, 88.5}, {10.0, 11.0}, {50.0, 50.5}}},
+      {InstrumentKind::Bit32Card, 5, false, {{0.0, 0.3}}},
+      {InstrumentKind::WifiTransmitter, 7, false, {{30.0, 29.25}, {-10.0, -9.5}}},
+      {InstrumentKind::FridgeBox, 1, false, {{-18.0, -17.5}, {4.0, 4.5}, {-25.0, -24.75}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.kind));
+    PlayKind(static_cast<int>(c.kind));
+    if (c.kind == InstrumentKind::DigitalSensor && !GetParam()) {
+      std::string error;  // the sensor hears only its own rate, 9600 baud
+      ASSERT_TRUE(sim_.link.serial.ConfigurePort("9600", &error)) << error;
+    }
+    const CurveTarget target{c.kind, c.channel, c.humidity};
+    CurveBuffer buffer;
+    const auto before = ReadCurve(channel_, target, buffer);
+    ASSERT_TRUE(before.ok()) << before.message() << " " << before.outcome.detail;
+    EXPECT_EQ(before.message(), kNotCalibrated);
+    ASSERT_EQ(WriteCurve(channel_, target, c.pairs, buffer).message, kWriteOk);
+
+    CurveBuffer again;
+    const auto after = ReadCurve(channel_, target, again);
+    ASSERT_TRUE(after.ok()) << after.message();
+    std::vector<CurvePair> ascending = c.pairs;
+    std::sort(ascending.begin(), ascending.end(),
+              [](const CurvePair& a, const CurvePair& b) { return a.environment < b.environment; });
+    EXPECT_EQ(after.value.pairs, ascending);
+    // Another channel of the same kind is untouched.
+    const CurveTarget other{c.kind, c.channel == 1 ? 2 : 1, c.humidity};
+    EXPECT_TRUE(ReadCurve(channel_, other, again).value.pairs.empty());
+  }
+}
+
+TEST_P(CurveSimTest, AFailedWriteReportsItAndAMissingCurveWritesNothing) {
+  PlayKind(1);
+  CurveBuffer buffer;
+  const CurveTarget target{InstrumentKind::Bit32, 3, false};
+  ASSERT_TRUE(ReadCurve(channel_, target, buffer).ok());
+  sim::Faults faults;
+  faults.silent = true;
+  faults.onlyNext = GetParam() ? 3 : 1;  // TCP tries three times
+  sim_.simulator.SetFaults(faults);
+  EXPECT_EQ(WriteCurve(channel_, target, {{1.0, 2.0}}, buffer).message, kWriteFailed);
+  // The fixed tables are not what a multi-channel instrument answers on 0x07.
+  PlayKind(-1);
+  CurveBuffer fixed;
+  EXPECT_EQ(ReadCurve(channel_, {InstrumentKind::Bit32, 5, false}, fixed).message(),
+            kReadFailed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, CurveSimTest, ::testing::Values(false, true),
+                         SimChannelTest::ChannelName);
+
+class CurveCliTest : public pages::testing::ToolCliTest {
+ protected:
+  CurveCliTest() : ToolCliTest("curvecal") {}
+};
+
+TEST_F(CurveCliTest, WriteThenReadAChannelsCurve) {
+  ToolRun run = Run({"write", "--kind", "0", "--channel", "1", "--type", "temperature", "--pairs",
+                     "50:49.5,25:24.6"});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{}}\n");
+  run = Run({"read", "--kind", "0", "--channel", "1", "--type", "temperature"});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_EQ(run.out,
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"pairs\":2,\"environment-1\":25,"
+            "\"raw-1\":24.6,\"environment-2\":50,\"raw-2\":49.5}}\n");
+}
+
+TEST_F(CurveCliTest, RefusedInputSendsNothing) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"write", "--kind", "0", "--channel", "1", "--type", "temperature", "--pairs", "25"},
+       "请删除无效行或填入有效数据！"},
+      {{"write", "--kind", "0", "--channel", "3", "--type", "temperature", "--pairs", "1:1"},
+       "\"option\":\"--channel\""},
+      {{"read", "--kind", "2", "--channel", "1", "--type", "humidity"}, "\"option\":\"--kind\""}};
+  for (const auto& [words, text] : cases) {
+    const ToolRun run = Run(words);
+    EXPECT_EQ(run.exit, 2) << run.out << run.err;
+    EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(sim_.Requests(), 0u);
+}
+
+}  // namespace
+}  // namespace pages::curvecal

@@ -1,0 +1,115 @@
+// Fixed-table curve calibration over the real serial and TCP channels against the simulated
+// instrument, and the tool-cli verbs against it on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include "calibration/fixed/fixedcal_commands.h"
+#include "pages/testing/sim_fixtures.h"
+#include "sim/families/fixed_curves.h"
+
+namespace pages::fixedcal {
+namespace {
+
+using pages::testing::SimChannelTest;
+using pages::testing::ToolRun;
+
+class FixedCalSimTest : public SimChannelTest {
+ protected:
+  sim::FixedCurvesState Stored() {
+    return Device<sim::FixedCurvesState>([](sim::FixedCurvesState& s) { return s; });
+  }
+};
+
+TEST_P(FixedCalSimTest, TablesCorrectionsAndReadingsRoundTrip) {
+  CalibrationTable temperature = Shifted(IdentityTable(Quantity::Temperature), 0.55);
+  ASSERT_EQ(WriteTable(channel_, temperature).message, kWriteOk);
+  CalibrationTable humidity = IdentityTable(Quantity::Humidity);
+  humidity.values[10] = 98.76;
+  ASSERT_EQ(WriteTable(channel_, humidity).message, kWriteOk);
+
+  const auto readT = ReadTable(channel_, Quantity::Temperature);
+  ASSERT_TRUE(readT.ok()) << readT.message();
+  EXPECT_DOUBLE_EQ(readT.value.values[0], -39.4);  // -39.45 truncated toward zero
+  EXPECT_DOUBLE_EQ(readT.value.values[14], 100.5);
+  const auto readH = ReadTable(channel_, Quantity::Humidity);
+  ASSERT_TRUE(readH.ok()) << readH.message();
+  EXPECT_DOUBLE_EQ(readH.value.values[10], 98.7);
+  EXPECT_DOUBLE_EQ(readH.value.values[0], 0.0);
+  const sim::FixedCurvesState stored = Stored();
+  EXPECT_EQ(stored.temperature[4], 5);  // 0.55 -> 5 tenths
+  EXPECT_FALSE(stored.paddingNonZero);
+
+  // The zero-point write's messages depend on the channel.
+  const Outcome zero = WriteZeroPoint(channel_, {-1.5, 100.0});
+  EXPECT_TRUE(zero.ok) << zero.message;
+  EXPECT_EQ(zero.message, GetParam() ? "数据设置成功" : "写数据成功");
+  const auto corrections = ReadZeroPoint(channel_);
+  ASSERT_TRUE(corrections.ok()) << corrections.message();
+  EXPECT_DOUBLE_EQ(corrections.value.temperature, -1.5);
+  EXPECT_DOUBLE_EQ(corrections.value.humidity, 100.0);
+
+  Device<sim::FixedCurvesState>([](sim::FixedCurvesState& s) {
+    s.temperatureNow = -125;
+    s.humidityNow = 999;
+  });
+  const auto now = ReadRealTime(channel_);
+  ASSERT_TRUE(now.ok()) << now.message();
+  EXPECT_DOUBLE_EQ(now.value.temperature, -12.5);
+  EXPECT_DOUBLE_EQ(now.value.humidity, 99.9);
+}
+
+TEST_P(FixedCalSimTest, MissingRepliesFailWithTheCommandsText) {
+  sim::Faults faults;
+  faults.silent = true;
+  faults.onlyNext = GetParam() ? 3 : 1;  // TCP tries three times
+  sim_.simulator.SetFaults(faults);
+  EXPECT_EQ(WriteZeroPoint(channel_, {1, 1}).message, GetParam() ? "数据设置失败" : "写数据失败");
+  faults.wrongSum = true;
+  faults.silent = false;
+  sim_.simulator.SetFaults(faults);
+  EXPECT_EQ(ReadTable(channel_, Quantity::Humidity).message(), "数据读取失败");
+  EXPECT_TRUE(ReadTable(channel_, Quantity::Humidity).ok());
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, FixedCalSimTest, ::testing::Values(false, true),
+                         SimChannelTest::ChannelName);
+
+class FixedCalCliTest : public pages::testing::ToolCliTest {
+ protected:
+  FixedCalCliTest() : ToolCliTest("fixedcal") {}
+};
+
+TEST_F(FixedCalCliTest, TableAndZeroPointVerbs) {
+  ToolRun run = Run({"write-table", "--quantity", "humidity", "--values",
+                     "1,11,21,31,41,51,61,71,81,91,99.99"});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{}}\n");
+  run = Run({"read-table", "--quantity", "humidity"});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\"point-1\":1"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"point-11\":99.9"), std::string::npos) << run.out;
+
+  run = Run({"write-zero", "--temperature", "-2.5", "--humidity", "3"});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("写数据成功"), std::string::npos) << run.out;
+  run = Run({"read-zero"});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\"temperature\":-2.5,\"humidity\":3"), std::string::npos) << run.out;
+}
+
+TEST_F(FixedCalCliTest, RefusedInputSendsNothing) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"write-table", "--quantity", "temperature", "--values", "1,2,3"}, "校准值个数不对"},
+      {{"write-table", "--quantity", "humidity", "--values", "1,2,x,4,5,6,7,8,9,10,11"},
+       "请键入一个数。"},
+      {{"write-zero", "--temperature", "100.5", "--humidity", "0"}, "温度的矫正范围为（-100,100）"},
+      {{"write-zero", "--temperature", "0", "--humidity", "-101"}, "湿度的矫正范围为（-100,100）"}};
+  for (const auto& [words, message] : cases) {
+    const ToolRun run = Run(words);
+    EXPECT_EQ(run.exit, 2) << run.out << run.err;
+    EXPECT_NE(run.out.find(message), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(sim_.Requests(), 0u);
+}
+
+}  // namespace
+}  // namespace pages::fixedcal

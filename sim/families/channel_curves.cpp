@@ -1,0 +1,115 @@
+// Sensor curves of the multi-channel instruments, '%' commands to the device address (or 0), the
+// channel index (channel - 1) as sub-command; the reply carries the same index in its status
+// byte, which is where the program's write takes its sub-command from:
+//   0x22 / 0x23  transmitter, 2 channels      32 bytes: 8 environment values, then 8 raw values
+//                                             (tenths + 273.1, humidity of kind 1/4 without;
+//                                             low byte first), empty slot 00 00
+//   0x07 / 0x03  32-bit (kind 1, 4), 32 ch.   as the transmitter
+//                WiFi transmitter (kind 3)    64 bytes: 8 + 8 singles, little-endian, empty
+//                                             slot 00 00 80 7F
+//   0x50 / 0x51  refrigerated box, 2 channels 128 bytes: 16 + 16 singles, empty slot 00 00 00 50
+// A write must carry exactly the curve's size and is answered 0x55; otherwise 0x00 and nothing
+// changes. A channel beyond the kind's count gets no answer.
+//
+// The digital sensor (Modbus, kind 7) keeps channel n's curve in the 16 holding registers from
+// (n - 1 + 16) * 256, channels 1-32: a read (0x03) or write (0x10) of exactly those 16 registers
+// is answered here; the sensor's other registers are its register map's.
+#include "sim/families/channel_curves.h"
+
+#include <optional>
+
+#include "sim/framing.h"
+
+namespace sim {
+
+namespace {
+
+struct CurveShape {
+  uint8_t read;
+  uint8_t write;
+  uint8_t channels;
+  size_t bytes;
+  std::vector<uint8_t> emptySlot;
+};
+
+std::optional<CurveShape> ShapeFor(const ChannelCurvesState& s, uint8_t command) {
+  const CurveShape transmitter{0x22, 0x23, 2, 32, {0x00, 0x00}};
+  const CurveShape fridge{0x50, 0x51, 2, 128, {0x00, 0x00, 0x00, 0x50}};
+  const CurveShape bit32{0x07, 0x03, 32, 32, {0x00, 0x00}};
+  const CurveShape wifi{0x07, 0x03, 32, 64, {0x00, 0x00, 0x80, 0x7F}};
+  for (const CurveShape& shape : {transmitter, fridge}) {
+    if (command == shape.read || command == shape.write) return shape;
+  }
+  if (command != bit32.read && command != bit32.write) return std::nullopt;
+  if (s.kind == 1 || s.kind == 4) return bit32;
+  if (s.kind == 3) return wifi;
+  return std::nullopt;
+}
+
+std::optional<Bytes> HandleChannelCurves(Instrument& device, const Bytes& frame) {
+  const SumRequest request = ParseSum(frame);
+  auto& s = device.State<ChannelCurvesState>();
+  const std::optional<CurveShape> shape = ShapeFor(s, request.command);
+  if (!shape || request.sub >= shape->channels) return std::nullopt;
+  auto reply = [&](const Bytes& payload) {
+    return SumReply(device.address, request.command, request.sub, payload);
+  };
+  const auto key = std::make_pair(shape->read, request.sub);
+  if (request.command == shape->read) {
+    if (!request.payload.empty()) return std::nullopt;
+    const auto stored = s.curves.find(key);
+    if (stored != s.curves.end()) return reply(stored->second);
+    Bytes empty;
+    while (empty.size() < shape->bytes) {
+      empty.insert(empty.end(), shape->emptySlot.begin(), shape->emptySlot.end());
+    }
+    return reply(empty);
+  }
+  if (request.payload.size() != shape->bytes) return reply({kNak});
+  s.curves[key] = request.payload;
+  ++s.writes;
+  return reply({kAck});
+}
+
+constexpr uint16_t kSensorCurveCount = 16;
+constexpr size_t kSensorCurveBytes = 32;
+
+std::optional<Bytes> HandleSensorCurves(Instrument& device, const Bytes& frame) {
+  if (frame.size() < 8 || (frame[1] != kReadHolding && frame[1] != kWriteMultiple)) {
+    return std::nullopt;
+  }
+  const uint16_t start = GetBe16(frame, 2);
+  const int index = (start >> 8) - 16;
+  if ((start & 0xFF) != 0 || index < 0 || index >= 32 || GetBe16(frame, 4) != kSensorCurveCount) {
+    return std::nullopt;
+  }
+  if (frame[0] == kModbusBroadcast && frame[1] == kReadHolding) return Bytes{};
+  auto& curves = device.State<ChannelCurvesState>().sensorCurves;
+  const auto channel = static_cast<uint8_t>(index);
+  if (frame[1] == kReadHolding) {
+    Bytes data{static_cast<uint8_t>(kSensorCurveBytes)};
+    const auto stored = curves.find(channel);
+    if (stored == curves.end()) {
+      data.resize(1 + kSensorCurveBytes, 0x00);
+    } else {
+      data.insert(data.end(), stored->second.begin(), stored->second.end());
+    }
+    return ModbusReply(device.address, kReadHolding, data);
+  }
+  if (frame.size() != 9 + kSensorCurveBytes || frame[6] != kSensorCurveBytes) {
+    return ModbusException(device.address, kWriteMultiple, kIllegalValue);
+  }
+  curves[channel] = Bytes(frame.begin() + 7, frame.begin() + 7 + kSensorCurveBytes);
+  device.State<ChannelCurvesState>().writes++;
+  if (frame[0] == kModbusBroadcast) return Bytes{};
+  return ModbusReply(device.address, kWriteMultiple, Bytes(frame.begin() + 2, frame.begin() + 6));
+}
+
+}  // namespace
+
+void RegisterChannelCurves(Simulator& simulator) {
+  simulator.AddHandler(kSumFamily, HandleChannelCurves);
+  simulator.AddHandler(kModbusFamily, HandleSensorCurves);
+}
+
+}  // namespace sim
