@@ -1,5 +1,7 @@
 #include "calibration/curves/curvecal_commands.h"
 
+#include "calibration/curves/curvecal_kinds.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -106,8 +108,6 @@ bool Storable(const PairLayout& layout, const std::vector<CurvePair>& pairs) {
   });
 }
 
-Outcome NotSupported() { return Outcome::Refused(kKindNotSupported, kFieldKind); }
-
 // The digital sensor (kind 7) keeps channel n's curve in the 16 holding registers from
 // (n - 1 + 16) * 256: raw values in the first 8, environment values in the last 8. The buffer
 // holds it as the write request lays it out: address, 0x10, register, count 16, 32 bytes, data.
@@ -136,7 +136,7 @@ Result<Curve> ReadSensorCurve(Channel& channel, const CurveTarget& target, const
   std::copy(std::begin(header), std::end(header), buffer.bytes.begin());
   std::copy_n(reply.value.begin() + 3, dataBytes, buffer.bytes.begin() + kSensorWriteHeader);
   buffer.length = kSensorWriteHeader + dataBytes + 2;
-  Curve curve{DecodePairs(layout, buffer)};
+  Curve curve{DecodePairs(layout, buffer), {}};
   if (curve.pairs.empty()) return {kNotCalibrated, curve};
   return {"", std::move(curve)};
 }
@@ -151,6 +151,8 @@ Outcome WriteSensorCurve(Channel& channel, const CurveBuffer& buffer) {
 }
 
 }  // namespace
+
+Outcome NotSupported() { return Outcome::Refused(kKindNotSupported, kFieldKind); }
 
 int ChannelCount(InstrumentKind kind) {
   switch (kind) {
@@ -255,6 +257,10 @@ Values Describe(const Curve& curve) {
 }
 
 Result<Curve> ReadCurve(Channel& channel, const CurveTarget& target, CurveBuffer& buffer) {
+  if (target.kind == InstrumentKind::Logger) return ReadLoggerCurve(channel, target, buffer);
+  if (target.kind == InstrumentKind::BluetoothLogger) {
+    return ReadBluetoothCurve(channel, target, buffer);
+  }
   const auto commands = SumCommandsOf(target.kind);
   const auto layout = LayoutOf(target.kind, target.humidity);
   const bool sensor = target.kind == InstrumentKind::DigitalSensor;
@@ -275,13 +281,16 @@ Result<Curve> ReadCurve(Channel& channel, const CurveTarget& target, CurveBuffer
   buffer.bytes.fill(0);
   std::copy(reply.value.begin(), reply.value.end(), buffer.bytes.begin());
   buffer.length = reply.value.size();
-  Curve curve{DecodePairs(*layout, buffer)};
+  Curve curve{DecodePairs(*layout, buffer), {}};
   if (curve.pairs.empty()) return {kNotCalibrated, curve};
   return {"", std::move(curve)};
 }
 
 Outcome WriteCurve(Channel& channel, const CurveTarget& target,
                    const std::vector<CurvePair>& pairs, CurveBuffer& buffer) {
+  if (target.kind == InstrumentKind::BluetoothLogger) {
+    return WriteBluetoothCurve(channel, target, pairs, buffer);
+  }
   const auto commands = SumCommandsOf(target.kind);
   const auto layout = LayoutOf(target.kind, target.humidity);
   const bool sensor = target.kind == InstrumentKind::DigitalSensor;

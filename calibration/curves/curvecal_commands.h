@@ -127,7 +127,8 @@ struct CurveTarget {
 };
 
 struct Curve {
-  std::vector<CurvePair> pairs;
+  std::vector<CurvePair> pairs;   // the pair kinds
+  std::vector<double> readings;   // the logger kind: one raw reading per reference point
 };
 Values Describe(const Curve& curve);
 
@@ -137,6 +138,44 @@ Result<Curve> ReadCurve(devlink::Channel& channel, const CurveTarget& target, Cu
 // Writes `pairs` into the curve last read into `buffer` and sends it back.
 Outcome WriteCurve(devlink::Channel& channel, const CurveTarget& target,
                    const std::vector<CurvePair>& pairs, CurveBuffer& buffer);
+
+// The Bluetooth logger (kind 5) sits behind the adapter: its callers first connect the adapter
+// to it (ConnectBluetoothDevice of pages/kit/bluetooth_device.h) and pass a BluetoothChannel.
+
+// ---- the logger kind (2) ----
+// "全调": reads the curve again and replaces reading i by the whole part of values[i]; readings
+// without a value are written as 0.
+Outcome WriteLoggerReadings(devlink::Channel& channel, const CurveTarget& target,
+                            const std::vector<double>& values, CurveBuffer& buffer);
+// Single point: reads the curve again and the channel's real-time raw value, and stores it at the
+// reference point `environment` lies on, or extrapolates the point above it.
+Outcome WriteLoggerPoint(devlink::Channel& channel, const CurveTarget& target, double environment,
+                         CurveBuffer& buffer);
+// "初始化": the initial curve from the "humi" or "temp" section of the card INI file at iniPath,
+// or the built-in default curve when the path is empty or the file yields no value.
+Outcome InitialiseLoggerCurve(devlink::Channel& channel, const CurveTarget& target,
+                              const std::string& iniPath);
+
+// ---- live values, shown as "%.1f" ----
+struct LiveValue {
+  double value = 0;
+};
+Values Describe(const LiveValue& value);
+// The channel's display value (button "读取").
+Result<LiveValue> ReadDisplayValue(devlink::Channel& channel, const CurveTarget& target);
+// The channel's raw value, which fills column 3 after an edit (the logger kind reads none).
+Result<LiveValue> ReadRawValue(devlink::Channel& channel, const CurveTarget& target);
+
+// ---- the 32-bit card kind (4) ----
+struct CardChannel {
+  int card = 0;           // the card number of the channel's configuration
+  bool humidity = false;  // sensor kind 1 or 4
+};
+Values Describe(const CardChannel& card);
+Result<CardChannel> ReadCardChannel(devlink::Channel& channel, int channelNumber);
+// The pairs of card `card` in the calibration file at path (points whose value is -1000 are
+// left out), read through libcalstore.
+Result<Curve> LoadCalibrationFile(const std::string& path, int card, bool humidity);
 
 // tool-cli verbs of the page "curvecal".
 CommandSet Commands();
