@@ -52,7 +52,7 @@ class Bench {
  public:
   Bench()
       : server_({{}, {}, [this](gateway::GatewayKey) { ++signsOfLife_; },
-                 [this](const gateway::CommandReply& reply) { last_ = reply; }}) {}
+                 [this](const gateway::CommandReply& reply) { last_ = reply; }, {}}) {}
 
   bool Listen() { return server_.Listen(0, "127.0.0.1") == gateway::GatewayServer::ListenResult::Ok; }
   uint16_t Port() const { return server_.Port(); }

@@ -35,7 +35,7 @@ class ServerSession {
       : out_(out), server_(gateway::GatewayServer::Events{
                        [this](const gateway::GatewayInfo& info) { Accepted(info); },
                        [this](GatewayKey key) { Closed(key); }, {},
-                       [this](const gateway::CommandReply& reply) { Finished(reply); }}) {}
+                       [this](const gateway::CommandReply& reply) { Finished(reply); }, {}}) {}
 
   gateway::GatewayServer& Server() { return server_; }
   bool Busy() const { return server_.Busy(); }

@@ -50,7 +50,8 @@ WirelessLoggerPage::WirelessLoggerPage(devlink::DeviceLink& link, int productVar
           [this](const gateway::GatewayInfo& info) { Accepted(info); },
           [this](gateway::GatewayKey key) { Closed(key); },
           [this](gateway::GatewayKey key) { Received(key); },
-          [this](const gateway::CommandReply& reply) { Finished(reply); }}) {
+          [this](const gateway::CommandReply& reply) { Finished(reply); },
+          [this](std::chrono::milliseconds pause) { PauseAccepting(pause); }}) {
   port_ = MakeDigitsEdit(QStringLiteral("gatewayPort"), this);
   port_->setText(QString::number(gateway::kDefaultPort));
   port_->setAlignment(Qt::AlignCenter);
@@ -213,6 +214,14 @@ void WirelessLoggerPage::ToggleListening() {
           [this] { server_.OnListenerReadable(); });
   listen_->setText(QStringLiteral("关闭"));
   port_->setEnabled(false);
+}
+
+void WirelessLoggerPage::PauseAccepting(std::chrono::milliseconds pause) {
+  if (!listenerNotifier_) return;
+  listenerNotifier_->setEnabled(false);
+  QTimer::singleShot(pause, listenerNotifier_.get(), [notifier = listenerNotifier_.get()] {
+    notifier->setEnabled(true);
+  });
 }
 
 void WirelessLoggerPage::ClearList() {

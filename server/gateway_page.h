@@ -39,6 +39,8 @@ class WirelessLoggerPage : public Page {
 
  private:
   void ToggleListening();
+  // No descriptors left: the listener is not watched for `pause`.
+  void PauseAccepting(std::chrono::milliseconds pause);
   void ClearList();
   void GatewaySelectionChanged();
   void LoggerSelectionChanged(bool copySn);

@@ -115,16 +115,22 @@ GatewayKey GatewayServer::KeyOfFd(int fd) const {
   return it == byFd_.end() ? 0 : it->second;
 }
 
-void GatewayServer::OnListenerReadable() {
+void GatewayServer::OnListenerReadable(Clock::time_point now) {
+  if (AcceptPaused(now)) return;
   for (int i = 0; i < kAcceptsPerEvent && listener_ >= 0; ++i) {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
     const int fd = accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &length,
                            SOCK_NONBLOCK | SOCK_CLOEXEC);
-    // A failed accept is ignored (would-block ends the round; a peer that gave up, or no
-    // descriptors left, leaves the rest for the next readable event).
+    // A failed accept is ignored: would-block ends the round, a peer that gave up is skipped.
+    // Without descriptors or memory the connection stays queued and the listener readable, so
+    // accepting rests a while instead of spinning on it.
     if (fd < 0) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        acceptPausedUntil_ = now + kAcceptPause;
+        if (events_.acceptPaused) events_.acceptPaused(kAcceptPause);
+      }
       return;
     }
     SetSocketOptions(fd);
@@ -204,10 +210,13 @@ void GatewayServer::PollOnce(std::chrono::milliseconds timeout, std::vector<poll
   const size_t extraCount = extra ? extra->size() : 0;
   fds.reserve(extraCount + connections_.size() + 1);
   if (extra) fds.insert(fds.end(), extra->begin(), extra->end());
-  if (listener_ >= 0) fds.push_back({listener_, POLLIN, 0});
+  const auto start = Clock::now();
+  if (listener_ >= 0 && !AcceptPaused(start)) fds.push_back({listener_, POLLIN, 0});
   for (const auto& [key, connection] : connections_) fds.push_back({connection.info.fd, POLLIN, 0});
-  if (const auto deadline = Deadline()) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+  auto wakeAt = Deadline();
+  if (AcceptPaused(start) && (!wakeAt || acceptPausedUntil_ < *wakeAt)) wakeAt = acceptPausedUntil_;
+  if (wakeAt) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*wakeAt - start);
     timeout = std::clamp(left, std::chrono::milliseconds(0), timeout);
   }
   const int ready = poll(fds.data(), fds.size(), static_cast<int>(timeout.count()));

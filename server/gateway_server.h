@@ -32,6 +32,9 @@ inline constexpr std::chrono::milliseconds kReplyTimeout{5000};
 inline constexpr size_t kMaxReply = 3000;     // bytes kept of one reply
 inline constexpr int kReadsPerEvent = 16;     // 3000-byte reads per readable event, then others' turn
 inline constexpr int kAcceptsPerEvent = 64;   // accepts per readable event of the listener
+// How long the listener rests after an accept failed for want of descriptors or memory: the
+// waiting connection keeps the listener readable, so accepting again at once would only spin.
+inline constexpr std::chrono::milliseconds kAcceptPause{250};
 
 struct GatewayInfo {
   GatewayKey key = 0;
@@ -57,6 +60,8 @@ class GatewayServer {
     std::function<void(GatewayKey)> closed;
     std::function<void(GatewayKey)> received;  // any bytes arrived: refresh its time
     std::function<void(const CommandReply&)> finished;
+    // Accepting rests for `pause` (no descriptors left): stop watching the listener until then.
+    std::function<void(std::chrono::milliseconds pause)> acceptPaused;
   };
 
   enum class ListenResult { Ok, SocketFailed, BindFailed };
@@ -85,7 +90,9 @@ class GatewayServer {
   GatewayKey KeyOfFd(int fd) const;  // 0 when none
 
   // Socket readiness, from whatever loop drives the server.
-  void OnListenerReadable();
+  void OnListenerReadable(Clock::time_point now = Clock::now());
+  // Whether accepting rests at `now` (see kAcceptPause).
+  bool AcceptPaused(Clock::time_point now = Clock::now()) const { return now < acceptPausedUntil_; }
   void OnReadable(int fd);
 
   // Sends `request` in one call and makes `command` pending on that gateway until its reply, a
@@ -114,6 +121,7 @@ class GatewayServer {
   int listener_ = -1;
   uint16_t port_ = 0;
   GatewayKey nextKey_ = 1;
+  Clock::time_point acceptPausedUntil_{};
   std::map<GatewayKey, Connection> connections_;
   std::unordered_map<int, GatewayKey> byFd_;
   struct Pending {

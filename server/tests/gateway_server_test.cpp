@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ class ServerTest : public ::testing::Test {
     events.closed = [this](GatewayKey key) { closed.push_back(key); };
     events.received = [this](GatewayKey key) { ++received[key]; };
     events.finished = [this](const CommandReply& reply) { finished.push_back(reply); };
+    events.acceptPaused = [this](std::chrono::milliseconds) { ++acceptPauses; };
     server = std::make_unique<GatewayServer>(events);
     ASSERT_EQ(server->Listen(0, "127.0.0.1"), GatewayServer::ListenResult::Ok);
   }
@@ -71,7 +73,42 @@ class ServerTest : public ::testing::Test {
   std::vector<GatewayKey> closed;
   std::map<GatewayKey, int> received;
   std::vector<CommandReply> finished;
+  int acceptPauses = 0;
 };
+
+// Without descriptors the waiting connection keeps the listener readable: accepting rests
+// instead of spinning, and the gateway is taken once descriptors are free again.
+TEST_F(ServerTest, AcceptRestsWhileNoDescriptorIsLeft) {
+  const int client = socket(AF_INET, SOCK_STREAM, 0);
+  clients.push_back(client);
+  sockaddr_in where{};
+  where.sin_family = AF_INET;
+  where.sin_port = htons(server->Port());
+  where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&where), sizeof where), 0);
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int probe = dup(0);
+  ASSERT_GE(probe, 0);
+  close(probe);
+  rlimit low = saved;
+  low.rlim_cur = static_cast<rlim_t>(probe) + 4;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> filler;
+  for (int fd; (fd = dup(0)) >= 0;) filler.push_back(fd);
+  const auto now = Clock::now();
+  server->OnListenerReadable(now);
+  for (int fd : filler) close(fd);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_TRUE(accepted.empty());
+  EXPECT_EQ(acceptPauses, 1);
+  EXPECT_TRUE(server->AcceptPaused(now));
+  EXPECT_FALSE(server->AcceptPaused(now + kAcceptPause));
+
+  RunUntil([&] { return !accepted.empty(); });
+  EXPECT_EQ(acceptPauses, 1);
+}
 
 TEST_F(ServerTest, ReplyComesOnlyFromThePendingGatewayAndOthersOnlyShowLife) {
   const int first = Connect();

@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 
 TEST(GatewayFleetTest, FullGatewayListsSixtyAndABindIsRefusedWithoutSending) {
   CommandReply last;
-  GatewayServer server({{}, {}, {}, [&](const CommandReply& reply) { last = reply; }});
+  GatewayServer server({{}, {}, {}, [&](const CommandReply& reply) { last = reply; }, {}});
   ASSERT_EQ(server.Listen(0, "127.0.0.1"), GatewayServer::ListenResult::Ok);
   sim::GatewayFleet fleet;
   std::string error;
