@@ -46,7 +46,8 @@ class ToolCliTest : public ::testing::Test {
   // tool-cli <page> <words> --port <pty> --delay 60
   ToolRun Run(std::vector<std::string> words) {
     words.insert(words.begin(), page_);
-    words.insert(words.end(), {"--port", sim_.SerialPath(), "--delay", "60"});
+    words.insert(words.end(),
+                 {"--port", sim_.SerialPath(), "--delay", std::to_string(TestDelayMs(60))});
     return RunToolCli(words);
   }
 

@@ -5,6 +5,7 @@
 
 #include "link/device_link.h"
 #include "link/exchange.h"
+#include "pages/testing/test_delay.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"
@@ -14,7 +15,7 @@ namespace pages::testing {
 class SimLink {
  public:
   // Short exchange delay so the tests stay quick; long enough for a loaded machine.
-  static constexpr int kDelayMs = 40;
+  static int DelayMs() { return TestDelayMs(40); }
 
   SimLink() = default;
   ~SimLink() { Stop(); }
@@ -24,7 +25,7 @@ class SimLink {
     if (!pty_.Start(error)) return false;
     if (!link.serial.OpenPort(pty_.SlavePath(), error)) return false;
     if (!link.serial.ConfigurePort("115200", error)) return false;
-    link.delayMs = kDelayMs;
+    link.delayMs = DelayMs();
     link.tcpMode = false;
     return true;
   }
@@ -34,7 +35,7 @@ class SimLink {
     if (!tcp_.Start(0, error)) return false;
     link.ip = "127.0.0.1";
     link.tcpPort = tcp_.Port();
-    link.delayMs = kDelayMs;
+    link.delayMs = DelayMs();
     link.tcpMode = true;
     return true;
   }

@@ -19,6 +19,7 @@
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "ui/prompts.h"
+#include "pages/testing/test_delay.h"
 
 namespace pages {
 namespace {
@@ -30,7 +31,7 @@ class PropertyPageTest : public ::testing::Test {
     ASSERT_TRUE(server_.Start(&error)) << error;
     ASSERT_TRUE(link_.serial.OpenPort(server_.SlavePath(), &error)) << error;
     ASSERT_TRUE(link_.serial.ConfigurePort("115200", &error)) << error;
-    link_.delayMs = 40;
+    link_.delayMs = pages::testing::TestDelayMs(40);
     ui::InstallPrompts(&prompts_);
   }
   void TearDown() override {

@@ -66,7 +66,7 @@ TEST_P(Transmitter32SimTest, FactoryResetRestoresTheDefaults) {
   EXPECT_EQ(Device([](sim::Transmitter32State& s) { return s.factoryResets; }), 1);
   EXPECT_TRUE(ReadRecording(channel_).value.on);
   EXPECT_EQ(ReadIntervals(channel_).value, (Intervals{30, 10, 2}));
-  EXPECT_EQ(sim_.link.delayMs, pages::testing::SimLink::kDelayMs);
+  EXPECT_EQ(sim_.link.delayMs, pages::testing::SimLink::DelayMs());
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, Transmitter32SimTest, ::testing::Values(false, true),

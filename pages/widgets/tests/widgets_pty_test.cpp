@@ -18,6 +18,7 @@
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "ui/prompts.h"
+#include "pages/testing/test_delay.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ class WidgetsOverPty : public ::testing::Test {
     ASSERT_TRUE(server.Start(&error)) << error;
     ASSERT_TRUE(link.serial.OpenPort(server.SlavePath(), &error)) << error;
     ASSERT_TRUE(link.serial.ConfigurePort("9600", &error)) << error;
-    link.delayMs = 80;
+    link.delayMs = pages::testing::TestDelayMs(80);
   }
   void TearDown() override {
     link.serial.ClosePort();

@@ -10,6 +10,7 @@
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"
 #include "ui/prompts.h"
+#include "pages/testing/test_delay.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ class WidgetsOverTcp : public ::testing::Test {
     link.tcpMode = true;
     link.ip = "127.0.0.1";
     link.tcpPort = server.Port();
-    link.delayMs = 40;
+    link.delayMs = pages::testing::TestDelayMs(40);
   }
   void TearDown() override {
     server.Stop();
