@@ -44,7 +44,7 @@ void AddLiveValueVerbs(std::vector<CommandDef>& c) {
 
 // The Bluetooth logger kind is reached through the adapter: the verbs named take --mac, and for
 // that kind connect the adapter to the logger first and run on the serial port. Its channel is
-// checked before anything is sent, as the adapter's connect may take minutes.
+// and pairs are checked before anything is sent, as the adapter's connect may take minutes.
 void RouteBluetoothKind(std::vector<CommandDef>& c, std::initializer_list<std::string_view> verbs) {
   for (CommandDef& def : c) {
     if (std::find(verbs.begin(), verbs.end(), def.verb) == verbs.end()) continue;
@@ -57,6 +57,10 @@ void RouteBluetoothKind(std::vector<CommandDef>& c, std::initializer_list<std::s
       if (!args.Has(kMacOption)) return MissingField(kMacOption);
       if (target.channel > ChannelCount(target.kind)) {
         return Outcome::Refused(kReadFailed, kFieldChannel);
+      }
+      if (args.Has(kFieldPairs)) {
+        auto pairs = ParsePairs(args.Text(kFieldPairs));
+        if (auto* refusal = std::get_if<Outcome>(&pairs)) return *refusal;
       }
       return RunOnBluetoothDevice(channel, args,
                                   [&](devlink::Channel& serial) { return run(serial, args); });

@@ -153,6 +153,7 @@ TEST_F(LiveCliTest, BluetoothLoggerAndLiveValueVerbs) {
       {with({"read"}, {"--kind", "5", "--channel", "3", "--type", "humidity", "--mac",
                        kLoggerMac}),
        "\"option\":\"--channel\""},
+      {with({"write"}, with(logger, {"--pairs", "25:"})), "请删除无效行或填入有效数据！"},
       {{"read-raw", "--kind", "2", "--channel", "1", "--type", "humidity"}, "记录仪没有原始值可读"},
   };
   for (const auto& [words, text] : refused) {
