@@ -53,7 +53,8 @@ constexpr char kUsage[] =
     "  --gateway-loggers N     loggers bound to each gateway at start (0..60, default 0)\n"
     "  --trickle-ms MS         period of the trickle mode's bytes (default 2000)\n"
     "  --curve-kind K          answer 0x07/0x03 with per-channel curves of kind 1, 3 or 4\n"
-    "                          (default: the fixed calibration tables)\n"
+    "                          (default: the fixed calibration tables); live values are\n"
+    "                          answered for kind 0, 1, 3, 4, 6 or 7\n"
     "The Bluetooth logger behind the simulated adapter has the MAC 00:1A:7D:DA:71:13.\n"
     "Runs until interrupted (Ctrl-C) or terminated.\n";
 
@@ -173,8 +174,10 @@ Options Parse(int argc, char** argv) {
     } else if (arg == "--history-block") {
       o.history.blockSize = Number(arg, value(), 9, 32767);
     } else if (arg == "--curve-kind") {
-      o.curveKind = Number(arg, value(), 1, 4);
-      if (o.curveKind == 2) BadArguments("--curve-kind takes 1, 3 or 4");
+      o.curveKind = Number(arg, value(), 0, 7);
+      if (o.curveKind == 2 || o.curveKind == 5) {
+        BadArguments("--curve-kind takes 0, 1, 3, 4, 6 or 7");
+      }
     } else if (arg == "--history-fail-block") {
       o.history.failBlock = Number(arg, value(), 1, 65535);
     } else if (arg == "--gprs-values") {

@@ -57,6 +57,8 @@ inline constexpr const char* kExtraRows = "请删除多余行！";
 inline constexpr const char* kErrorCaption = "错误";
 // tool-cli: a kind whose curve exchanges are not built yet.
 inline constexpr const char* kKindNotSupported = "该仪器类型暂不支持";
+// The logger kind's rows are readings of its curve: it has no raw value to read.
+inline constexpr const char* kNoRawValue = "记录仪没有原始值可读";
 
 // Field names a refusal reports.
 inline constexpr const char* kFieldKind = "kind";

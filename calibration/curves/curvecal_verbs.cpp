@@ -1,9 +1,13 @@
 // tool-cli verbs of the multi-channel curve calibration page. A write reads the channel's curve
 // first and writes the pairs back in its frame, as the page does after "读配置".
+#include <algorithm>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "calibration/curves/curvecal_commands.h"
+#include "pages/kit/bluetooth_device.h"
 
 namespace pages::curvecal {
 
@@ -21,6 +25,47 @@ std::vector<Field> TargetFields() {
 CurveTarget TargetOf(const Args& args) {
   return {static_cast<InstrumentKind>(args.Int(kFieldKind)), static_cast<int>(args.Int(kFieldChannel)),
           args.Text("type") == "humidity"};
+}
+
+// ---- live values, and the Bluetooth logger behind the adapter ----
+
+constexpr const char* kMacOption = "mac";
+
+void AddLiveValueVerbs(std::vector<CommandDef>& c) {
+  c.push_back(Verb("read-display", "read the value a channel shows", TargetFields(),
+                   [](devlink::Channel& channel, const Args& args) {
+                     return ReadDisplayValue(channel, TargetOf(args));
+                   }));
+  c.push_back(Verb("read-raw", "read a channel's current raw value (the raw column of a row)",
+                   TargetFields(), [](devlink::Channel& channel, const Args& args) {
+                     return ReadRawValue(channel, TargetOf(args));
+                   }));
+}
+
+// The Bluetooth logger kind is reached through the adapter: the verbs named take --mac, and for
+// that kind connect the adapter to the logger first and run on the serial port. Its channel is
+// and pairs are checked before anything is sent, as the adapter's connect may take minutes.
+void RouteBluetoothKind(std::vector<CommandDef>& c, std::initializer_list<std::string_view> verbs) {
+  for (CommandDef& def : c) {
+    if (std::find(verbs.begin(), verbs.end(), def.verb) == verbs.end()) continue;
+    Field mac = MacField();
+    def.help += "; kind 5 needs --mac";
+    def.args.push_back(mac.Optional());
+    def.run = [run = std::move(def.run)](devlink::Channel& channel, const Args& args) -> Outcome {
+      const CurveTarget target = TargetOf(args);
+      if (target.kind != InstrumentKind::BluetoothLogger) return run(channel, args);
+      if (!args.Has(kMacOption)) return MissingField(kMacOption);
+      if (target.channel > ChannelCount(target.kind)) {
+        return Outcome::Refused(kReadFailed, kFieldChannel);
+      }
+      if (args.Has(kFieldPairs)) {
+        auto pairs = ParsePairs(args.Text(kFieldPairs));
+        if (auto* refusal = std::get_if<Outcome>(&pairs)) return *refusal;
+      }
+      return RunOnBluetoothDevice(channel, args,
+                                  [&](devlink::Channel& serial) { return run(serial, args); });
+    };
+  }
 }
 
 }  // namespace
@@ -49,6 +94,8 @@ CommandSet Commands() {
                      return WriteCurve(channel, target, std::get<std::vector<CurvePair>>(pairs),
                                        buffer);
                    }));
+  AddLiveValueVerbs(c);
+  RouteBluetoothKind(c, {"read", "write", "read-display", "read-raw"});
   return set;
 }
 

@@ -1,15 +1,148 @@
-// Display and raw values of a channel.
+// Display and raw values of a channel: the value the instrument shows (button "读取") and the raw
+// value that fills a curve row's raw column after an edit.
+//   kinds 0, 1, 3, 4, 6  '%' addr 0x01 (display) / 0x21 (raw), sel or 0xFF for kind 0
+//                        kind 0: 2 tenths per channel, low byte first; others: a single at 5-8
+//                        kinds 1, 3, 4, 6 take their raw value from 0x30 ch - 1 (11-byte reply)
+//   kind 5               01 04 00 01 (display) / 00 (raw) 00 ch + 4; tenths, high byte first
+//   kind 7               addr 03, register (sel + 1) * 256 (display) / (sel + 16) * 256 (raw),
+//                        one register: signed tenths, high byte first
+#include <bit>
+
 #include "calibration/curves/curvecal_kinds.h"
+#include "link/codecs.h"
+#include "link/frames.h"
+#include "pages/kit/exchange_step.h"
 
 namespace pages::curvecal {
 
-Values Describe(const LiveValue& value) { return {{"value", value.value}}; }
+namespace {
 
-// Placeholders until the live-value frames are built.
-Result<LiveValue> ReadDisplayValue(devlink::Channel& channel, const CurveTarget& target) {
-  if (target.kind == InstrumentKind::Logger) return ReadLoggerDisplayValue(channel, target);
+using devlink::Bytes;
+using devlink::Channel;
+
+constexpr size_t kSumOverhead = 7;
+constexpr size_t kSumHeader = 5;  // '<', address, command, status, length
+constexpr uint8_t kDisplayCommand = 0x01;
+constexpr uint8_t kRawCommand = 0x21;
+constexpr uint8_t kChannelRawCommand = 0x30;
+constexpr size_t kChannelRawReply = 11;
+
+constexpr uint8_t kLoggerAddress = 0x01;
+constexpr uint8_t kReadInput = 0x04;
+constexpr uint8_t kLoggerDisplayRegister = 1;
+constexpr uint8_t kLoggerRawRegister = 0;
+constexpr const char* kLiveCheckFailed = "实时数据校验错误";
+constexpr const char* kLiveReadFailed = "读取实时数据失败";
+
+constexpr size_t kSensorValueReply = 7;
+
+enum class Which { Display, Raw };
+
+bool ChannelInRange(const CurveTarget& target) {
+  return target.channel >= 1 && target.channel <= ChannelCount(target.kind);
+}
+
+Result<LiveValue> Read(double value) { return {"", LiveValue{value}}; }
+
+uint8_t Sel(const CurveTarget& target) { return static_cast<uint8_t>(target.channel - 1); }
+
+double SingleAt(const Bytes& reply, size_t at) {
+  uint32_t bits = 0;
+  for (size_t i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(reply[at + i]) << (8 * i);
+  return SingleToDecimal(std::bit_cast<float>(bits));
+}
+
+// '%' addr 0x01 / 0x21: kind 0 lists every channel's tenths (sub-command 0xFF), the others give
+// the selected channel's single.
+Result<LiveValue> ReadSumValue(Channel& channel, const CurveTarget& target, uint8_t command) {
+  const bool transmitter = target.kind == InstrumentKind::Transmitter;
+  const auto reply = RunExchange(
+      channel,
+      devlink::BuildSumFrame(channel.DeviceAddress(), command,
+                             transmitter ? kNoChannel : Sel(target)),
+      SumRuleFromFrame(kSumOverhead).NoEcho(), kReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  const Bytes& r = reply.value;
+  const size_t ch = static_cast<size_t>(target.channel);
+  // The value has to lie in the payload, before 'f' and the sum.
+  const size_t end = transmitter ? 2 * ch + 5 : kSumHeader + 4;
+  if (r.size() < end + 2) return Outcome::Failure(kReadFailed);
+  if (transmitter) return Read(devlink::DecodeTenths16(r[2 * ch + 4], r[2 * ch + 3]));
+  return Read(SingleAt(r, kSumHeader));
+}
+
+// '%' addr 0x30 ch - 1: the channel's raw value as a single.
+Result<LiveValue> ReadChannelRaw(Channel& channel, const CurveTarget& target) {
+  const auto reply = RunExchange(
+      channel, devlink::BuildSumFrame(channel.DeviceAddress(), kChannelRawCommand, Sel(target)),
+      SumRule(kChannelRawReply).NoEcho(), kReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Read(SingleAt(reply.value, kSumHeader));
+}
+
+// The Bluetooth logger's input registers: ch + 4 of them from register 1 (display values) or 0
+// (raw values); channel ch's value is the ch-th register read.
+Result<LiveValue> ReadLoggerValue(Channel& channel, const CurveTarget& target, Which which) {
+  const auto ch = static_cast<uint8_t>(target.channel);
+  const Bytes request = devlink::BuildModbusFrame(
+      kLoggerAddress, kReadInput,
+      Bytes{0x00, which == Which::Display ? kLoggerDisplayRegister : kLoggerRawRegister, 0x00,
+            static_cast<uint8_t>(ch + 4)});
+  const size_t dataBytes = 2 * size_t{ch} + 8;
+  const auto reply = RunExchange(channel, request, ModbusRule(dataBytes + 5), kLiveReadFailed,
+                                 kLiveCheckFailed);
+  if (!reply.ok()) return reply.outcome;
+  const Bytes& r = reply.value;
+  if (r[2] != dataBytes) return Outcome::Failure(kLiveReadFailed);
+  return Read(devlink::DecodeTenths16(r[2 * ch + 1], r[2 * ch + 2]));
+}
+
+// The digital sensor: one holding register, signed tenths.
+Result<LiveValue> ReadSensorValue(Channel& channel, const CurveTarget& target, Which which) {
+  const int page = which == Which::Display ? target.channel : target.channel - 1 + 16;
+  const auto reply = RunExchange(
+      channel, devlink::BuildModbusRead(channel.DeviceAddress(), static_cast<uint16_t>(page << 8), 1),
+      ModbusRule(kSensorValueReply), kReadFailed);
+  if (!reply.ok()) return reply.outcome;
+  return Read(devlink::DecodeTenths16(reply.value[3], reply.value[4]));
+}
+
+// The logger kind is not among them: its display value has frames of its own, and it has no raw
+// value (its rows are readings of its curve).
+Result<LiveValue> ReadValue(Channel& channel, const CurveTarget& target, Which which) {
+  switch (target.kind) {
+    case InstrumentKind::Transmitter:
+      return ReadSumValue(channel, target, which == Which::Display ? kDisplayCommand : kRawCommand);
+    case InstrumentKind::Bit32:
+    case InstrumentKind::WifiTransmitter:
+    case InstrumentKind::Bit32Card:
+    case InstrumentKind::FridgeBox:
+      if (which == Which::Display) return ReadSumValue(channel, target, kDisplayCommand);
+      return ReadChannelRaw(channel, target);
+    case InstrumentKind::BluetoothLogger:
+      return ReadLoggerValue(channel, target, which);
+    case InstrumentKind::DigitalSensor:
+      return ReadSensorValue(channel, target, which);
+    case InstrumentKind::Logger:
+      break;
+  }
   return NotSupported();
 }
-Result<LiveValue> ReadRawValue(devlink::Channel&, const CurveTarget&) { return NotSupported(); }
+
+}  // namespace
+
+Values Describe(const LiveValue& value) { return {{"value", value.value}}; }
+
+Result<LiveValue> ReadDisplayValue(Channel& channel, const CurveTarget& target) {
+  if (target.kind == InstrumentKind::Logger) return ReadLoggerDisplayValue(channel, target);
+  if (!ChannelInRange(target)) return Outcome::Refused(kReadFailed, kFieldChannel);
+  return ReadValue(channel, target, Which::Display);
+}
+
+Result<LiveValue> ReadRawValue(Channel& channel, const CurveTarget& target) {
+  if (target.kind == InstrumentKind::Logger) return Outcome::Refused(kNoRawValue, kFieldKind);
+  if (!ChannelInRange(target)) return Outcome::Refused(kReadFailed, kFieldChannel);
+  return ReadValue(channel, target, Which::Raw);
+}
 
 }  // namespace pages::curvecal

@@ -3,8 +3,12 @@
 //   read   01 03 reg(2) count(2) CRC           -> 01 03 2·count data CRC
 //   write  01 10 reg(2) count(2) 2·count data CRC -> 01 10 reg(2) count(2) CRC
 //   clear  01 13 00 00 00 01 02 A5 5A CRC      -> 01 13 00 00 00 01 CRC
+//   live   01 04 00 s 00 count CRC             -> 01 04 2·count values CRC: from s = 1 the
+//          display values, from s = 0 the raw values, channel n's in the n-th register, the
+//          registers after the channels' zero (at most 16 registers)
 // A request must stay within one block: SN 0x0000 (32 registers), header 0x0100 (28), clock
-// 0x01E0 (4), channel k 0x1000 + 128 k (16); anything else gets exception 2. A header write that
+// 0x01E0 (4), channel k 0x1000 + 128 k (16), curve of channel n (n + 63) * 128 (32); anything
+// else gets exception 2. A header write that
 // changes the channel maximum or sets more channels than it is refused with exception 3, as is
 // a clearing request with another code.
 #include "sim/families/bluetooth_logger.h"
@@ -29,6 +33,10 @@ constexpr uint16_t kHeaderStart = 0x0100;
 constexpr uint16_t kClockStart = 0x01E0;
 constexpr uint16_t kRecordStart = 0x1000;
 constexpr uint16_t kRecordStride = 128;
+constexpr uint16_t kCurveStride = 128;
+constexpr uint8_t kReadInput = 0x04;
+constexpr size_t kReadInputLength = 8;
+constexpr uint16_t kMaxLiveRegisters = 16;
 
 bool Reachable(Instrument& device) {
   return device.State<BluetoothAdapterState>().connected ==
@@ -48,11 +56,33 @@ std::optional<Block> BlockOf(BluetoothLoggerState& logger, uint16_t first, uint1
   for (size_t k = 0; k < logger.records.size(); ++k) {
     blocks.push_back({logger.records[k], static_cast<uint16_t>(kRecordStart + kRecordStride * k)});
   }
+  for (size_t n = 1; n <= logger.curves.size(); ++n) {
+    blocks.push_back({logger.curves[n - 1], static_cast<uint16_t>((n + 63) * kCurveStride)});
+  }
   for (const Block& block : blocks) {
     const uint32_t end = block.start + block.bytes.size() / 2;
     if (first >= block.start && uint32_t{first} + count <= end) return block;
   }
   return std::nullopt;
+}
+
+// Input registers (0x04): the live values.
+std::optional<Bytes> HandleLiveValues(Instrument& device, const Bytes& frame) {
+  if (frame[1] != kReadInput) return std::nullopt;
+  if (!Reachable(device)) return Bytes{};  // the adapter passes nothing on
+  const auto& logger = device.State<BluetoothLoggerState>();
+  const uint16_t first = GetBe16(frame, 2);
+  const uint16_t count = GetBe16(frame, 4);
+  if (first > 1) return ModbusException(kLoggerAddress, kReadInput, kIllegalAddress);
+  if (count == 0 || count > kMaxLiveRegisters) {
+    return ModbusException(kLoggerAddress, kReadInput, kIllegalValue);
+  }
+  const auto& values = first == 1 ? logger.display : logger.raw;
+  Bytes data{static_cast<uint8_t>(2 * count)};
+  for (size_t i = 0; i < count; ++i) {
+    PutBe16(data, i < values.size() ? static_cast<uint16_t>(values[i]) : 0);
+  }
+  return ModbusReply(kLoggerAddress, kReadInput, data);
 }
 
 std::optional<Bytes> HandleRegisters(Instrument& device, const Bytes& frame) {
@@ -88,14 +118,17 @@ std::optional<Bytes> HandleRegisters(Instrument& device, const Bytes& frame) {
   return ModbusReply(kLoggerAddress, kWriteMultiple, Bytes(frame.begin() + 2, frame.begin() + 6));
 }
 
-std::optional<size_t> MeasureClear(const Bytes& buffer) {
+// The logger's functions that Modbus framing does not know: clearing and the input registers.
+std::optional<size_t> MeasureOwnFunctions(const Bytes& buffer) {
   if (buffer.empty() || buffer[0] != kLoggerAddress) return std::nullopt;
   if (buffer.size() < 2) return 0;
-  if (buffer[1] != kClearFunction) return std::nullopt;
-  return kClearRequestLength;
+  if (buffer[1] == kClearFunction) return kClearRequestLength;
+  if (buffer[1] == kReadInput) return kReadInputLength;
+  return std::nullopt;
 }
 
 std::optional<Bytes> HandleClear(Instrument& device, const Bytes& frame) {
+  if (frame[1] != kClearFunction) return std::nullopt;
   if (!Reachable(device)) return Bytes{};  // the adapter passes nothing on
   if (frame[2] != 0x00 || frame[3] != 0x00 || frame[4] != 0x00 || frame[5] != 0x01 ||
       frame[6] != 0x02 || frame[7] != kClearCode[0] || frame[8] != kClearCode[1]) {
@@ -125,18 +158,22 @@ BluetoothLoggerState::BluetoothLoggerState() {
     }
     records[k][1] = k % 2 == 0 ? 1 : 2;
   }
+  for (auto& curve : curves) {
+    for (size_t i = 0; i < curve.size(); i += 2) curve[i] = 0x80;
+  }
 }
 
 void RegisterBluetoothLogger(Simulator& simulator) {
   // While the adapter holds the logger, the logger is what hears the line's Modbus frames.
   simulator.AddHandlerFirst(kModbusFamily, HandleRegisters);
   Framing framing;
-  framing.measure = MeasureClear;
+  framing.measure = MeasureOwnFunctions;
   framing.intact = ModbusIntact;
   framing.seal = SealModbus;
   framing.echoOffset = 1;
   simulator.AddFamily(kBluetoothLoggerFamily, framing);
   simulator.AddHandler(kBluetoothLoggerFamily, HandleClear);
+  simulator.AddHandler(kBluetoothLoggerFamily, HandleLiveValues);
 }
 
 }  // namespace sim

@@ -27,6 +27,14 @@ struct BluetoothLoggerState {
   std::vector<std::array<uint8_t, 32>> records;
   // Registers 0x01E0-0x01E3, packed BCD: minute, second, weekday, hour, month, day, century, year.
   std::array<uint8_t, 8> clock = {0x09, 0x22, 0x01, 0x01, 0x12, 0x07, 0x20, 0x26};
+  // Sensor curves, registers (n + 63) × 128 for channel n = 1, 2 (32 registers each): 16 raw
+  // values, then 16 environment values, tenths high byte first; an unused slot holds 80 00.
+  static constexpr std::size_t kCurveChannels = 2;
+  std::array<std::array<uint8_t, 64>, kCurveChannels> curves{};
+  // Live values in tenths, by channel index: input registers read with 0x04 from register 1
+  // (display values) or 0 (raw values), channel n's value the n-th register of the reply.
+  std::array<int16_t, kCurveChannels> display = {215, 553};
+  std::array<int16_t, kCurveChannels> raw = {-12, 548};
   int historyRecords = 1200;
   int clears = 0;  // clearing requests carried out
 

@@ -14,8 +14,19 @@
 // The digital sensor (Modbus, kind 7) keeps channel n's curve in the 16 holding registers from
 // (n - 1 + 16) * 256, channels 1-32: a read (0x03) or write (0x10) of exactly those 16 registers
 // is answered here; the sensor's other registers are its register map's.
+//
+// Live values, answered for the kind the instrument plays (ChannelCurvesState::kind):
+//   kind 0        0x01 FF display / 0x21 FF raw   -> both channels' tenths, low byte first
+//   kinds 1,3,4,6 0x01 / 0x21 / 0x30, channel index -> the display / raw / raw value as a
+//                                                     single, little-endian
+//   kind 7        0x03 of one register at k * 256  -> signed tenths, high byte first: the raw
+//                 value of channel k - 15 for k = 16-47, else the display value of channel k
+//                 (the two ranges share 16-32, where the raw value is answered)
 #include "sim/families/channel_curves.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <optional>
 
 #include "sim/framing.h"
@@ -71,6 +82,70 @@ std::optional<Bytes> HandleChannelCurves(Instrument& device, const Bytes& frame)
   return reply({kAck});
 }
 
+constexpr uint8_t kDisplayCommand = 0x01;
+constexpr uint8_t kRawCommand = 0x21;
+constexpr uint8_t kChannelRawCommand = 0x30;
+constexpr uint8_t kAllChannels = 0xFF;
+constexpr uint8_t kTransmitterChannels = 2;
+
+uint16_t Tenths(double value) {
+  return static_cast<uint16_t>(static_cast<int16_t>(std::lround(value * 10.0)));
+}
+
+// The live values of the SumFrame kinds. It hears requests before the one-sensor instrument,
+// which also answers 0x01 FF, so that the transmitter's real-time request is the transmitter's.
+std::optional<Bytes> HandleLiveValues(Instrument& device, const Bytes& frame) {
+  const SumRequest request = ParseSum(frame);
+  const auto& s = device.State<ChannelCurvesState>();
+  const uint8_t command = request.command;
+  if (!request.payload.empty() ||
+      (command != kDisplayCommand && command != kRawCommand && command != kChannelRawCommand)) {
+    return std::nullopt;
+  }
+  const bool display = command == kDisplayCommand;
+  Bytes payload;
+  if (s.kind == 0) {
+    if (command == kChannelRawCommand || request.sub != kAllChannels) return std::nullopt;
+    for (size_t i = 0; i < kTransmitterChannels; ++i) {
+      const uint16_t tenths = Tenths(display ? s.display[i] : s.raw[i]);
+      payload.push_back(static_cast<uint8_t>(tenths & 0xFF));
+      payload.push_back(static_cast<uint8_t>(tenths >> 8));
+    }
+  } else if (s.kind == 1 || s.kind == 3 || s.kind == 4 || s.kind == 6) {
+    const size_t channels = s.kind == 6 ? 2 : ChannelCurvesState::kChannels;
+    if (request.sub >= channels) return std::nullopt;
+    const auto bits = std::bit_cast<uint32_t>(
+        static_cast<float>(display ? s.display[request.sub] : s.raw[request.sub]));
+    for (int i = 0; i < 4; ++i) payload.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+  } else {
+    return std::nullopt;
+  }
+  return SumReply(device.address, command, request.sub, payload);
+}
+
+// The digital sensor's live values: a read of one register at k * 256.
+std::optional<Bytes> SensorLiveValue(Instrument& device, const Bytes& frame) {
+  const auto& s = device.State<ChannelCurvesState>();
+  const uint16_t start = GetBe16(frame, 2);
+  if (s.kind != 7 || frame[1] != kReadHolding || GetBe16(frame, 4) != 1 || (start & 0xFF) != 0) {
+    return std::nullopt;
+  }
+  const int page = start >> 8;
+  const int channels = static_cast<int>(ChannelCurvesState::kChannels);
+  double value = 0;
+  if (page >= 16 && page < 16 + channels) {
+    value = s.raw[static_cast<size_t>(page - 16)];
+  } else if (page >= 1 && page <= channels) {
+    value = s.display[static_cast<size_t>(page - 1)];
+  } else {
+    return std::nullopt;
+  }
+  if (frame[0] == kModbusBroadcast) return Bytes{};
+  Bytes data{2};
+  PutBe16(data, Tenths(value));
+  return ModbusReply(device.address, kReadHolding, data);
+}
+
 constexpr uint16_t kSensorCurveCount = 16;
 constexpr size_t kSensorCurveBytes = 32;
 
@@ -78,6 +153,7 @@ std::optional<Bytes> HandleSensorCurves(Instrument& device, const Bytes& frame) 
   if (frame.size() < 8 || (frame[1] != kReadHolding && frame[1] != kWriteMultiple)) {
     return std::nullopt;
   }
+  if (auto live = SensorLiveValue(device, frame)) return live;
   const uint16_t start = GetBe16(frame, 2);
   const int index = (start >> 8) - 16;
   if ((start & 0xFF) != 0 || index < 0 || index >= 32 || GetBe16(frame, 4) != kSensorCurveCount) {
@@ -87,12 +163,12 @@ std::optional<Bytes> HandleSensorCurves(Instrument& device, const Bytes& frame) 
   auto& curves = device.State<ChannelCurvesState>().sensorCurves;
   const auto channel = static_cast<uint8_t>(index);
   if (frame[1] == kReadHolding) {
-    Bytes data{static_cast<uint8_t>(kSensorCurveBytes)};
+    Bytes data(1 + kSensorCurveBytes, 0x00);
+    data[0] = static_cast<uint8_t>(kSensorCurveBytes);
     const auto stored = curves.find(channel);
-    if (stored == curves.end()) {
-      data.resize(1 + kSensorCurveBytes, 0x00);
-    } else {
-      data.insert(data.end(), stored->second.begin(), stored->second.end());
+    if (stored != curves.end()) {
+      std::copy_n(stored->second.begin(), std::min(stored->second.size(), kSensorCurveBytes),
+                  data.begin() + 1);
     }
     return ModbusReply(device.address, kReadHolding, data);
   }
@@ -107,7 +183,16 @@ std::optional<Bytes> HandleSensorCurves(Instrument& device, const Bytes& frame) 
 
 }  // namespace
 
+ChannelCurvesState::ChannelCurvesState() {
+  // Distinct values per channel, the raw value a little off the display value.
+  for (size_t i = 0; i < kChannels; ++i) {
+    display[i] = 20.0 + 0.5 * static_cast<double>(i);
+    raw[i] = display[i] - 0.3;
+  }
+}
+
 void RegisterChannelCurves(Simulator& simulator) {
+  simulator.AddHandlerFirst(kSumFamily, HandleLiveValues);
   simulator.AddHandler(kSumFamily, HandleChannelCurves);
   simulator.AddHandler(kModbusFamily, HandleSensorCurves);
 }

@@ -2,6 +2,8 @@
 // The per-channel sensor curves of the multi-channel instruments: for each curve command pair
 // and channel, the curve's bytes as the instrument sends them (pairs of environment and raw
 // value, empty slots in the kind's pattern).
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -22,6 +24,13 @@ struct ChannelCurvesState {
   // The digital sensor's curves (kind 7): the 32 data bytes of the 16 registers from
   // (channel - 1 + 16) * 256, by channel index; a channel never written reads as zeros.
   std::map<uint8_t, std::vector<uint8_t>> sensorCurves;
+  // Each channel's live values by channel index: what it shows (display) and its sensor's raw
+  // value. They are answered for the kind in `kind` (0, 1, 3, 4, 6 or 7); -1 answers none.
+  static constexpr std::size_t kChannels = 32;
+  std::array<double, kChannels> display{};
+  std::array<double, kChannels> raw{};
+
+  ChannelCurvesState();
 };
 
 }  // namespace sim
