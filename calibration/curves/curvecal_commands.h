@@ -168,8 +168,9 @@ Result<LiveValue> ReadRawValue(devlink::Channel& channel, const CurveTarget& tar
 
 // ---- the 32-bit card kind (4) ----
 struct CardChannel {
-  int card = 0;           // the card number of the channel's configuration
-  bool humidity = false;  // sensor kind 1 or 4
+  std::string cardId;     // the card ID of the channel's configuration, as read (8 digits)
+  int card = 0;           // the card ID as a card number; -1 when it is not decimal digits
+  bool humidity = false;  // a humidity sensor ("湿度传感器", "温湿卡片-湿度")
 };
 Values Describe(const CardChannel& card);
 Result<CardChannel> ReadCardChannel(devlink::Channel& channel, int channelNumber);

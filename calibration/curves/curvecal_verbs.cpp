@@ -1,5 +1,6 @@
 // tool-cli verbs of the multi-channel curve calibration page. A write reads the channel's curve
 // first and writes the pairs back in its frame, as the page does after "读配置".
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,24 @@ std::vector<Field> TargetFields() {
 CurveTarget TargetOf(const Args& args) {
   return {static_cast<InstrumentKind>(args.Int(kFieldKind)), static_cast<int>(args.Int(kFieldChannel)),
           args.Text("type") == "humidity"};
+}
+
+// The 32-bit card kind: the card of a channel, and a card's points from a calibration file.
+void AddCardVerbs(std::vector<CommandDef>& c) {
+  c.push_back(Verb("read-card", "read the card number and channel type of a channel's configuration",
+                   {Integer(kFieldChannel, "channel number, from 1", 1, kChannelCount)},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return ReadCardChannel(channel, static_cast<int>(args.Int(kFieldChannel)));
+                   }));
+  c.push_back(Verb("load-file", "the calibration points of a card in a calibration file (.jz)",
+                   {FilePath("path", "the calibration file"),
+                    Integer("card", "card number", 0, INT32_MAX),
+                    Choice("type", "channel type", {"temperature", "humidity"})},
+                   [](devlink::Channel&, const Args& args) {
+                     return LoadCalibrationFile(args.Text("path"),
+                                                static_cast<int>(args.Int("card")),
+                                                args.Text("type") == "humidity");
+                   }));
 }
 
 }  // namespace
@@ -49,6 +68,7 @@ CommandSet Commands() {
                      return WriteCurve(channel, target, std::get<std::vector<CurvePair>>(pairs),
                                        buffer);
                    }));
+  AddCardVerbs(c);
   return set;
 }
 
