@@ -8,7 +8,12 @@
 #include <utility>
 #include <vector>
 
+// PairLayout has a member named `slots`, which is also a Qt keyword macro: the command module
+// is read without it, whatever Qt header came first.
+#pragma push_macro("slots")
+#undef slots
 #include "calibration/curves/curvecal_commands.h"
+#pragma pop_macro("slots")
 #include "pages/kit/bluetooth_device.h"
 #include "pages/kit/page.h"
 
