@@ -151,11 +151,11 @@ CurveCalibrationPage::CurveCalibrationPage(devlink::DeviceLink& link, int produc
   right->addWidget(display_, row, 1);
   right->addWidget(readDisplay_, row++, 2);
   right->addWidget(adjustAll_, row, 0);
-  right->addWidget(step_, row, 1);
   auto* shift = new QHBoxLayout;
+  shift->addWidget(step_, 1);
   shift->addWidget(shiftUp_);
   shift->addWidget(shiftDown_);
-  right->addLayout(shift, row++, 2);
+  right->addLayout(shift, row++, 1, 1, 2);
   auto* commands = new QHBoxLayout;
   commands->addWidget(readConfiguration_);
   commands->addWidget(initialise_);

@@ -206,6 +206,19 @@ TEST_F(CurvePageDefault, TheListIsCheckedBeforeAnythingIsSent) {
   EXPECT_EQ(this->sim_.Requests(), 0u);
 }
 
+TEST_F(CurvePageDefault, TheBluetoothLoggerIsReachedOnlyThroughAConnectedAdapter) {
+  Combo("instrumentKind")->setCurrentIndex(5);
+  SetRows({{"25.0", "24.6"}});
+  sim_.link.bluetoothConnected = false;
+  this->Click("readConfiguration");
+  this->Click("readDisplay");
+  page_->Calibrate();
+  EXPECT_EQ(this->prompts_.Messages(),
+            (QStringList{"请连接蓝牙设备", "请连接蓝牙设备", "请连接蓝牙设备"}));
+  EXPECT_EQ(this->sim_.Requests(), 0u);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"1", "25.0", "24.6"}}));
+}
+
 TEST_F(CurvePageDefault, RowsAreAddedDeletedShiftedAndTheDialogsAsk) {
   Combo("instrumentKind")->setCurrentIndex(2);
   SetRows({{"10", ""}, {"", ""}, {"x", ""}, {"-0.4", ""}});
