@@ -173,9 +173,11 @@ struct CardChannel {
   bool humidity = false;  // a humidity sensor ("湿度传感器", "温湿卡片-湿度")
 };
 Values Describe(const CardChannel& card);
+// The channel's configuration, read with the recorder's channel-configuration command (0x34).
 Result<CardChannel> ReadCardChannel(devlink::Channel& channel, int channelNumber);
 // The pairs of card `card` in the calibration file at path (points whose value is -1000 are
-// left out), read through libcalstore.
+// left out), read through libcalstore; a card without any point of the channel type fails like
+// a card the file does not hold.
 Result<Curve> LoadCalibrationFile(const std::string& path, int card, bool humidity);
 
 // tool-cli verbs of the page "curvecal".
