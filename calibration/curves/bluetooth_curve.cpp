@@ -57,9 +57,9 @@ void PutWriteHeader(const CurveTarget& target, CurveBuffer& buffer) {
 std::vector<CurvePair> UsedSlots(const CurveBuffer& buffer) {
   const PairLayout layout = BluetoothLayout();
   std::vector<CurvePair> pairs;
-  for (size_t j = 0; j < layout.slots; ++j) {
+  for (size_t j = 0; j < layout.slotCount; ++j) {
     PairLayout slot = layout;  // slot j alone
-    slot.slots = 1;
+    slot.slotCount = 1;
     slot.rawAt += j * layout.width;
     slot.environmentAt += j * layout.width;
     if (buffer.bytes[slot.rawAt] == kUnusedMark) continue;

@@ -168,7 +168,7 @@ int ChannelCount(InstrumentKind kind) {
 }
 
 size_t PairLayout::FrameLength() const {
-  return std::max(environmentAt, rawAt) + slots * width + 2;
+  return std::max(environmentAt, rawAt) + slotCount * width + 2;
 }
 
 std::optional<PairLayout> LayoutOf(InstrumentKind kind, bool humidity) {
@@ -195,7 +195,7 @@ std::optional<PairLayout> LayoutOf(InstrumentKind kind, bool humidity) {
 
 std::vector<CurvePair> DecodePairs(const PairLayout& layout, const CurveBuffer& buffer) {
   std::vector<CurvePair> pairs;
-  for (size_t j = 0; j < layout.slots; ++j) {
+  for (size_t j = 0; j < layout.slotCount; ++j) {
     const uint8_t* environment = buffer.bytes.data() + layout.environmentAt + j * layout.width;
     const uint8_t* raw = buffer.bytes.data() + layout.rawAt + j * layout.width;
     if (IsEmpty(layout, environment) && IsEmpty(layout, raw)) break;
@@ -209,7 +209,7 @@ void EncodePairs(const PairLayout& layout, const std::vector<CurvePair>& pairs,
   std::map<double, double> ordered;
   for (const CurvePair& pair : pairs) ordered.insert_or_assign(pair.environment, pair.raw);
   auto next = ordered.begin();
-  for (size_t j = 0; j < layout.slots; ++j) {
+  for (size_t j = 0; j < layout.slotCount; ++j) {
     uint8_t* environment = buffer.bytes.data() + layout.environmentAt + j * layout.width;
     uint8_t* raw = buffer.bytes.data() + layout.rawAt + j * layout.width;
     if (next == ordered.end()) {

@@ -85,7 +85,7 @@ enum class SlotEncoding {
 // Where a kind keeps its pairs in the CurveBuffer: slot j's environment value at
 // environmentAt + j * width, its raw value at rawAt + j * width.
 struct PairLayout {
-  size_t slots = 0;
+  size_t slotCount = 0;
   size_t environmentAt = 0;
   size_t rawAt = 0;
   size_t width = 2;
@@ -170,13 +170,16 @@ Result<LiveValue> ReadRawValue(devlink::Channel& channel, const CurveTarget& tar
 
 // ---- the 32-bit card kind (4) ----
 struct CardChannel {
-  int card = 0;           // the card number of the channel's configuration
-  bool humidity = false;  // sensor kind 1 or 4
+  std::string cardId;     // the card ID of the channel's configuration, as read (8 digits)
+  int card = 0;           // the card ID as a card number; -1 when it is not decimal digits
+  bool humidity = false;  // a humidity sensor ("湿度传感器", "温湿卡片-湿度")
 };
 Values Describe(const CardChannel& card);
+// The channel's configuration, read with the recorder's channel-configuration command (0x34).
 Result<CardChannel> ReadCardChannel(devlink::Channel& channel, int channelNumber);
 // The pairs of card `card` in the calibration file at path (points whose value is -1000 are
-// left out), read through libcalstore.
+// left out), read through libcalstore; a card without any point of the channel type fails like
+// a card the file does not hold.
 Result<Curve> LoadCalibrationFile(const std::string& path, int card, bool humidity);
 
 // tool-cli verbs of the page "curvecal".

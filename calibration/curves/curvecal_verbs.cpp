@@ -2,6 +2,7 @@
 // first and writes the pairs back in its frame, as the page does after "读配置".
 #include <algorithm>
 #include <initializer_list>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,24 @@ void RouteBluetoothKind(std::vector<CommandDef>& c, std::initializer_list<std::s
   }
 }
 
+// The 32-bit card kind: the card of a channel, and a card's points from a calibration file.
+void AddCardVerbs(std::vector<CommandDef>& c) {
+  c.push_back(Verb("read-card", "read the card number and channel type of a channel's configuration",
+                   {Integer(kFieldChannel, "channel number, from 1", 1, kChannelCount)},
+                   [](devlink::Channel& channel, const Args& args) {
+                     return ReadCardChannel(channel, static_cast<int>(args.Int(kFieldChannel)));
+                   }));
+  c.push_back(Verb("load-file", "the calibration points of a card in a calibration file (.jz)",
+                   {FilePath("path", "the calibration file"),
+                    Integer("card", "card number", 0, INT32_MAX),
+                    Choice("type", "channel type", {"temperature", "humidity"})},
+                   [](devlink::Channel&, const Args& args) {
+                     return LoadCalibrationFile(args.Text("path"),
+                                                static_cast<int>(args.Int("card")),
+                                                args.Text("type") == "humidity");
+                   }));
+}
+
 }  // namespace
 
 CommandSet Commands() {
@@ -96,6 +115,7 @@ CommandSet Commands() {
                    }));
   AddLiveValueVerbs(c);
   RouteBluetoothKind(c, {"read", "write", "read-display", "read-raw"});
+  AddCardVerbs(c);
   return set;
 }
 
