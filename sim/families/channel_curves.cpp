@@ -16,8 +16,10 @@
 // is answered here; the sensor's other registers are its register map's.
 #include "sim/families/channel_curves.h"
 
+#include <algorithm>
 #include <optional>
 
+#include "sim/families/logger_curves.h"
 #include "sim/framing.h"
 
 namespace sim {
@@ -87,12 +89,12 @@ std::optional<Bytes> HandleSensorCurves(Instrument& device, const Bytes& frame) 
   auto& curves = device.State<ChannelCurvesState>().sensorCurves;
   const auto channel = static_cast<uint8_t>(index);
   if (frame[1] == kReadHolding) {
-    Bytes data{static_cast<uint8_t>(kSensorCurveBytes)};
+    Bytes data(1 + kSensorCurveBytes, 0x00);  // byte count, then the registers
+    data[0] = static_cast<uint8_t>(kSensorCurveBytes);
     const auto stored = curves.find(channel);
-    if (stored == curves.end()) {
-      data.resize(1 + kSensorCurveBytes, 0x00);
-    } else {
-      data.insert(data.end(), stored->second.begin(), stored->second.end());
+    if (stored != curves.end()) {
+      std::copy_n(stored->second.begin(), std::min(stored->second.size(), kSensorCurveBytes),
+                  data.begin() + 1);
     }
     return ModbusReply(device.address, kReadHolding, data);
   }
@@ -110,6 +112,7 @@ std::optional<Bytes> HandleSensorCurves(Instrument& device, const Bytes& frame) 
 void RegisterChannelCurves(Simulator& simulator) {
   simulator.AddHandler(kSumFamily, HandleChannelCurves);
   simulator.AddHandler(kModbusFamily, HandleSensorCurves);
+  RegisterLoggerCurves(simulator);  // kind 2, the logger: sim/families/logger_curves.cpp
 }
 
 }  // namespace sim
