@@ -38,11 +38,12 @@ void PrintVerb(std::ostream& out, const pages::CommandDef& def) {
   out << "    " << std::left << std::setw(28) << def.verb << ' ' << def.help << '\n';
   for (const pages::Field& field : def.args) {
     std::string note = " (" + pages::DescribeField(field) + ")";
-    if (!field.required) note += " (optional)";
-    if (field.fallback) note += " default " + *field.fallback;
+    if (!field.required && !field.flag) note += " (optional)";
+    if (field.fallback && !field.flag) note += " default " + *field.fallback;
     if (field.repeatable) note += " (repeatable)";
-    const std::string form =
-        field.positional ? "<" + field.name + ">" : "--" + field.name + " VALUE";
+    const std::string form = field.positional ? "<" + field.name + ">"
+                             : field.flag     ? "--" + field.name
+                                              : "--" + field.name + " VALUE";
     out << "        " << std::left << std::setw(24) << form << ' ' << field.help << note << '\n';
   }
 }
@@ -75,11 +76,17 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   ParsedWords parsed;
   std::string error;
   std::set<std::string> repeatable;
+  std::set<std::string> flags = CommonFlags();
   for (const pages::Field& field : def.args) {
     if (field.repeatable) repeatable.insert(field.name);
+    if (field.flag) flags.insert(field.name);
   }
-  if (!ParseWords(words, CommonFlags(), parsed, &error, repeatable)) {
+  if (!ParseWords(words, flags, parsed, &error, repeatable)) {
     return Usage(err, name + ": " + error);
+  }
+  // A flag field given is a Switch field set on.
+  for (const pages::Field& field : def.args) {
+    if (field.flag && parsed.flags.count(field.name) != 0) parsed.options[field.name] = "on";
   }
   if (parsed.flags.count("help")) {
     PrintVerb(out, def);

@@ -16,7 +16,6 @@ inline constexpr const char* kOpenFileFailedCode = "\r\n\r\n错误代码：%d";
 inline constexpr const char* kCardLoadFailedFormat = "卡片 %.8d 的校准信息载入失败！";
 
 // The field a load refuses when the path names no file.
-inline constexpr const char* kFieldPath = "path";
 
 // The card number of a card ID text: decimal digits only (blanks around ignored), at most
 // INT32_MAX; none for an empty text or one with other characters (a hexadecimal letter).

@@ -247,6 +247,14 @@ std::variant<std::vector<CurvePair>, Outcome> ParsePairs(std::string_view text) 
 }
 
 Values Describe(const Curve& curve) {
+  if (!curve.readings.empty()) {
+    Values values{{"readings", int64_t(curve.readings.size())}};
+    for (size_t i = 0; i < curve.readings.size(); ++i) {
+      values.emplace_back("reading-" + std::to_string(i + 1),
+                          static_cast<int64_t>(std::llround(curve.readings[i])));
+    }
+    return values;
+  }
   Values values{{"pairs", int64_t(curve.pairs.size())}};
   for (size_t i = 0; i < curve.pairs.size(); ++i) {
     const std::string n = std::to_string(i + 1);
@@ -290,6 +298,11 @@ Outcome WriteCurve(Channel& channel, const CurveTarget& target,
                    const std::vector<CurvePair>& pairs, CurveBuffer& buffer) {
   if (target.kind == InstrumentKind::BluetoothLogger) {
     return WriteBluetoothCurve(channel, target, pairs, buffer);
+  }
+  if (target.kind == InstrumentKind::Logger) {  // "全调" with the pairs' environment values
+    std::vector<double> values;
+    for (const CurvePair& pair : pairs) values.push_back(pair.environment);
+    return WriteLoggerReadings(channel, target, values, buffer);
   }
   const auto commands = SumCommandsOf(target.kind);
   const auto layout = LayoutOf(target.kind, target.humidity);

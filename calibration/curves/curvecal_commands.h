@@ -132,6 +132,8 @@ struct Curve {
   std::vector<CurvePair> pairs;   // the pair kinds
   std::vector<double> readings;   // the logger kind: one raw reading per reference point
 };
+// tool-cli values: "pairs" and "environment-i"/"raw-i", or for the logger kind "readings" and
+// "reading-i".
 Values Describe(const Curve& curve);
 
 // Reads the channel's curve into `buffer` (its frame length becomes the reply's length). An
@@ -145,8 +147,31 @@ Outcome WriteCurve(devlink::Channel& channel, const CurveTarget& target,
 // to it (ConnectBluetoothDevice of pages/kit/bluetooth_device.h) and pass a BluetoothChannel.
 
 // ---- the logger kind (2) ----
+// ASCII frames: requests '#' '0' '0' x y 'f' (6 bytes) and the 107-byte curve write
+// '%' '0' '0' code '4' ...; replies start with '<'. Channel n (1-8) is the n-th channel of the
+// instrument's channel list: its code byte ('0' + code) picks the curve, its physical index
+// (1-8) the real-time raw value. The curve record holds N = 11 (humidity) or 15 (temperature) raw
+// readings, 16-bit unsigned, high byte first from frame byte 14.
+inline constexpr const char* kChannelReadFailed = "通道读取失败";
+inline constexpr const char* kRealTimeReadFailed = "实时数据读取失败";
+// Not the system's own texts (it has none for these cases): a channel number beyond the
+// instrument's channel list, and a value of the card INI file that is no 16-bit reading.
+inline constexpr const char* kChannelNotListed = "仪器没有该通道";
+inline constexpr const char* kIniValueInvalid = "配置文件数据无效！";
+inline constexpr const char* kFieldPath = "path";
+// The list's column 2 of the logger kind to the values to write: with "全调" (adjustAll) every
+// row needs a number ("请删除无效行或填入有效数据！"), without it exactly one row
+// ("请删除多余行！"); no rows at all gives "数据列表设置无效！".
+std::variant<std::vector<double>, Outcome> LoggerValuesOfRows(
+    const std::vector<std::string>& column2, bool adjustAll);
+// tool-cli's --pairs for the logger kind: "V,V,..." or "E:R,..." (the first number of each item
+// counts).
+std::variant<std::vector<double>, Outcome> ParseLoggerValues(std::string_view text,
+                                                             bool adjustAll);
 // "全调": reads the curve again and replaces reading i by the whole part of values[i]; readings
-// without a value are written as 0.
+// without a value are written as 0, values beyond the N readings are ignored. A value whose whole
+// part is not 0-65535 is refused before anything is sent. WriteCurve of the logger kind writes
+// the environment values of its pairs this way.
 Outcome WriteLoggerReadings(devlink::Channel& channel, const CurveTarget& target,
                             const std::vector<double>& values, CurveBuffer& buffer);
 // Single point: reads the curve again and the channel's real-time raw value, and stores it at the
@@ -154,7 +179,8 @@ Outcome WriteLoggerReadings(devlink::Channel& channel, const CurveTarget& target
 Outcome WriteLoggerPoint(devlink::Channel& channel, const CurveTarget& target, double environment,
                          CurveBuffer& buffer);
 // "初始化": the initial curve from the "humi" or "temp" section of the card INI file at iniPath,
-// or the built-in default curve when the path is empty or the file yields no value.
+// or the built-in default curve when the path is empty or the file yields no value; when the
+// file yields fewer than N values, the rest come from the default curve.
 Outcome InitialiseLoggerCurve(devlink::Channel& channel, const CurveTarget& target,
                               const std::string& iniPath);
 
@@ -163,6 +189,9 @@ struct LiveValue {
   double value = 0;
 };
 Values Describe(const LiveValue& value);
+// The logger kind's real-time raw value of a channel (its physical index through the channel
+// list): the value a single-point write stores.
+Result<LiveValue> ReadLoggerRawValue(devlink::Channel& channel, const CurveTarget& target);
 // The channel's display value (button "读取").
 Result<LiveValue> ReadDisplayValue(devlink::Channel& channel, const CurveTarget& target);
 // The channel's raw value, which fills column 3 after an edit (the logger kind reads none).

@@ -9,6 +9,7 @@
 
 #include "calibration/curves/curvecal_commands.h"
 #include "pages/kit/bluetooth_device.h"
+#include "calibration/curves/curvecal_kinds.h"
 
 namespace pages::curvecal {
 
@@ -87,6 +88,61 @@ void AddCardVerbs(std::vector<CommandDef>& c) {
                    }));
 }
 
+// ---- the logger kind (2): "全调", single point and "初始化" ----
+
+constexpr const char* kFieldAll = "all";
+constexpr const char* kFieldSingle = "single";
+// tool-cli's own refusals (the page has a check box instead).
+constexpr const char* kAdjustModeLoggerOnly = "全调与单点只用于记录仪";
+constexpr const char* kAdjustModeTwice = "全调与单点只能选一";
+
+// The write verb's fields for the logger kind.
+std::vector<Field> LoggerWriteFields() {
+  return {Flag(kFieldAll, "kind 2, \"全调\" (the default for kind 2): the readings to write are "
+                          "the first numbers of --pairs' items, in order (plain values "
+                          "180,248,... work too); readings without an item are written as 0"),
+          Flag(kFieldSingle, "kind 2, single point: --pairs holds one item E[:R], E the "
+                             "environment value; the channel's real-time raw value is stored at "
+                             "E's reference point, or extrapolated to the point above it")};
+}
+
+bool LoggerWriteAsked(const Args& args) {
+  return args.Switch(kFieldAll) || args.Switch(kFieldSingle) ||
+         args.Int(kFieldKind) == static_cast<int>(InstrumentKind::Logger);
+}
+
+Outcome LoggerWrite(devlink::Channel& channel, const Args& args) {
+  const CurveTarget target = TargetOf(args);
+  const bool single = args.Switch(kFieldSingle);
+  if (target.kind != InstrumentKind::Logger) {
+    return Outcome::Refused(kAdjustModeLoggerOnly, single ? kFieldSingle : kFieldAll);
+  }
+  if (single && args.Switch(kFieldAll)) return Outcome::Refused(kAdjustModeTwice, kFieldSingle);
+  auto values = ParseLoggerValues(args.Text(kFieldPairs), !single);
+  if (auto* refusal = std::get_if<Outcome>(&values)) return *refusal;
+  const auto& list = std::get<std::vector<double>>(values);
+  CurveBuffer buffer;  // each write reads the curve again itself
+  if (single) return WriteLoggerPoint(channel, target, list.front(), buffer);
+  return WriteLoggerReadings(channel, target, list, buffer);
+}
+
+void LoggerVerbs(std::vector<CommandDef>& c) {
+  std::vector<Field> fields = TargetFields();
+  fields.push_back(FilePath(kFieldPath, "card calibration INI file: the leading integer of each "
+                                        "line of its section [humi] or [temp] (the default "
+                                        "curve for the rest, or for all without the file)")
+                       .Optional());
+  c.push_back(Verb("initialise",
+                   "kind 2, \"初始化\": write the initial curve of a channel (from --path or the "
+                   "built-in default curve), overwriting its curve",
+                   fields, [](devlink::Channel& channel, const Args& args) -> Outcome {
+                     const CurveTarget target = TargetOf(args);
+                     if (target.kind != InstrumentKind::Logger) return NotSupported();
+                     return InitialiseLoggerCurve(
+                         channel, target, args.Has(kFieldPath) ? args.Text(kFieldPath) : "");
+                   }));
+}
+
 }  // namespace
 
 CommandSet Commands() {
@@ -101,9 +157,12 @@ CommandSet Commands() {
                      return ReadCurve(channel, TargetOf(args), buffer);
                    }));
   std::vector<Field> writeFields = TargetFields();
-  writeFields.push_back(Text(kFieldPairs, "environment:raw pairs, comma-separated (25.0:24.6,...)"));
+  writeFields.push_back(Text(kFieldPairs, "environment:raw pairs, comma-separated (25.0:24.6,...); "
+                                          "kind 2: see --all and --single"));
+  for (Field& field : LoggerWriteFields()) writeFields.push_back(std::move(field));
   c.push_back(Verb("write", "write the curve of a channel (read first, then written back)",
                    writeFields, [](devlink::Channel& channel, const Args& args) -> Outcome {
+                     if (LoggerWriteAsked(args)) return LoggerWrite(channel, args);
                      auto pairs = ParsePairs(args.Text(kFieldPairs));
                      if (auto* refusal = std::get_if<Outcome>(&pairs)) return *refusal;
                      const CurveTarget target = TargetOf(args);
@@ -116,6 +175,7 @@ CommandSet Commands() {
   AddLiveValueVerbs(c);
   RouteBluetoothKind(c, {"read", "write", "read-display", "read-raw"});
   AddCardVerbs(c);
+  LoggerVerbs(c);
   return set;
 }
 

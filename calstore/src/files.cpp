@@ -23,7 +23,7 @@ int32_t MergeInto(const std::string& destination, const std::string& source1,
   IniDocument index;
   const std::string indexPath = IndexPathOf(destination);
   if (!first.Open(source1) || !second.Open(source2) || !out.Open() ||
-      !IniDocument::Load(indexPath, index)) {
+      !LoadIni(indexPath, index)) {
     return kFileMissing;
   }
   index.DeleteSection(kCardsSection);
@@ -75,7 +75,7 @@ int32_t CreateCalibrationFile(std::string path, uint8_t type, const float* refer
   ReplacementFile out(path);
   IniDocument index;
   const std::string indexPath = IndexPathOf(path);
-  if (!out.Open() || !IniDocument::Load(indexPath, index)) return kFileMissing;
+  if (!out.Open() || !LoadIni(indexPath, index)) return kFileMissing;
   index.DeleteSection(kCardsSection);
 
   CardHeader header;
@@ -126,10 +126,10 @@ int32_t AnalyzeFile(const std::string& path) {
   IniDocument index;
   const std::string indexPath = IndexPathOf(path);
   if (!Exists(path)) return kFileMissing;
-  if (!IniDocument::Load(indexPath, index)) return kFileMissing;
+  if (!LoadIni(indexPath, index)) return kFileMissing;
   const int32_t result = IndexRecords(path, index);
   if (result != kSuccess) return result;
-  return index.Save(indexPath) ? kSuccess : kFailure;
+  return SaveIni(index, indexPath) ? kSuccess : kFailure;
 }
 
 int32_t CombineFiles(const std::string& destination, const std::string& source1,
@@ -146,10 +146,10 @@ int32_t CombineFiles(const std::string& destination, const std::string& source1,
 
 bool LoadIndexOf(const std::string& dataPath, IniDocument& index) {
   const std::string indexPath = IndexPathOf(dataPath);
-  if (Exists(indexPath) && IniDocument::Load(indexPath, index)) return true;
+  if (Exists(indexPath) && LoadIni(indexPath, index)) return true;
   index = IniDocument();
   if (IndexRecords(dataPath, index) != kSuccess) return false;
-  index.Save(indexPath);
+  SaveIni(index, indexPath);
   return true;
 }
 

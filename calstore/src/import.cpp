@@ -36,8 +36,8 @@ std::string MissingList(const std::set<std::string>& keys) {
 bool RestoreBackup(const std::string& target, const std::string& backup) {
   const std::string indexPath = IndexPathOf(target);
   IniDocument index;
-  if (!IniDocument::Load(indexPath, index)) index = IniDocument();
-  if (IndexRecords(backup, index) != kSuccess || !index.Save(indexPath)) return false;
+  if (!LoadIni(indexPath, index)) index = IniDocument();
+  if (IndexRecords(backup, index) != kSuccess || !SaveIni(index, indexPath)) return false;
   return RenameFile(backup, target);
 }
 
@@ -78,7 +78,7 @@ int32_t ImportCards(const std::string& targetGiven, const std::string& sourceDir
 
   ReplacementFile out(target);
   IniDocument index;
-  if (!out.Open() || (!previous && !IniDocument::Load(indexPath, index))) return kFileMissing;
+  if (!out.Open() || (!previous && !LoadIni(indexPath, index))) return kFileMissing;
   // The new index describes only the new target: a previous target's index is replaced whole, and
   // of an index left without its data file only the sections besides the cards stay.
   index.DeleteSection(kCardsSection);

@@ -200,6 +200,14 @@ std::vector<pages::CommandSet> TestSets(Recorded& recorded) {
                             recorded.args = args;
                             return pages::Outcome::Success("ok");
                           }});
+  set.commands.push_back({"flagged",
+                          "a verb with a bare option",
+                          {pages::Flag("all", "every one")},
+                          [&recorded](devlink::Channel&, const pages::Args& args) {
+                            ++recorded.calls;
+                            recorded.args = args;
+                            return pages::Outcome::Success("ok");
+                          }});
   set.commands.push_back({"throws", "a verb whose argument parsing throws",
                           {pages::Text("n", "number")},
                           [](devlink::Channel&, const pages::Args& args) {
@@ -311,6 +319,28 @@ TEST(DispatchTest, PlainWordFillsThePositionalField) {
   Recorded recorded;
   const RunResult help = RunWith({"demo", "pick", "--help"}, recorded);
   EXPECT_NE(help.out.find("<what>"), std::string::npos) << help.out;
+}
+
+TEST(DispatchTest, AFlagFieldIsABareOptionThatSwitchesItOn) {
+  for (const bool given : {true, false}) {
+    std::vector<std::string> words{"demo", "flagged", "--tcp", "127.0.0.1:9", "--delay", "0"};
+    if (given) words.insert(words.begin() + 2, "--all");
+    Recorded recorded;
+    const RunResult r = RunWith(words, recorded);
+    EXPECT_EQ(r.exit, kExitOk) << r.err;
+    pages::Args expected;
+    expected.Set("all", given);
+    EXPECT_EQ(recorded.args, expected);
+  }
+  Recorded recorded;
+  const RunResult valued =
+      RunWith({"demo", "flagged", "--all=on", "--tcp", "127.0.0.1:9"}, recorded);
+  EXPECT_EQ(valued.exit, kExitUsage);
+  EXPECT_NE(valued.err.find("--all takes no value"), std::string::npos) << valued.err;
+  const RunResult help = RunWith({"demo", "flagged", "--help"}, recorded);
+  EXPECT_NE(help.out.find("--all                    every one (flag)\n"), std::string::npos)
+      << help.out;
+  EXPECT_EQ(recorded.calls, 0);
 }
 
 TEST(DispatchTest, ArgumentParseErrorInsideAVerbIsABadArgument) {

@@ -97,6 +97,13 @@ Field Switch(std::string name, std::string help) {
   return field;
 }
 
+Field Flag(std::string name, std::string help) {
+  Field field = Switch(std::move(name), std::move(help));
+  field.flag = true;
+  field.Optional("off");
+  return field;
+}
+
 Field Choice(std::string name, std::string help, std::vector<std::string> choices) {
   Field field = Make(FieldKind::Choice, std::move(name), std::move(help), {});
   field.malformed = "--" + field.name + " 应为 " + Join(choices, " 或 ");
@@ -240,7 +247,7 @@ std::string DescribeField(const Field& field) {
   switch (field.kind) {
     case FieldKind::Integer: return "integer" + range;
     case FieldKind::Number: return "number" + range;
-    case FieldKind::Switch: return "on|off";
+    case FieldKind::Switch: return field.flag ? "flag" : "on|off";
     case FieldKind::Choice: {
       std::string words;
       for (const std::string& choice : field.choices) words += (words.empty() ? "" : "|") + choice;

@@ -5,6 +5,7 @@
 //   Integer   whole decimal number within [min, max]
 //   Number    finite decimal number (fraction and exponent allowed), optionally within a range
 //   Switch    on|off (also 1|0, true|false, yes|no)
+//   Flag      a Switch that tool-cli takes as a bare option ("--all"): given means on
 //   Choice    one word of a list
 //   Text      text that the device code page carries, at most `maxBytes` bytes in it
 //             (the instrument's OEM code page unless the field says UTF-8 with InCodePage)
@@ -51,6 +52,8 @@ struct Field {
   // The option may be given more than once; its texts reach the field joined by '\n' (a Text
   // field, whose command splits them again).
   bool repeatable = false;
+  // A Switch given as a bare option without a value (tool-cli "--all"); absent means off.
+  bool flag = false;
 
   // Not required; `text` stands in when the option is not given (empty: no value at all).
   Field& Optional(std::string text = {});
@@ -69,6 +72,9 @@ Field Integer(std::string name, std::string help, int64_t min, int64_t max,
               std::string outOfRange = {});
 Field Number(std::string name, std::string help);
 Field Switch(std::string name, std::string help);
+// A bare option (tool-cli "--name", no value): a Switch that is off unless given. Other callers
+// pass it like a Switch ("on"/"off").
+Field Flag(std::string name, std::string help);
 Field Choice(std::string name, std::string help, std::vector<std::string> choices);
 Field Text(std::string name, std::string help, size_t maxBytes = 0);
 // A file path: Text that never goes to the device, so the code page does not limit it.

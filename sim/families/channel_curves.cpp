@@ -29,6 +29,7 @@
 #include <cmath>
 #include <optional>
 
+#include "sim/families/logger_curves.h"
 #include "sim/framing.h"
 
 namespace sim {
@@ -163,7 +164,7 @@ std::optional<Bytes> HandleSensorCurves(Instrument& device, const Bytes& frame) 
   auto& curves = device.State<ChannelCurvesState>().sensorCurves;
   const auto channel = static_cast<uint8_t>(index);
   if (frame[1] == kReadHolding) {
-    Bytes data(1 + kSensorCurveBytes, 0x00);
+    Bytes data(1 + kSensorCurveBytes, 0x00);  // byte count, then the registers
     data[0] = static_cast<uint8_t>(kSensorCurveBytes);
     const auto stored = curves.find(channel);
     if (stored != curves.end()) {
@@ -195,6 +196,7 @@ void RegisterChannelCurves(Simulator& simulator) {
   simulator.AddHandlerFirst(kSumFamily, HandleLiveValues);
   simulator.AddHandler(kSumFamily, HandleChannelCurves);
   simulator.AddHandler(kModbusFamily, HandleSensorCurves);
+  RegisterLoggerCurves(simulator);  // kind 2, the logger: sim/families/logger_curves.cpp
 }
 
 }  // namespace sim

@@ -182,7 +182,8 @@ TEST(CurveExchange, UncalibratedShortAndUnsupportedCurves) {
   CurveBuffer none;
   EXPECT_EQ(WriteCurve(channel, {InstrumentKind::Bit32, 1, false}, {{1, 1}}, none).message,
             "数据设置失败");
-  EXPECT_EQ(ReadCurve(channel, {InstrumentKind::Logger, 1, false}, buffer).outcome.field, "kind");
+  EXPECT_EQ(ReadCurve(channel, {InstrumentKind::Logger, 9, false}, buffer).outcome.field,
+            "channel");
   EXPECT_EQ(ReadCurve(channel, {InstrumentKind::Transmitter, 3, false}, buffer).outcome.field,
             "channel");
   EXPECT_EQ(channel.Sent().size(), 2u);

@@ -103,7 +103,8 @@ TEST_F(CurveCliTest, RefusedInputSendsNothing) {
        "请删除无效行或填入有效数据！"},
       {{"write", "--kind", "0", "--channel", "3", "--type", "temperature", "--pairs", "1:1"},
        "\"option\":\"--channel\""},
-      {{"read", "--kind", "2", "--channel", "1", "--type", "humidity"}, "\"option\":\"--kind\""}};
+      {{"read", "--kind", "2", "--channel", "9", "--type", "humidity"},
+       "\"option\":\"--channel\""}};
   for (const auto& [words, text] : cases) {
     const ToolRun run = Run(words);
     EXPECT_EQ(run.exit, 2) << run.out << run.err;

@@ -108,6 +108,19 @@ TEST(ParseArgs, FallbacksMissingFieldsAndTypedValues) {
   EXPECT_EQ(std::get<Outcome>(parsed).field, "channel");
 }
 
+TEST(ParseArgs, AFlagIsASwitchThatIsOffUnlessGiven) {
+  const std::vector<Field> fields{Flag("all", "adjust all")};
+  EXPECT_TRUE(fields[0].flag);
+  EXPECT_FALSE(fields[0].required);
+  EXPECT_EQ(DescribeField(fields[0]), "flag");
+  auto parsed = ParseArgs(fields, {});
+  ASSERT_TRUE(std::holds_alternative<Args>(parsed));
+  EXPECT_FALSE(std::get<Args>(parsed).Switch("all"));
+  parsed = ParseArgs(fields, {{"all", "on"}});
+  ASSERT_TRUE(std::holds_alternative<Args>(parsed));
+  EXPECT_TRUE(std::get<Args>(parsed).Switch("all"));
+}
+
 TEST(RunVerb, RefusedFieldNeverReachesTheCommand) {
   devlink::testing::ScriptedChannel channel;
   int runs = 0;
@@ -115,7 +128,8 @@ TEST(RunVerb, RefusedFieldNeverReachesTheCommand) {
                        [&](devlink::Channel&, const Args& args) {
                          ++runs;
                          return Outcome::Success("ok").With("value", args.Number("value"));
-                       }};
+                       },
+                       {}};
   const Outcome refused = RunVerb(def, channel, {{"value", "x"}});
   EXPECT_TRUE(refused.Refusal());
   EXPECT_EQ(runs, 0);
