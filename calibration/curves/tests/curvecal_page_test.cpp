@@ -18,6 +18,7 @@
 #include "pages/testing/page_fixture.h"
 #include "pages/widgets/editable_list.h"
 #include "sim/families/channel_curves.h"
+#include "sim/families/logger_curves.h"
 #include "sim/families/property.h"
 
 namespace pages {
@@ -217,6 +218,64 @@ TEST_F(CurvePageDefault, TheBluetoothLoggerIsReachedOnlyThroughAConnectedAdapter
             (QStringList{"请连接蓝牙设备", "请连接蓝牙设备", "请连接蓝牙设备"}));
   EXPECT_EQ(this->sim_.Requests(), 0u);
   EXPECT_EQ(Rows(), (std::vector<Row>{{"1", "25.0", "24.6"}}));
+}
+
+// The logger kind end to end: the default curve written by "初始化", read back as readings with
+// "全调" switched on, one reading retyped and written, then a single point measured at 25.0 °C.
+TEST_F(CurvePageDefault, LoggerCurveIsInitialisedAdjustedAndPointCalibrated) {
+  Combo("instrumentKind")->setCurrentIndex(2);
+  Combo("channelType")->setCurrentIndex(0);  // temperature: 15 readings
+  this->Click("initialise");
+  EXPECT_EQ(this->prompts_.LastMessage(), "数据设置成功");
+  this->Click("readConfiguration");
+  ASSERT_EQ(List()->rowCount(), 15);
+  EXPECT_TRUE(this->template Find<QCheckBox>("adjustAll")->isChecked());
+  EXPECT_EQ(Rows().front(), (Row{"1", "180", ""}));
+  EXPECT_EQ(Rows().back(), (Row{"15", "3835", ""}));
+
+  const auto reading = [this](int j) {
+    return this->sim_.template Device<sim::LoggerCurvesState>([j](sim::LoggerCurvesState& s) {
+      const std::vector<uint8_t>& record = s.records[0];  // frame bytes 6-105 of channel code 0
+      return record[8 + 2 * j] * 256 + record[9 + 2 * j];
+    });
+  };
+  List()->ActivateCell(0, 2);
+  List()->Editor()->setText("200");
+  List()->CommitEditors();
+  this->Click("calibrate");
+  EXPECT_EQ(this->prompts_.LastMessage(), "数据设置成功");
+  EXPECT_EQ(reading(0), 200);
+  EXPECT_EQ(reading(14), 3835);
+
+  // 25.0 °C lies between the 20 and 30 °C points: the 30 °C reading is extrapolated through the
+  // 20 °C reading (1822) and the measured raw value.
+  this->sim_.template Device<sim::LoggerCurvesState>(
+      [](sim::LoggerCurvesState& s) { s.raw[0] = 2500; });
+  this->template Find<QCheckBox>("adjustAll")->setChecked(false);
+  SetRows({{"25.0", ""}});
+  this->Click("calibrate");
+  EXPECT_EQ(this->prompts_.LastMessage(), "数据设置成功");
+  EXPECT_EQ(reading(6), 1822);
+  EXPECT_EQ(reading(7), 1822 + (2500 - 1822) * 10 / 5);
+  EXPECT_TRUE(Enabled("calibrate"));  // the logger kind stays writable
+
+  this->sim_.template Device<sim::LoggerCurvesState>(
+      [](sim::LoggerCurvesState& s) { s.display[0] = 21.5F; });
+  this->Click("readDisplay");
+  EXPECT_EQ(this->Edit("displayValue")->text(), "21.5");
+}
+
+// A pair kind's live values: "读取" shows the channel's display value and a raw cell opened for
+// editing is filled with the channel's raw value.
+TEST_F(CurvePage32Bit, DisplayAndRawValuesComeFromTheChannel) {
+  PlayKind(1);
+  Combo("channelNumber")->setCurrentIndex(4);
+  const auto [display, raw] = this->sim_.template Device<sim::ChannelCurvesState>(
+      [](sim::ChannelCurvesState& s) { return std::pair{s.display[4], s.raw[4]}; });
+  this->Click("readDisplay");
+  EXPECT_EQ(this->Edit("displayValue")->text(), QString::number(display, 'f', 1));
+  List()->ActivateCell(0, 3);
+  EXPECT_EQ(List()->Editor()->text(), QString::number(raw, 'f', 1));
 }
 
 TEST_F(CurvePageDefault, RowsAreAddedDeletedShiftedAndTheDialogsAsk) {
