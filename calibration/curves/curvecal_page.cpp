@@ -95,7 +95,7 @@ CurveCalibrationPage::CurveCalibrationPage(devlink::DeviceLink& link, int produc
   list_->SetCheckBoxes(false);
   list_->SetComboMode(true);
   list_->setMinimumSize(300, 260);
-  list_->installEventFilter(this);
+  list_->viewport()->installEventFilter(this);
   // Values are typed with the numeric keys only.
   list_->SetColumnHook([](EditableList&, QWidget*, int column) {
     return column == kValueColumn || column == kRawColumn ? 0 : 1;
@@ -319,7 +319,8 @@ void CurveCalibrationPage::UpdateWidgets() {
 }
 
 bool CurveCalibrationPage::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == list_ && event->type() == QEvent::Resize) LayoutColumns();
+  // The viewport has its new size by the time its own resize event comes.
+  if (watched == list_->viewport() && event->type() == QEvent::Resize) LayoutColumns();
   return Page::eventFilter(watched, event);
 }
 
