@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <ctime>
+#include <initializer_list>
 
 #include "app/app_icon.h"
 #include "app/page_factory.h"
@@ -319,6 +320,10 @@ void MainWindow::BuildPages() {
       // A page found the instrument's baud rate: the list shows it (matched regardless of case),
       // and the panel shows the port as the page left it.
       connect(reporting, &pages::Page::serialLineChanged, this, [this] { UpdateWidgets(); });
+      connect(reporting, &pages::Page::linkInUse, this, [this](bool inUse) {
+        linkInUse_ = inUse;
+        UpdateWidgets();
+      });
       connect(reporting, &pages::Page::baudRateReported, this, [this](const QString& baud) {
         const int index = baudList_->findText(baud, Qt::MatchFixedString);
         if (index >= 0) baudList_->setCurrentIndex(index);
@@ -401,6 +406,21 @@ void MainWindow::UpdateWidgets() {
   ipField_->setEnabled(link_.tcpMode);
   tcpPortField_->setEnabled(link_.tcpMode);
   ipOk_->setEnabled(link_.tcpMode);
+  // While a worker thread uses the link, the settings it reads stay as they are. Closing the
+  // port stays possible: the page stops its worker first.
+  if (linkInUse_) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             singleRadio_, multiRadio_, bluetoothRadio_, addressField_, macField_, connectButton_,
+             serialRadio_, ipRadio_, fastBox_, ipField_, tcpPortField_, ipOk_}) {
+      w->setEnabled(false);
+    }
+  } else {
+    for (QWidget* w : std::initializer_list<QWidget*>{singleRadio_, multiRadio_, bluetoothRadio_,
+                                                      connectButton_, serialRadio_, ipRadio_,
+                                                      fastBox_}) {
+      w->setEnabled(true);
+    }
+  }
 }
 
 void MainWindow::OnAddressEdited(const QString& text) {

@@ -115,6 +115,7 @@ class MainWindow : public QDialog {
   QDialog* trafficWindow_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   QTimer* clockTimer_ = nullptr;
+  bool linkInUse_ = false;  // a page's worker thread is using the link
 };
 
 }  // namespace app

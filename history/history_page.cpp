@@ -109,6 +109,11 @@ class DownloadWorker : public QObject {
     std::unique_ptr<StreamLine> stream = StreamBehind(channel);
     history::DownloadResult result =
         history::Download(channel, stream.get(), request, proceed_, events);
+    {
+      std::lock_guard lock(page_->workerMutex_);
+      page_->workerUsesLink_ = false;
+    }
+    page_->workerIdle_.notify_all();
     events.Post([result = std::move(result)](HistoryPage* p) { p->Finished(result); });
   }
 
@@ -211,12 +216,21 @@ void HistoryPage::TabChanged(bool selected) {
   if (selected) {
     downloadContinue_.store(true);
   } else {
-    downloadContinue_.store(false);
+    // The next page may talk to the instrument at once: the worker must be off the link first.
+    StopAndWaitForWorker();
     progress_->Close();
   }
 }
 
-void HistoryPage::SerialPortClosing() { downloadContinue_.store(false); }
+void HistoryPage::SerialPortClosing() { StopAndWaitForWorker(); }
+
+void HistoryPage::StopAndWaitForWorker() {
+  downloadContinue_.store(false);
+  std::unique_lock lock(workerMutex_);
+  if (!workerUsesLink_) return;
+  ui::WaitCursor wait;
+  workerIdle_.wait(lock, [this] { return !workerUsesLink_; });
+}
 
 void HistoryPage::StartDownload(DownloadKind kind) {
   if (downloading_) return;
@@ -230,6 +244,11 @@ void HistoryPage::StartDownload(DownloadKind kind) {
   history::DownloadRequest request;
   request.source = transmitter_->isChecked() ? history::Source::Transmitter : history::Source::Gprs;
   request.kind = kind;
+  {
+    std::lock_guard lock(workerMutex_);
+    workerUsesLink_ = true;
+  }
+  emit linkInUse(true);
   QMetaObject::invokeMethod(worker_, [worker = worker_, request] { worker->Run(request); },
                             Qt::QueuedConnection);
 }
@@ -256,6 +275,7 @@ void HistoryPage::AddRows(const std::vector<RecordRow>& rows) {
 
 void HistoryPage::Finished(const history::DownloadResult& result) {
   downloading_ = false;
+  emit linkInUse(false);
   status_->setText(FromUtf8(result.status));
   progress_->Close();
   saveEnabled_ = result.saveEnabled;

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 #include "history/history_commands.h"
@@ -88,6 +90,14 @@ class HistoryPage : public Page {
   // polls it.
   std::atomic<bool> downloadContinue_{true};
   bool downloading_ = false;
+  // Set before a download is handed to the worker, cleared by the worker when it no longer uses
+  // the link: the port is not closed nor the link handed to another page while it is set.
+  std::mutex workerMutex_;
+  std::condition_variable workerIdle_;
+  bool workerUsesLink_ = false;
+  // Stops the download and waits (with the wait cursor: at most the exchange under way) until
+  // the worker has left the link.
+  void StopAndWaitForWorker();
   bool saveEnabled_ = false;
   int valueCount_ = history::kTransmitterValueCount;
   QThread thread_;

@@ -142,7 +142,11 @@ WirelessLoggerPage::WirelessLoggerPage(devlink::DeviceLink& link, int productVar
   layout->addLayout(right, 2);
 
   deadline_.setSingleShot(true);
-  connect(&deadline_, &QTimer::timeout, this, [this] { server_.CheckDeadline(); });
+  deadline_.setTimerType(Qt::PreciseTimer);
+  connect(&deadline_, &QTimer::timeout, this, [this] {
+    server_.CheckDeadline();
+    ArmDeadline();  // a timer that fired a little early waits for the rest
+  });
   connect(listen_, &QPushButton::clicked, this, &WirelessLoggerPage::ToggleListening);
   connect(clearList_, &QPushButton::clicked, this, &WirelessLoggerPage::ClearList);
   connect(gateways_, &QTreeWidget::itemSelectionChanged, this,
@@ -331,6 +335,10 @@ void WirelessLoggerPage::Start(const gateway::GatewayRequest& request) {
   setEnabled(false);
   waitCursor_.emplace();
   server_.Send(key, request.command, request.bytes);
+  ArmDeadline();
+}
+
+void WirelessLoggerPage::ArmDeadline() {
   if (const auto deadline = server_.Deadline()) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - gateway::Clock::now());
     deadline_.start(std::max<int>(0, static_cast<int>(left.count())));

@@ -41,6 +41,8 @@ class WirelessLoggerPage : public Page {
   void ToggleListening();
   // No descriptors left: the listener is not watched for `pause`.
   void PauseAccepting(std::chrono::milliseconds pause);
+  // Times the pending command's end: its deadline, when one is pending.
+  void ArmDeadline();
   void ClearList();
   void GatewaySelectionChanged();
   void LoggerSelectionChanged(bool copySn);

@@ -169,6 +169,21 @@ TEST_F(MainWindowTest, ReportedBaudRateIsSelectedAndThePortShownAsThePageLeftIt)
   EXPECT_TRUE(prompts_.shown.empty());
 }
 
+// While a page's worker thread uses the link, the settings it reads cannot change; closing the
+// port stays possible (the page stops its worker first).
+TEST_F(MainWindowTest, LinkSettingsRestWhileAPageWorkerUsesTheLink) {
+  MainWindow& window = OpenOnSimulator(0);
+  auto* page = qobject_cast<pages::Page*>(window.Tabs()->widget(0));
+  ASSERT_NE(page, nullptr);
+  const char* const settings[] = {"singleMode", "multiMode", "bluetoothMode", "addressField",
+                                  "serialChannel", "ipChannel", "fastMode"};
+  emit page->linkInUse(true);
+  for (const char* name : settings) EXPECT_FALSE(Enabled(name)) << name;
+  EXPECT_TRUE(Enabled("openClose"));
+  emit page->linkInUse(false);
+  for (const char* name : settings) EXPECT_TRUE(Enabled(name)) << name;
+}
+
 TEST_F(MainWindowTest, ModeRadiosSetAddressAndVisibility) {
   Open(0);
   Edit("addressField")->setText("5");

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QtTest/QTest>
 #include <filesystem>
@@ -118,9 +119,16 @@ TEST_F(HistoryPageTest, LeavingTheTabStopsTheDownloadWithAnEmptyList) {
   Configure(400, 9);  // one record a block: long enough to be stopped
   Click("historyDownload");
   ASSERT_TRUE(QTest::qWaitFor([&] { return page_->ProgressDialog()->isVisible(); }, 10000));
+  QSignalSpy inUse(page_.get(), &Page::linkInUse);
   page_->TabChanged(false);
   EXPECT_FALSE(page_->ProgressDialog()->isVisible());
+  // Nothing more goes out once the tab has changed, and the main window is told the link is free.
+  const size_t requests = sim_.Requests();
+  QTest::qWait(100);
+  EXPECT_EQ(sim_.Requests(), requests);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->Downloading(); }, 10000));
+  ASSERT_EQ(inUse.count(), 1);
+  EXPECT_EQ(inUse[0][0].toBool(), false);
   EXPECT_EQ(Status(), QStringLiteral("通讯终止"));
   EXPECT_EQ(List()->rowCount(), 0);
   EXPECT_FALSE(Enabled("saveAs"));

@@ -33,6 +33,9 @@ class Page : public QWidget {
   // The page reopened or closed the shared serial port itself (a baud search that failed); the
   // main window shows the port as it is now.
   void serialLineChanged();
+  // A worker thread of the page uses the link (true) or no longer does (false): until then the
+  // main window keeps the link's settings as they are.
+  void linkInUse(bool inUse);
 
  private:
   devlink::DeviceLink& link_;
