@@ -20,6 +20,12 @@ QPushButton* MakeButton(const QString& text, const QString& name, QWidget* paren
   return button;
 }
 
+QPushButton* MakeGroupButton(const QString& text, const QString& name, QGroupBox* group) {
+  QPushButton* button = MakeButton(text, name, group);
+  button->setAccessibleDescription(group->title());
+  return button;
+}
+
 QLabel* MakeCaption(const QString& text, QWidget* buddy, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setBuddy(buddy);

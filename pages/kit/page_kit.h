@@ -26,6 +26,9 @@ namespace pages {
 
 // A push button that Enter in a field never triggers.
 QPushButton* MakeButton(const QString& text, const QString& name, QWidget* parent);
+// A button of `group` ("读", "写", …) whose accessible description is the group's title, which
+// tells apart the like-named buttons of several groups.
+QPushButton* MakeGroupButton(const QString& text, const QString& name, QGroupBox* group);
 // A caption label for `buddy`, whose accessible name becomes the caption.
 QLabel* MakeCaption(const QString& text, QWidget* buddy, QWidget* parent);
 QLineEdit* MakeEdit(const QString& name, QWidget* parent, int maxLength = 32767);
