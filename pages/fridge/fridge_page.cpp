@@ -233,11 +233,7 @@ void RefrigeratedBoxPage::WriteSmsInterval() {
 }
 
 void RefrigeratedBoxPage::ClearData() {
-  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(fridge::kClearQuestion),
-                                        QString::fromUtf8(kPromptCaption),
-                                        ui::MessageKind::Warning)) {
-    return;
-  }
+  if (!ConfirmClearHistory(this)) return;
   // The one command of the page without the wait cursor.
   devlink::LinkChannel channel(Link());
   Report(this, fridge::ClearHistory(channel));

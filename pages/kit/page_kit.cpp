@@ -78,6 +78,12 @@ QGroupBox* MakeGroup(const QString& title, const QString& name, QWidget* parent)
   return group;
 }
 
+bool ConfirmClearHistory(QWidget* page) {
+  return ui::CurrentPrompts().AskOkCancel(page, QString::fromUtf8(kClearHistoryQuestion),
+                                          QString::fromUtf8(kPromptCaption),
+                                          ui::MessageKind::Warning);
+}
+
 void Report(QWidget* page, const Outcome& outcome, FieldControls controls) {
   QWidget* refused = nullptr;
   if (outcome.Refusal()) {

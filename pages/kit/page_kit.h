@@ -67,6 +67,10 @@ auto RunCommand(Page& page, Command&& command) {
   return RunCommand(page.Link(), std::forward<Command>(command));
 }
 
+// Asks kClearHistoryQuestion (OK/Cancel, a warning) before the stored history is erased; true
+// when the user chose OK.
+bool ConfirmClearHistory(QWidget* page);
+
 // The controls of a page by the field names its commands refuse ("temp-lower" -> its edit).
 using FieldControls = std::initializer_list<std::pair<std::string_view, QWidget*>>;
 

@@ -301,11 +301,7 @@ void SettingsPage::WriteLimits(LimitKind kind) {
 }
 
 void SettingsPage::ClearData() {
-  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(settings::kClearQuestion),
-                                        QString::fromUtf8(kPromptCaption),
-                                        ui::MessageKind::Warning)) {
-    return;
-  }
+  if (!ConfirmClearHistory(this)) return;
   Report(this, RunCommand(*this, [](devlink::Channel& c) { return settings::ClearHistory(c); }));
 }
 

@@ -21,7 +21,6 @@
 #include "pages/widgets/alarm_number_group.h"
 #include "pages/widgets/clock_widget.h"
 #include "ui/fields.h"
-#include "ui/prompts.h"
 
 namespace pages {
 
@@ -347,11 +346,7 @@ void Transmitter32Page::WriteApn() {
 }
 
 void Transmitter32Page::ClearData() {
-  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(cmd::kClearQuestion),
-                                        QString::fromUtf8(kPromptCaption),
-                                        ui::MessageKind::Warning)) {
-    return;
-  }
+  if (!ConfirmClearHistory(this)) return;
   Show(RunCommand(*this, [](devlink::Channel& c) { return cmd::ClearHistory(c); }));
 }
 
