@@ -10,13 +10,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <string>
+#include <utility>
 
 #include "pages/kit/page_kit.h"
 
 namespace pages {
 
-AlarmNumberGroup::AlarmNumberGroup(Page& host, std::function<bool()> beforeWrite,
-                                   QWidget* parent)
+AlarmNumberGroup::AlarmNumberGroup(Page& host, std::function<bool()> beforeWrite, QWidget* parent)
     : QGroupBox("报警号码", parent), host_(host), beforeWrite_(std::move(beforeWrite)) {
   setObjectName("alarmNumberGroup");
   slot_ = MakeList("alarmNumberSlot", this);
