@@ -17,28 +17,27 @@ std::vector<pages::CommandSet> VersionSet() {
   pages::CommandSet set;
   set.page = "panel";
   set.help = "connection panel";
-  set.commands.push_back(
-      {"read-version",
-       "read hardware and software version",
-       {pages::Text("note", "echoed back").Optional()},
-       [](devlink::Channel& channel, const pages::Args& args) {
-         const devlink::Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), 0x0C, 0xAA);
-         devlink::ReplySpec spec;
-         spec.capacity = 15;  // the reply's length: over TCP also the least length accepted
-         const devlink::ExchangeResult result = channel.Exchange(request, spec);
-         if (result.status == devlink::ExchangeStatus::PortNotOpen) {
-           return pages::Outcome::Failure(devlink::kPortOpenFailed);
-         }
-         if (devlink::CheckSumFrame(result.reply, 0x0C, 15) != devlink::FrameCheck::Ok) {
-           return pages::Outcome::Failure("数据读取失败");
-         }
-         const auto payload = devlink::SumFramePayload(result.reply);
-         pages::Outcome outcome = pages::Outcome::Success("数据读取成功");
-         outcome.With("hardware", std::string(payload.begin(), payload.begin() + 4))
-             .With("software", std::string(payload.begin() + 4, payload.end()));
-         if (args.Has("note")) outcome.With("note", args.Text("note"));
-         return outcome;
-       }});
+  set.commands.push_back(pages::Verb(
+      "read-version", "read hardware and software version",
+      {pages::Text("note", "echoed back").Optional()},
+      [](devlink::Channel& channel, const pages::Args& args) {
+        const devlink::Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), 0x0C, 0xAA);
+        devlink::ReplySpec spec;
+        spec.capacity = 15;  // the reply's length: over TCP also the least length accepted
+        const devlink::ExchangeResult result = channel.Exchange(request, spec);
+        if (result.status == devlink::ExchangeStatus::PortNotOpen) {
+          return pages::Outcome::Failure(devlink::kPortOpenFailed);
+        }
+        if (devlink::CheckSumFrame(result.reply, 0x0C, 15) != devlink::FrameCheck::Ok) {
+          return pages::Outcome::Failure("数据读取失败");
+        }
+        const auto payload = devlink::SumFramePayload(result.reply);
+        pages::Outcome outcome = pages::Outcome::Success("数据读取成功");
+        outcome.With("hardware", std::string(payload.begin(), payload.begin() + 4))
+            .With("software", std::string(payload.begin() + 4, payload.end()));
+        if (args.Has("note")) outcome.With("note", args.Text("note"));
+        return outcome;
+      }));
   return {set};
 }
 
