@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "pages/kit/page_kit.h"
 #include "pages/widgets/alarm_number_group.h"
@@ -33,7 +32,7 @@ RefrigeratedBoxPage::RefrigeratedBoxPage(devlink::DeviceLink& link, int productV
     : Page(link, productVariant, parent) {
   setObjectName("fridgePage");
   auto* grid = new QGridLayout(this);
-  grid->addWidget(BuildClockGroup(), 0, 0);
+  grid->addWidget(MakeClockGroup(*this, 15, 25, &clock_), 0, 0);
   grid->addWidget(BuildIntervalsGroup(), 1, 0);
   grid->addWidget(BuildStatusGroup(), 2, 0);
   grid->addWidget(BuildAlarmNumberGroup(), 0, 1);
@@ -43,16 +42,6 @@ RefrigeratedBoxPage::RefrigeratedBoxPage(devlink::DeviceLink& link, int productV
   grid->setRowStretch(3, 1);
   connect(clear, &QPushButton::clicked, this, &RefrigeratedBoxPage::ClearData);
   ShowStatus();
-}
-
-QGroupBox* RefrigeratedBoxPage::BuildClockGroup() {
-  auto* group = MakeGroup("时钟配置", "clockGroup", this);
-  clock_ = new ClockWidget(*this, group);
-  auto* column = new QVBoxLayout(group);
-  // The widget sits 15 pixels from the left and 25 from the top of its frame.
-  column->setContentsMargins(15, 25, 9, 9);
-  column->addWidget(clock_);
-  return group;
 }
 
 QGroupBox* RefrigeratedBoxPage::BuildIntervalsGroup() {

@@ -47,7 +47,6 @@ class RefrigeratedBoxPage : public Page {
   QGroupBox* BuildAlarmNumberGroup();
   QGroupBox* BuildSmsGroup();
   QGroupBox* BuildStatusGroup();
-  QGroupBox* BuildClockGroup();
 
   // Reads all numeric fields; on a field that does not parse, its notice is shown, it gets the
   // focus and the result is empty.

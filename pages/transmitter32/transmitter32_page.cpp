@@ -46,7 +46,7 @@ Transmitter32Page::Transmitter32Page(devlink::DeviceLink& link, int productVaria
   grid->addWidget(BuildAlarmNumberGroup(), 0, 1);
   grid->addWidget(BuildDelayGroup(), 1, 1);
   grid->addWidget(BuildAlarmSwitches(), 2, 1);
-  grid->addWidget(BuildClockGroup(), 3, 1);
+  grid->addWidget(MakeClockGroup(*this, 40, 30, &clock_), 3, 1);
 
   auto* clear = MakeButton("清空数据", "clearData", this);
   auto* reset = MakeButton("恢复出厂设置", "factoryReset", this);
@@ -197,16 +197,6 @@ QWidget* Transmitter32Page::BuildAlarmSwitches() {
   connect(smsRead, &QPushButton::clicked, this, &Transmitter32Page::ReadSmsAlarm);
   connect(smsWrite, &QPushButton::clicked, this, &Transmitter32Page::WriteSmsAlarm);
   return box;
-}
-
-QGroupBox* Transmitter32Page::BuildClockGroup() {
-  auto* group = MakeGroup("时钟配置", "clockGroup", this);
-  clock_ = new ClockWidget(*this, group);
-  auto* column = new QVBoxLayout(group);
-  // The widget sits 40 pixels from the left and 30 from the top of its frame.
-  column->setContentsMargins(40, 30, 9, 9);
-  column->addWidget(clock_);
-  return group;
 }
 
 cmd::AlarmScope Transmitter32Page::Scope() const {

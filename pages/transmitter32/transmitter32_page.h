@@ -64,7 +64,6 @@ class Transmitter32Page : public Page {
   QGroupBox* BuildDelayGroup();
   QWidget* BuildAlarmSwitches();
   QWidget* BuildSignalRow();
-  QGroupBox* BuildClockGroup();
   QGroupBox* SwitchGroup(const QString& title, const QString& prefix, OnOff& radios,
                          QPushButton** read, QPushButton** write);
 
