@@ -7,10 +7,7 @@
 
 #include "cli/cli.h"
 #include "link/exchange.h"
-#include "pages/testing/tool_cli.h"
-#include "sim/pty_transport.h"
-#include "sim/simulator.h"
-#include "sim/tcp_transport.h"
+#include "pages/testing/sim_fixtures.h"
 
 namespace cli {
 namespace {
@@ -20,48 +17,32 @@ std::vector<pages::CommandSet> VersionSet() {
   pages::CommandSet set;
   set.page = "panel";
   set.help = "connection panel";
-  set.commands.push_back(
-      {"read-version",
-       "read hardware and software version",
-       {pages::Text("note", "echoed back").Optional()},
-       [](devlink::Channel& channel, const pages::Args& args) {
-         const devlink::Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), 0x0C, 0xAA);
-         devlink::ReplySpec spec;
-         spec.capacity = 15;  // the reply's length: over TCP also the least length accepted
-         const devlink::ExchangeResult result = channel.Exchange(request, spec);
-         if (result.status == devlink::ExchangeStatus::PortNotOpen) {
-           return pages::Outcome::Failure(devlink::kPortOpenFailed);
-         }
-         if (devlink::CheckSumFrame(result.reply, 0x0C, 15) != devlink::FrameCheck::Ok) {
-           return pages::Outcome::Failure("数据读取失败");
-         }
-         const auto payload = devlink::SumFramePayload(result.reply);
-         pages::Outcome outcome = pages::Outcome::Success("数据读取成功");
-         outcome.With("hardware", std::string(payload.begin(), payload.begin() + 4))
-             .With("software", std::string(payload.begin() + 4, payload.end()));
-         if (args.Has("note")) outcome.With("note", args.Text("note"));
-         return outcome;
-       }});
+  set.commands.push_back(pages::Verb(
+      "read-version", "read hardware and software version",
+      {pages::Text("note", "echoed back").Optional()},
+      [](devlink::Channel& channel, const pages::Args& args) {
+        const devlink::Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), 0x0C, 0xAA);
+        devlink::ReplySpec spec;
+        spec.capacity = 15;  // the reply's length: over TCP also the least length accepted
+        const devlink::ExchangeResult result = channel.Exchange(request, spec);
+        if (result.status == devlink::ExchangeStatus::PortNotOpen) {
+          return pages::Outcome::Failure(devlink::kPortOpenFailed);
+        }
+        if (devlink::CheckSumFrame(result.reply, 0x0C, 15) != devlink::FrameCheck::Ok) {
+          return pages::Outcome::Failure("数据读取失败");
+        }
+        const auto payload = devlink::SumFramePayload(result.reply);
+        pages::Outcome outcome = pages::Outcome::Success("数据读取成功");
+        outcome.With("hardware", std::string(payload.begin(), payload.begin() + 4))
+            .With("software", std::string(payload.begin() + 4, payload.end()));
+        if (args.Has("note")) outcome.With("note", args.Text("note"));
+        return outcome;
+      }));
   return {set};
 }
 
-class CliSimTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(pty_.Start(&error)) << error;
-    ASSERT_TRUE(tcp_.Start(0, &error)) << error;
-  }
-  void TearDown() override {
-    pty_.Stop();
-    tcp_.Stop();
-  }
-  std::string TcpAddress() const { return "127.0.0.1:" + std::to_string(tcp_.Port()); }
-
-  sim::Simulator simulator_;
-  sim::PtyServer pty_{simulator_};
-  sim::TcpServer tcp_{simulator_};
-};
+// The runs name their page (or "raw") and their connection words themselves.
+using CliSimTest = pages::testing::ToolCliTest;
 
 using Process = pages::testing::ToolRun;
 
@@ -80,7 +61,7 @@ TEST_F(CliSimTest, VerbOverSerialAndTcpPrintsOneJsonObject) {
       "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"hardware\":\"1.02\","
       "\"software\":\"2.15\",\"note\":\"-x y\"}}\n";
   std::string out;
-  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "150",
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", Port(), "--delay", "150",
                      "--note", "-x y"},
                     out),
             kExitOk);
@@ -91,7 +72,7 @@ TEST_F(CliSimTest, VerbOverSerialAndTcpPrintsOneJsonObject) {
             kExitOk);
   EXPECT_EQ(out, expected);
   // Both requests went out with the device address 1.
-  const auto log = simulator_.RequestLog();
+  const auto log = sim_.simulator.RequestLog();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0], devlink::BuildSumFrame(1, 0x0C, 0xAA));
   EXPECT_EQ(log[1], log[0]);
@@ -100,13 +81,13 @@ TEST_F(CliSimTest, VerbOverSerialAndTcpPrintsOneJsonObject) {
 TEST_F(CliSimTest, FastModeTakesTheReplyWithoutWaitingOutTheDelay) {
   std::string out;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "5000",
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", Port(), "--delay", "5000",
                      "--fast"},
                     out),
             kExitOk);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
   EXPECT_NE(out.find("\"hardware\":\"1.02\""), std::string::npos) << out;
-  const Process raw = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "5000", "--fast",
+  const Process raw = RunTool({"raw", "--port", Port(), "--delay", "5000", "--fast",
                                "25 01 0C AA 00 66 42"});
   EXPECT_EQ(raw.exit, 0) << raw.err;
   EXPECT_NE(raw.out.find("check:   SumFrame ok"), std::string::npos) << raw.out;
@@ -115,40 +96,40 @@ TEST_F(CliSimTest, FastModeTakesTheReplyWithoutWaitingOutTheDelay) {
 TEST_F(CliSimTest, FailedCommandExitsOne) {
   sim::Faults faults;
   faults.wrongEnd = true;
-  simulator_.SetFaults(faults);
+  sim_.simulator.SetFaults(faults);
   std::string out;
-  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", pty_.SlavePath(), "--delay", "150"}, out),
+  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", Port(), "--delay", "150"}, out),
             kExitFailed);
   EXPECT_EQ(out, "{\"ok\":false,\"message\":\"数据读取失败\",\"values\":{}}\n");
 }
 
 
 TEST_F(CliSimTest, TraceWritesEachExchangeAndAFailureSaysWhy) {
-  const Process traced = RunTool({"settings", "read-recording", "--port", pty_.SlavePath(),
+  const Process traced = RunTool({"settings", "read-recording", "--port", Port(),
                                   "--delay", "150", "--fast", "--trace"});
   EXPECT_EQ(traced.exit, 0) << traced.out << traced.err;
   EXPECT_NE(traced.err.find("trace: "), std::string::npos) << traced.err;
-  EXPECT_NE(traced.err.find(" " + pty_.SlavePath() + " > 25 01 "), std::string::npos) << traced.err;
+  EXPECT_NE(traced.err.find(" " + Port() + " > 25 01 "), std::string::npos) << traced.err;
   EXPECT_EQ(traced.out.find("detail"), std::string::npos) << traced.out;
 
   sim::Faults faults;
   faults.wrongSum = true;
-  simulator_.SetFaults(faults);
-  const Process bad = RunTool({"settings", "read-recording", "--port", pty_.SlavePath(),
+  sim_.simulator.SetFaults(faults);
+  const Process bad = RunTool({"settings", "read-recording", "--port", Port(),
                                "--delay", "150", "--fast"});
   EXPECT_EQ(bad.exit, 1);
   EXPECT_NE(bad.out.find("Sum8 mismatch\",\"values\""), std::string::npos) << bad.out;
   EXPECT_TRUE(bad.err.empty()) << bad.err;  // no --trace, no trace lines
 
   const std::string closed = TcpAddress();
-  tcp_.Stop();  // nothing listens there now
+  sim_.StopTcp();  // nothing listens there now
   const Process refused = RunTool({"settings", "read-recording", "--tcp", closed});
   EXPECT_EQ(refused.exit, 1);
   EXPECT_NE(refused.out.find("\"detail\":\"connection refused\""), std::string::npos) << refused.out;
 }
 
 TEST_F(CliSimTest, RawOverSerialPrintsRequestAndReply) {
-  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "150", "--append", "sum",
+  const Process p = RunTool({"raw", "--port", Port(), "--delay", "150", "--append", "sum",
                              "25010cAA", "00 66"});
   EXPECT_EQ(p.exit, 0) << p.err;
   EXPECT_EQ(p.out,
@@ -156,14 +137,14 @@ TEST_F(CliSimTest, RawOverSerialPrintsRequestAndReply) {
             "reply:   3C 01 0C AA 08 31 2E 30 32 32 2E 31 35 66 E8\n"
             "check:   SumFrame ok\n");
   const std::vector<sim::Bytes> sent = {{0x25, 0x01, 0x0C, 0xAA, 0x00, 0x66, 0x42}};
-  EXPECT_EQ(simulator_.RequestLog(), sent);
+  EXPECT_EQ(sim_.simulator.RequestLog(), sent);
 }
 
 TEST_F(CliSimTest, RawNamesTheFailedCheck) {
   sim::Faults faults;
   faults.wrongEcho = true;
-  simulator_.SetFaults(faults);
-  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "150",
+  sim_.simulator.SetFaults(faults);
+  const Process p = RunTool({"raw", "--port", Port(), "--delay", "150",
                              "25 01 0C AA 00 66 42"});
   EXPECT_EQ(p.exit, 0) << p.err;
   EXPECT_NE(p.out.find("check:   SumFrame fails: echoed command\n"), std::string::npos) << p.out;
@@ -172,8 +153,8 @@ TEST_F(CliSimTest, RawNamesTheFailedCheck) {
 TEST_F(CliSimTest, RawWithSilentInstrumentExitsOne) {
   sim::Faults faults;
   faults.silent = true;
-  simulator_.SetFaults(faults);
-  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "--delay", "50",
+  sim_.simulator.SetFaults(faults);
+  const Process p = RunTool({"raw", "--port", Port(), "--delay", "50",
                              "25 01 0C AA 00 66 42"});
   EXPECT_EQ(p.exit, 1) << p.err;
   EXPECT_EQ(p.out,
@@ -181,11 +162,11 @@ TEST_F(CliSimTest, RawWithSilentInstrumentExitsOne) {
 }
 
 TEST_F(CliSimTest, RawWithBadHexExitsTwoAndSendsNothing) {
-  const Process p = RunTool({"raw", "--port", pty_.SlavePath(), "25 01 0X"});
+  const Process p = RunTool({"raw", "--port", Port(), "25 01 0X"});
   EXPECT_EQ(p.exit, 2);
   EXPECT_EQ(p.out, "");
   EXPECT_NE(p.err.find("0X"), std::string::npos) << p.err;
-  EXPECT_TRUE(simulator_.RequestLog().empty());
+  EXPECT_TRUE(sim_.simulator.RequestLog().empty());
 }
 
 TEST_F(CliSimTest, RawOverTcpChecksTheModbusCrc) {
@@ -238,9 +219,7 @@ TEST_F(CliSimTest, RefusedInputExitsTwoNamesTheOptionAndSendsNothing) {
       {{"chiller", "write", "--set-point", "400"}, "--set-point", "设置温度范围为-327.68~327.67"},
   };
   for (const Refused& c : cases) {
-    std::vector<std::string> words = c.words;
-    words.insert(words.end(), {"--port", pty_.SlavePath(), "--delay", "20"});
-    const Process p = RunTool(words);
+    const Process p = Run(c.words, 20);
     std::string shown;
     for (const std::string& w : c.words) shown += w + " ";
     EXPECT_EQ(p.exit, 2) << shown << p.out << p.err;
@@ -249,7 +228,7 @@ TEST_F(CliSimTest, RefusedInputExitsTwoNamesTheOptionAndSendsNothing) {
     EXPECT_NE(p.out.find(std::string("\"option\":\"") + c.option + "\""), std::string::npos)
         << shown << p.out;
   }
-  EXPECT_TRUE(simulator_.RequestLog().empty());
+  EXPECT_TRUE(sim_.simulator.RequestLog().empty());
 }
 
 TEST(CliBinaryTest, HelpAndUnknownPage) {

@@ -182,38 +182,36 @@ std::vector<pages::CommandSet> TestSets(Recorded& recorded) {
   pages::CommandSet set;
   set.page = "demo";
   set.help = "demonstration page";
-  set.commands.push_back(
-      {"set-limits",
-       "write the limits",
-       {pages::Number("temp-lower", "lower temperature limit"),
-        pages::Text("label", "a label").Optional()},
-       [&recorded](devlink::Channel&, const pages::Args& args) {
-         ++recorded.calls;
-         recorded.args = args;
-         return pages::Outcome::Success("数据设置成功").With("lower", args.Number("temp-lower"));
-       }});
-  set.commands.push_back({"pick",
-                          "a verb with a plain word",
-                          {pages::Choice("what", "what to pick", {"a", "b"}).Positional()},
-                          [&recorded](devlink::Channel&, const pages::Args& args) {
-                            ++recorded.calls;
-                            recorded.args = args;
-                            return pages::Outcome::Success("ok");
-                          }});
-  set.commands.push_back({"flagged",
-                          "a verb with a bare option",
-                          {pages::Flag("all", "every one")},
-                          [&recorded](devlink::Channel&, const pages::Args& args) {
-                            ++recorded.calls;
-                            recorded.args = args;
-                            return pages::Outcome::Success("ok");
-                          }});
-  set.commands.push_back({"throws", "a verb whose argument parsing throws",
-                          {pages::Text("n", "number")},
-                          [](devlink::Channel&, const pages::Args& args) {
-                            return pages::Outcome::Success("x").With(
-                                "n", int64_t{std::stoi(args.Text("n"))});
-                          }});
+  set.commands.push_back(pages::Verb(
+      "set-limits", "write the limits",
+      {pages::Number("temp-lower", "lower temperature limit"),
+       pages::Text("label", "a label").Optional()},
+      [&recorded](devlink::Channel&, const pages::Args& args) {
+        ++recorded.calls;
+        recorded.args = args;
+        return pages::Outcome::Success("数据设置成功").With("lower", args.Number("temp-lower"));
+      }));
+  set.commands.push_back(pages::Verb(
+      "pick", "a verb with a plain word",
+      {pages::Choice("what", "what to pick", {"a", "b"}).Positional()},
+      [&recorded](devlink::Channel&, const pages::Args& args) {
+        ++recorded.calls;
+        recorded.args = args;
+        return pages::Outcome::Success("ok");
+      }));
+  set.commands.push_back(pages::Verb(
+      "flagged", "a verb with a bare option", {pages::Flag("all", "every one")},
+      [&recorded](devlink::Channel&, const pages::Args& args) {
+        ++recorded.calls;
+        recorded.args = args;
+        return pages::Outcome::Success("ok");
+      }));
+  set.commands.push_back(pages::Verb("throws", "a verb whose argument parsing throws",
+                                     {pages::Text("n", "number")},
+                                     [](devlink::Channel&, const pages::Args& args) {
+                                       return pages::Outcome::Success("x").With(
+                                           "n", int64_t{std::stoi(args.Text("n"))});
+                                     }));
   return {set};
 }
 

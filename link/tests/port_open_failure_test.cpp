@@ -26,7 +26,7 @@ TEST(PortOpenFailureTextTest, EachCauseNamesThePortAndWhatToDo) {
   const std::string path = "/dev/ttyUSB0";
   auto text = [&](PortOpenProblem problem, std::string group = {}, bool pending = false,
                   int errorNumber = 0) {
-    return PortOpenFailureText({problem, path, errorNumber, std::move(group), pending});
+    return PortOpenFailureText({problem, path, errorNumber, std::move(group), pending, 0, {}});
   };
   EXPECT_EQ(text(PortOpenProblem::NoPermission, "dialout"),
             "端口已打开（无权限：/dev/ttyUSB0 属于 dialout 组，请将当前用户加入该组后重新登录）");

@@ -89,7 +89,6 @@ inline constexpr const char* kClearFailed = "清除历史数据失败";
 inline constexpr const char* kClearCheckFailed = "清除历史数据校验失败";
 inline constexpr const char* kCheckFailed = "数据校验失败";
 // Asked before the history is cleared (OK/Cancel, caption "提示").
-inline constexpr const char* kClearQuestion = "即将清除历史记录，该操作无法撤销！\n是否继续？";
 
 // The field a refused channel list names.
 inline constexpr const char* kFieldTypes = "types";

@@ -226,11 +226,7 @@ void BluetoothLoggerPage::ClearHistory() {
   if (!BluetoothUp()) return;
   // The history cannot be brought back: asked before anything is sent, and before the adapter
   // may take its time to connect.
-  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(cmd::kClearQuestion),
-                                        QString::fromUtf8(kPromptCaption),
-                                        ui::MessageKind::Warning)) {
-    return;
-  }
+  if (!ConfirmClearHistory(this)) return;
   if (!ConnectLogger()) return;
   Report(this, OnLogger([](devlink::Channel& channel) { return cmd::ClearHistory(channel); }));
 }

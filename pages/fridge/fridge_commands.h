@@ -33,7 +33,6 @@ inline constexpr const char* kIntervalTooLarge = "时间间隔不能大于65535"
 inline constexpr const char* kSmsIntervalRange = "短信发送间隔范围为0-65535";
 inline constexpr const char* kClearOk = "数据清空成功";
 inline constexpr const char* kClearFailed = "数据清空失败";
-inline constexpr const char* kClearQuestion = "即将清除历史记录，该操作无法撤销！\n是否继续？";
 inline constexpr const char* kDeviceOffQuestion =
     "即将关闭设备，重新启动设备必须手动操作！\n是否继续？";
 inline constexpr const char* kOn = "开";
@@ -85,7 +84,7 @@ Result<SmsInterval> ReadSmsInterval(devlink::Channel& channel);
 // Refuses a value outside 0..65535 (field "seconds").
 Outcome WriteSmsInterval(devlink::Channel& channel, int64_t seconds);
 
-// Erases the stored history (the caller has asked kClearQuestion first).
+// Erases the stored history (the page has asked ConfirmClearHistory first).
 Outcome ClearHistory(devlink::Channel& channel);
 
 // tool-cli verbs of the page "fridge".

@@ -1,23 +1,20 @@
 #include "pages/fridge/fridge_page.h"
 
-// Accessible names of the inputs that have no caption of their own:
-//   alarmNumberSlot  "报警号码序号"      (the "号码1".."号码3" drop-down)
-//   alarmNumber      "报警号码"          (the number of the selected slot)
+// Accessible names of the inputs that have no caption of their own (those of the alarm number
+// group are in alarm_number_group.cpp):
 //   smsInterval      "短信发送间隔(秒)"  (the only edit of its group)
 // The status switches take the caption of their row ("设备：", "记录："); the buttons "读" and
 // "写" of the three groups have the group's title as their accessible description.
 
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
-#include <QVBoxLayout>
 
 #include "pages/kit/page_kit.h"
+#include "pages/widgets/alarm_number_group.h"
 #include "pages/widgets/clock_widget.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
@@ -25,19 +22,6 @@
 namespace pages {
 
 namespace {
-
-QLineEdit* DigitsEdit(const QString& name, QWidget* parent, int maxLength = 32767) {
-  QLineEdit* edit = MakeEdit(name, parent, maxLength);
-  edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
-  return edit;
-}
-
-// "读"/"写" pairs: the group's title tells them apart.
-QPushButton* GroupButton(const QString& text, const QString& name, QGroupBox* group) {
-  QPushButton* button = MakeButton(text, name, group);
-  button->setAccessibleDescription(group->title());
-  return button;
-}
 
 QString OnOff(bool on) { return QString::fromUtf8(on ? fridge::kOn : fridge::kOff); }
 
@@ -48,7 +32,7 @@ RefrigeratedBoxPage::RefrigeratedBoxPage(devlink::DeviceLink& link, int productV
     : Page(link, productVariant, parent) {
   setObjectName("fridgePage");
   auto* grid = new QGridLayout(this);
-  grid->addWidget(BuildClockGroup(), 0, 0);
+  grid->addWidget(MakeClockGroup(*this, 15, 25, &clock_), 0, 0);
   grid->addWidget(BuildIntervalsGroup(), 1, 0);
   grid->addWidget(BuildStatusGroup(), 2, 0);
   grid->addWidget(BuildAlarmNumberGroup(), 0, 1);
@@ -60,29 +44,19 @@ RefrigeratedBoxPage::RefrigeratedBoxPage(devlink::DeviceLink& link, int productV
   ShowStatus();
 }
 
-QGroupBox* RefrigeratedBoxPage::BuildClockGroup() {
-  auto* group = MakeGroup("时钟配置", "clockGroup", this);
-  clock_ = new ClockWidget(*this, group);
-  auto* column = new QVBoxLayout(group);
-  // The widget sits 15 pixels from the left and 25 from the top of its frame.
-  column->setContentsMargins(15, 25, 9, 9);
-  column->addWidget(clock_);
-  return group;
-}
-
 QGroupBox* RefrigeratedBoxPage::BuildIntervalsGroup() {
   auto* group = MakeGroup("时间间隔(分)", "intervalsGroup", this);
-  history_ = DigitsEdit("historyInterval", group);
-  alarm_ = DigitsEdit("alarmInterval", group);
-  upload_ = DigitsEdit("uploadInterval", group);
-  print_ = DigitsEdit("printInterval", group);
+  history_ = MakeDigitsEdit("historyInterval", group);
+  alarm_ = MakeDigitsEdit("alarmInterval", group);
+  upload_ = MakeDigitsEdit("uploadInterval", group);
+  print_ = MakeDigitsEdit("printInterval", group);
   const fridge::Intervals initial;
   history_->setText(QString::number(initial.history));
   alarm_->setText(QString::number(initial.alarm));
   upload_->setText(QString::number(initial.upload));
   print_->setText(QString::number(initial.print));
-  auto* read = GroupButton("读", "intervalsRead", group);
-  auto* write = GroupButton("写", "intervalsWrite", group);
+  auto* read = MakeGroupButton("读", "intervalsRead", group);
+  auto* write = MakeGroupButton("写", "intervalsWrite", group);
 
   auto* grid = new QGridLayout(group);
   grid->addWidget(MakeCaption("历史记录", history_, group), 0, 0);
@@ -101,25 +75,9 @@ QGroupBox* RefrigeratedBoxPage::BuildIntervalsGroup() {
 }
 
 QGroupBox* RefrigeratedBoxPage::BuildAlarmNumberGroup() {
-  auto* group = MakeGroup("报警号码", "alarmNumberGroup", this);
-  slot_ = MakeList("alarmNumberSlot", group);
-  slot_->setAccessibleName("报警号码序号");
-  slot_->addItems({"号码1", "号码2", "号码3"});
-  slot_->setCurrentIndex(0);
-  number_ = DigitsEdit("alarmNumber", group, static_cast<int>(gsm::kAlarmNumberMaxChars));
-  number_->setAccessibleName("报警号码");
-  auto* read = GroupButton("读", "alarmNumberRead", group);
-  auto* write = GroupButton("写", "alarmNumberWrite", group);
-
-  auto* grid = new QGridLayout(group);
-  grid->addWidget(slot_, 0, 0);
-  grid->addWidget(number_, 0, 1, 1, 2);
-  grid->addWidget(read, 1, 1);
-  grid->addWidget(write, 1, 2);
-  connect(slot_, &QComboBox::currentIndexChanged, this, [this] { ShowCachedNumber(); });
-  connect(read, &QPushButton::clicked, this, &RefrigeratedBoxPage::ReadAlarmNumber);
-  connect(write, &QPushButton::clicked, this, &RefrigeratedBoxPage::WriteAlarmNumber);
-  return group;
+  // A number is written only when the page's other fields are good.
+  alarmNumbers_ = new AlarmNumberGroup(*this, [this] { return CollectFields().has_value(); }, this);
+  return alarmNumbers_;
 }
 
 QGroupBox* RefrigeratedBoxPage::BuildSmsGroup() {
@@ -127,8 +85,8 @@ QGroupBox* RefrigeratedBoxPage::BuildSmsGroup() {
   sms_ = MakeEdit("smsInterval", group);
   sms_->setAccessibleName("短信发送间隔(秒)");
   sms_->setText("0");
-  auto* read = GroupButton("读", "smsRead", group);
-  auto* write = GroupButton("写", "smsWrite", group);
+  auto* read = MakeGroupButton("读", "smsRead", group);
+  auto* write = MakeGroupButton("写", "smsWrite", group);
   auto* row = new QHBoxLayout(group);
   row->addWidget(sms_);
   row->addWidget(read);
@@ -170,10 +128,6 @@ void RefrigeratedBoxPage::ShowStatus() {
   deviceSwitch_->setEnabled(status_.DeviceOn());
   recordingState_->setText(OnOff(status_.RecordingOn()));
   recordingSwitch_->setText(OnOff(!status_.RecordingOn()));
-}
-
-void RefrigeratedBoxPage::ShowCachedNumber() {
-  number_->setText(FromUtf8(numbers_.Number(slot_->currentIndex())));
 }
 
 std::optional<RefrigeratedBoxPage::Fields> RefrigeratedBoxPage::CollectFields() {
@@ -247,26 +201,9 @@ void RefrigeratedBoxPage::WriteIntervals() {
          {{"upload", upload_}, {"history", history_}, {"print", print_}, {"alarm", alarm_}});
 }
 
-void RefrigeratedBoxPage::ReadAlarmNumber() {
-  const int index = slot_->currentIndex();
-  const auto result =
-      RunCommand(*this, [&](devlink::Channel& c) { return fridge::ReadAlarmNumber(c, index + 1); });
-  if (result.ok()) {
-    numbers_.Remember(index, result.value.number);
-    number_->setText(FromUtf8(result.value.number));
-  }
-  Report(this, result.outcome);
-}
+void RefrigeratedBoxPage::ReadAlarmNumber() { alarmNumbers_->Read(); }
 
-void RefrigeratedBoxPage::WriteAlarmNumber() {
-  if (!CollectFields()) return;
-  const int index = slot_->currentIndex();
-  const std::string number = number_->text().toStdString();
-  const Outcome outcome = RunCommand(
-      *this, [&](devlink::Channel& c) { return fridge::WriteAlarmNumber(c, index + 1, number); });
-  if (outcome.ok) numbers_.Remember(index, number);
-  Report(this, outcome, {{"number", number_}});
-}
+void RefrigeratedBoxPage::WriteAlarmNumber() { alarmNumbers_->Write(); }
 
 void RefrigeratedBoxPage::ReadSmsInterval() {
   const auto result =
@@ -285,11 +222,7 @@ void RefrigeratedBoxPage::WriteSmsInterval() {
 }
 
 void RefrigeratedBoxPage::ClearData() {
-  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(fridge::kClearQuestion),
-                                        QString::fromUtf8(kPromptCaption),
-                                        ui::MessageKind::Warning)) {
-    return;
-  }
+  if (!ConfirmClearHistory(this)) return;
   // The one command of the page without the wait cursor.
   devlink::LinkChannel channel(Link());
   Report(this, fridge::ClearHistory(channel));

@@ -7,7 +7,6 @@
 #include "pages/fridge/fridge_commands.h"
 #include "pages/kit/page.h"
 
-class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -15,6 +14,7 @@ class QPushButton;
 
 namespace pages {
 
+class AlarmNumberGroup;
 class ClockWidget;
 
 class RefrigeratedBoxPage : public Page {
@@ -47,7 +47,6 @@ class RefrigeratedBoxPage : public Page {
   QGroupBox* BuildAlarmNumberGroup();
   QGroupBox* BuildSmsGroup();
   QGroupBox* BuildStatusGroup();
-  QGroupBox* BuildClockGroup();
 
   // Reads all numeric fields; on a field that does not parse, its notice is shown, it gets the
   // focus and the result is empty.
@@ -55,23 +54,20 @@ class RefrigeratedBoxPage : public Page {
   // The status labels and switch buttons after status_.
   void ShowStatus();
   void WriteSwitchedStatus(const fridge::Status& next);
-  void ShowCachedNumber();
 
   QLineEdit* history_ = nullptr;
   QLineEdit* alarm_ = nullptr;
   QLineEdit* upload_ = nullptr;
   QLineEdit* print_ = nullptr;
-  QComboBox* slot_ = nullptr;
-  QLineEdit* number_ = nullptr;
   QLineEdit* sms_ = nullptr;
   QLabel* deviceState_ = nullptr;
   QPushButton* deviceSwitch_ = nullptr;
   QLabel* recordingState_ = nullptr;
   QPushButton* recordingSwitch_ = nullptr;
+  AlarmNumberGroup* alarmNumbers_ = nullptr;
   ClockWidget* clock_ = nullptr;
 
   fridge::Status status_;
-  fridge::AlarmNumberCache numbers_;
 };
 
 }  // namespace pages

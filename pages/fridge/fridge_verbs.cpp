@@ -13,8 +13,6 @@ Field IntervalField(const char* name, const char* help) {
   return Integer(name, help, 0, UINT32_MAX).Refuse(kNotAPositiveInteger);
 }
 
-Field SlotField() { return Integer("slot", "alarm number slot 1..3", 1, kAlarmSlots, kAlarmSlotRange); }
-
 }  // namespace
 
 CommandSet Commands() {
@@ -53,17 +51,7 @@ CommandSet Commands() {
                      return WriteIntervals(channel, {args.Int("upload"), args.Int("history"),
                                                      args.Int("print"), args.Int("alarm")});
                    }));
-  c.push_back(Verb("read-alarm-number", "read the phone number of one alarm slot", {SlotField()},
-                   [](devlink::Channel& channel, const Args& args) {
-                     return ReadAlarmNumber(channel, static_cast<int>(args.Int("slot")));
-                   }));
-  c.push_back(Verb("write-alarm-number", "write the phone number of one alarm slot (empty clears it)",
-                   {SlotField(), Text("number", "phone number, at most 14 digits",
-                                      kAlarmNumberMaxChars)},
-                   [](devlink::Channel& channel, const Args& args) {
-                     return WriteAlarmNumber(channel, static_cast<int>(args.Int("slot")),
-                                             args.Text("number"));
-                   }));
+  for (CommandDef& def : gsm::AlarmNumberVerbs()) c.push_back(std::move(def));
   c.push_back(Verb("read-sms-interval", "read the interval between alarm text messages", {},
                    [](devlink::Channel& channel, const Args&) { return ReadSmsInterval(channel); }));
   c.push_back(Verb("write-sms-interval", "write the interval between alarm text messages",

@@ -21,5 +21,8 @@ inline constexpr const char* kTextTooLong = "输入的文字过长！";
 inline constexpr const char* kTextNotEncodable = "输入的文字含有无法发送的字符！";
 
 inline constexpr const char* kPromptCaption = "提示";
+// Asked before the stored history is erased (ConfirmClearHistory).
+inline constexpr const char* kClearHistoryQuestion =
+    "即将清除历史记录，该操作无法撤销！\n是否继续？";
 
 }  // namespace pages

@@ -20,6 +20,12 @@ QPushButton* MakeButton(const QString& text, const QString& name, QWidget* paren
   return button;
 }
 
+QPushButton* MakeGroupButton(const QString& text, const QString& name, QGroupBox* group) {
+  QPushButton* button = MakeButton(text, name, group);
+  button->setAccessibleDescription(group->title());
+  return button;
+}
+
 QLabel* MakeCaption(const QString& text, QWidget* buddy, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setBuddy(buddy);
@@ -70,6 +76,12 @@ QGroupBox* MakeGroup(const QString& title, const QString& name, QWidget* parent)
   auto* group = new QGroupBox(title, parent);
   group->setObjectName(name);
   return group;
+}
+
+bool ConfirmClearHistory(QWidget* page) {
+  return ui::CurrentPrompts().AskOkCancel(page, QString::fromUtf8(kClearHistoryQuestion),
+                                          QString::fromUtf8(kPromptCaption),
+                                          ui::MessageKind::Warning);
 }
 
 void Report(QWidget* page, const Outcome& outcome, FieldControls controls) {

@@ -26,6 +26,9 @@ namespace pages {
 
 // A push button that Enter in a field never triggers.
 QPushButton* MakeButton(const QString& text, const QString& name, QWidget* parent);
+// A button of `group` ("读", "写", …) whose accessible description is the group's title, which
+// tells apart the like-named buttons of several groups.
+QPushButton* MakeGroupButton(const QString& text, const QString& name, QGroupBox* group);
 // A caption label for `buddy`, whose accessible name becomes the caption.
 QLabel* MakeCaption(const QString& text, QWidget* buddy, QWidget* parent);
 QLineEdit* MakeEdit(const QString& name, QWidget* parent, int maxLength = 32767);
@@ -63,6 +66,10 @@ template <class Command>
 auto RunCommand(Page& page, Command&& command) {
   return RunCommand(page.Link(), std::forward<Command>(command));
 }
+
+// Asks kClearHistoryQuestion (OK/Cancel, a warning) before the stored history is erased; true
+// when the user chose OK.
+bool ConfirmClearHistory(QWidget* page);
 
 // The controls of a page by the field names its commands refuse ("temp-lower" -> its edit).
 using FieldControls = std::initializer_list<std::pair<std::string_view, QWidget*>>;

@@ -32,7 +32,6 @@ namespace pages {
 namespace {
 
 inline constexpr const char* kIpInvalid = "IP地址无效！";
-inline constexpr const char* kClearQuestion = "即将清除历史记录，该操作无法撤销！\n是否继续？";
 
 enum Column { kAlarmColumn = 0, kIdColumn, kSnColumn, kUpperColumn, kLowerColumn, kColumns };
 
@@ -395,11 +394,7 @@ void RelayPage::CalibrateTime() {
 void RelayPage::ClearData() {
   // Serial only: over TCP the question would lead nowhere.
   if (Link().tcpMode) return;
-  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(kClearQuestion),
-                                        QString::fromUtf8(kPromptCaption),
-                                        ui::MessageKind::Warning)) {
-    return;
-  }
+  if (!ConfirmClearHistory(this)) return;
   Report(this, RunCommand(*this, [](devlink::Channel& c) { return relay::ClearData(c); }));
 }
 

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -33,12 +32,6 @@ constexpr int kTypeColumnWidth = 100;
 // Room a list column leaves around its text.
 constexpr int kColumnPadding = 12;
 
-QLineEdit* DigitsEdit(const char* name, QWidget* parent) {
-  QLineEdit* edit = MakeEdit(QLatin1String(name), parent, 10);
-  edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
-  return edit;
-}
-
 QPushButton* Button(const char* text, const char* name, const char* description, QWidget* parent) {
   QPushButton* button = MakeButton(QString::fromUtf8(text), QLatin1String(name), parent);
   button->setAccessibleDescription(QString::fromUtf8(description));
@@ -55,8 +48,8 @@ DigitalSensorPage::DigitalSensorPage(devlink::DeviceLink& link, int productVaria
 
   // Address and baud rate.
   auto* addressGrid = new QGridLayout;
-  oldAddress_ = DigitsEdit("oldAddress", this);
-  newAddress_ = DigitsEdit("newAddress", this);
+  oldAddress_ = MakeDigitsEdit("oldAddress", this, 10);
+  newAddress_ = MakeDigitsEdit("newAddress", this, 10);
   auto* addressRead = Button("读取", "addressRead", "读取地址和波特率", this);
   auto* addressWrite = Button("设置", "addressWrite", "设置地址", this);
   baudRate_ = MakeList("baudRate", this);

@@ -29,7 +29,6 @@ inline constexpr const char* kTempOrder = "温度下限不能大于上限";
 inline constexpr const char* kHumOrder = "湿度下限不能大于上限";
 inline constexpr const char* kClearOk = "数据清空成功";
 inline constexpr const char* kClearFailed = "数据清空失败";
-inline constexpr const char* kClearQuestion = "即将清除历史记录，该操作无法撤销！\n是否继续？";
 
 inline constexpr int kMaxCapacity = 32767;
 
@@ -97,7 +96,7 @@ Result<Limits> ReadLimits(devlink::Channel& channel, LimitKind kind);
 // with new temperature limits only.
 Outcome WriteLimits(devlink::Channel& channel, LimitKind kind, const LimitsText& text);
 
-// Erases the stored history (the caller has asked kClearQuestion first).
+// Erases the stored history (the page has asked ConfirmClearHistory first).
 Outcome ClearHistory(devlink::Channel& channel);
 
 // The tool-cli verbs of this page.

@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 #include "pages/kit/page_kit.h"
 #include "pages/widgets/clock_widget.h"
@@ -47,7 +46,7 @@ SettingsPage::SettingsPage(devlink::DeviceLink& link, int productVariant, QWidge
   setObjectName(QStringLiteral("settingsPage"));
   auto* grid = new QGridLayout(this);
   grid->addWidget(BuildAddressGroup(), 0, 0);
-  grid->addWidget(BuildClockGroup(), 1, 0);
+  grid->addWidget(MakeClockGroup(*this, 15, 25, &clock_), 1, 0);
   grid->addWidget(BuildRecordingGroup(), 2, 0);
   grid->addWidget(BuildCalibrationGroup(), 3, 0);
   grid->addWidget(BuildLimitsGroup(LimitKind::Alarm), 0, 1, 2, 1);
@@ -68,16 +67,6 @@ QGroupBox* SettingsPage::BuildAddressGroup() {
   row->addWidget(newAddress_);
   row->addWidget(set);
   connect(set, &QPushButton::clicked, this, &SettingsPage::ChangeAddress);
-  return group;
-}
-
-QGroupBox* SettingsPage::BuildClockGroup() {
-  auto* group = MakeGroup(QStringLiteral("时钟配置"), QStringLiteral("clockGroup"), this);
-  clock_ = new ClockWidget(*this, group);
-  auto* column = new QVBoxLayout(group);
-  // The widget sits 15 pixels from the left and 25 from the top of its frame.
-  column->setContentsMargins(15, 25, 9, 9);
-  column->addWidget(clock_);
   return group;
 }
 
@@ -301,11 +290,7 @@ void SettingsPage::WriteLimits(LimitKind kind) {
 }
 
 void SettingsPage::ClearData() {
-  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(settings::kClearQuestion),
-                                        QString::fromUtf8(kPromptCaption),
-                                        ui::MessageKind::Warning)) {
-    return;
-  }
+  if (!ConfirmClearHistory(this)) return;
   Report(this, RunCommand(*this, [](devlink::Channel& c) { return settings::ClearHistory(c); }));
 }
 

@@ -49,7 +49,6 @@ class SettingsPage : public Page {
   };
 
   QGroupBox* BuildAddressGroup();
-  QGroupBox* BuildClockGroup();
   QGroupBox* BuildRecordingGroup();
   QGroupBox* BuildCalibrationGroup();
   QGroupBox* BuildLimitsGroup(settings::LimitKind kind);

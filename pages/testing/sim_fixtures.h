@@ -34,27 +34,46 @@ class SimChannelTest : public ::testing::TestWithParam<bool> {
   devlink::LinkChannel channel_{sim_.link};
 };
 
-// tool-cli runs of one page against the simulator; the serial port belongs to tool-cli.
+// tool-cli runs against the simulator, on its pseudo-terminal and on its loopback TCP port; the
+// serial port belongs to tool-cli (the fixture's own link leaves it closed).
 class ToolCliTest : public ::testing::Test {
  protected:
-  explicit ToolCliTest(std::string page) : page_(std::move(page)) {}
+  // `page` is the first word of every Run and RunTcp (none when empty); `extra` words close
+  // every one of them (for example "--fast").
+  explicit ToolCliTest(std::string page = {}, std::vector<std::string> extra = {})
+      : page_(std::move(page)), extra_(std::move(extra)) {}
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(sim_.StartSerial(&error)) << error;
+    ASSERT_TRUE(sim_.StartTcp(&error)) << error;
     sim_.link.serial.ClosePort();
   }
-  // tool-cli <page> <words> --port <pty> --delay 60
-  ToolRun Run(std::vector<std::string> words) {
-    words.insert(words.begin(), page_);
-    words.insert(words.end(),
-                 {"--port", sim_.SerialPath(), "--delay", std::to_string(TestDelayMs(60))});
-    return RunToolCli(words);
+  // tool-cli <page> <words> --port <pty> --delay <delayMs, stretched> <extra>
+  ToolRun Run(std::vector<std::string> words, int delayMs = 60) {
+    return RunOver({"--port", Port()}, std::move(words), delayMs);
   }
+  // tool-cli <page> <words> --tcp 127.0.0.1:<port> --delay <delayMs, stretched> <extra>
+  ToolRun RunTcp(std::vector<std::string> words, int delayMs = 40) {
+    return RunOver({"--tcp", TcpAddress()}, std::move(words), delayMs);
+  }
+  // The simulator's pseudo-terminal and TCP address, for runs that spell out their own words.
+  std::string Port() const { return sim_.SerialPath(); }
+  std::string TcpAddress() const { return "127.0.0.1:" + std::to_string(sim_.TcpPort()); }
 
   SimLink sim_;
 
  private:
+  ToolRun RunOver(std::vector<std::string> connection, std::vector<std::string> words,
+                  int delayMs) {
+    if (!page_.empty()) words.insert(words.begin(), page_);
+    words.insert(words.end(), connection.begin(), connection.end());
+    words.insert(words.end(), {"--delay", std::to_string(TestDelayMs(delayMs))});
+    words.insert(words.end(), extra_.begin(), extra_.end());
+    return RunToolCli(words);
+  }
+
   std::string page_;
+  std::vector<std::string> extra_;
 };
 
 }  // namespace pages::testing

@@ -40,6 +40,9 @@ class SimLink {
     return true;
   }
 
+  // Stops the loopback TCP port alone: nothing listens there afterwards.
+  void StopTcp() { tcp_.Stop(); }
+
   void Stop() {
     link.serial.ClosePort();
     pty_.Stop();

@@ -46,7 +46,6 @@ inline constexpr const char* kDelayRange = "报警延时范围为0-65535";
 inline constexpr const char* kApnEmpty = "APN号不能为空！";
 inline constexpr const char* kClearOk = "数据清空成功";
 inline constexpr const char* kClearFailed = "数据清空失败";
-inline constexpr const char* kClearQuestion = "即将清除历史记录，该操作无法撤销！\n是否继续？";
 inline constexpr const char* kResetOk = "操作成功！";
 inline constexpr const char* kResetFailed = "操作失败！";
 inline constexpr const char* kResetPortOpenFailed = "串口打开失败！";
@@ -151,7 +150,7 @@ Result<Apn> ReadApn(devlink::Channel& channel);
 // refused (fields "apn", "user", "password").
 Outcome WriteApn(devlink::Channel& channel, const Apn& value);
 
-// Erases the stored history (the caller has asked kClearQuestion first).
+// Erases the stored history (the page has asked ConfirmClearHistory first).
 Outcome ClearHistory(devlink::Channel& channel);
 // On the serial channel the reply is awaited twice the exchange delay.
 Outcome RestoreFactorySettings(devlink::Channel& channel);

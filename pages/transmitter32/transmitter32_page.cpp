@@ -1,8 +1,7 @@
 #include "pages/transmitter32/transmitter32_page.h"
 
-// Accessible names of the inputs that have no caption of their own:
-//   alarmNumberSlot  "报警号码序号"      (the "号码1".."号码3" drop-down)
-//   alarmNumber      "报警号码"          (the number of the selected slot)
+// Accessible names of the inputs that have no caption of their own (those of the alarm number
+// group are in alarm_number_group.cpp):
 //   alarmDelay       "报警延时间隔(秒)"  (the edit beside "(秒)")
 //   alarmScope       "报警开关"          (the "总开关"/"外接电" drop-down)
 // The "开"/"关" radios and the "读"/"写" buttons carry their group's title as their accessible
@@ -16,31 +15,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include "pages/kit/page_kit.h"
+#include "pages/widgets/alarm_number_group.h"
 #include "pages/widgets/clock_widget.h"
 #include "ui/fields.h"
-#include "ui/prompts.h"
 
 namespace pages {
 
 namespace cmd = pages::transmitter32;
 
 namespace {
-
-QLineEdit* DigitsEdit(const QString& name, QWidget* parent, int maxLength = 32767) {
-  QLineEdit* edit = MakeEdit(name, parent, maxLength);
-  edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
-  return edit;
-}
-
-QPushButton* GroupButton(const QString& text, const QString& name, QGroupBox* group) {
-  QPushButton* button = MakeButton(text, name, group);
-  button->setAccessibleDescription(group->title());
-  return button;
-}
 
 }  // namespace
 
@@ -60,7 +46,7 @@ Transmitter32Page::Transmitter32Page(devlink::DeviceLink& link, int productVaria
   grid->addWidget(BuildAlarmNumberGroup(), 0, 1);
   grid->addWidget(BuildDelayGroup(), 1, 1);
   grid->addWidget(BuildAlarmSwitches(), 2, 1);
-  grid->addWidget(BuildClockGroup(), 3, 1);
+  grid->addWidget(MakeClockGroup(*this, 40, 30, &clock_), 3, 1);
 
   auto* clear = MakeButton("清空数据", "clearData", this);
   auto* reset = MakeButton("恢复出厂设置", "factoryReset", this);
@@ -77,15 +63,15 @@ Transmitter32Page::Transmitter32Page(devlink::DeviceLink& link, int productVaria
 
 QGroupBox* Transmitter32Page::BuildIntervalsGroup() {
   auto* group = MakeGroup("时间间隔(分)", "intervalsGroup", this);
-  history_ = DigitsEdit("historyInterval", group);
-  alarm_ = DigitsEdit("alarmInterval", group);
-  print_ = DigitsEdit("printInterval", group);
+  history_ = MakeDigitsEdit("historyInterval", group);
+  alarm_ = MakeDigitsEdit("alarmInterval", group);
+  print_ = MakeDigitsEdit("printInterval", group);
   const cmd::Intervals initial;
   history_->setText(QString::number(initial.history));
   alarm_->setText(QString::number(initial.alarm));
   print_->setText(QString::number(initial.print));
-  auto* read = GroupButton("读", "intervalsRead", group);
-  auto* write = GroupButton("写", "intervalsWrite", group);
+  auto* read = MakeGroupButton("读", "intervalsRead", group);
+  auto* write = MakeGroupButton("写", "intervalsWrite", group);
   auto* grid = new QGridLayout(group);
   grid->addWidget(MakeCaption("历史记录", history_, group), 0, 0);
   grid->addWidget(history_, 0, 1);
@@ -107,8 +93,8 @@ QGroupBox* Transmitter32Page::SwitchGroup(const QString& title, const QString& p
   radios.on = MakeRadio("开", prefix + "On", group, true);
   radios.off = MakeRadio("关", prefix + "Off", group);
   for (QRadioButton* radio : {radios.on, radios.off}) radio->setAccessibleDescription(title);
-  *read = GroupButton("读", prefix + "Read", group);
-  *write = GroupButton("写", prefix + "Write", group);
+  *read = MakeGroupButton("读", prefix + "Read", group);
+  *write = MakeGroupButton("写", prefix + "Write", group);
   auto* row = new QHBoxLayout(group);
   row->addWidget(radios.on);
   row->addWidget(radios.off);
@@ -132,8 +118,8 @@ QGroupBox* Transmitter32Page::BuildApnGroup() {
   apn_ = MakeEdit("apn", group);
   user_ = MakeEdit("apnUser", group);
   password_ = MakeEdit("apnPassword", group);
-  auto* read = GroupButton("读", "apnRead", group);
-  auto* write = GroupButton("写", "apnWrite", group);
+  auto* read = MakeGroupButton("读", "apnRead", group);
+  auto* write = MakeGroupButton("写", "apnWrite", group);
   auto* grid = new QGridLayout(group);
   grid->addWidget(MakeCaption("APN号", apn_, group), 0, 0);
   grid->addWidget(apn_, 0, 1);
@@ -166,33 +152,18 @@ QWidget* Transmitter32Page::BuildSignalRow() {
 }
 
 QGroupBox* Transmitter32Page::BuildAlarmNumberGroup() {
-  auto* group = MakeGroup("报警号码", "alarmNumberGroup", this);
-  slot_ = MakeList("alarmNumberSlot", group);
-  slot_->setAccessibleName("报警号码序号");
-  slot_->addItems({"号码1", "号码2", "号码3"});
-  slot_->setCurrentIndex(0);
-  number_ = DigitsEdit("alarmNumber", group, static_cast<int>(gsm::kAlarmNumberMaxChars));
-  number_->setAccessibleName("报警号码");
-  auto* read = GroupButton("读", "alarmNumberRead", group);
-  auto* write = GroupButton("写", "alarmNumberWrite", group);
-  auto* grid = new QGridLayout(group);
-  grid->addWidget(slot_, 0, 0);
-  grid->addWidget(number_, 0, 1, 1, 2);
-  grid->addWidget(read, 1, 1);
-  grid->addWidget(write, 1, 2);
-  connect(slot_, &QComboBox::currentIndexChanged, this, [this] { ShowCachedNumber(); });
-  connect(read, &QPushButton::clicked, this, &Transmitter32Page::ReadAlarmNumber);
-  connect(write, &QPushButton::clicked, this, &Transmitter32Page::WriteAlarmNumber);
-  return group;
+  // A number is written only when the page's other fields are good.
+  alarmNumbers_ = new AlarmNumberGroup(*this, [this] { return CollectFields().has_value(); }, this);
+  return alarmNumbers_;
 }
 
 QGroupBox* Transmitter32Page::BuildDelayGroup() {
   auto* group = MakeGroup("报警延时间隔", "alarmDelayGroup", this);
-  delay_ = DigitsEdit("alarmDelay", group);
+  delay_ = MakeDigitsEdit("alarmDelay", group);
   delay_->setAccessibleName("报警延时间隔(秒)");
   delay_->setText("0");
-  auto* read = GroupButton("读", "alarmDelayRead", group);
-  auto* write = GroupButton("写", "alarmDelayWrite", group);
+  auto* read = MakeGroupButton("读", "alarmDelayRead", group);
+  auto* write = MakeGroupButton("写", "alarmDelayWrite", group);
   auto* row = new QHBoxLayout(group);
   row->addWidget(delay_);
   row->addWidget(new QLabel("(秒)", group));
@@ -228,16 +199,6 @@ QWidget* Transmitter32Page::BuildAlarmSwitches() {
   return box;
 }
 
-QGroupBox* Transmitter32Page::BuildClockGroup() {
-  auto* group = MakeGroup("时钟配置", "clockGroup", this);
-  clock_ = new ClockWidget(*this, group);
-  auto* column = new QVBoxLayout(group);
-  // The widget sits 40 pixels from the left and 30 from the top of its frame.
-  column->setContentsMargins(40, 30, 9, 9);
-  column->addWidget(clock_);
-  return group;
-}
-
 cmd::AlarmScope Transmitter32Page::Scope() const {
   return scope_->currentIndex() == 1 ? cmd::AlarmScope::External : cmd::AlarmScope::Master;
 }
@@ -249,17 +210,12 @@ void Transmitter32Page::ScopeChanged() {
   soundLightWrite_->setVisible(master);
 }
 
-void Transmitter32Page::ShowCachedNumber() {
-  number_->setText(FromUtf8(numbers_.Number(slot_->currentIndex())));
-}
-
 void Transmitter32Page::Show(const Outcome& outcome) {
   Report(this, outcome,
          {{"history", history_},
           {"print", print_},
           {"alarm", alarm_},
           {"seconds", delay_},
-          {"number", number_},
           {"apn", apn_},
           {"user", user_},
           {"password", password_}});
@@ -356,26 +312,9 @@ void Transmitter32Page::WriteSmsAlarm() {
   }));
 }
 
-void Transmitter32Page::ReadAlarmNumber() {
-  const int index = slot_->currentIndex();
-  const auto result = RunCommand(
-      *this, [&](devlink::Channel& c) { return cmd::ReadAlarmNumber(c, index + 1); });
-  if (result.ok()) {
-    numbers_.Remember(index, result.value.number);
-    number_->setText(FromUtf8(result.value.number));
-  }
-  Show(result.outcome);
-}
+void Transmitter32Page::ReadAlarmNumber() { alarmNumbers_->Read(); }
 
-void Transmitter32Page::WriteAlarmNumber() {
-  if (!CollectFields()) return;
-  const int index = slot_->currentIndex();
-  const std::string number = number_->text().toStdString();
-  const Outcome outcome = RunCommand(
-      *this, [&](devlink::Channel& c) { return cmd::WriteAlarmNumber(c, index + 1, number); });
-  if (outcome.ok) numbers_.Remember(index, number);
-  Show(outcome);
-}
+void Transmitter32Page::WriteAlarmNumber() { alarmNumbers_->Write(); }
 
 void Transmitter32Page::ReadApn() {
   const auto result = RunCommand(*this, [](devlink::Channel& c) { return cmd::ReadApn(c); });
@@ -397,11 +336,7 @@ void Transmitter32Page::WriteApn() {
 }
 
 void Transmitter32Page::ClearData() {
-  if (!ui::CurrentPrompts().AskOkCancel(this, QString::fromUtf8(cmd::kClearQuestion),
-                                        QString::fromUtf8(kPromptCaption),
-                                        ui::MessageKind::Warning)) {
-    return;
-  }
+  if (!ConfirmClearHistory(this)) return;
   Show(RunCommand(*this, [](devlink::Channel& c) { return cmd::ClearHistory(c); }));
 }
 

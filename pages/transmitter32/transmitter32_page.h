@@ -16,6 +16,7 @@ class QRadioButton;
 
 namespace pages {
 
+class AlarmNumberGroup;
 class ClockWidget;
 
 class Transmitter32Page : public Page {
@@ -63,7 +64,6 @@ class Transmitter32Page : public Page {
   QGroupBox* BuildDelayGroup();
   QWidget* BuildAlarmSwitches();
   QWidget* BuildSignalRow();
-  QGroupBox* BuildClockGroup();
   QGroupBox* SwitchGroup(const QString& title, const QString& prefix, OnOff& radios,
                          QPushButton** read, QPushButton** write);
 
@@ -72,7 +72,6 @@ class Transmitter32Page : public Page {
   std::optional<Fields> CollectFields();
   transmitter32::AlarmScope Scope() const;
   void ScopeChanged();
-  void ShowCachedNumber();
   // Shows the outcome; a refused field gets the focus.
   void Show(const Outcome& outcome);
 
@@ -84,17 +83,14 @@ class Transmitter32Page : public Page {
   QLineEdit* user_ = nullptr;
   QLineEdit* password_ = nullptr;
   QLineEdit* signal_ = nullptr;
-  QComboBox* slot_ = nullptr;
-  QLineEdit* number_ = nullptr;
   QLineEdit* delay_ = nullptr;
   QComboBox* scope_ = nullptr;
   OnOff soundLight_;
   OnOff sms_;
   QPushButton* soundLightRead_ = nullptr;
   QPushButton* soundLightWrite_ = nullptr;
+  AlarmNumberGroup* alarmNumbers_ = nullptr;
   ClockWidget* clock_ = nullptr;
-
-  transmitter32::AlarmNumberCache numbers_;
 };
 
 }  // namespace pages

@@ -15,10 +15,6 @@ Field WholeNumber(const char* name, const char* help) {
   return Integer(name, help, INT32_MIN, INT32_MAX).Refuse(kNotAnInteger);
 }
 
-Field SlotField() {
-  return Integer("slot", "alarm number slot 1..3", 1, gsm::kAlarmSlots, gsm::kAlarmSlotRange);
-}
-
 Field ScopeField() {
   return Choice("scope", "master switch (总开关) or external power (外接电)",
                 {"master", "external"})
@@ -95,18 +91,7 @@ CommandSet Commands() {
         return WriteSmsAlarm(channel, scope, given && args.Switch("sound-light"),
                              args.Switch("sms"));
       }));
-  c.push_back(Verb("read-alarm-number", "read the phone number of one alarm slot", {SlotField()},
-                   [](devlink::Channel& channel, const Args& args) {
-                     return ReadAlarmNumber(channel, static_cast<int>(args.Int("slot")));
-                   }));
-  c.push_back(Verb("write-alarm-number",
-                   "write the phone number of one alarm slot (empty clears it)",
-                   {SlotField(), Text("number", "phone number, at most 14 digits",
-                                      gsm::kAlarmNumberMaxChars)},
-                   [](devlink::Channel& channel, const Args& args) {
-                     return WriteAlarmNumber(channel, static_cast<int>(args.Int("slot")),
-                                             args.Text("number"));
-                   }));
+  for (CommandDef& def : gsm::AlarmNumberVerbs()) c.push_back(std::move(def));
   c.push_back(Verb("read-apn", "read the GSM access point, user name and password", {},
                    [](devlink::Channel& channel, const Args&) { return ReadApn(channel); }));
   c.push_back(Verb("write-apn", "write the GSM access point, user name and password",

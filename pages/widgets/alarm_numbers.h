@@ -1,7 +1,7 @@
 #pragma once
 // Alarm phone numbers of the GSM recorders (refrigerated box, 32-bit transmitter): three slots,
 // each read and written by one SumFrame exchange to address 0 with the slot number (1..3) as
-// sub-command, and the page's memory of the numbers it has read or written.
+// sub-command, the page's memory of the numbers it has read or written, and their tool-cli verbs.
 //
 //   read   00 'A' slot, no payload      -> '<' .. 'A' slot N [N characters] 'f' sum
 //   write  00 'B' slot, [N characters]  -> 8 bytes, 'B' slot, 0x55
@@ -12,9 +12,11 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/exchange.h"
 #include "link/frames.h"
+#include "pages/kit/command_table.h"
 #include "pages/kit/exchange_step.h"
 #include "pages/kit/messages.h"
 #include "pages/kit/outcome.h"
@@ -119,6 +121,27 @@ inline Outcome WriteAlarmNumber(devlink::Channel& channel, int slot, std::string
   if (!reply.ok()) return reply.outcome;
   if (!alarm_detail::SlotEchoed(reply.value, slot)) return Outcome::Failure(kAlarmSetFailed);
   return Outcome::Success(kAlarmSetOk);
+}
+
+// The tool-cli verbs read-alarm-number and write-alarm-number, in that order.
+inline std::vector<CommandDef> AlarmNumberVerbs() {
+  const auto slot = [] {
+    return Integer("slot", "alarm number slot 1..3", 1, kAlarmSlots, kAlarmSlotRange);
+  };
+  std::vector<CommandDef> verbs;
+  verbs.push_back(Verb("read-alarm-number", "read the phone number of one alarm slot", {slot()},
+                       [](devlink::Channel& channel, const Args& args) {
+                         return ReadAlarmNumber(channel, static_cast<int>(args.Int("slot")));
+                       }));
+  verbs.push_back(Verb("write-alarm-number",
+                       "write the phone number of one alarm slot (empty clears it)",
+                       {slot(), Text("number", "phone number, at most 14 digits",
+                                     kAlarmNumberMaxChars)},
+                       [](devlink::Channel& channel, const Args& args) {
+                         return WriteAlarmNumber(channel, static_cast<int>(args.Int("slot")),
+                                                 args.Text("number"));
+                       }));
+  return verbs;
 }
 
 }  // namespace pages::gsm

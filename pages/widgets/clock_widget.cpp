@@ -3,9 +3,11 @@
 // Accessible names of the inputs that have no caption of their own:
 //   time field  "仪器时间"
 
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "pages/kit/page_kit.h"
 #include "pages/widgets/widget_command.h"
@@ -67,6 +69,15 @@ void ClockWidget::SetTime() {
                                              BindParse(*this, hooks_.parseWrite));
   ui::ShowMessage(window(), QString::fromStdString(reply.ok() ? std::string(kWriteOk)
                                                               : reply.message()));
+}
+
+QGroupBox* MakeClockGroup(Page& host, int left, int top, ClockWidget** clock) {
+  auto* group = MakeGroup("时钟配置", "clockGroup", &host);
+  *clock = new ClockWidget(host, group);
+  auto* column = new QVBoxLayout(group);
+  column->setContentsMargins(left, top, 9, 9);
+  column->addWidget(*clock);
+  return group;
 }
 
 }  // namespace pages

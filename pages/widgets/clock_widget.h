@@ -14,6 +14,7 @@
 #include "link/exchange.h"
 #include "pages/widgets/sn_clock_protocols.h"
 
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
@@ -67,5 +68,9 @@ class ClockWidget : public QWidget {
   QPushButton* read_ = nullptr;
   QPushButton* set_ = nullptr;
 };
+
+// The "时钟配置" group ("clockGroup") of `host` holding its clock widget, which sits `left` pixels
+// from the left and `top` from the top of the group's frame. The widget is stored in `*clock`.
+QGroupBox* MakeClockGroup(Page& host, int left, int top, ClockWidget** clock);
 
 }  // namespace pages

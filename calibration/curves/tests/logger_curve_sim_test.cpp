@@ -7,7 +7,6 @@
 #include <fstream>
 
 #include "calibration/curves/curvecal_commands.h"
-#include "pages/testing/cli_fixture.h"
 #include "pages/testing/sim_fixtures.h"
 #include "sim/families/logger_curves.h"
 
@@ -101,9 +100,9 @@ TEST_P(LoggerSimTest, ASilentLoggerFailsTheWriteAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Channels, LoggerSimTest, ::testing::Values(false, true),
                          SimChannelTest::ChannelName);
 
-class LoggerCliTest : public pages::testing::CliFixture {
+class LoggerCliTest : public pages::testing::ToolCliTest {
  protected:
-  LoggerCliTest() : CliFixture("curvecal") {}
+  LoggerCliTest() : ToolCliTest("curvecal", {"--fast"}) {}
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string IniFile(const std::string& text) {
     dir_ = std::filesystem::temp_directory_path() /

@@ -1,8 +1,7 @@
 // The btlogger verbs of the tool-cli binary against the simulated adapter and logger.
 #include <gtest/gtest.h>
 
-#include "pages/testing/sim_link.h"
-#include "pages/testing/tool_cli.h"
+#include "pages/testing/sim_fixtures.h"
 #include "sim/families/bluetooth_logger.h"
 
 namespace pages::btlogger {
@@ -11,20 +10,16 @@ namespace {
 using pages::testing::RunToolCli;
 using pages::testing::ToolRun;
 
-TEST(BtLoggerCli, EveryVerbThroughTheAdapter) {
-  pages::testing::SimLink sim;
-  std::string error;
-  ASSERT_TRUE(sim.StartSerial(&error)) << error;
-  sim.link.serial.ClosePort();
-  sim.Device<sim::BluetoothAdapterState>(
+// Every run goes through the adapter to the logger with this MAC.
+class BtLoggerCli : public pages::testing::ToolCliTest {
+ protected:
+  BtLoggerCli() : ToolCliTest("btlogger", {"--mac", "00-1a-7d-da-71-13"}) {}
+};
+
+TEST_F(BtLoggerCli, EveryVerbThroughTheAdapter) {
+  sim_.Device<sim::BluetoothAdapterState>(
       [](sim::BluetoothAdapterState& s) { s.connected = {0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13}; });
-  const std::vector<std::string> connection{"--mac",          "00-1a-7d-da-71-13", "--port",
-                                            sim.SerialPath(), "--delay",           "40"};
-  auto run = [&](std::vector<std::string> words) {
-    words.insert(words.begin(), "btlogger");
-    words.insert(words.end(), connection.begin(), connection.end());
-    return RunToolCli(words);
-  };
+  auto run = [&](std::vector<std::string> words) { return Run(std::move(words), 40); };
 
   ToolRun r = run({"read-channels"});
   ASSERT_EQ(r.exit, 0) << r.out << r.err;
@@ -34,20 +29,20 @@ TEST(BtLoggerCli, EveryVerbThroughTheAdapter) {
             "\"channel-2-type\":2}}\n");
 
   // Refused before anything is sent: a row without a type, a MAC that is not twelve digits.
-  size_t before = sim.Requests();
+  size_t before = sim_.Requests();
   r = run({"write-channels", "--types", "humidity,warm"});
   EXPECT_EQ(r.exit, 2) << r.out << r.err;
   EXPECT_NE(r.out.find("请删除无效行或填入有效数据！"), std::string::npos) << r.out;
-  r = RunToolCli({"btlogger", "clear", "--mac", "00:1A:7D:DA:71", "--port", sim.SerialPath()});
+  r = RunToolCli({"btlogger", "clear", "--mac", "00:1A:7D:DA:71", "--port", Port()});
   EXPECT_EQ(r.exit, 2) << r.out << r.err;
   EXPECT_NE(r.out.find("MAC 地址格式错误"), std::string::npos) << r.out;
-  EXPECT_EQ(sim.Requests(), before);
+  EXPECT_EQ(sim_.Requests(), before);
 
   r = run({"write-channels", "--types", "humidity, temperature,humidity"});
   ASSERT_EQ(r.exit, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("\"count\":3"), std::string::npos) << r.out;
   const auto logger =
-      sim.Device<sim::BluetoothLoggerState>([](sim::BluetoothLoggerState& s) { return s; });
+      sim_.Device<sim::BluetoothLoggerState>([](sim::BluetoothLoggerState& s) { return s; });
   EXPECT_EQ(logger.header[45], 3);
   EXPECT_EQ(logger.records[0][1], 2);
   EXPECT_EQ(logger.records[1][1], 1);

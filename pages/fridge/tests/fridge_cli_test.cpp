@@ -1,29 +1,17 @@
 // The fridge verbs of the tool-cli binary against the simulator on a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include "pages/testing/sim_link.h"
-#include "pages/testing/tool_cli.h"
+#include "pages/testing/sim_fixtures.h"
 #include "sim/families/fridge_box.h"
 
 namespace pages::fridge {
 namespace {
 
-using pages::testing::RunToolCli;
 using pages::testing::ToolRun;
 
-class FridgeCliTest : public ::testing::Test {
+class FridgeCliTest : public pages::testing::ToolCliTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(sim_.StartSerial(&error)) << error;
-    sim_.link.serial.ClosePort();  // the port belongs to tool-cli
-  }
-  ToolRun Run(std::vector<std::string> words) {
-    words.insert(words.begin(), "fridge");
-    words.insert(words.end(), {"--port", sim_.SerialPath(), "--delay", "60"});
-    return RunToolCli(words);
-  }
-  pages::testing::SimLink sim_;
+  FridgeCliTest() : ToolCliTest("fridge") {}
 };
 
 TEST_F(FridgeCliTest, IntervalsAndAlarmNumberRoundTrip) {

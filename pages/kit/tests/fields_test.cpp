@@ -124,12 +124,11 @@ TEST(ParseArgs, AFlagIsASwitchThatIsOffUnlessGiven) {
 TEST(RunVerb, RefusedFieldNeverReachesTheCommand) {
   devlink::testing::ScriptedChannel channel;
   int runs = 0;
-  const CommandDef def{"write", "write", {Number("value", "value")},
-                       [&](devlink::Channel&, const Args& args) {
-                         ++runs;
-                         return Outcome::Success("ok").With("value", args.Number("value"));
-                       },
-                       {}};
+  const CommandDef def = Verb("write", "write", {Number("value", "value")},
+                              [&](devlink::Channel&, const Args& args) {
+                                ++runs;
+                                return Outcome::Success("ok").With("value", args.Number("value"));
+                              });
   const Outcome refused = RunVerb(def, channel, {{"value", "x"}});
   EXPECT_TRUE(refused.Refusal());
   EXPECT_EQ(runs, 0);

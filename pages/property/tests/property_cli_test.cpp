@@ -5,50 +5,27 @@
 #include <string>
 #include <vector>
 
-#include "pages/testing/tool_cli.h"
+#include "pages/testing/sim_fixtures.h"
 #include "sim/families/property.h"
 #include "sim/families/serial_number.h"
-#include "sim/pty_transport.h"
-#include "sim/simulator.h"
-#include "sim/tcp_transport.h"
 
 namespace {
 
 using pages::testing::ToolRun;
 
-class PropertyCli : public ::testing::Test {
+class PropertyCli : public pages::testing::ToolCliTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(pty_.Start(&error)) << error;
-    ASSERT_TRUE(tcp_.Start(0, &error)) << error;
-  }
-  void TearDown() override {
-    pty_.Stop();
-    tcp_.Stop();
-  }
+  PropertyCli() : ToolCliTest("property") {}
 
   // tool-cli property <words...> over the pseudo-terminal (or TCP when `tcp` is set).
   ToolRun Tool(std::vector<std::string> words, bool tcp = false) {
-    words.insert(words.begin(), "property");
-    if (tcp) {
-      words.insert(words.end(), {"--tcp", "127.0.0.1:" + std::to_string(tcp_.Port())});
-    } else {
-      words.insert(words.end(), {"--port", pty_.SlavePath()});
-    }
-    words.insert(words.end(), {"--delay", "40"});
-    return pages::testing::RunToolCli(words);
+    return tcp ? RunTcp(std::move(words), 40) : Run(std::move(words), 40);
   }
 
   template <class F>
   auto Device(F&& f) {
-    return simulator_.WithDevice(
-        [&](sim::Instrument& d) { return f(d.State<sim::PropertyState>()); });
+    return sim_.Device<sim::PropertyState>(std::forward<F>(f));
   }
-
-  sim::Simulator simulator_;
-  sim::PtyServer pty_{simulator_};
-  sim::TcpServer tcp_{simulator_};
 };
 
 TEST_F(PropertyCli, ChannelRoundTrip) {
@@ -73,7 +50,7 @@ TEST_F(PropertyCli, RefusedWriteExitsTwoAndSendsNothing) {
   EXPECT_EQ(write.out,
             "{\"ok\":false,\"message\":\"上限必须不小于下限!\\r\\n范围: 0.0 ~ 100.0\","
             "\"option\":\"--upper\",\"values\":{}}\n");
-  EXPECT_TRUE(simulator_.RequestLog().empty());
+  EXPECT_TRUE(sim_.simulator.RequestLog().empty());
 }
 
 TEST_F(PropertyCli, ProtectionTextsAndServersRoundTrip) {
@@ -108,7 +85,7 @@ TEST_F(PropertyCli, ProtectionTextsAndServersRoundTrip) {
 TEST_F(PropertyCli, SnOfThePageIsWrittenAndRead) {
   ToolRun write = Tool({"write-sn", "--year", "2025", "--month", "3", "--serial", "4660"});
   EXPECT_EQ(write.exit, 0) << write.out;
-  EXPECT_EQ(simulator_.WithDevice([](sim::Instrument& d) {
+  EXPECT_EQ(sim_.simulator.WithDevice([](sim::Instrument& d) {
               return d.State<sim::SerialNumberState>().serial;
             }),
             4660);

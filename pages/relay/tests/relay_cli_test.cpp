@@ -1,16 +1,16 @@
 // The relay verbs of the tool-cli binary against the simulated relay on a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include "pages/testing/cli_fixture.h"
+#include "pages/testing/sim_fixtures.h"
 
 namespace pages::relay {
 namespace {
 
 using pages::testing::ToolRun;
 
-class RelayCliTest : public pages::testing::CliFixture {
+class RelayCliTest : public pages::testing::ToolCliTest {
  protected:
-  RelayCliTest() : CliFixture("relay") {}
+  RelayCliTest() : ToolCliTest("relay", {"--fast"}) {}
 };
 
 TEST_F(RelayCliTest, GprsInstrumentsPhonesAndClockRoundTrip) {

@@ -4,8 +4,7 @@
 
 #include <chrono>
 
-#include "pages/testing/sim_link.h"
-#include "pages/testing/tool_cli.h"
+#include "pages/testing/sim_fixtures.h"
 #include "sim/families/clock.h"
 #include "sim/families/settings.h"
 
@@ -15,26 +14,17 @@ namespace {
 using pages::testing::RunToolCli;
 using pages::testing::ToolRun;
 
-class SettingsCliTest : public ::testing::Test {
+class SettingsCliTest : public pages::testing::ToolCliTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(sim_.StartSerial(&error)) << error;
-    sim_.link.serial.ClosePort();  // the port belongs to tool-cli
-  }
-  ToolRun Run(std::vector<std::string> words) {
-    words.insert(words.end(), {"--port", sim_.SerialPath(), "--delay", "60", "--address", "1"});
-    return RunToolCli(words);
-  }
-  pages::testing::SimLink sim_;
+  SettingsCliTest() : ToolCliTest("settings", {"--address", "1"}) {}
 };
 
 TEST_F(SettingsCliTest, AlarmLimitsRoundTrip) {
-  const ToolRun write = Run({"settings", "write-alarm-limits", "--temp-lower", "-10",
-                             "--temp-upper", "40", "--hum-lower", "20.5", "--hum-upper", "85"});
+  const ToolRun write = Run({"write-alarm-limits", "--temp-lower", "-10", "--temp-upper", "40",
+                             "--hum-lower", "20.5", "--hum-upper", "85"});
   ASSERT_EQ(write.exit, 0) << write.out << write.err;
   EXPECT_EQ(write.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{}}\n");
-  const ToolRun read = Run({"settings", "read-alarm-limits"});
+  const ToolRun read = Run({"read-alarm-limits"});
   ASSERT_EQ(read.exit, 0) << read.out << read.err;
   EXPECT_EQ(read.out,
             "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"temp-lower\":-10,"
@@ -42,10 +32,10 @@ TEST_F(SettingsCliTest, AlarmLimitsRoundTrip) {
 }
 
 TEST_F(SettingsCliTest, RecordingRoundTripInHours) {
-  const ToolRun write = Run(
-      {"settings", "write-recording", "--interval", "6", "--unit", "hours", "--capacity", "300"});
+  const ToolRun write =
+      Run({"write-recording", "--interval", "6", "--unit", "hours", "--capacity", "300"});
   ASSERT_EQ(write.exit, 0) << write.out << write.err;
-  const ToolRun read = Run({"settings", "read-recording"});
+  const ToolRun read = Run({"read-recording"});
   ASSERT_EQ(read.exit, 0) << read.out << read.err;
   EXPECT_EQ(read.out,
             "{\"ok\":true,\"message\":\"数据读取成功\",\"values\":{\"interval\":6,"
@@ -53,12 +43,12 @@ TEST_F(SettingsCliTest, RecordingRoundTripInHours) {
 }
 
 TEST_F(SettingsCliTest, AddressChangeAndRefusal) {
-  const ToolRun set = Run({"settings", "set-address", "--old", "1", "--new", "12"});
+  const ToolRun set = Run({"set-address", "--old", "1", "--new", "12"});
   ASSERT_EQ(set.exit, 0) << set.out << set.err;
   EXPECT_EQ(set.out, "{\"ok\":true,\"message\":\"地址设置成功\",\"values\":{\"address\":12}}\n");
   EXPECT_EQ(sim_.simulator.WithDevice([](sim::Instrument& d) { return d.address; }), 12);
   const size_t before = sim_.Requests();
-  const ToolRun refused = Run({"settings", "set-address", "--old", "12", "--new", "0"});
+  const ToolRun refused = Run({"set-address", "--old", "12", "--new", "0"});
   EXPECT_EQ(refused.exit, 2);  // nothing was sent: the input was refused
   EXPECT_NE(refused.out.find("地址号范围为1-255"), std::string::npos) << refused.out;
   EXPECT_EQ(sim_.Requests(), before);
@@ -68,14 +58,14 @@ TEST_F(SettingsCliTest, ClockOfThePageIsSetAndRead) {
   using std::chrono::hours;
   using std::chrono::seconds;
   sim_.Device<sim::ClockState>([](sim::ClockState& c) { c.offset = hours(-24 * 400); });
-  const ToolRun set = Run({"settings", "set-clock"});
+  const ToolRun set = Run({"set-clock"});
   ASSERT_EQ(set.exit, 0) << set.out << set.err;
   EXPECT_EQ(set.out, "{\"ok\":true,\"message\":\"数据设置成功\",\"values\":{}}\n");
   // Set to the PC's local time: whatever the time zone, within a day of the host clock.
   const seconds offset = sim_.Device<sim::ClockState>([](sim::ClockState& c) { return c.offset; });
   EXPECT_LT(std::chrono::abs(offset), hours(24)) << offset.count();
 
-  const ToolRun read = Run({"settings", "read-clock"});
+  const ToolRun read = Run({"read-clock"});
   ASSERT_EQ(read.exit, 0) << read.out << read.err;
   EXPECT_NE(read.out.find("\"ok\":true,\"message\":\"数据读取成功\""), std::string::npos)
       << read.out;
