@@ -100,6 +100,11 @@ MainWindow::MainWindow(devlink::DeviceLink& link, const CommandLine& commandLine
   // Port list, then the link's values in the controls.
   FillPortList(commandLine_.port ? Q(*commandLine_.port) : QString());
   ApplyVariantLink(commandLine_.variant, link_);
+  // Whichever thread finds the port gone (a page's exchange, the download worker) only posts the
+  // notice here; the window then shows the port closed.
+  link_.serial.SetVanishedHandler([this](const std::string&) {
+    QMetaObject::invokeMethod(this, &MainWindow::OnPortVanished, Qt::QueuedConnection);
+  });
   link_.fast = commandLine_.fast;
   fastBox_->setChecked(link_.fast);
   connect(fastBox_, &QCheckBox::toggled, this, [this](bool on) { link_.fast = on; });
@@ -137,7 +142,19 @@ MainWindow::MainWindow(devlink::DeviceLink& link, const CommandLine& commandLine
   connect(addressField_, &QLineEdit::textChanged, this, &MainWindow::OnAddressEdited);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // The handler is called under the port's lock; clearing it under that lock means no thread
+  // is left to post to this window.
+  link_.serial.SetVanishedHandler({});
+}
+
+void MainWindow::OnPortVanished() {
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (auto* page = qobject_cast<pages::Page*>(tabs_->widget(i))) page->SerialPortClosing();
+  }
+  link_.serial.ClosePort();
+  UpdateWidgets();
+}
 
 void MainWindow::BuildPanel() {
   band_ = new QWidget(this);
@@ -540,7 +557,7 @@ void MainWindow::OnReadVersions() {
 void MainWindow::OnConnectAdapter() {
   ui::WaitCursor wait;
   link_.macText = macField_->text().toStdString();
-  devlink::SerialAdapterPort port(link_.serial, KeepPainting, link_.traffic);
+  devlink::SerialAdapterPort port(link_.serial, KeepPainting, link_.traffic, link_.fast);
   if (connectButton_->text() == kConnect) {
     const devlink::AdapterResult result = devlink::ConnectToMac(port, link_.delayMs, link_.macText);
     if (!result.ok) {
@@ -561,7 +578,7 @@ void MainWindow::OnConnectAdapter() {
 
 void MainWindow::OnReadAdapterMac() {
   ui::WaitCursor wait;
-  devlink::SerialAdapterPort port(link_.serial, {}, link_.traffic);
+  devlink::SerialAdapterPort port(link_.serial, {}, link_.traffic, link_.fast);
   const devlink::AdapterResult result = devlink::AdapterReadMac(port, link_.delayMs);
   if (!result.ok) {
     ui::ShowMessage(this, Q(result.message));
@@ -579,6 +596,12 @@ void MainWindow::UpdateClock() {
   localtime_r(&now, &local);
 #endif
   clockField_->setText(Q(ClockFieldText(local)));
+  // A port pulled out while nothing talks to it is noticed here, within a second, and named once.
+  // While a worker uses the link, its own exchanges find it.
+  if (!linkInUse_ && !link_.tcpMode && link_.serial.IsOpen() && link_.serial.CheckVanished()) {
+    ui::ShowMessage(this, Q(devlink::PortVanishedText(link_.serial.Path())), kPromptCaption,
+                    ui::MessageKind::Warning);
+  }
 }
 
 QDialog* MainWindow::CreateAboutBox() {

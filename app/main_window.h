@@ -76,6 +76,9 @@ class MainWindow : public QDialog {
   void OnReadAdapterMac();
   void OnTabChanged(int index);
   void UpdateClock();
+  // The open port went away (found by an exchange or by the clock's check): the pages stop
+  // using it and the panel shows it closed, so "打开" opens it again once it is back.
+  void OnPortVanished();
 
   devlink::DeviceLink& link_;
   CommandLine commandLine_;

@@ -6,6 +6,9 @@
 //
 //   history-bench [records, default 10000] [exchange delay ms, default 600] [fast: on|off|both]
 //
+// Then the tool-cli program downloads the same records into a CSV file the way a script does:
+// its default (fast) against --fixed-delay, process start-up included ("cli" rows).
+//
 // With fast mode off every block waits the whole exchange delay and every stream read cycle
 // takes at most 392 bytes, so 10,000 records take minutes; pass fewer records for a quick look.
 #include <atomic>
@@ -19,6 +22,7 @@
 #include "sim/families/history.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
+#include "tool_cli_run.h"
 
 namespace {
 
@@ -86,6 +90,21 @@ int main(int argc, char** argv) {
                     result.status.c_str());
         std::fflush(stdout);
         link.serial.ClosePort();
+        // The same download by the tool-cli program, with its default or --fixed-delay.
+        const std::string out = "/tmp/history-bench-" + std::to_string(::getpid()) + ".csv";
+        std::vector<std::string> words = {
+            "history", "download", "--source",
+            source == history::Source::Gprs ? "gprs" : "transmitter", "--out", out, "--port",
+            server.SlavePath(), "--baud", std::to_string(baud), "--delay",
+            std::to_string(delayMs)};
+        if (!fast) words.push_back("--fixed-delay");
+        const bench::CliRun run = bench::RunToolCli(words);
+        std::remove(out.c_str());
+        std::printf("%-12s %-8d %-5s %8s %10.2f %12.2f %8.2f %s\n",
+                    source == history::Source::Gprs ? "cli-gprs" : "cli-transm.", baud,
+                    fast ? "on" : "off", "-", run.ms / 1000.0, floor, run.ms / 1000.0 / floor,
+                    run.exit == 0 ? "exit 0" : ("exit " + std::to_string(run.exit)).c_str());
+        std::fflush(stdout);
         server.Stop();
       }
     }

@@ -6,6 +6,10 @@
 // (a pseudo-terminal delivers it at once), so the floor printed counts the reply only and, for
 // reference, both directions.
 //
+// Then the tool-cli program itself sends the short request (raw) the way a script does: its
+// default (a reply is taken the moment it is whole) against --fixed-delay, process start-up
+// included.
+//
 //   link-bench [exchanges with fast mode on, default 200] [exchanges with it off, default 10]
 #include <algorithm>
 #include <chrono>
@@ -19,6 +23,7 @@
 #include "sim/families/history.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
+#include "tool_cli_run.h"
 
 namespace {
 
@@ -99,6 +104,29 @@ int main(int argc, char** argv) {
       }
     }
     link.serial.ClosePort();
+    // tool-cli opens the port itself, once per run.
+    const Kind& shortKind = kinds[0];
+    const double floorReply = static_cast<double>(shortKind.replyLength) * 10.0 * 1000.0 / baud;
+    const double floorBoth =
+        static_cast<double>(shortKind.request.size() + shortKind.replyLength) * 10.0 * 1000.0 /
+        baud;
+    for (const bool fixed : {false, true}) {
+      std::vector<std::string> words = {"raw", "--port", server.SlavePath(), "--baud",
+                                        std::to_string(baud), "--delay", "600",
+                                        devlink::FormatHex(shortKind.request)};
+      if (fixed) words.push_back("--fixed-delay");
+      const int runs = fixed ? slowCount : std::max(fastCount / 10, 5);
+      std::vector<double> times;
+      for (int i = 0; i < runs; ++i) {
+        const bench::CliRun run = bench::RunToolCli(words);
+        if (run.exit != 0) std::fprintf(stderr, "tool-cli raw exited %d\n", run.exit);
+        times.push_back(run.ms);
+      }
+      const double median = Median(times);
+      std::printf("%-6s %-8d %-5s %6d %12.2f %14.2f %14.2f %8.2f\n",
+                  fixed ? "cli-fixed" : "cli", baud, fixed ? "off" : "on", runs, median,
+                  floorReply, floorBoth, median / floorReply);
+    }
     server.Stop();
   }
   return 0;

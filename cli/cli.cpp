@@ -17,7 +17,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: tool-cli <page> <verb> [WORD ...] [--arg value ...] (--port PATH | --tcp HOST:PORT)\n"
-    "                [--address N] [--delay MS] [--baud B] [--fast] [--trace]\n"
+    "                [--address N] [--delay MS] [--baud B] [--fixed-delay] [--trace]\n"
     "       tool-cli raw (--port PATH | --tcp HOST:PORT) [options] HEX...\n"
     "       tool-cli server listen [--port N] [--bind ADDRESS]   (commands on standard input)\n"
     "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n"
@@ -28,9 +28,12 @@ void PrintConnectionHelp(std::ostream& out) {
          "  --port PATH        serial port device, also a pseudo-terminal\n"
          "  --tcp HOST:PORT    network module at a dotted IPv4 address\n"
          "  --address N        device address 0..255 (default 1; 0 for a single device)\n"
-         "  --delay MS         exchange delay in milliseconds (default 600)\n"
+         "  --delay MS         exchange delay in milliseconds (default 600): the longest wait\n"
+         "                     for a reply\n"
          "  --baud B           serial baud rate (default 9600; only with --port)\n"
-         "  --fast             take a reply the moment it is whole, not after the whole delay\n"
+         "  --fixed-delay      wait the whole delay before reading the reply, as the window does\n"
+         "                     by default (default here: a reply is taken the moment it is whole)\n"
+         "  --fast             the default; accepted so that older scripts keep working\n"
          "  --trace            write every exchange (time, channel, bytes, why it failed) to stderr\n";
 }
 
@@ -110,7 +113,7 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error)) {
     return Usage(err, name + ": " + error);
   }
-  TakeLinkFlags(parsed.flags, connection);
+  if (!TakeLinkFlags(parsed.flags, connection, &error)) return Usage(err, name + ": " + error);
   std::map<std::string, std::string> given;
   for (const pages::Field& field : def.args) {
     const auto it = parsed.options.find(field.name);

@@ -66,13 +66,13 @@ std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_
 }
 
 const std::set<std::string>& CommonFlags() {
-  static const std::set<std::string> flags = {"help", "fast", "trace"};
+  static const std::set<std::string> flags = {"help", "fast", "fixed-delay", "trace"};
   return flags;
 }
 
 const std::set<std::string>& ConnectionOptionNames() {
   static const std::set<std::string> names = {"port",  "tcp",  "address", "delay",
-                                              "baud", "fast", "trace"};
+                                              "baud", "fast", "fixed-delay", "trace"};
   return names;
 }
 
@@ -144,9 +144,16 @@ bool TakeConnection(std::map<std::string, std::string>& options, bool withAddres
   return true;
 }
 
-void TakeLinkFlags(const std::set<std::string>& flags, Connection& connection) {
-  connection.fast = flags.count("fast") != 0;
+bool TakeLinkFlags(const std::set<std::string>& flags, Connection& connection,
+                   std::string* error) {
+  const bool fixed = flags.count("fixed-delay") != 0;
+  if (fixed && flags.count("fast") != 0) {
+    SetError(error, "--fast and --fixed-delay exclude each other");
+    return false;
+  }
+  connection.fast = !fixed;
   connection.trace = flags.count("trace") != 0;
+  return true;
 }
 
 void TraceWriter::OnExchange(const devlink::TrafficEntry& entry) {

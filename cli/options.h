@@ -38,15 +38,20 @@ struct Connection {
   int32_t address = 1;
   int32_t delayMs = 600;
   std::string baud = "9600";
-  bool fast = false;   // take a reply the moment it is whole
+  // Take a reply the moment it is whole (the exchange delay is the longest wait); tool-cli's
+  // default. --fixed-delay waits the whole delay before reading, as the window does by default.
+  bool fast = true;
   bool trace = false;  // write every exchange to standard error
   bool IsTcp() const { return host.has_value(); }
 };
 
-// The flags every command takes besides its options: "help", "fast", "trace".
+// The flags every command takes besides its options: "help", "fast", "fixed-delay", "trace".
 const std::set<std::string>& CommonFlags();
-// Takes "fast" and "trace" from the parsed flags.
-void TakeLinkFlags(const std::set<std::string>& flags, Connection& connection);
+// Takes "fast", "fixed-delay" and "trace" from the parsed flags. Fast mode is the default;
+// "fast" is still taken so that scripts written before stay valid. False with the reason when
+// both "fast" and "fixed-delay" are given.
+bool TakeLinkFlags(const std::set<std::string>& flags, Connection& connection,
+                   std::string* error);
 
 // Names of the connection options; command arguments never use them.
 const std::set<std::string>& ConnectionOptionNames();

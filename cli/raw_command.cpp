@@ -40,10 +40,10 @@ int Usage(std::ostream& err, const std::string& message) {
 
 void PrintRawHelp(std::ostream& out) {
   out << "raw - send one frame and show the reply\n"
-         "  tool-cli raw --port PATH [--baud 9600] [--delay 600] [--capacity 392] [--fast]\n"
-         "               [--trace] [--append sum|crc|xor] HEX...\n"
-         "  tool-cli raw --tcp HOST:PORT [--delay 600] [--capacity 392] [--min 1] [--no-sum] [--fast]\n"
-         "               [--trace] [--append sum|crc|xor] HEX...\n"
+         "  tool-cli raw --port PATH [--baud 9600] [--delay 600] [--capacity 392]\n"
+         "               [--fixed-delay] [--trace] [--append sum|crc|xor] HEX...\n"
+         "  tool-cli raw --tcp HOST:PORT [--delay 600] [--capacity 392] [--min 1] [--no-sum]\n"
+         "               [--fixed-delay] [--trace] [--append sum|crc|xor] HEX...\n"
          "    HEX           request bytes in hexadecimal, blanks optional (\"25 01 0C AA 00 66\")\n"
          "    --append F    add the check value: sum (Sum8), crc (CRC-16 low byte first), xor\n"
          "    --capacity N  reply buffer size; a longer reply is cut (serial reads at most 392)\n"
@@ -115,7 +115,7 @@ int RunRaw(const std::vector<std::string>& words, std::ostream& out, std::ostrea
   if (!TakeConnection(parsed.options, /*withAddress=*/false, connection, &error)) {
     return Usage(err, error);
   }
-  TakeLinkFlags(parsed.flags, connection);
+  if (!TakeLinkFlags(parsed.flags, connection, &error)) return Usage(err, error);
 
   std::optional<FrameFamily> appended;
   if (const auto it = parsed.options.find("append"); it != parsed.options.end()) {

@@ -58,8 +58,14 @@ DownloadResult Finish(DownloadResult result, bool linkOk, const std::atomic<bool
   return result;
 }
 
-DownloadResult DownloadTransmitter(devlink::Channel& channel, const std::atomic<bool>& proceed,
-                                   DownloadEvents& events) {
+// A block that failed with no byte in any attempt: the detail of a reply that arrived names
+// its length ("reply 11 bytes, ..."); silence, a refused connection or a time-out do not.
+bool ReceivedNothing(const Outcome& outcome) {
+  return !std::string_view(outcome.detail).starts_with("reply");
+}
+
+DownloadResult DownloadTransmitter(devlink::Channel& channel, const DownloadRequest& request,
+                                   const std::atomic<bool>& proceed, DownloadEvents& events) {
   DownloadResult result;
   result.valueCount = kTransmitterValueCount;
   const uint8_t address = channel.DeviceAddress();
@@ -67,6 +73,7 @@ DownloadResult DownloadTransmitter(devlink::Channel& channel, const std::atomic<
                            kReadFailed);
   if (!count.ok()) {
     result.message = count.message();
+    result.detail = count.outcome.detail;
     return Finish(std::move(result), false, proceed);
   }
   const Bytes& reply = count.value;
@@ -81,15 +88,41 @@ DownloadResult DownloadTransmitter(devlink::Channel& channel, const std::atomic<
   // One entry per announced record; a record no block delivered stays empty.
   std::vector<std::optional<HistoryRecord>> table(static_cast<size_t>(records));
   size_t next = 0;
+  int silentInARow = 0;
   events.Progress(0, records);
   for (int block = 1; block <= blocks; ++block) {
     if (!proceed.load()) return Finish(std::move(result), linkOk, proceed);
     const size_t expected = ExpectedBlockLength(block, blocks, blockSize, records);
     std::optional<Bytes> data;
+    bool silent = true;
     for (int attempt = 0; attempt < kBlockAttempts && expected != 0 && !data; ++attempt) {
       auto got = RunExchange(channel, BlockRequest(address, block), HistoryRule(expected),
                              kReadFailed);
-      if (got.ok()) data = std::move(got.value);
+      if (got.ok()) {
+        data = std::move(got.value);
+      } else if (PortLost(got.outcome)) {
+        // The port is closed or gone: asking again cannot help. The rows so far are kept.
+        result.message = got.message();
+        result.detail = got.outcome.detail;
+        silent = false;
+        linkOk = false;
+        break;
+      } else if (!ReceivedNothing(got.outcome)) {
+        silent = false;
+      }
+    }
+    if (!result.message.empty()) break;
+    if (!data && expected != 0) {
+      linkOk = false;
+      events.BlocksFailed(++result.failedBlocks);
+      silentInARow = silent ? silentInARow + 1 : 0;
+      if (request.silentBlockLimit > 0 && silentInARow >= request.silentBlockLimit) {
+        result.message = kStatusError;
+        result.detail = std::to_string(silentInARow) + " blocks in a row received nothing";
+        break;
+      }
+    } else {
+      silentInARow = 0;
     }
     if (!data) linkOk = false;
     for (size_t at = kBlockRecordsFrom; at + 2 < expected; at += kRecordSize) {
@@ -111,10 +144,20 @@ DownloadResult DownloadTransmitter(devlink::Channel& channel, const std::atomic<
   if (next < table.size()) linkOk = false;
   std::vector<RecordRow> rows;
   rows.reserve(table.size());
-  for (const auto& record : table) rows.push_back(record ? DescribeRecord(*record) : MissingRecordRow());
+  for (const auto& record : table) {
+    if (record) {
+      rows.push_back(DescribeRecord(*record));
+    } else {
+      rows.push_back(MissingRecordRow());
+      ++result.missing;
+    }
+  }
   result.rows = rows.size();
   events.Rows(std::move(rows));
   result.saveEnabled = true;
+  if (result.detail.empty() && result.failedBlocks > 0) {
+    result.detail = std::to_string(result.failedBlocks) + " blocks failed every attempt";
+  }
   return Finish(std::move(result), linkOk, proceed);
 }
 
@@ -153,7 +196,7 @@ DownloadResult DownloadGprs(StreamLine* stream, DownloadKind kind,
       events.Progress(0, records);
       textFrom = kGprsHeadLength;
     } else if (chunk.empty()) {
-      break;  // the module fell silent for a whole cycle
+      break;  // the module fell silent for a whole cycle (or the port went away)
     }
     const auto* text = reinterpret_cast<const char*>(chunk.data());
     const size_t zero = std::find(chunk.begin() + static_cast<std::ptrdiff_t>(textFrom),
@@ -176,6 +219,13 @@ DownloadResult DownloadGprs(StreamLine* stream, DownloadKind kind,
     }
   }
   stream->Finish();
+  const std::string lost = stream->LostPort();
+  if (!lost.empty()) {
+    // The rows that arrived before the port went away stay, and may be saved.
+    result.message = lost;
+    result.saveEnabled = proceed.load();
+    return Finish(std::move(result), false, proceed);
+  }
   result.saveEnabled = linkOk && proceed.load();
   if (!linkOk) result.message = kReadFailed;
   return Finish(std::move(result), linkOk, proceed);
@@ -250,7 +300,9 @@ RecordRow ParseGprsLine(std::string_view line) {
 DownloadResult Download(devlink::Channel& channel, StreamLine* stream,
                         const DownloadRequest& request, const std::atomic<bool>& proceed,
                         DownloadEvents& events) {
-  if (request.source == Source::Transmitter) return DownloadTransmitter(channel, proceed, events);
+  if (request.source == Source::Transmitter) {
+    return DownloadTransmitter(channel, request, proceed, events);
+  }
   return DownloadGprs(stream, request.kind, proceed, events);
 }
 

@@ -76,21 +76,32 @@ class DownloadEvents {
   // {0, maximum} first, when the records begin to arrive; then after each record.
   virtual void Progress(int64_t current, int64_t maximum) { (void)current, (void)maximum; }
   virtual void Rows(std::vector<RecordRow> rows) { (void)rows; }
+  // After each block that failed every attempt: how many blocks have failed so far.
+  virtual void BlocksFailed(int failed) { (void)failed; }
 };
 
 struct DownloadRequest {
   Source source = Source::Transmitter;
   DownloadKind kind = DownloadKind::History;
+  // Stop after this many consecutive blocks that received no byte at all (an instrument that
+  // went silent); 0 asks every block, as the window does (its progress dialog can cancel).
+  int silentBlockLimit = 0;
 };
+
+// Consecutive silent blocks after which tool-cli gives a download up.
+inline constexpr int kSilentBlockLimit = 3;
 
 struct DownloadResult {
   std::string status = kStatusNormal;  // one of the three status texts
   std::string message;                 // to show in a message box; empty: none
+  std::string detail;                  // why the link failed, in the traffic view's words
   bool stopped = false;                // the proceed flag was cleared
   bool saveEnabled = false;            // the list may be saved
   std::optional<int32_t> recordCount;  // as announced
   int valueCount = kTransmitterValueCount;
   size_t rows = 0;                     // rows reported
+  int failedBlocks = 0;                // blocks that failed every attempt
+  int64_t missing = 0;                 // announced records that were not received
 };
 
 // Runs one download. `proceed` is polled before each block, record slot, read cycle and line;

@@ -46,6 +46,10 @@ DownloadProgressDialog::DownloadProgressDialog(QWidget* parent) : QDialog(parent
   bar_->setObjectName(QStringLiteral("downloadBar"));
   bar_->setAccessibleName(QStringLiteral("下载进度"));
   layout->addWidget(bar_);
+  failed_ = new QLabel(this);
+  failed_->setObjectName(QStringLiteral("failedBlocks"));
+  failed_->setAccessibleName(QStringLiteral("失败的数据块"));
+  layout->addWidget(failed_);
   QPushButton* cancel = MakeButton(QStringLiteral("取消"), QStringLiteral("cancelDownload"), this);
   layout->addWidget(cancel, 0, Qt::AlignHCenter);
   connect(cancel, &QPushButton::clicked, this, [this] {
@@ -66,9 +70,15 @@ void DownloadProgressDialog::Step(int64_t current, int64_t maximum) {
   bar_->setValue(static_cast<int>(std::clamp<int64_t>(current, 0, bar_->maximum())));
 }
 
+void DownloadProgressDialog::ShowFailedBlocks(int failed) {
+  failed_->setText(QStringLiteral("已有%1个数据块读取失败").arg(failed));
+  failed_->setVisible(failed > 0);
+}
+
 void DownloadProgressDialog::Close() {
   bar_->setRange(0, 1);
   bar_->setValue(0);
+  ShowFailedBlocks(0);
   hide();
 }
 
@@ -98,6 +108,9 @@ class DownloadWorker : public QObject {
       }
       void Rows(std::vector<RecordRow> rows) override {
         Post([rows = std::move(rows)](HistoryPage* p) { p->AddRows(rows); });
+      }
+      void BlocksFailed(int failed) override {
+        Post([failed](HistoryPage* p) { p->progress_->ShowFailedBlocks(failed); });
       }
       void Post(std::function<void(HistoryPage*)> f) {
         QMetaObject::invokeMethod(page, [page = page, f = std::move(f)] { f(page); },

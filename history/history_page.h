@@ -32,15 +32,19 @@ class DownloadProgressDialog : public QDialog {
   // Shows the dialog with an empty bar for `maximum` records.
   void Begin(int64_t maximum);
   void Step(int64_t current, int64_t maximum);
+  // How many blocks have failed every attempt so far (hidden while none has).
+  void ShowFailedBlocks(int failed);
   // Hides the dialog and empties the bar.
   void Close();
   QProgressBar* Bar() const { return bar_; }
+  QLabel* FailedBlocks() const { return failed_; }
 
  signals:
   void cancelled();
 
  private:
   QProgressBar* bar_;
+  QLabel* failed_;
 };
 
 class DownloadWorker;

@@ -9,6 +9,11 @@ namespace {
 inline constexpr const char* kOutNeedsType = "--out 应以 .csv 或 .data 结尾";
 inline constexpr const char* kPrintNeedsGprs = "打印数据下载只用于GPRS";
 
+// The file holds what arrived of a download that did not complete.
+std::string IncompleteSaved(int64_t missing) {
+  return "文件中的下载不完整：" + std::to_string(missing) + "条记录未收到";
+}
+
 // Collects the rows and passes the progress on.
 class Collector : public DownloadEvents {
  public:
@@ -35,6 +40,8 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   if (request.source == Source::Transmitter && request.kind == DownloadKind::Print) {
     return Outcome::Refused(kPrintNeedsGprs, "kind");
   }
+  // Without a dialog to cancel, an instrument that fell silent ends the download.
+  if (!args.Switch("keep-going")) request.silentBlockLimit = kSilentBlockLimit;
   std::unique_ptr<StreamLine> stream = StreamBehind(channel);
   const std::atomic<bool> proceed{true};
   Collector collector(progress);
@@ -42,19 +49,28 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   // A download that announced no records saves an empty list; a failed one saves nothing.
   const bool empty = result.status == kStatusNormal && collector.rows_.empty();
   Outcome outcome = Outcome::Failure(result.message.empty() ? result.status : result.message);
+  outcome.detail = result.detail;
   if (result.saveEnabled || empty) {
     const std::string failure = SaveRecords(out, *type, collector.rows_, result.valueCount);
     if (!failure.empty()) {
       outcome = Outcome::Failure(failure);
     } else {
-      outcome = result.status == kStatusNormal ? Outcome::Success(kSaveDone)
-                                               : Outcome::Failure(result.status);
+      if (result.status == kStatusNormal) {
+        outcome = Outcome::Success(kSaveDone);
+      } else {
+        // Saved, but not whole: the message says so, beside why the download ended.
+        const std::string why = result.message.empty() ? result.status : result.message;
+        outcome = Outcome::Failure(why + "；" + IncompleteSaved(result.missing));
+        outcome.detail = result.detail;
+      }
       outcome.With("file", out);
     }
   }
   outcome.With("status", result.status);
   if (result.recordCount) outcome.With("records", int64_t{*result.recordCount});
   outcome.With("rows", static_cast<int64_t>(collector.rows_.size()));
+  if (result.failedBlocks > 0) outcome.With("failed_blocks", int64_t{result.failedBlocks});
+  if (result.missing > 0) outcome.With("missing", result.missing);
   return outcome;
 }
 
@@ -71,7 +87,9 @@ CommandSet Commands() {
               {"transmitter", "gprs"}),
        Choice("kind", "history records or print records (print: gprs only)", {"history", "print"})
            .Optional("history"),
-       FilePath("out", "FILE.csv or FILE.data")},
+       FilePath("out", "FILE.csv or FILE.data"),
+       Flag("keep-going",
+            "ask every block even after 3 blocks in a row received nothing (the window's way)")},
       DownloadToFile));
   return set;
 }

@@ -69,14 +69,14 @@ const char* CheckReply(ByteView reply, size_t length, uint8_t function, const Me
   return nullptr;
 }
 
-// Purge, write, wait the delay, read what arrived, purge.
-Bytes RunExchange(AdapterPort& port, int32_t delayMs, ByteView request) {
+// Purge, write, wait the delay (in fast mode: until `length` bytes are there), read what arrived,
+// purge.
+Bytes RunExchange(AdapterPort& port, int32_t delayMs, ByteView request, size_t length) {
   uint8_t buffer[kSerialReadLimit];
   const auto time = std::chrono::system_clock::now();
   port.Purge();
   port.Write(request);
-  port.Sleep(delayMs);
-  const size_t count = port.Read(buffer, sizeof buffer);
+  const size_t count = port.ReadReply(buffer, sizeof buffer, length, delayMs);
   port.Purge();
   Bytes reply(buffer, buffer + count);
   TrafficEntry entry;
@@ -93,7 +93,7 @@ AdapterResult Failure(const char* message) { return {false, message, {}}; }
 AdapterResult MacQuery(AdapterPort& port, int32_t delayMs, uint8_t function,
                        const Messages& messages) {
   if (!port.IsOpen()) return Failure(kPortOpenFailed);
-  const Bytes reply = RunExchange(port, delayMs, QueryFrame(function));
+  const Bytes reply = RunExchange(port, delayMs, QueryFrame(function), kMacReplyLength);
   if (const char* error = CheckReply(reply, kMacReplyLength, function, messages)) {
     return Failure(error);
   }
@@ -110,8 +110,27 @@ bool IsNoConnection(const MacBytes& mac) {
 }  // namespace
 
 SerialAdapterPort::SerialAdapterPort(SerialPort& port, std::function<void()> idle,
-                                     TrafficObserver* traffic)
-    : port_(port), idle_(std::move(idle)), traffic_(traffic), hold_(port.Transaction()) {}
+                                     TrafficObserver* traffic, bool fast)
+    : port_(port), idle_(std::move(idle)), traffic_(traffic), fast_(fast),
+      hold_(port.Transaction()) {}
+
+size_t SerialAdapterPort::ReadReply(uint8_t* buffer, size_t capacity, size_t length,
+                                    int32_t delayMs) {
+  if (!fast_ || length == 0) return AdapterPort::ReadReply(buffer, capacity, length, delayMs);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0));
+  size_t received = 0;
+  while (received < capacity && received < length && port_.IsOpen()) {
+    received += port_.SerialRead(buffer + received, capacity - received);
+    if (received >= length) break;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    // Short slices, so the window keeps repainting while the adapter is slow.
+    port_.WaitReadable(static_cast<int>(std::min<int64_t>(left.count(), kIdleSliceMs)));
+    if (idle_) idle_();
+  }
+  return received;
+}
 
 void SerialAdapterPort::Report(TrafficEntry entry) {
   if (traffic_ == nullptr) return;
@@ -209,7 +228,8 @@ AdapterResult AdapterConnect(AdapterPort& port, int32_t delayMs, const MacBytes&
 
 AdapterResult AdapterDisconnect(AdapterPort& port, int32_t delayMs, const MacBytes& mac) {
   if (!port.IsOpen()) return Failure(kPortOpenFailed);
-  const Bytes reply = RunExchange(port, delayMs, BuildAdapterDisconnect(mac));
+  const Bytes reply =
+      RunExchange(port, delayMs, BuildAdapterDisconnect(mac), kConnectReplyLength);
   if (const char* error = CheckReply(reply, kConnectReplyLength, kFunctionConnect,
                                      {kDisconnectFailed, kDisconnectCheckError})) {
     return Failure(error);
@@ -252,7 +272,7 @@ AdapterResult DisconnectMac(AdapterPort& port, int32_t delayMs, std::string_view
 }
 
 AdapterResult ConnectToMac(DeviceLink& link, std::function<void()> idle) {
-  SerialAdapterPort port(link.serial, std::move(idle), link.traffic);
+  SerialAdapterPort port(link.serial, std::move(idle), link.traffic, link.fast);
   return ConnectToMac(port, link.delayMs, link.macText);
 }
 

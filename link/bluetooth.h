@@ -31,6 +31,13 @@ class AdapterPort {
   // Only what has already arrived; 0 when nothing has.
   virtual size_t Read(uint8_t* buffer, size_t capacity) = 0;
   virtual void Sleep(int32_t ms) = 0;
+  // Waits `delayMs`, then takes what has arrived. A port in fast mode ends the wait as soon as
+  // `length` bytes (the reply's length) are there.
+  virtual size_t ReadReply(uint8_t* buffer, size_t capacity, size_t length, int32_t delayMs) {
+    (void)length;
+    Sleep(delayMs);
+    return Read(buffer, capacity);
+  }
   // Told of each adapter exchange (the traffic view); nothing by default.
   virtual void Report(TrafficEntry entry) { (void)entry; }
 };
@@ -41,20 +48,23 @@ class AdapterPort {
 // two-minute connect).
 class SerialAdapterPort : public AdapterPort {
  public:
-  // `traffic`, when set, is told of every adapter exchange.
+  // `traffic`, when set, is told of every adapter exchange; `fast`: a reply is taken the moment
+  // it is whole (the link's "快速").
   explicit SerialAdapterPort(SerialPort& port, std::function<void()> idle = {},
-                             TrafficObserver* traffic = nullptr);
+                             TrafficObserver* traffic = nullptr, bool fast = false);
   bool IsOpen() override;
   void Purge() override;
   void Write(ByteView bytes) override;
   size_t Read(uint8_t* buffer, size_t capacity) override;
   void Sleep(int32_t ms) override;
+  size_t ReadReply(uint8_t* buffer, size_t capacity, size_t length, int32_t delayMs) override;
   void Report(TrafficEntry entry) override;
 
  private:
   SerialPort& port_;
   std::function<void()> idle_;
   TrafficObserver* traffic_;
+  bool fast_;
   std::unique_lock<std::recursive_mutex> hold_;
 };
 

@@ -18,7 +18,7 @@ size_t ReadUntilComplete(SerialPort& port, Bytes& reply, const ReplyCompletion& 
                          int32_t delayMs, Clock::time_point& lastByte) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0));
   size_t received = 0;
-  while (received < reply.size()) {
+  while (received < reply.size() && port.IsOpen()) {
     const size_t count = port.SerialRead(reply.data() + received, reply.size() - received);
     if (count > 0) {
       received += count;
@@ -38,7 +38,15 @@ std::chrono::microseconds Since(Clock::time_point start, Clock::time_point end) 
   return std::chrono::duration_cast<std::chrono::microseconds>(end - start);
 }
 
+ExchangeResult Vanished(SerialPort& port, Bytes reply) {
+  ExchangeResult result(ExchangeStatus::PortVanished, std::move(reply), false, port.VanishedWhy());
+  result.vanishedPort = port.Path();
+  return result;
+}
+
 }  // namespace
+
+std::string PortVanishedText(const std::string& path) { return kPortVanishedPrefix + path; }
 
 ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacity,
                               const ReplyCompletion& completion, int32_t delayFactor,
@@ -50,6 +58,9 @@ ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacit
   if (!port.IsOpen()) return {ExchangeStatus::PortNotOpen, {}, false, "port not open", {}};
   port.PurgePort();
   port.SerialWrite(request);
+  // The port was open when the exchange began and is held all along: if it is closed now, it
+  // vanished under this exchange.
+  if (!port.IsOpen()) return Vanished(port, {});
   const auto written = Clock::now();
   const int64_t scaled = fixedDelayMs ? int64_t{std::max(*fixedDelayMs, 0)}
                                       : int64_t{link.delayMs} * std::max(delayFactor, 1);
@@ -63,6 +74,10 @@ ExchangeResult SerialExchange(DeviceLink& link, ByteView request, size_t capacit
     reply.resize(port.SerialRead(reply.data(), reply.size()));
     lastByte = Clock::now();
   }
+  // Nothing arrived: a silent instrument, or a line that is gone without an error yet (the
+  // device node removed, a hang-up not seen by the read).
+  if (reply.empty() && port.IsOpen()) port.CheckVanished();
+  if (!port.IsOpen()) return Vanished(port, std::move(reply));
   port.PurgePort();
   ExchangeResult result;
   result.status = ExchangeStatus::Ok;

@@ -18,6 +18,9 @@ namespace devlink {
 
 // Shown whenever the serial channel is selected and no port is open.
 inline constexpr const char* kPortOpenFailed = "串口打开失败";
+// Shown once when the open port went away during an exchange: "串口已断开：/dev/ttyUSB0".
+inline constexpr const char* kPortVanishedPrefix = "串口已断开：";
+std::string PortVanishedText(const std::string& path);
 
 struct ReplySpec {
   size_t capacity = kSerialReadLimit;    // reply buffer size; longer replies are cut; 0: send only
@@ -44,6 +47,7 @@ enum class ExchangeStatus {
   PortNotOpen,  // serial channel selected and no port open: nothing was sent
   NoReply,      // TCP: no acceptable reply after every attempt
   SerialOnly,   // a serial-only command while the TCP channel is selected: nothing was sent
+  PortVanished, // the serial port went away during the exchange; it is closed now
 };
 
 struct ExchangeResult {
@@ -67,6 +71,8 @@ struct ExchangeResult {
   std::string detail;
   // From the request's write to the last reply byte; none when nothing arrived.
   std::optional<std::chrono::microseconds> lastByte;
+  // PortVanished: the port's path (for the notice; `detail` says what was seen).
+  std::string vanishedPort;
 };
 
 class Channel {

@@ -226,6 +226,7 @@ size_t FrameLength(ByteView received, FrameFamily family) {
 
 bool ReplyCompletion::IsComplete(ByteView received) const {
   if (received.empty()) return false;
+  if (lengthInByte5) return received.size() > 5 && received.size() >= size_t{received[5]} + 6;
   if (expectedLength != 0 && received.size() >= expectedLength) return true;
   if (!headerTellsLength) return false;
   const size_t announced = FrameLength(received, family);

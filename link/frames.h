@@ -118,6 +118,9 @@ struct ReplyCompletion {
   // False for a reply whose header byte is not its length (a history block): only
   // `expectedLength` ends the read.
   bool headerTellsLength = true;
+  // A RelayFrame-shaped reply whose byte 5 counts the bytes after it: whole at byte 5 + 6 bytes
+  // (`expectedLength` is then not used).
+  bool lengthInByte5 = false;
   bool IsComplete(ByteView received) const;
 };
 

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,6 +27,17 @@ void SetError(std::string* error, std::string text) {
 }
 
 std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// Errors of a descriptor whose device is no longer there (as opposed to a full queue or a
+// signal): EIO after a hang-up or a pulled USB adapter, ENXIO/ENODEV for a removed device.
+bool DeviceGone(int errorNumber) {
+  return errorNumber == EIO || errorNumber == ENXIO || errorNumber == ENODEV ||
+         errorNumber == EBADF;
+}
+
+// Poll events that mean the line is gone. POLLHUP on a terminal with CLOCAL set comes only
+// from a hang-up: the adapter was removed or the pseudo-terminal's other side closed.
+constexpr short kGoneEvents = POLLHUP | POLLERR | POLLNVAL;
 
 // Gives up the port. The exclusive-use flag belongs to the terminal, not to this descriptor: it
 // stays set after close() for as long as the terminal lives on, which for a pseudo-terminal whose
@@ -113,6 +125,8 @@ bool SerialPort::OpenPort(const std::string& path, std::string* error,
   ::ioctl(fd, TIOCEXCL);
   fd_ = fd;
   path_ = path;
+  vanished_ = false;
+  vanishedWhy_.clear();
   return true;
 }
 
@@ -181,6 +195,46 @@ void SerialPort::ClosePort() {
   }
 }
 
+void SerialPort::MarkVanished(const std::string& why) {
+  if (fd_ < 0) return;
+  ReleasePort(fd_);
+  fd_ = -1;
+  vanished_ = true;
+  vanishedWhy_ = why;
+  if (vanishedHandler_) vanishedHandler_(path_);
+}
+
+bool SerialPort::Vanished() const {
+  auto lock = Transaction();
+  return vanished_;
+}
+
+std::string SerialPort::VanishedWhy() const {
+  auto lock = Transaction();
+  return vanishedWhy_;
+}
+
+void SerialPort::SetVanishedHandler(std::function<void(const std::string& path)> handler) {
+  auto lock = Transaction();
+  vanishedHandler_ = std::move(handler);
+}
+
+bool SerialPort::CheckVanished() {
+  auto lock = Transaction();
+  if (fd_ < 0) return vanished_;
+  struct pollfd p = {fd_, POLLIN, 0};
+  if (::poll(&p, 1, 0) > 0 && (p.revents & kGoneEvents) != 0) {
+    MarkVanished(path_ + ": the line hung up");
+    return true;
+  }
+  struct stat node;
+  if (::stat(path_.c_str(), &node) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    MarkVanished(path_ + ": the device node is gone");
+    return true;
+  }
+  return false;
+}
+
 bool SerialPort::IsOpen() const {
   auto lock = Transaction();
   return fd_ >= 0;
@@ -207,6 +261,10 @@ void SerialPort::SerialWrite(ByteView bytes) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && DeviceGone(errno)) {
+      MarkVanished(ErrnoText("write to " + path_));
+      return;
+    }
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return;
     // Transmit queue full: wait for room, but not forever (a stalled line loses the rest, as a
     // write time-out would).
@@ -215,7 +273,11 @@ void SerialPort::SerialWrite(ByteView bytes) {
     do {
       ready = ::poll(&p, 1, kWriteStallMs);
     } while (ready < 0 && errno == EINTR);
-    if (ready <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return;
+    if (ready > 0 && (p.revents & kGoneEvents) != 0) {
+      MarkVanished(path_ + ": the line hung up");
+      return;
+    }
+    if (ready <= 0) return;
   }
 }
 
@@ -224,6 +286,10 @@ bool SerialPort::WaitReadable(int timeoutMs) {
   if (fd_ < 0) return false;
   struct pollfd p = {fd_, POLLIN, 0};
   const int ready = ::poll(&p, 1, std::max(timeoutMs, 0));
+  if (ready > 0 && (p.revents & POLLIN) == 0 && (p.revents & kGoneEvents) != 0) {
+    MarkVanished(path_ + ": the line hung up");
+    return false;
+  }
   return ready > 0 && (p.revents & POLLIN) != 0;
 }
 
@@ -231,12 +297,17 @@ size_t SerialPort::SerialRead(uint8_t* buffer, size_t capacity) {
   auto lock = Transaction();
   if (fd_ < 0 || buffer == nullptr || capacity == 0) return 0;
   int queued = 0;
-  if (::ioctl(fd_, FIONREAD, &queued) != 0 || queued <= 0) return 0;
+  if (::ioctl(fd_, FIONREAD, &queued) != 0) {
+    if (DeviceGone(errno)) MarkVanished(ErrnoText("read from " + path_));
+    return 0;
+  }
+  if (queued <= 0) return 0;
   const size_t wanted = std::min({kSerialReadLimit, static_cast<size_t>(queued), capacity});
   ssize_t n;
   do {
     n = ::read(fd_, buffer, wanted);
   } while (n < 0 && errno == EINTR);
+  if (n < 0 && DeviceGone(errno)) MarkVanished(ErrnoText("read from " + path_));
   return n > 0 ? static_cast<size_t>(n) : 0;
 }
 

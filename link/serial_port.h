@@ -5,6 +5,7 @@
 // the wire and closing the port waits for a running exchange to finish.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -50,6 +51,19 @@ class SerialPort {
   // Waits until bytes are queued or `timeoutMs` has passed; true when bytes are queued.
   bool WaitReadable(int timeoutMs);
 
+  // The port went away while it was open (a USB adapter pulled out, the far end of a
+  // pseudo-terminal closed): a read or write failed with EIO/ENXIO/ENODEV/EBADF, the line hung
+  // up, or the device node is gone. The port then closes itself, so no later exchange talks to a
+  // dead descriptor; `Vanished()` holds until the next open, `VanishedWhy()` says what was seen.
+  bool Vanished() const;
+  std::string VanishedWhy() const;
+  // Called once per vanished port, on the thread that found it, with the port's lock held (so
+  // the handler must not wait for the port; the main window only queues a notice to itself).
+  void SetVanishedHandler(std::function<void(const std::string& path)> handler);
+  // Looks for the signs above without reading: a hang-up or error on the descriptor, or the
+  // device path no longer there. True when the port vanished (now or before).
+  bool CheckVanished();
+
   // Holds the port for a whole exchange (the lock is recursive, so the operations above can be
   // called while it is held).
   std::unique_lock<std::recursive_mutex> Transaction() const {
@@ -57,9 +71,15 @@ class SerialPort {
   }
 
  private:
+  // Closes the descriptor and keeps why; with the lock held.
+  void MarkVanished(const std::string& why);
+
   mutable std::recursive_mutex mutex_;
   int fd_ = -1;
   std::string path_;
+  bool vanished_ = false;
+  std::string vanishedWhy_;
+  std::function<void(const std::string&)> vanishedHandler_;
 };
 
 // One serial device offered in the main window's port list.

@@ -43,6 +43,7 @@ constexpr char kUsage[] =
     "  --history-count N       stored history records (default 25)\n"
     "  --history-block BYTES   bytes of a full history block (default 360: 40 records)\n"
     "  --history-fail-block K  never answer history block K\n"
+    "  --history-silent-from K answer no history block from block K on (gone silent)\n"
     "  --gprs-values N         values per line announced by the GPRS stream (default 2)\n"
     "  --gprs-text FILE        the GPRS stream's text lines from FILE (LF becomes CR LF)\n"
     "  --gateway HOST:PORT     play wireless-logger gateways that connect to the gateway server\n"
@@ -180,6 +181,8 @@ Options Parse(int argc, char** argv) {
       }
     } else if (arg == "--history-fail-block") {
       o.history.failBlock = Number(arg, value(), 1, 65535);
+    } else if (arg == "--history-silent-from") {
+      o.history.silentFrom = Number(arg, value(), 1, 65535);
     } else if (arg == "--gprs-values") {
       o.history.valueCount = static_cast<uint8_t>(Number(arg, value(), 0, 255));
     } else if (arg == "--gprs-text") {

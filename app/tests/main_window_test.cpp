@@ -474,6 +474,42 @@ TEST_F(MainWindowTest, PagesLearnTabChangesAndThePortClosingBeforeItCloses) {
   EXPECT_EQ(page->events, (std::vector<std::string>{"shown", "left", "left", "closing"}));
 }
 
+// A port that goes away: found by the next command (named once, then the port shows closed), or
+// by the window itself while nothing talks to it; "打开" opens it again once it is back.
+TEST_F(MainWindowTest, VanishedPortIsNamedOnceAndShownClosed) {
+  for (const bool byCommand : {true, false}) {
+    SCOPED_TRACE(byCommand);
+    window_.reset();
+    MainWindow& window = OpenOnSimulator(0);
+    auto* page = new RecordingPage(link_, 0);
+    window.Tabs()->addTab(page, "记录");
+    const std::string path = pty_->SlavePath();
+    pty_->Stop();
+    if (byCommand) {
+      ClickButton("versionRead");
+      EXPECT_EQ(prompts_.LastMessage().toStdString(), "串口已断开：" + path);
+      QCoreApplication::processEvents();  // the notice the link posted to the window
+    } else {
+      // The window's one-second clock notices it.
+      for (int i = 0; i < 40 && link_.serial.IsOpen(); ++i) QTest::qWait(100);
+      QCoreApplication::processEvents();
+      EXPECT_EQ(prompts_.LastMessage().toStdString(), "串口已断开：" + path);
+    }
+    EXPECT_FALSE(link_.serial.IsOpen());
+    EXPECT_EQ(Button("openClose")->text(), "打开");
+    ASSERT_FALSE(page->events.empty());
+    EXPECT_EQ(page->events.back().rfind("closing", 0), 0u);
+    prompts_.Clear();
+    ClickButton("versionRead");
+    EXPECT_EQ(prompts_.LastMessage(), "串口打开失败");
+  }
+  // Back again: "打开" opens it.
+  window_.reset();
+  OpenOnSimulator(0);
+  ClickButton("versionRead");
+  EXPECT_EQ(prompts_.LastMessage(), "数据读取成功");
+}
+
 QPushButton* ButtonWithText(QWidget* root, const QString& text) {
   for (QPushButton* button : root->findChildren<QPushButton*>()) {
     if (button->text() == text) return button;

@@ -171,7 +171,7 @@ ReplyRule WriteReply() {
 }
 
 // The display reply: reply[5] + 6 bytes, '<' first, 'f' last, long enough for channel ch's
-// single. Its length is known only from the reply, so the fast read waits out the delay.
+// single. The fast read ends where byte 5 says.
 ReplyRule DisplayReply(int ch) {
   devlink::RelayReply reply;
   reply.length = 4 * static_cast<size_t>(ch) + 7;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "cli/cli.h"
 #include "link/exchange.h"
@@ -78,19 +79,72 @@ TEST_F(CliSimTest, VerbOverSerialAndTcpPrintsOneJsonObject) {
   EXPECT_EQ(log[1], log[0]);
 }
 
-TEST_F(CliSimTest, FastModeTakesTheReplyWithoutWaitingOutTheDelay) {
-  std::string out;
+// tool-cli takes a whole reply at once by default, over a pseudo-terminal and over TCP, the
+// binary's verbs and raw alike; --fixed-delay waits the whole delay first; --fast is still taken.
+TEST_F(CliSimTest, WholeReplyTakenAtOnceByDefaultFixedDelayWaits) {
+  using std::chrono::milliseconds;
+  constexpr int kDelayMs = 3000;
+  const std::string delay = std::to_string(kDelayMs);
+  struct Case {
+    std::vector<std::string> words;
+    bool waits;
+  };
+  const std::vector<std::string> read = {"settings", "read-recording", "--delay", delay};
+  const std::vector<std::string> raw = {"raw", "--delay", delay, "25 01 0C AA 00 66 42"};
+  auto with = [](std::vector<std::string> words, std::vector<std::string> more) {
+    words.insert(words.end(), more.begin(), more.end());
+    return words;
+  };
+  const Case cases[] = {
+      {with(read, {"--port", Port()}), false},
+      {with(read, {"--tcp", TcpAddress()}), false},
+      {with(raw, {"--port", Port()}), false},
+      {with(raw, {"--tcp", TcpAddress()}), false},
+      {with(read, {"--port", Port(), "--fast"}), false},
+      {with(read, {"--port", Port(), "--fixed-delay"}), true},
+      {with(raw, {"--tcp", TcpAddress(), "--fixed-delay"}), true},
+  };
+  for (const Case& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    const Process p = RunTool(c.words);
+    const auto took = std::chrono::steady_clock::now() - start;
+    std::string shown;
+    for (const std::string& w : c.words) shown += w + " ";
+    EXPECT_EQ(p.exit, 0) << shown << p.out << p.err;
+    if (c.waits) {
+      EXPECT_GE(took, milliseconds(kDelayMs)) << shown;
+    } else {
+      EXPECT_LT(took, milliseconds(kDelayMs)) << shown;
+    }
+  }
+  const Process both = RunTool(with(read, {"--port", Port(), "--fast", "--fixed-delay"}));
+  EXPECT_EQ(both.exit, kExitUsage);
+  std::ostringstream help, e;
+  EXPECT_EQ(cli::Run({"--help"}, VersionSet(), help, e), kExitOk);
+  EXPECT_NE(help.str().find("--fixed-delay"), std::string::npos);
+  EXPECT_NE(help.str().find("default here: a reply is taken the moment it is whole"),
+            std::string::npos);
+}
+
+// The port goes away while tool-cli waits for a silent instrument: it names the port at once
+// (not after the whole delay) and exits 1 with what it saw.
+TEST_F(CliSimTest, VanishedPortIsNamedAndExitsOne) {
+  sim::Faults faults;
+  faults.silent = true;
+  sim_.simulator.SetFaults(faults);
+  const std::string path = Port();
+  std::thread pull([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    sim_.StopSerial();
+  });
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunVerb({"panel", "read-version", "--port", Port(), "--delay", "5000",
-                     "--fast"},
-                    out),
-            kExitOk);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
-  EXPECT_NE(out.find("\"hardware\":\"1.02\""), std::string::npos) << out;
-  const Process raw = RunTool({"raw", "--port", Port(), "--delay", "5000", "--fast",
-                               "25 01 0C AA 00 66 42"});
-  EXPECT_EQ(raw.exit, 0) << raw.err;
-  EXPECT_NE(raw.out.find("check:   SumFrame ok"), std::string::npos) << raw.out;
+  const Process p = RunTool({"settings", "read-recording", "--port", path, "--delay", "8000"});
+  const auto took = std::chrono::steady_clock::now() - start;
+  pull.join();
+  EXPECT_EQ(p.exit, kExitFailed) << p.out << p.err;
+  EXPECT_NE(p.out.find("\"message\":\"串口已断开：" + path + "\""), std::string::npos) << p.out;
+  EXPECT_NE(p.out.find("\"detail\":\""), std::string::npos) << p.out;
+  EXPECT_LT(took, std::chrono::milliseconds(8000));
 }
 
 TEST_F(CliSimTest, FailedCommandExitsOne) {

@@ -115,6 +115,22 @@ TEST_F(HistoryPageTest, NoRecordsAndAClosedPort) {
   EXPECT_TRUE(Enabled("historyDownload"));
 }
 
+// The window keeps asking a silent instrument (its dialog can cancel), and the dialog says how
+// many blocks have failed so far.
+TEST_F(HistoryPageTest, ProgressDialogCountsFailedBlocksWhileItKeepsAsking) {
+  Configure(400, 9);  // one record a block
+  sim_.Device<sim::HistoryState>([](sim::HistoryState& s) { s.silentFrom = 3; });
+  Click("historyDownload");
+  QLabel* failed = page_->ProgressDialog()->FailedBlocks();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return failed->text().contains(QStringLiteral("4个")); },
+                              20000));
+  EXPECT_EQ(failed->text(), QStringLiteral("已有4个数据块读取失败"));
+  EXPECT_TRUE(page_->Downloading());  // more than three silent blocks do not end it here
+  page_->TabChanged(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->Downloading(); }, 10000));
+  EXPECT_TRUE(failed->isHidden());
+}
+
 TEST_F(HistoryPageTest, LeavingTheTabStopsTheDownloadWithAnEmptyList) {
   Configure(400, 9);  // one record a block: long enough to be stopped
   Click("historyDownload");

@@ -2,7 +2,9 @@
 // tool-cli verb.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -21,6 +23,12 @@ using pages::testing::SimLink;
 
 struct Collect : DownloadEvents {
   void CountAnnounced(int32_t count) override { announced = count; }
+  void Progress(int64_t current, int64_t) override {
+    if (onProgress) onProgress(current);
+  }
+  void BlocksFailed(int failed) override { failedSeen = failed; }
+  std::function<void(int64_t)> onProgress;
+  int failedSeen = 0;
   void Rows(std::vector<RecordRow> more) override {
     for (auto& r : more) rows.push_back(std::move(r));
   }
@@ -125,6 +133,48 @@ TEST_F(HistorySimTest, StoppedFromAnotherThreadWhileThePortCloses) {
   EXPECT_LT(events.reached.load(), 2000);
 }
 
+// An instrument that stops answering, and a port that goes away, both end the download at once
+// with the rows that arrived; the rest are marked missing, and the outcome says why.
+TEST_F(HistorySimTest, SilentInstrumentAndVanishedPortEndTheDownloadWithTheRowsSoFar) {
+  Serial();
+  Configure(300, 27);  // three records a block, 100 blocks
+  sim_.Device<sim::HistoryState>([](sim::HistoryState& s) { s.silentFrom = 3; });
+  DownloadRequest request;
+  request.silentBlockLimit = kSilentBlockLimit;
+  Collect silent;
+  DownloadResult result = Run(request, silent);
+  EXPECT_EQ(result.status, kStatusError);
+  EXPECT_EQ(result.message, kStatusError);
+  EXPECT_EQ(result.failedBlocks, 3);
+  EXPECT_EQ(silent.failedSeen, 3);
+  EXPECT_EQ(result.missing, 294);
+  ASSERT_EQ(silent.rows.size(), 300u);
+  EXPECT_EQ(silent.rows[5].time, "2023年05月06日07时13分");
+  EXPECT_EQ(silent.rows[6], MissingRecordRow());
+  EXPECT_EQ(Sent(BlockRequest(1, 5)), 3u);  // three silent blocks, each asked three times
+  EXPECT_EQ(Sent(BlockRequest(1, 6)), 0u);
+  EXPECT_TRUE(result.saveEnabled);
+
+  sim_.Device<sim::HistoryState>([](sim::HistoryState& s) { s.silentFrom = 0; });
+  const std::string path = sim_.SerialPath();
+  Collect pulled;
+  // The line goes away once two blocks have arrived.
+  pulled.onProgress = [&](int64_t current) {
+    if (current == 6) sim_.StopSerial();
+  };
+  const auto start = std::chrono::steady_clock::now();
+  result = Run({}, pulled);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(result.message, "串口已断开：" + path);
+  EXPECT_FALSE(result.detail.empty());
+  EXPECT_EQ(result.status, kStatusError);
+  EXPECT_EQ(pulled.failedSeen, 0);  // not asked again, not counted as a failed block
+  ASSERT_EQ(pulled.rows.size(), 300u);
+  EXPECT_EQ(pulled.rows[5].time, "2023年05月06日07时13分");
+  EXPECT_EQ(result.missing, 294);
+  EXPECT_FALSE(sim_.link.serial.IsOpen());
+}
+
 TEST_F(HistorySimTest, TransmitterOverTcp) {
   std::string error;
   ASSERT_TRUE(sim_.StartTcp(&error)) << error;
@@ -200,6 +250,18 @@ TEST_F(HistorySimTest, ToolCliSavesWhatItDownloadsAndShowsProgress) {
   done = run({"--source", "gprs", "--out", data});
   ASSERT_EQ(done.exit, 0) << done.out << done.err;
   EXPECT_EQ(ReadFile(data).size(), 8u + 12u * (24 + 4 * 2));
+
+  // An instrument that falls silent: three silent blocks end the download; the file holds what
+  // arrived and the message says it is incomplete.
+  sim_.Device<sim::HistoryState>([](sim::HistoryState& s) { s.silentFrom = 2; });
+  done = run({"--source", "transmitter", "--out", csv});
+  EXPECT_EQ(done.exit, 1) << done.out << done.err;
+  EXPECT_NE(done.out.find("\"message\":\"通讯出错；文件中的下载不完整：8条记录未收到\""),
+            std::string::npos)
+      << done.out;
+  EXPECT_NE(done.out.find("\"missing\":8"), std::string::npos) << done.out;
+  EXPECT_NE(done.out.find("\"detail\""), std::string::npos) << done.out;
+  sim_.Device<sim::HistoryState>([](sim::HistoryState& s) { s.silentFrom = 0; });
 
   // A name of neither type, and print records from a transmitter, are refused before sending.
   const size_t requests = sim_.Requests();

@@ -28,6 +28,12 @@ constexpr size_t kClockReplyLength = 13;
 
 Bytes VersionRead() { return BuildSumFrame(kAddress, 0x0C, 0xAA); }
 Bytes ClockRead() { return BuildSumFrame(kAddress, 0x08, 0xCC); }
+ReplySpec VersionSpec() {
+  ReplySpec spec;
+  spec.capacity = kVersionReplyLength;
+  spec.completion.expectedLength = kVersionReplyLength;
+  return spec;
+}
 
 size_t CountOf(const std::vector<sim::Bytes>& log, const Bytes& request) {
   return static_cast<size_t>(std::count(log.begin(), log.end(), request));
@@ -129,6 +135,71 @@ TEST_F(SimPtyTest, LongReplyArrivesInParts) {
   EXPECT_EQ(result.reply.size(), kSerialReadLimit);
   uint8_t rest[16];
   EXPECT_EQ(link_.serial.SerialRead(rest, sizeof(rest)), 0u);
+}
+
+// A port that goes away while open (the far end of the pseudo-terminal closed, as a pulled-out
+// adapter): the exchange that finds it says so once and the port closes; later exchanges find
+// no port; opening it again once it is back works. In both read modes, with a long wait too.
+TEST_F(SimPtyTest, VanishedPortIsNamedOnceAndOpensAgain) {
+  struct Case {
+    bool fast;
+    bool duringRead;  // the line goes away while the exchange waits for a silent instrument
+  };
+  for (const Case c : {Case{false, false}, Case{true, false}, Case{true, true}}) {
+    SCOPED_TRACE(std::to_string(c.fast) + std::to_string(c.duringRead));
+    sim::Simulator simulator;
+    sim::PtyServer server(simulator);
+    std::string error;
+    ASSERT_TRUE(server.Start(&error)) << error;
+    const std::string path = server.SlavePath();
+    ASSERT_TRUE(link_.serial.OpenPort(path, &error)) << error;
+    ASSERT_TRUE(link_.serial.ConfigurePort("9600", &error)) << error;
+    int told = 0;
+    link_.serial.SetVanishedHandler([&](const std::string& gone) {
+      EXPECT_EQ(gone, path);
+      ++told;
+    });
+    link_.fast = c.fast;
+    link_.delayMs = c.duringRead ? 5000 : 100;
+    ASSERT_EQ(SerialExchange(link_, VersionRead(), kVersionReplyLength).reply.size(),
+              kVersionReplyLength);
+
+    std::thread pull;
+    if (c.duringRead) {
+      sim::Faults faults;
+      faults.silent = true;
+      simulator.SetFaults(faults);
+      pull = std::thread([&] {
+        std::this_thread::sleep_for(300ms);
+        server.Stop();
+      });
+    } else {
+      server.Stop();
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const ExchangeResult gone = Exchange(link_, VersionRead(), VersionSpec());
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (pull.joinable()) pull.join();
+    EXPECT_EQ(gone.status, ExchangeStatus::PortVanished);
+    EXPECT_EQ(gone.vanishedPort, path);
+    EXPECT_FALSE(gone.detail.empty());
+    EXPECT_EQ(PortVanishedText(gone.vanishedPort), "串口已断开：" + path);
+    if (c.duringRead) {
+      EXPECT_LT(took, 4500ms);  // not the whole wait
+    }
+    EXPECT_FALSE(link_.serial.IsOpen());
+    EXPECT_TRUE(link_.serial.Vanished());
+    EXPECT_EQ(Exchange(link_, VersionRead(), VersionSpec()).status,
+              ExchangeStatus::PortNotOpen);
+    EXPECT_EQ(told, 1);
+    link_.serial.SetVanishedHandler({});
+  }
+  // Plugged in again: the same procedure opens it and it answers.
+  Open();
+  EXPECT_FALSE(link_.serial.Vanished());
+  link_.fast = true;
+  EXPECT_EQ(SerialExchange(link_, VersionRead(), kVersionReplyLength).reply.size(),
+            kVersionReplyLength);
 }
 
 // ---- TCP, over loopback ----

@@ -170,6 +170,12 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   return reply;
 }
 
+bool PortLost(const Outcome& outcome) {
+  if (outcome.ok) return false;
+  const std::string_view message = outcome.message;
+  return message == kPortOpenFailed || message.starts_with(devlink::kPortVanishedPrefix);
+}
+
 Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
                                    const ReplyRule& rule, std::string_view failure) {
   if (request.empty()) return Outcome::Failure(std::string(failure));
@@ -177,9 +183,12 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   spec.family = rule.family;
   spec.capacity = rule.expectsReply ? rule.Capacity() : 0;
   spec.minimum = rule.expectsReply ? rule.Shortest() : 0;
-  // Fast mode ends the read at the command's one expected length, or where the frame says.
-  const bool oneLength = !rule.fromFrame && rule.longest <= rule.length;
-  spec.completion = {rule.family, oneLength ? rule.length : 0, rule.lengthInHeader};
+  // Fast mode ends the read at the command's one expected length, or where the frame says: a
+  // relay reply's byte 5, a SumFrame's byte 4 (a relay reply's byte 4 is no length).
+  const bool byte5 = rule.relay && rule.relay->lengthFromByte5;
+  const bool oneLength = !byte5 && !rule.fromFrame && rule.longest <= rule.length;
+  spec.completion = {rule.family, oneLength ? rule.length : 0,
+                     rule.lengthInHeader && !rule.relay, byte5};
   spec.serialDelayFactor = rule.serialDelayFactor;
   spec.serialDelayMs = rule.serialDelayMs;
   spec.serialOnly = rule.serialOnly;
@@ -197,6 +206,8 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   switch (result.status) {
     case devlink::ExchangeStatus::PortNotOpen:
       return failed(kPortOpenFailed);
+    case devlink::ExchangeStatus::PortVanished:
+      return failed(devlink::PortVanishedText(result.vanishedPort));
     case devlink::ExchangeStatus::SerialOnly:
       return SerialOnlyOutcome();
     case devlink::ExchangeStatus::NoReply:

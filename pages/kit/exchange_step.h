@@ -103,6 +103,10 @@ devlink::FrameCheck CheckReply(devlink::ByteView reply, devlink::ByteView reques
 inline constexpr const char* kSerialOnlyNotSent = "serial only: nothing sent over TCP";
 Outcome SerialOnlyOutcome();
 
+// The outcome of a command that found no port to talk to: none open ("串口打开失败"), or the open
+// one went away under it ("串口已断开：…"). Long work (a history download) ends at once then.
+bool PortLost(const Outcome& outcome);
+
 // Runs the exchange and checks the reply. An empty request (the frame could not be built) sends
 // nothing and fails with `failure`.
 Result<devlink::Bytes> RunExchange(devlink::Channel& channel, devlink::ByteView request,

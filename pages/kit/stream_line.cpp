@@ -11,8 +11,10 @@ StreamStart LinkStreamLine::Start(devlink::ByteView request) {
   devlink::SerialPort& port = link_.serial;
   auto hold = port.Transaction();
   if (!port.IsOpen()) return StreamStart::PortNotOpen;
+  lost_.clear();
   port.PurgePort();
   port.SerialWrite(request);
+  if (!port.IsOpen()) lost_ = devlink::PortVanishedText(port.Path());
   return StreamStart::Sent;
 }
 
@@ -39,6 +41,10 @@ devlink::Bytes LinkStreamLine::ReadCycle() {
     }
   }
   chunk.resize(received);
+  // Silence may be a line that is gone: then the stream ends with the port named.
+  if (received == 0 && lost_.empty() && port.CheckVanished() && port.Vanished()) {
+    lost_ = devlink::PortVanishedText(port.Path());
+  }
   return chunk;
 }
 

@@ -2,6 +2,7 @@
 // A request written once and an answer that streams in for as long as the instrument sends it
 // (a GPRS module's text record stream): the serial line read in cycles instead of one exchange.
 #include <memory>
+#include <string>
 
 #include "link/device_link.h"
 #include "link/exchange.h"
@@ -25,6 +26,8 @@ class StreamLine {
   virtual devlink::Bytes ReadCycle() = 0;
   // Clears both queues (the end of a stream).
   virtual void Finish() = 0;
+  // The notice when the port went away during the stream ("串口已断开：…"), else empty.
+  virtual std::string LostPort() const { return {}; }
 };
 
 // Fast mode: the pause after which bytes that arrived count as one chunk.
@@ -37,9 +40,11 @@ class LinkStreamLine : public StreamLine {
   StreamStart Start(devlink::ByteView request) override;
   devlink::Bytes ReadCycle() override;
   void Finish() override;
+  std::string LostPort() const override { return lost_; }
 
  private:
   devlink::DeviceLink& link_;
+  std::string lost_;
 };
 
 // The stream of a channel that runs over a DeviceLink (the pages and tool-cli); null for any

@@ -42,6 +42,9 @@ class SimLink {
 
   // Stops the loopback TCP port alone: nothing listens there afterwards.
   void StopTcp() { tcp_.Stop(); }
+  // Closes the pseudo-terminal alone, as a pulled-out adapter: the link's port stays open and
+  // finds the line gone at its next exchange.
+  void StopSerial() { pty_.Stop(); }
 
   void Stop() {
     link.serial.ClosePort();

@@ -80,6 +80,7 @@ std::optional<Bytes> AnswerTransmitter(Instrument& device, const Bytes& request)
   const int block = r.payload[0] | r.payload[1] << 8;
   if (block < 1 || block > blocks) return Bytes{};
   if (block == state.failBlock) return Bytes{};
+  if (state.silentFrom > 0 && block >= state.silentFrom) return Bytes{};
   Bytes payload = r.payload;
   const int32_t first = (block - 1) * perBlock;
   for (int32_t i = first; i < first + perBlock && i < state.recordCount; ++i) {

@@ -12,6 +12,7 @@ struct HistoryState {
   int32_t recordCount = 25;
   int32_t blockSize = 360;  // bytes of a full block (40 records)
   int failBlock = 0;        // this block number is never answered (0: none)
+  int silentFrom = 0;       // from this block on nothing is answered (0: never): gone silent
   // GPRS stream: values per line announced in the head, and the text after the head (lines
   // ending in CR LF). Absent: one line per stored record, announced as recordCount records.
   uint8_t valueCount = 2;
