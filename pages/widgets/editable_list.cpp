@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSplitter>
 
 namespace pages {
 
@@ -184,7 +185,10 @@ void EditableList::OpenCellCombo(int row, int column) {
 
 void EditableList::PlaceEditor(QWidget* editor, int row, int column,
                                const QString& fallbackName) {
-  QWidget* host = parentWidget() ? parentWidget() : viewport();
+  // A splitter would take the editor for a pane of its own: the editor floats above it.
+  QWidget* host = parentWidget();
+  while (host && qobject_cast<QSplitter*>(host)) host = host->parentWidget();
+  if (!host) host = viewport();
   if (editor->parentWidget() != host) editor->setParent(host);
   QRect cell = visualRect(model()->index(row, column));
   cell.moveTopLeft(viewport()->mapTo(host, cell.topLeft()));
