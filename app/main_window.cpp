@@ -175,8 +175,7 @@ void MainWindow::BuildPanel() {
   macLabel_->setBuddy(macField_);
   connectButton_ = pages::MakeButton(kConnect, "adapterConnect", band_);
   macRead_ = pages::MakeButton("读取", "macRead", band_);
-  labelField_ = BandLabel("温湿度仪表配置工具", band_, "labelField");
-  labelField_->setAccessibleName("标签");
+  labelField_ = new pages::ValueLabel("标签", "labelField", band_, "温湿度仪表配置工具");
   clockField_ = new pages::ValueLabel("时钟", "clockField", band_);
   clockField_->setMinimumWidth(170);
 

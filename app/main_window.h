@@ -115,7 +115,7 @@ class MainWindow : public QDialog {
   QLabel* tcpPortLabel_ = nullptr;
   QLineEdit* tcpPortField_ = nullptr;
   QPushButton* ipOk_ = nullptr;
-  QLabel* labelField_ = nullptr;
+  pages::ValueLabel* labelField_ = nullptr;
   pages::ValueLabel* clockField_ = nullptr;
   QToolButton* aboutButton_ = nullptr;
   QPushButton* trafficButton_ = nullptr;
