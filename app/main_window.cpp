@@ -36,6 +36,7 @@
 #include "link/bluetooth.h"
 #include "link/exchange.h"
 #include "pages/kit/page.h"
+#include "pages/kit/value_label.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
 #include "ui/wait_cursor.h"
@@ -179,9 +180,11 @@ void MainWindow::BuildPanel() {
   modeGroup->addButton(bluetoothRadio_, 2);
   addressField_ = Field(band_, "addressField", "地址", "[0-9]*", 48);
   hardwareLabel_ = BandLabel("硬件版本号：", band_, "hardwareLabel");
-  hardwareValue_ = BandLabel("1.00", band_, "hardwareVersion");
+  hardwareValue_ = new pages::ValueLabel("硬件版本号：", "hardwareVersion", band_, "1.00");
   softwareLabel_ = BandLabel("软件版本号：", band_, "softwareLabel");
-  softwareValue_ = BandLabel("1.00", band_, "softwareVersion");
+  softwareValue_ = new pages::ValueLabel("软件版本号：", "softwareVersion", band_, "1.00");
+  hardwareLabel_->setBuddy(hardwareValue_);
+  softwareLabel_->setBuddy(softwareValue_);
   versionRead_ = pages::MakeButton("读取", "versionRead", band_);
   macLabel_ = BandLabel("MAC:", band_, "macLabel");
   macField_ = Field(band_, "macField", "MAC:", QString(), 150);
@@ -189,10 +192,8 @@ void MainWindow::BuildPanel() {
   macLabel_->setBuddy(macField_);
   connectButton_ = pages::MakeButton(kConnect, "adapterConnect", band_);
   macRead_ = pages::MakeButton("读取", "macRead", band_);
-  labelField_ = BandLabel("温湿度仪表配置工具", band_, "labelField");
-  labelField_->setAccessibleName("标签");
-  clockField_ = BandLabel(QString(), band_, "clockField");
-  clockField_->setAccessibleName("时钟");
+  labelField_ = new pages::ValueLabel("标签", "labelField", band_, "温湿度仪表配置工具");
+  clockField_ = new pages::ValueLabel("时钟", "clockField", band_);
   clockField_->setMinimumWidth(170);
 
   // Row 2: channel, serial port, baud, open/close, delay, IP, port, OK.
@@ -624,6 +625,22 @@ void MainWindow::ShowAbout() {
   QDialog* box = CreateAboutBox();
   box->exec();
   delete box;
+}
+
+void MainWindow::reject() {
+  QStringList unfinished;
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (auto* page = qobject_cast<pages::Page*>(tabs_->widget(i))) {
+      const QString work = page->UnfinishedWork();
+      if (!work.isEmpty()) unfinished << work;
+    }
+  }
+  if (!unfinished.isEmpty() &&
+      !ui::CurrentPrompts().AskYesNo(this, unfinished.join('\n') + "\n\n确定要关闭程序吗？",
+                                     kPromptCaption, ui::MessageKind::Warning)) {
+    return;
+  }
+  QDialog::reject();
 }
 
 void MainWindow::paintEvent(QPaintEvent* event) {

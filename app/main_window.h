@@ -20,6 +20,10 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 
+namespace pages {
+class ValueLabel;
+}
+
 namespace app {
 
 inline constexpr char kWindowCaption[] = "Veltrix(V9.2)";
@@ -48,6 +52,9 @@ class MainWindow : public QDialog {
   QDialog* TrafficView() const { return trafficWindow_; }
   // The about box, not yet shown (for tests and the scripted run).
   QDialog* CreateAboutBox();
+  // Escape and the close box: the window closes, but while a page holds work that closing would
+  // lose (a download running, records not saved, gateways served) only after the user said yes.
+  void reject() override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -91,9 +98,9 @@ class MainWindow : public QDialog {
   QRadioButton* bluetoothRadio_ = nullptr;
   QLineEdit* addressField_ = nullptr;
   QLabel* hardwareLabel_ = nullptr;
-  QLabel* hardwareValue_ = nullptr;
+  pages::ValueLabel* hardwareValue_ = nullptr;
   QLabel* softwareLabel_ = nullptr;
-  QLabel* softwareValue_ = nullptr;
+  pages::ValueLabel* softwareValue_ = nullptr;
   QPushButton* versionRead_ = nullptr;
   QLabel* macLabel_ = nullptr;
   QLineEdit* macField_ = nullptr;
@@ -111,8 +118,8 @@ class MainWindow : public QDialog {
   QLabel* tcpPortLabel_ = nullptr;
   QLineEdit* tcpPortField_ = nullptr;
   QPushButton* ipOk_ = nullptr;
-  QLabel* labelField_ = nullptr;
-  QLabel* clockField_ = nullptr;
+  pages::ValueLabel* labelField_ = nullptr;
+  pages::ValueLabel* clockField_ = nullptr;
   QToolButton* aboutButton_ = nullptr;
   QPushButton* trafficButton_ = nullptr;
   QDialog* trafficWindow_ = nullptr;

@@ -26,6 +26,7 @@
 
 #include "history/history_export.h"
 #include "pages/kit/page_kit.h"
+#include "pages/kit/value_label.h"
 #include "ui/prompts.h"
 #include "ui/wait_cursor.h"
 
@@ -146,13 +147,10 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   historyDownload_ =
       MakeButton(QStringLiteral("历史数据下载"), QStringLiteral("historyDownload"), this);
   saveAs_ = MakeButton(QStringLiteral("另存为"), QStringLiteral("saveAs"), this);
-  count_ = new QLabel(this);
-  count_->setObjectName(QStringLiteral("recordCount"));
+  count_ = new ValueLabel(QStringLiteral("数据总条数："), QStringLiteral("recordCount"), this);
   count_->setMinimumWidth(60);
   QLabel* countCaption = MakeCaption(QStringLiteral("数据总条数："), count_, this);
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("downloadStatus"));
-  status_->setAccessibleName(QStringLiteral("通讯状态"));
+  status_ = new ValueLabel(QStringLiteral("通讯状态"), QStringLiteral("downloadStatus"), this);
   status_->setMinimumWidth(80);
 
   list_ = new QTableWidget(0, 4, this);
@@ -237,6 +235,12 @@ void HistoryPage::TabChanged(bool selected) {
 
 void HistoryPage::SerialPortClosing() { StopAndWaitForWorker(); }
 
+QString HistoryPage::UnfinishedWork() const {
+  if (downloading_) return QStringLiteral("历史数据正在下载，关闭程序将中止下载。");
+  if (unsaved_) return QStringLiteral("下载的历史数据尚未保存（另存为）。");
+  return {};
+}
+
 void HistoryPage::StopAndWaitForWorker() {
   downloadContinue_.store(false);
   std::unique_lock lock(workerMutex_);
@@ -249,6 +253,7 @@ void HistoryPage::StartDownload(DownloadKind kind) {
   if (downloading_) return;
   downloading_ = true;
   saveEnabled_ = false;
+  unsaved_ = false;
   UpdateWidgets();
   list_->setRowCount(0);
   UpdateChart();
@@ -292,6 +297,7 @@ void HistoryPage::Finished(const history::DownloadResult& result) {
   status_->setText(FromUtf8(result.status));
   progress_->Close();
   saveEnabled_ = result.saveEnabled;
+  unsaved_ = saveEnabled_ && list_->rowCount() > 0;
   valueCount_ = result.valueCount;
   chartTimer_->stop();
   UpdateChart();
@@ -340,6 +346,7 @@ void HistoryPage::SaveAs() {
     failure = history::SaveRecords(path, fileType, ListRows(), valueCount_);
   }
   if (failure.empty()) {
+    unsaved_ = false;
     ui::ShowMessage(this, QString::fromUtf8(history::kSaveDone));
   } else {
     ui::ShowMessage(this, FromUtf8(failure), {}, ui::MessageKind::Warning);

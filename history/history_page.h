@@ -15,7 +15,6 @@
 #include "pages/kit/page.h"
 
 class QChartView;
-class QLabel;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -23,6 +22,8 @@ class QTableWidget;
 class QTimer;
 
 namespace pages {
+
+class ValueLabel;
 
 // "下载历史数据……": a modeless progress dialog with a cancel button, kept for the page's life.
 class DownloadProgressDialog : public QDialog {
@@ -57,6 +58,7 @@ class HistoryPage : public Page {
 
   void TabChanged(bool selected) override;
   void SerialPortClosing() override;
+  QString UnfinishedWork() const override;
 
   // What the buttons do.
   void StartDownload(history::DownloadKind kind);
@@ -84,8 +86,8 @@ class HistoryPage : public Page {
   QPushButton* historyDownload_ = nullptr;
   QPushButton* saveAs_ = nullptr;
   QTableWidget* list_ = nullptr;
-  QLabel* count_ = nullptr;
-  QLabel* status_ = nullptr;
+  ValueLabel* count_ = nullptr;
+  ValueLabel* status_ = nullptr;
   QChartView* chartView_ = nullptr;
   QTimer* chartTimer_ = nullptr;
   DownloadProgressDialog* progress_ = nullptr;
@@ -103,6 +105,8 @@ class HistoryPage : public Page {
   // the worker has left the link.
   void StopAndWaitForWorker();
   bool saveEnabled_ = false;
+  // The list holds downloaded records that can be saved and have not been since the download.
+  bool unsaved_ = false;
   int valueCount_ = history::kTransmitterValueCount;
   QThread thread_;
   DownloadWorker* worker_ = nullptr;  // lives in thread_

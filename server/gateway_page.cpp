@@ -4,6 +4,7 @@
 //   SN field        "记录仪ID"  (the group's title)
 //   gateway list    "在线网关"  (its first column)
 //   logger list     "记录仪列表" (its column)
+//   wait status     "网关状态"
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "pages/kit/page_kit.h"
+#include "pages/kit/value_label.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/prompts.h"
 
@@ -115,6 +117,15 @@ WirelessLoggerPage::WirelessLoggerPage(devlink::DeviceLink& link, int productVar
   interval_->setAlignment(Qt::AlignCenter);
   writeInterval_ = MakeButton(QStringLiteral("写配置"), QStringLiteral("intervalWrite"), this);
 
+  waitStatus_ = new ValueLabel(QStringLiteral("网关状态"), QStringLiteral("gatewayWaitStatus"), this);
+  {
+    // The page is disabled while a command waits; this text stays as readable as before.
+    QPalette palette = waitStatus_->palette();
+    palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                     palette.color(QPalette::Active, QPalette::WindowText));
+    waitStatus_->setPalette(palette);
+  }
+
   auto* serverRow = new QHBoxLayout;
   serverRow->addWidget(MakeCaption(QStringLiteral("端口"), port_, this));
   serverRow->addWidget(port_);
@@ -131,6 +142,7 @@ WirelessLoggerPage::WirelessLoggerPage(devlink::DeviceLink& link, int productVar
   auto* left = new QVBoxLayout;
   left->addLayout(serverRow);
   left->addWidget(gateways_, 1);
+  left->addWidget(waitStatus_);
   auto* right = new QVBoxLayout;
   right->addLayout(loggerButtons);
   right->addWidget(loggers_, 1);
@@ -192,6 +204,12 @@ WirelessLoggerPage::~WirelessLoggerPage() {
   notifiers_.clear();
 }
 
+QString WirelessLoggerPage::UnfinishedWork() const {
+  if (!server_.Listening()) return {};
+  return QStringLiteral("无线记录仪服务正在监听（%1个网关在线），关闭程序将断开所有网关。")
+      .arg(gateways_->topLevelItemCount());
+}
+
 void WirelessLoggerPage::ToggleListening() {
   ui::WaitCursor wait;
   if (server_.Listening()) {
@@ -236,7 +254,7 @@ void WirelessLoggerPage::ClearList() {
 
 void WirelessLoggerPage::Accepted(const gateway::GatewayInfo& info) {
   auto* row = new QTreeWidgetItem(gateways_);
-  row->setText(kAddressColumn, QString::fromStdString(info.address));
+  row->setText(kAddressColumn, QString::fromStdString(info.Endpoint()));
   row->setData(kAddressColumn, Qt::UserRole, QVariant::fromValue<qulonglong>(info.key));
   row->setText(kCountColumn, QStringLiteral("-"));
   row->setText(kTimeColumn, Now());
@@ -334,6 +352,8 @@ void WirelessLoggerPage::Start(const gateway::GatewayRequest& request) {
   pending_ = request;
   setEnabled(false);
   waitCursor_.emplace();
+  waitStatus_->setText(QStringLiteral("正在等待网关应答…（%1）")
+                           .arg(gateways_->topLevelItem(selectedGateway_)->text(kAddressColumn)));
   server_.Send(key, request.command, request.bytes);
   ArmDeadline();
 }
@@ -348,8 +368,11 @@ void WirelessLoggerPage::ArmDeadline() {
 void WirelessLoggerPage::Finished(const gateway::CommandReply& reply) {
   deadline_.stop();
   waitCursor_.reset();
+  waitStatus_->clear();
   setEnabled(true);
   const gateway::CommandResult result = gateway::Evaluate(pending_, reply);
+  // The deleted logger's SN is gone from the field as from the list.
+  if (pending_.command == gateway::kDeleteLogger && result.outcome.ok) sn_->clear();
   if (result.loggers) {
     if (QTreeWidgetItem* row = RowOf(reply.gateway)) {
       QString bound;

@@ -23,6 +23,7 @@ class QTreeWidgetItem;
 namespace pages {
 
 class RangeEdit;
+class ValueLabel;
 
 class WirelessLoggerPage : public Page {
   Q_OBJECT
@@ -36,6 +37,8 @@ class WirelessLoggerPage : public Page {
   void SetListenAddress(const std::string& address) { listenAddress_ = address; }
   int SelectedGateway() const { return selectedGateway_; }
   int SelectedLogger() const { return selectedLogger_; }
+  // Gateways served now are cut off by closing the program.
+  QString UnfinishedWork() const override;
 
  private:
   void ToggleListening();
@@ -87,6 +90,8 @@ class WirelessLoggerPage : public Page {
   QPushButton* writeLimits_ = nullptr;
   QLineEdit* interval_ = nullptr;
   QPushButton* writeInterval_ = nullptr;
+  // While a command waits: which gateway it waits for (readable on the disabled page).
+  ValueLabel* waitStatus_ = nullptr;
 };
 
 }  // namespace pages

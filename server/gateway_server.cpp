@@ -137,7 +137,7 @@ void GatewayServer::OnListenerReadable(Clock::time_point now) {
     char text[INET_ADDRSTRLEN] = "";
     inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
     Connection connection;
-    connection.info = GatewayInfo{nextKey_++, fd, text};
+    connection.info = GatewayInfo{nextKey_++, fd, text, ntohs(peer.sin_port)};
     byFd_[fd] = connection.info.key;
     const GatewayInfo info = connection.info;
     connections_.emplace(info.key, std::move(connection));

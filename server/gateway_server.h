@@ -40,6 +40,9 @@ struct GatewayInfo {
   GatewayKey key = 0;
   int fd = -1;
   std::string address;  // peer IPv4 address, dotted
+  uint16_t port = 0;    // peer TCP port: tells apart the gateways of one host
+  // "address:port", as the gateway list shows it.
+  std::string Endpoint() const { return address + ":" + std::to_string(port); }
 };
 
 // How a command ended: `answered` with the gateway's `reply`, or not (time-out, the gateway

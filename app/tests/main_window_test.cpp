@@ -23,6 +23,8 @@
 
 #include "app/traffic_window.h"
 #include "pages/kit/page.h"
+#include "pages/widgets/editable_list.h"
+#include "sim/families/history.h"
 #include "sim/families/bluetooth_adapter.h"
 #include "sim/families/version.h"
 #include "sim/pty_transport.h"
@@ -371,6 +373,11 @@ TEST_F(MainWindowTest, VersionReadFromTheSimulatorShownInHex) {
   EXPECT_EQ(prompts_.LastMessage(), "数据读取成功");
   EXPECT_EQ(Label("hardwareVersion")->text(), "3.1a");
   EXPECT_EQ(Label("softwareVersion")->text(), "2.15");
+  // A screen reader reads the value under its caption.
+  QAccessibleInterface* hardware = QAccessible::queryAccessibleInterface(Label("hardwareVersion"));
+  ASSERT_NE(hardware, nullptr);
+  EXPECT_EQ(hardware->text(QAccessible::Name), "硬件版本号：");
+  EXPECT_EQ(hardware->text(QAccessible::Value), "3.1a");
   const auto log = simulator_.RequestLog();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back(), (sim::Bytes{0x25, 0x07, 0x0C, 0xAA, 0x00, 0x66, 0x46 - 5 + 7}));
@@ -641,6 +648,60 @@ TEST_F(MainWindowTest, AdapterCommandsUseTheSerialPortAlsoInTcpMode) {
   ClickButton("macRead");
   EXPECT_TRUE(prompts_.shown.empty()) << prompts_.LastMessage().toStdString();
   EXPECT_EQ(Edit("macField")->text(), "98 d3 31 f5 2c 07 ");
+}
+
+
+// Escape in a cell editor of the curve list ends that edit only; from the list it closes the
+// window, which holds no work then.
+TEST_F(MainWindowTest, EscapeInACellEditorCancelsTheEditOnly) {
+  MainWindow& window = Open(1);
+  window.show();
+  auto* list = window.findChild<pages::EditableList*>("curveList");
+  ASSERT_NE(list, nullptr);
+  window.Tabs()->setCurrentWidget(list->parentWidget());
+  list->SetCellText(0, 2, "25.0");
+  list->ActivateCell(0, 2);
+  ASSERT_TRUE(list->Editor()->isVisible());
+  QTest::keyClicks(list->Editor(), "9");
+  QTest::keyClick(list->Editor(), Qt::Key_Escape);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(list->Editor()->isVisible());
+  EXPECT_EQ(list->CellText(0, 2), "25.0");
+  EXPECT_TRUE(prompts_.shown.empty());
+  QTest::keyClick(list, Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
+}
+
+// While a download runs, and then while its records are not saved, closing asks first; "否"
+// keeps the window.
+TEST_F(MainWindowTest, ClosingDuringADownloadOrWithUnsavedRecordsAsks) {
+  simulator_.WithDevice([](sim::Instrument& device) {
+    device.State<sim::HistoryState>().recordCount = 45;
+    device.State<sim::HistoryState>().blockSize = 90;
+  });
+  MainWindow& window = OpenOnSimulator(1);
+  window.show();
+  auto* history = qobject_cast<pages::Page*>(window.findChild<QPushButton*>("historyDownload")->parentWidget());
+  ASSERT_NE(history, nullptr);
+  window.Tabs()->setCurrentWidget(history);
+  ClickButton("historyDownload");
+  prompts_.answers = {false};
+  window.close();
+  ASSERT_EQ(prompts_.shown.size(), 1u);
+  EXPECT_EQ(prompts_.shown[0].kind, "yesno");
+  EXPECT_TRUE(prompts_.shown[0].text.contains("历史数据正在下载")) << prompts_.shown[0].text.toStdString();
+  EXPECT_TRUE(window.isVisible());
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Enabled("saveAs"); }, 20000));
+  prompts_.Clear();
+  prompts_.answers = {false, true};
+  QTest::keyClick(window.Tabs()->currentWidget(), Qt::Key_Escape);
+  ASSERT_EQ(prompts_.shown.size(), 1u);
+  EXPECT_TRUE(prompts_.shown[0].text.contains("尚未保存")) << prompts_.shown[0].text.toStdString();
+  EXPECT_TRUE(window.isVisible());
+  QTest::keyClick(window.Tabs()->currentWidget(), Qt::Key_Escape);
+  EXPECT_EQ(prompts_.shown.size(), 2u);
+  EXPECT_FALSE(window.isVisible());
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <initializer_list>
@@ -27,6 +28,7 @@
 
 #include "calibration/curves/card_file.h"
 #include "pages/kit/page_kit.h"
+#include "pages/kit/value_label.h"
 #include "pages/widgets/editable_list.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/prompts.h"
@@ -123,11 +125,8 @@ CurveCalibrationPage::CurveCalibrationPage(devlink::DeviceLink& link, int produc
   fileCaption_ = MakeCaption(QStringLiteral("文件："), path_, this);
   fileCaption_->setObjectName("fileCaption");
   browse_ = MakeButton(QStringLiteral("浏览"), "browse", this);
-  card_ = new QLabel(this);
-  card_->setObjectName("cardNumber");
-  card_->setAccessibleName(QStringLiteral("卡片号"));
+  card_ = new ValueLabel(QStringLiteral("卡片号"), "cardNumber", this);
   card_->setMinimumWidth(80);
-  card_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   loadFile_ = MakeButton(QStringLiteral("加载校准文件"), "loadCalibrationFile", this);
 
   // Left: the list with its row buttons. Right: the channel, its live value and the commands.
@@ -196,9 +195,10 @@ CurveCalibrationPage::CurveCalibrationPage(devlink::DeviceLink& link, int produc
   connect(loadFile_, &QPushButton::clicked, this, &CurveCalibrationPage::LoadCalibrationFile);
 
   // The kind of the product variant, then everything that follows from it.
-  kind_->blockSignals(true);
-  kind_->setCurrentIndex(static_cast<int>(KindOfVariant(productVariant)));
-  kind_->blockSignals(false);
+  {
+    const QSignalBlocker quiet(kind_);
+    kind_->setCurrentIndex(static_cast<int>(KindOfVariant(productVariant)));
+  }
   KindChanged();
 }
 
@@ -254,13 +254,15 @@ void CurveCalibrationPage::FillReferencePoints() {
 
 void CurveCalibrationPage::KindChanged() {
   const InstrumentKind kind = Kind();
-  channelNumber_->blockSignals(true);
-  channelNumber_->clear();
-  for (int n = 1; n <= curvecal::ChannelCount(kind); ++n) {
-    channelNumber_->addItem(QStringLiteral("通道%1").arg(n));
+  {
+    // Refilling is not a choice of channel: the list is cleared below either way.
+    const QSignalBlocker quiet(channelNumber_);
+    channelNumber_->clear();
+    for (int n = 1; n <= curvecal::ChannelCount(kind); ++n) {
+      channelNumber_->addItem(QStringLiteral("通道%1").arg(n));
+    }
+    channelNumber_->setCurrentIndex(0);
   }
-  channelNumber_->setCurrentIndex(0);
-  channelNumber_->blockSignals(false);
 
   ClearList();
   LayoutColumns();
@@ -296,9 +298,10 @@ void CurveCalibrationPage::ChannelTypeChanged() {
 }
 
 void CurveCalibrationPage::SelectChannelType(bool humidity) {
-  channelType_->blockSignals(true);
-  channelType_->setCurrentIndex(humidity ? 1 : 0);
-  channelType_->blockSignals(false);
+  {
+    const QSignalBlocker quiet(channelType_);
+    channelType_->setCurrentIndex(humidity ? 1 : 0);
+  }
   ChannelTypeChanged();
 }
 

@@ -22,6 +22,7 @@ namespace pages {
 
 class EditableList;
 class RangeEdit;
+class ValueLabel;
 
 class CurveCalibrationPage : public Page {
   Q_OBJECT
@@ -92,7 +93,7 @@ class CurveCalibrationPage : public Page {
   QLabel* fileCaption_ = nullptr;
   QLineEdit* path_ = nullptr;
   QPushButton* browse_ = nullptr;
-  QLabel* card_ = nullptr;
+  ValueLabel* card_ = nullptr;
   QPushButton* loadFile_ = nullptr;
 
   bool humidity_ = false;

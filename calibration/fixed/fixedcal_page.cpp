@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "pages/kit/page_kit.h"
+#include "pages/kit/value_label.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/prompts.h"
 
@@ -98,10 +99,8 @@ QGroupBox* FixedCurveCalibrationPage::BuildTableGroup(Quantity quantity) {
 
 QGroupBox* FixedCurveCalibrationPage::BuildRealTimeGroup() {
   auto* group = MakeGroup("实时值", "realTimeGroup", this);
-  temperatureNow_ = new QLabel("0.0", group);
-  temperatureNow_->setObjectName("realTimeTemperature");
-  humidityNow_ = new QLabel("0.0", group);
-  humidityNow_->setObjectName("realTimeHumidity");
+  temperatureNow_ = new ValueLabel("温度", "realTimeTemperature", group, "0.0");
+  humidityNow_ = new ValueLabel("湿度", "realTimeHumidity", group, "0.0");
   auto* read = MakeButton("读取", "readRealTime", group);
   QGridLayout* layout = QuantityRows(group, temperatureNow_, humidityNow_);
   layout->addWidget(read, 2, 0, 1, 2);

@@ -15,6 +15,7 @@ class QLineEdit;
 namespace pages {
 
 class RangeEdit;
+class ValueLabel;
 
 class FixedCurveCalibrationPage : public Page {
   Q_OBJECT
@@ -46,8 +47,8 @@ class FixedCurveCalibrationPage : public Page {
 
   std::vector<RangeEdit*> temperatureEdits_;
   std::vector<RangeEdit*> humidityEdits_;
-  QLabel* temperatureNow_ = nullptr;
-  QLabel* humidityNow_ = nullptr;
+  ValueLabel* temperatureNow_ = nullptr;
+  ValueLabel* humidityNow_ = nullptr;
   QLineEdit* temperatureZero_ = nullptr;
   RangeEdit* humidityZero_ = nullptr;
   QComboBox* shiftTable_ = nullptr;

@@ -1,5 +1,6 @@
 // The history page under the offscreen platform, downloading from the simulator over a
 // pseudo-terminal on its worker thread.
+#include <QAccessible>
 #include <QChart>
 #include <QChartView>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QTableWidget>
 #include <QtTest/QTest>
 #include <filesystem>
+#include <tuple>
 
 #include "history/history_page.h"
 #include "pages/testing/page_fixture.h"
@@ -65,9 +67,22 @@ TEST_F(HistoryPageTest, TransmitterDownloadFillsListChartAndEnablesSaving) {
   EXPECT_FALSE(Enabled("historyDownload"));
   EXPECT_FALSE(Enabled("sourceGprs"));
   EXPECT_FALSE(Enabled("saveAs"));
+  EXPECT_EQ(page_->UnfinishedWork(), QStringLiteral("历史数据正在下载，关闭程序将中止下载。"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->Downloading(); }, 20000));
   EXPECT_EQ(Status(), QStringLiteral("通讯正常"));
   EXPECT_EQ(Count(), QStringLiteral("45"));
+  // A screen reader finds both values under their captions.
+  using Shown = std::tuple<const char*, const char*, const char*>;  // name, caption, value
+  for (const auto& [name, caption, value] :
+       {Shown{"recordCount", "数据总条数：", "45"}, Shown{"downloadStatus", "通讯状态", "通讯正常"}}) {
+    QAccessibleInterface* label = QAccessible::queryAccessibleInterface(Find<QLabel>(name));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(QAccessible::Name), QString::fromUtf8(caption));
+    EXPECT_EQ(label->text(QAccessible::Value), QString::fromUtf8(value));
+    ASSERT_NE(label->textInterface(), nullptr) << name;
+    EXPECT_EQ(label->textInterface()->text(0, -1), QString::fromUtf8(value));
+  }
+  EXPECT_EQ(page_->UnfinishedWork(), QStringLiteral("下载的历史数据尚未保存（另存为）。"));
   ASSERT_EQ(List()->rowCount(), 45);
   EXPECT_EQ(List()->item(0, 0)->text(), QStringLiteral("1"));
   EXPECT_EQ(List()->item(0, 1)->text(), QStringLiteral("2023年05月06日07时08分"));
@@ -88,6 +103,7 @@ TEST_F(HistoryPageTest, TransmitterDownloadFillsListChartAndEnablesSaving) {
   Click("saveAs");
   EXPECT_EQ(prompts_.LastMessage(), QStringLiteral("操作成功！"));
   EXPECT_EQ(std::filesystem::file_size(dir / "list.data"), 8u + 45u * 32u);
+  EXPECT_TRUE(page_->UnfinishedWork().isEmpty());
   prompts_.fileNames.push_back(QString::fromStdString((dir / "list.CSV").string()));
   Click("saveAs");
   EXPECT_TRUE(std::filesystem::exists(dir / "list.CSV"));

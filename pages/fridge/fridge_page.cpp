@@ -3,6 +3,7 @@
 // Accessible names of the inputs that have no caption of their own (those of the alarm number
 // group are in alarm_number_group.cpp):
 //   smsInterval      "短信发送间隔(秒)"  (the only edit of its group)
+//   deviceState      "设备状态"           recordingState  "记录状态"
 // The status switches take the caption of their row ("设备：", "记录："); the buttons "读" and
 // "写" of the three groups have the group's title as their accessible description.
 
@@ -14,6 +15,7 @@
 #include <QPushButton>
 
 #include "pages/kit/page_kit.h"
+#include "pages/kit/value_label.h"
 #include "pages/widgets/alarm_number_group.h"
 #include "pages/widgets/clock_widget.h"
 #include "ui/fields.h"
@@ -98,11 +100,9 @@ QGroupBox* RefrigeratedBoxPage::BuildSmsGroup() {
 
 QGroupBox* RefrigeratedBoxPage::BuildStatusGroup() {
   auto* group = MakeGroup("状态", "statusGroup", this);
-  deviceState_ = new QLabel(group);
-  deviceState_->setObjectName("deviceState");
+  deviceState_ = new ValueLabel("设备状态", "deviceState", group);
   deviceSwitch_ = MakeButton({}, "deviceSwitch", group);
-  recordingState_ = new QLabel(group);
-  recordingState_->setObjectName("recordingState");
+  recordingState_ = new ValueLabel("记录状态", "recordingState", group);
   recordingSwitch_ = MakeButton({}, "recordingSwitch", group);
   auto* read = MakeButton("读配置", "statusRead", group);
 

@@ -16,6 +16,7 @@ namespace pages {
 
 class AlarmNumberGroup;
 class ClockWidget;
+class ValueLabel;
 
 class RefrigeratedBoxPage : public Page {
   Q_OBJECT
@@ -60,9 +61,9 @@ class RefrigeratedBoxPage : public Page {
   QLineEdit* upload_ = nullptr;
   QLineEdit* print_ = nullptr;
   QLineEdit* sms_ = nullptr;
-  QLabel* deviceState_ = nullptr;
+  ValueLabel* deviceState_ = nullptr;
   QPushButton* deviceSwitch_ = nullptr;
-  QLabel* recordingState_ = nullptr;
+  ValueLabel* recordingState_ = nullptr;
   QPushButton* recordingSwitch_ = nullptr;
   AlarmNumberGroup* alarmNumbers_ = nullptr;
   ClockWidget* clock_ = nullptr;

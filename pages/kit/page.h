@@ -1,6 +1,7 @@
 #pragma once
 // Base of every instrument page: a child of the main window's tab control that runs its
 // commands over the link the main window edits.
+#include <QString>
 #include <QWidget>
 
 #include "link/device_link.h"
@@ -22,6 +23,10 @@ class Page : public QWidget {
   virtual void TabChanged(bool selected) { (void)selected; }
   // The main window is about to close the serial port that every page shares.
   virtual void SerialPortClosing() {}
+  // Work that closing the program now would lose or break off (a download running, records not
+  // saved yet, gateways being served), said in a sentence for the question before the window
+  // closes; empty when there is none.
+  virtual QString UnfinishedWork() const { return {}; }
 
  signals:
   // The page learnt the instrument's address (after an address change or a clock read); the

@@ -1,6 +1,8 @@
 #pragma once
 // The in-place drop-down list of EditableList, with the two fillings the pages use: the channel
-// kinds and the calibration reference points.
+// kinds and the calibration reference points. Filling and preselecting do not signal a change of
+// the current item; a choice of the user's does, however made (mouse, keys, accessibility). With
+// the drop-down closed, Escape and Enter end the edit here and go no further.
 #include <QComboBox>
 
 namespace pages {
@@ -27,8 +29,14 @@ class CellCombo : public QComboBox {
  signals:
   // The list lost the focus to another control or window (not to its own drop-down).
   void focusLost();
+  // Escape: the edit is dropped, the cell keeps its text.
+  void cancelled();
+  // Enter: the chosen item goes into the cell.
+  void committed();
 
  protected:
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 
  private:

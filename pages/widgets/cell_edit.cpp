@@ -22,7 +22,27 @@ bool CellEdit::AcceptsNumericKey(const QString& text, QChar key) {
   return false;
 }
 
+bool CellEdit::event(QEvent* event) {
+  // Escape belongs to the edit before any shortcut of the window sees it.
+  if (event->type() == QEvent::ShortcutOverride &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    event->accept();
+    return true;
+  }
+  return QLineEdit::event(event);
+}
+
 void CellEdit::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    emit cancelled();
+    return;
+  }
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    QLineEdit::keyPressEvent(event);  // returnPressed: the list commits
+    event->accept();
+    return;
+  }
   QChar key;
   if (!freeText_ && TypedCharacter(event, &key) && !AcceptsNumericKey(text(), key)) {
     event->accept();

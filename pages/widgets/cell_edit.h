@@ -1,6 +1,7 @@
 #pragma once
 // The in-place text editor of EditableList. With the free-text flag on it takes any key; off,
-// only digits, backspace, '-' and a '.' (never first, never a second one).
+// only digits, backspace, '-' and a '.' (never first, never a second one). Escape and Enter end
+// the edit here and go no further (in a dialog they would close it or press its default button).
 #include <QLineEdit>
 
 namespace pages {
@@ -19,8 +20,11 @@ class CellEdit : public QLineEdit {
  signals:
   // The editor lost the focus to another control or window (not to a popup menu of its own).
   void focusLost();
+  // Escape: the edit is dropped, the cell keeps its text.
+  void cancelled();
 
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 

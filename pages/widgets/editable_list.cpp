@@ -1,14 +1,22 @@
 #include "pages/widgets/editable_list.h"
 
-// Accessible names of the in-place editors (they have no caption of their own):
+// Accessible names of the in-place editors: the title of the column they edit; for a column
+// without a title
 //   cell edit   "单元格编辑"
 //   cell combo  "单元格选择"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSplitter>
 
 namespace pages {
+
+namespace {
+const char kEditName[] = "单元格编辑";
+const char kComboName[] = "单元格选择";
+}  // namespace
 
 EditableList::EditableList(QWidget* parent) : QTableWidget(parent) {
   // Report view: whole rows selected, grid lines, movable columns, no built-in editing.
@@ -23,24 +31,40 @@ EditableList::EditableList(QWidget* parent) : QTableWidget(parent) {
 
   edit_ = new CellEdit(viewport());
   edit_->setObjectName(QStringLiteral("cellEdit"));
-  edit_->setAccessibleName(QStringLiteral("单元格编辑"));
+  edit_->setAccessibleName(QString::fromUtf8(kEditName));
   edit_->hide();
   combo_ = new CellCombo(viewport());
   combo_->setObjectName(QStringLiteral("cellCombo"));
-  combo_->setAccessibleName(QStringLiteral("单元格选择"));
+  combo_->setAccessibleName(QString::fromUtf8(kComboName));
   combo_->hide();
 
   connect(edit_, &CellEdit::focusLost, this, &EditableList::CommitEdit);
-  connect(edit_, &QLineEdit::returnPressed, this, &EditableList::CommitEdit);
   connect(combo_, &CellCombo::focusLost, this, &EditableList::CommitCombo);
-  // A choice from the drop-down goes into the cell at once; the combo stays until it loses the
-  // focus.
-  connect(combo_, &QComboBox::activated, this, [this](int) {
+  // Keys end an edit where it began: the focus goes back to the list.
+  const auto endByKey = [this](void (EditableList::*end)()) {
+    return [this, end] {
+      (this->*end)();
+      setFocus(Qt::OtherFocusReason);
+    };
+  };
+  connect(edit_, &QLineEdit::returnPressed, this, endByKey(&EditableList::CommitEdit));
+  connect(edit_, &CellEdit::cancelled, this, endByKey(&EditableList::CancelEditors));
+  connect(combo_, &CellCombo::committed, this, endByKey(&EditableList::CommitCombo));
+  connect(combo_, &CellCombo::cancelled, this, endByKey(&EditableList::CancelEditors));
+  // A choice goes into the cell at once, however it was made (mouse, keys, accessibility); the
+  // combo stays until it loses the focus.
+  connect(combo_, &QComboBox::currentIndexChanged, this, [this](int) {
     if (comboRow_ >= 0) SetCellText(comboRow_, comboColumn_, combo_->currentText());
   });
   // An editor floats at a fixed place in the viewport: scrolling ends the edit.
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &EditableList::CommitEditors);
   connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditableList::CommitEditors);
+}
+
+EditableList::~EditableList() {
+  // Editors that float in the parent go with the list.
+  delete edit_.data();
+  delete combo_.data();
 }
 
 void EditableList::SetCheckBoxes(bool on) {
@@ -110,6 +134,17 @@ void EditableList::mousePressEvent(QMouseEvent* event) {
   ActivateCell(index.row(), index.column());
 }
 
+void EditableList::keyPressEvent(QKeyEvent* event) {
+  const bool opens = event->key() == Qt::Key_F2 || event->key() == Qt::Key_Return ||
+                     event->key() == Qt::Key_Enter;
+  if (opens && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+    event->accept();
+    ActivateCell(currentIndex().row(), currentIndex().column());
+    return;
+  }
+  QTableWidget::keyPressEvent(event);
+}
+
 void EditableList::ActivateCell(int row, int column) {
   if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return;
   clickedRow_ = row;
@@ -128,7 +163,7 @@ void EditableList::OpenCellEdit(int row, int column) {
   CommitEditors();
   editRow_ = row;
   editColumn_ = column;
-  edit_->setGeometry(visualRect(model()->index(row, column)));
+  PlaceEditor(edit_, row, column, QString::fromUtf8(kEditName));
   edit_->setText(CellText(row, column));
   edit_->show();
   edit_->raise();
@@ -140,11 +175,29 @@ void EditableList::OpenCellCombo(int row, int column) {
   CommitEditors();
   comboRow_ = row;
   comboColumn_ = column;
-  combo_->setGeometry(visualRect(model()->index(row, column)));
-  combo_->SelectForCellText(CellText(row, column));
+  comboCellBefore_ = CellText(row, column);
+  PlaceEditor(combo_, row, column, QString::fromUtf8(kComboName));
+  combo_->SelectForCellText(comboCellBefore_);
   combo_->show();
   combo_->raise();
   combo_->setFocus(Qt::OtherFocusReason);
+}
+
+void EditableList::PlaceEditor(QWidget* editor, int row, int column,
+                               const QString& fallbackName) {
+  // A splitter would take the editor for a pane of its own: the editor floats above it.
+  QWidget* host = parentWidget();
+  while (host && qobject_cast<QSplitter*>(host)) host = host->parentWidget();
+  if (!host) host = viewport();
+  if (editor->parentWidget() != host) editor->setParent(host);
+  QRect cell = visualRect(model()->index(row, column));
+  cell.moveTopLeft(viewport()->mapTo(host, cell.topLeft()));
+  editor->setGeometry(cell);
+  const QString title = model()->headerData(column, Qt::Horizontal).toString().trimmed();
+  editor->setAccessibleName(title.isEmpty() ? fallbackName : title);
+  // A combo box's accessible name on Linux is its current item: the column comes with the
+  // description there.
+  if (editor == combo_) editor->setAccessibleDescription(editor->accessibleName());
 }
 
 void EditableList::CommitEdit() {
@@ -168,6 +221,21 @@ void EditableList::CommitCombo() {
 void EditableList::CommitEditors() {
   CommitEdit();
   CommitCombo();
+}
+
+void EditableList::CancelEditors() {
+  // The rows go first, so that hiding (which moves the focus) commits nothing.
+  if (editRow_ >= 0) {
+    editRow_ = editColumn_ = -1;
+    edit_->hide();
+  }
+  if (comboRow_ >= 0) {
+    const int row = comboRow_;
+    const int column = comboColumn_;
+    comboRow_ = comboColumn_ = -1;
+    if (row < rowCount() && column < columnCount()) SetCellText(row, column, comboCellBefore_);
+    combo_->hide();
+  }
 }
 
 }  // namespace pages

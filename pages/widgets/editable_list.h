@@ -7,8 +7,14 @@
 // Column hook: called on every click on a cell with the column; its result becomes the cell
 // edit's free-text flag (1: any text, 0: numeric keys only), so the page decides per column.
 // After-edit hook: called after the cell edit has been opened on column 3 in combo mode.
+//
+// From the keyboard, F2 or Enter edits the current cell; in an editor Enter keeps the text,
+// Escape drops it, and both give the focus back to the list. The editors float over the list as
+// children of the list's parent, so the accessibility tree holds them beside the list, named
+// after the column they edit.
 #include <functional>
 
+#include <QPointer>
 #include <QStringList>
 #include <QTableWidget>
 
@@ -24,6 +30,7 @@ class EditableList : public QTableWidget {
   using AfterEditHook = std::function<void(EditableList& list, QWidget* parent)>;
 
   explicit EditableList(QWidget* parent = nullptr);
+  ~EditableList() override;
 
   CellEdit* Editor() const { return edit_; }
   CellCombo* Combo() const { return combo_; }
@@ -55,17 +62,23 @@ class EditableList : public QTableWidget {
   void OpenCellCombo(int row, int column);
   // Puts the text of an open editor into its cell and hides the editor.
   void CommitEditors();
+  // Hides an open editor; its cell keeps the text it had before the edit.
+  void CancelEditors();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QTableWidgetItem* ItemAt(int row, int column);
+  // Moves `editor` over the cell, as a child of the list's parent, named after the column.
+  void PlaceEditor(QWidget* editor, int row, int column, const QString& fallbackName);
   void CommitEdit();
   void CommitCombo();
 
-  CellEdit* edit_ = nullptr;
-  CellCombo* combo_ = nullptr;
+  // Children of the list's parent once opened, so they may go before the list does.
+  QPointer<CellEdit> edit_;
+  QPointer<CellCombo> combo_;
   bool comboMode_ = false;
   bool checkBoxes_ = true;
   int clickedRow_ = -1;
@@ -75,6 +88,7 @@ class EditableList : public QTableWidget {
   int editColumn_ = -1;
   int comboRow_ = -1;
   int comboColumn_ = -1;
+  QString comboCellBefore_;  // the combo writes each choice at once; Escape puts this back
   ColumnHook columnHook_;
   AfterEditHook afterEditHook_;
 };

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
@@ -94,6 +97,34 @@ TEST_F(GatewayPageTest, CommandWaitsForItsOwnGatewayWhileOthersTalk) {
   EXPECT_EQ(Gateways()->topLevelItemCount(), 2);
 }
 
+// Three gateways of one host are told apart by their ports; a command waiting for a silent one
+// says for which, with the wait cursor, until the gateway goes.
+TEST_F(GatewayPageTest, GatewaysShowTheirPortsAndAPendingCommandSaysWhatItWaitsFor) {
+  auto fleet = Connect(sim::GatewayMode::Silent, 3);
+  QStringList shown;
+  for (int row = 0; row < 3; ++row) shown << Gateways()->topLevelItem(row)->text(0);
+  for (const QString& text : shown) {
+    EXPECT_TRUE(QRegularExpression("^127\\.0\\.0\\.1:[0-9]+$").match(text).hasMatch()) << text.toStdString();
+  }
+  shown.removeDuplicates();
+  EXPECT_EQ(shown.size(), 3);
+  EXPECT_FALSE(page->UnfinishedWork().isEmpty());  // closing the program would cut them off
+
+  Select(1);
+  QLabel* status = Find<QLabel>("gatewayWaitStatus");
+  EXPECT_TRUE(status->text().isEmpty());
+  Click("loggersRead");
+  EXPECT_FALSE(page->isEnabled());
+  EXPECT_EQ(status->text(), "正在等待网关应答…（" + Gateways()->topLevelItem(1)->text(0) + "）");
+  ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  fleet.reset();
+  ASSERT_TRUE(Until([&] { return page->isEnabled(); }));
+  EXPECT_EQ(prompts.LastMessage(), "操作失败");
+  EXPECT_TRUE(status->text().isEmpty());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(GatewayPageTest, LoggersAreListedBoundDeletedAndConfigured) {
   auto fleet = Connect(sim::GatewayMode::Normal, 1, 60);
   Select(0);
@@ -115,6 +146,7 @@ TEST_F(GatewayPageTest, LoggersAreListedBoundDeletedAndConfigured) {
   Run("loggerDelete");
   EXPECT_EQ(prompts.LastMessage(), "操作成功");
   EXPECT_EQ(Loggers()->topLevelItemCount(), 59);
+  EXPECT_TRUE(Find<QLineEdit>("loggerSn")->text().isEmpty());  // the deleted SN goes too
   EXPECT_FALSE(Find<QPushButton>("alarmWrite")->isEnabled());
 
   // A bound logger (in the slot just emptied, so listed first) ends up selected.

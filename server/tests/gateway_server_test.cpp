@@ -117,6 +117,12 @@ TEST_F(ServerTest, ReplyComesOnlyFromThePendingGatewayAndOthersOnlyShowLife) {
   const int second = Connect();
   ASSERT_EQ(accepted.size(), 2u);
   EXPECT_EQ(accepted[0].address, "127.0.0.1");
+  // The peer's port, as the client's socket has it, tells the two apart.
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  ASSERT_EQ(getsockname(first, reinterpret_cast<sockaddr*>(&local), &length), 0);
+  EXPECT_EQ(accepted[0].Endpoint(), "127.0.0.1:" + std::to_string(ntohs(local.sin_port)));
+  EXPECT_NE(accepted[0].port, accepted[1].port);
   const GatewayKey selected = accepted[0].key;
   const GatewayKey other = accepted[1].key;
 

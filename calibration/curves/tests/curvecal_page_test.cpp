@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QtTest/QTest>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -124,6 +128,35 @@ TEST_F(CurvePageDefault, EachKindShowsItsControlsAndChannels) {
   for (const auto& [variant, kind] : variants) {
     EXPECT_EQ(static_cast<int>(CurveCalibrationPage::KindOfVariant(variant)), kind) << variant;
   }
+}
+
+// A kind chosen without the mouse (by key, or in the drop-down opened through the accessibility
+// interface) makes the page follow as a mouse pick does.
+TEST_F(CurvePageDefault, AKindChosenByKeyOrAccessibilityMakesThePageFollow) {
+  this->page_->show();
+  QComboBox* kind = Combo("instrumentKind");
+  kind->setFocus();
+  QTest::keyClick(kind, Qt::Key_Down);
+  EXPECT_EQ(kind->currentText(), "32位");
+  EXPECT_EQ(Combo("channelNumber")->count(), 32);
+  EXPECT_TRUE(Enabled("channelType"));
+
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(kind);
+  ASSERT_NE(accessible, nullptr);
+  ASSERT_NE(accessible->actionInterface(), nullptr);
+  accessible->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+  ASSERT_TRUE(kind->view()->isVisible());
+  QTest::keyClick(kind->view(), Qt::Key_Down);
+  QTest::keyClick(kind->view(), Qt::Key_Return);
+  EXPECT_EQ(kind->currentText(), "记录仪");
+  EXPECT_EQ(Combo("channelNumber")->count(), 8);
+  EXPECT_TRUE(Shown("initialise"));
+  EXPECT_EQ(accessible->text(QAccessible::Value), "记录仪");
+
+  // The channel type by key: the reference points follow.
+  Combo("channelType")->setFocus();
+  QTest::keyClick(Combo("channelType"), Qt::Key_Down);
+  EXPECT_EQ(List()->Combo()->count(), 11);
 }
 
 TEST_F(CurvePage32Bit, ReadEditAndCalibrateAChannel) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtTest/QTest>
@@ -50,7 +52,10 @@ TEST_F(EditableListTest, ClickOnACellEditsItInPlaceAndFocusLossCommits) {
   ASSERT_TRUE(edit->isVisible());
   EXPECT_TRUE(edit->hasFocus());
   EXPECT_EQ(edit->selectedText(), QStringLiteral("SN1"));
-  EXPECT_EQ(edit->geometry(), list->visualRect(list->model()->index(0, 2)));
+  // Over the cell, as a child of the list's parent.
+  const QRect cell = list->visualRect(list->model()->index(0, 2));
+  EXPECT_EQ(edit->parentWidget(), &window);
+  EXPECT_EQ(edit->geometry(), cell.translated(list->viewport()->mapTo(&window, QPoint())));
   EXPECT_EQ(list->ClickedRow(), 0);
   EXPECT_EQ(list->ClickedColumn(), 2);
 
@@ -129,6 +134,66 @@ TEST_F(EditableListTest, ComboModeEditsColumnOneWithTheComboAndCallsTheAfterEdit
   EXPECT_TRUE(list->Editor()->isVisible());
   Click(0, 3);
   EXPECT_EQ(afterEdits, 1);
+}
+
+// From the keyboard: F2 and Enter open an editor, which the accessibility tree holds beside the
+// list under its column's title; Enter keeps the edit, Escape drops it, and neither reaches the
+// dialog around (Escape would close it).
+TEST(EditableListKeysTest, EditorsOpenByKeyAndEscapeCancelsOnlyTheEdit) {
+  QDialog dialog;
+  dialog.resize(500, 300);
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* list = new EditableList(&dialog);
+  layout->addWidget(list);
+  list->setColumnCount(3);
+  list->setHorizontalHeaderLabels({QStringLiteral("序号"), QStringLiteral("参考点"),
+                                   QStringLiteral("环境值")});
+  list->SetComboMode(true);
+  list->Combo()->FillReferencePoints();
+  list->AddRow({QStringLiteral("1"), QStringLiteral("20.0"), QStringLiteral("25.0")});
+  dialog.show();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  list->setFocus();
+  list->setCurrentCell(0, 2);
+
+  pages::CellEdit* edit = list->Editor();
+  QTest::keyClick(list, Qt::Key_F2);
+  ASSERT_TRUE(edit->isVisible());
+  EXPECT_TRUE(edit->hasFocus());
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(edit);
+  ASSERT_NE(accessible, nullptr);
+  EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("环境值"));
+  ASSERT_NE(accessible->parent(), nullptr);
+  EXPECT_EQ(accessible->parent()->object(), &dialog);
+  EXPECT_GE(accessible->parent()->indexOfChild(accessible), 0);
+  QTest::keyClicks(edit, QStringLiteral("9"));
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_FALSE(edit->isVisible());
+  EXPECT_EQ(list->CellText(0, 2), QStringLiteral("25.0"));
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(list->hasFocus());
+
+  QTest::keyClick(list, Qt::Key_Return);
+  QTest::keyClicks(edit, QStringLiteral("7"));
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_FALSE(edit->isVisible());
+  EXPECT_EQ(list->CellText(0, 2), QStringLiteral("7"));
+  EXPECT_TRUE(list->hasFocus());
+
+  // The combo: a choice by key goes into the cell at once; Escape puts the old text back.
+  list->setCurrentCell(0, 1);
+  QTest::keyClick(list, Qt::Key_F2);
+  ASSERT_TRUE(list->Combo()->isVisible());
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(list->Combo())->text(QAccessible::Description),
+            QStringLiteral("参考点"));
+  EXPECT_EQ(list->Combo()->currentText(), QStringLiteral("20.0"));
+  QTest::keyClick(list->Combo(), Qt::Key_Down);
+  EXPECT_EQ(list->CellText(0, 1), QStringLiteral("30.0"));
+  QTest::keyClick(list->Combo(), Qt::Key_Escape);
+  EXPECT_FALSE(list->Combo()->isVisible());
+  EXPECT_EQ(list->CellText(0, 1), QStringLiteral("20.0"));
+  EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST(CellComboTest, ReferencePointsFollowTheFlags) {
