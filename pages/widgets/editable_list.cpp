@@ -1,5 +1,7 @@
 #include "pages/widgets/editable_list.h"
 
+#include "pages/widgets/column_fit.h"
+
 // Accessible names of the in-place editors (they have no caption of their own):
 //   cell edit   "单元格编辑"
 //   cell combo  "单元格选择"
@@ -41,6 +43,7 @@ EditableList::EditableList(QWidget* parent) : QTableWidget(parent) {
   // An editor floats at a fixed place in the viewport: scrolling ends the edit.
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &EditableList::CommitEditors);
   connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditableList::CommitEditors);
+  FitColumns(this);
 }
 
 void EditableList::SetCheckBoxes(bool on) {
