@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
@@ -209,6 +211,36 @@ TEST_F(FirstSight, EveryPageOfEveryVariantIsReadableAtTheFirstSize) {
   }
   std::printf("first-sight screenshots in %s\n", dir_.absolutePath().toUtf8().constData());
   EXPECT_TRUE(report_.isEmpty()) << report_.join('\n').toStdString();
+}
+
+// The audit itself: each kind of cut text and an overlap is found, a text with room is not.
+TEST(LayoutAudit, FindsCutTextsAndOverlapsOnly) {
+  QWidget window;
+  window.setObjectName("window");
+  window.resize(400, 200);
+  auto place = [&](QWidget* w, const char* name, QRect geometry) {
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+  };
+  place(new QPushButton("历史数据下载", &window), "narrowButton", {0, 0, 40, 30});
+  place(new QPushButton("读取", &window), "button", {0, 40, 80, 30});
+  place(new QLabel("数据总条数：", &window), "narrowLabel", {100, 0, 30, 20});
+  place(new QCheckBox("快速", &window), "narrowCheck", {100, 40, 30, 20});
+  place(new QLineEdit(&window), "left", {200, 0, 100, 24});
+  place(new QLineEdit(&window), "right", {280, 10, 100, 24});
+  auto* tabs = new QTabWidget(&window);
+  place(tabs, "tabs", {0, 80, 120, 100});
+  for (const char* caption : {"设置", "历史数据", "无线记录仪"}) tabs->addTab(new QWidget, caption);
+  window.show();
+  Settle();
+  QStringList found;
+  for (const LayoutFinding& finding : AuditLayout(&window)) {
+    found << finding.where + " " + finding.problem.section(' ', 0, 0);
+  }
+  found.sort();
+  // The third tab lies outside the bar, which shows its scroll buttons.
+  EXPECT_EQ(found.join('|').toStdString(),
+            "left overlaps|narrowButton needs|narrowCheck needs|narrowLabel needs|tabs tab|tabs tabs");
 }
 
 // The chart beside the list takes the page's height; its time axis spans the records and names
