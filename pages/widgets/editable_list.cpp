@@ -44,6 +44,14 @@ EditableList::EditableList(QWidget* parent) : QTableWidget(parent) {
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &EditableList::CommitEditors);
   connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditableList::CommitEditors);
   FitColumns(this);
+  // Columns laid out anew (a row's text grew, the window was resized): an open editor follows
+  // its cell.
+  connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+    if (edit_->isVisible()) edit_->setGeometry(visualRect(model()->index(editRow_, editColumn_)));
+    if (combo_->isVisible()) {
+      combo_->setGeometry(visualRect(model()->index(comboRow_, comboColumn_)));
+    }
+  });
 }
 
 void EditableList::SetCheckBoxes(bool on) {
