@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "app/layout_audit.h"
 #include "app/main_window.h"
 #include "ui/prompts.h"
 
@@ -64,6 +65,9 @@ DemoShots RunDemoShots(MainWindow& window, const QString& directory) {
       break;
     }
     shots.files << path;
+    for (const LayoutFinding& finding : AuditLayout(&window)) {
+      shots.findings << tabs->tabText(i) + ": " + Describe(finding);
+    }
   }
   shots.messages = prompts.Messages();
   ui::InstallPrompts(nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 // The scripted tour for machines without a display: opens the preselected port, reads the
-// instrument's versions and clock, shows every tab and saves a screenshot of the window per tab.
+// instrument's versions and clock, shows every tab, saves a screenshot of the window per tab
+// and reports what the layout audit finds on each.
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,7 @@ class MainWindow;
 struct DemoShots {
   QStringList files;     // one PNG per tab, in tab order
   QStringList messages;  // every message the program showed on the way
+  QStringList findings;  // texts cut short and overlapping controls, as "tab: what"
   QString error;         // non-empty: the folder could not be made or a file not written
 };
 

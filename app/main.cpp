@@ -52,6 +52,9 @@ int main(int argc, char** argv) {
     for (const QString& message : shots.messages) {
       std::printf("message: %s\n", message.toUtf8().constData());
     }
+    for (const QString& finding : shots.findings) {
+      std::printf("layout: %s\n", finding.toUtf8().constData());
+    }
     for (const QString& file : shots.files) std::printf("saved %s\n", file.toUtf8().constData());
     std::printf("screenshots in %s\n", directory.toUtf8().constData());
     if (!shots.error.isEmpty()) {

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "pages/kit/page_kit.h"
+#include "pages/widgets/column_fit.h"
 #include "ui/prompts.h"
 
 namespace app {
@@ -39,7 +40,7 @@ TrafficWindow::TrafficWindow(devlink::TrafficLog& log, QWidget* parent)
   setObjectName("trafficWindow");
   setWindowTitle("通讯记录");
   setModal(false);
-  resize(960, 420);
+  resize(1100, 420);
 
   table_ = new QTableWidget(0, kColumns, this);
   table_->setObjectName("trafficTable");
@@ -49,12 +50,9 @@ TrafficWindow::TrafficWindow(devlink::TrafficLog& log, QWidget* parent)
   table_->verticalHeader()->setVisible(false);
   table_->setWordWrap(false);
   table_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  table_->setColumnWidth(kTime, 100);
-  table_->setColumnWidth(kChannel, 130);
-  table_->setColumnWidth(kRequest, 260);
-  table_->setColumnWidth(kReply, 260);
-  table_->setColumnWidth(kLastByte, 70);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  // What went wrong takes the room left over; a frame longer than the window has room for is
+  // cut, with the whole of it in a tooltip.
+  pages::FitColumns(table_, {.stretch = {kFailure}});
 
   auto* clear = pages::MakeButton("清空", "trafficClear", this);
   auto* copy = pages::MakeButton("复制", "trafficCopy", this);

@@ -27,6 +27,7 @@
 #include "history/history_export.h"
 #include "pages/kit/page_kit.h"
 #include "pages/kit/value_label.h"
+#include "pages/widgets/column_fit.h"
 #include "ui/prompts.h"
 #include "ui/wait_cursor.h"
 
@@ -34,6 +35,12 @@ namespace pages {
 
 using history::DownloadKind;
 using history::RecordRow;
+
+namespace {
+// Shares of the page's width at first sight: list and chart.
+constexpr int kListShare = 2;
+constexpr int kChartShare = 3;
+}  // namespace
 
 // ---- DownloadProgressDialog ----
 
@@ -164,14 +171,20 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setWordWrap(false);
+  FitColumns(list_);
 
+  // The chart beside the list, from top to bottom of the page: no title (the tab says what it
+  // is), the legend above the plot, thin margins.
   auto* chart = new QChart();
-  chart->setTitle(QStringLiteral("记录曲线"));
+  chart->legend()->setAlignment(Qt::AlignTop);
+  chart->setMargins(QMargins(4, 4, 4, 4));
+  chart->setBackgroundRoundness(0);
   chartView_ = new QChartView(chart, this);
   chartView_->setObjectName(QStringLiteral("recordChart"));
   chartView_->setAccessibleName(QStringLiteral("记录曲线"));
   chartView_->setRenderHint(QPainter::Antialiasing);
-  chartView_->setMinimumHeight(160);
+  chartView_->setMinimumSize(320, 240);
+  connect(chart, &QChart::plotAreaChanged, this, &HistoryPage::SpaceTimeTicks);
   chartTimer_ = new QTimer(this);
   chartTimer_->setSingleShot(true);
   chartTimer_->setInterval(300);  // a streaming download redraws at most this often
@@ -188,14 +201,16 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   top->addWidget(countCaption);
   top->addWidget(count_);
   top->addWidget(status_);
-  auto* splitter = new QSplitter(Qt::Vertical, this);
-  splitter->addWidget(list_);
-  splitter->addWidget(chartView_);
-  splitter->setStretchFactor(0, 3);
-  splitter->setStretchFactor(1, 2);
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  splitter_->setObjectName(QStringLiteral("recordSplitter"));
+  splitter_->addWidget(list_);
+  splitter_->addWidget(chartView_);
+  splitter_->setChildrenCollapsible(false);
+  splitter_->setStretchFactor(0, kListShare);
+  splitter_->setStretchFactor(1, kChartShare);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
-  layout->addWidget(splitter, 1);
+  layout->addWidget(splitter_, 1);
 
   progress_ = new DownloadProgressDialog(this);
   connect(progress_, &DownloadProgressDialog::cancelled, this,
@@ -353,15 +368,14 @@ void HistoryPage::SaveAs() {
   }
 }
 
-void HistoryPage::ResizeColumns() {
-  const int w = std::max(0, (list_->viewport()->width() - 16) / 9);
-  const int widths[] = {w, 4 * w, 2 * w, 2 * w};
-  for (int column = 0; column < 4; ++column) list_->setColumnWidth(column, widths[column]);
-}
-
-void HistoryPage::resizeEvent(QResizeEvent* event) {
-  Page::resizeEvent(event);
-  ResizeColumns();
+void HistoryPage::showEvent(QShowEvent* event) {
+  Page::showEvent(event);
+  if (split_) return;
+  // At first sight the list and the chart share the width; the user moves the splitter.
+  split_ = true;
+  const int width = splitter_->width() - splitter_->handleWidth();
+  const int list = width * kListShare / (kListShare + kChartShare);
+  splitter_->setSizes({list, width - list});
 }
 
 namespace {
@@ -382,6 +396,7 @@ QDateTime TimeOfRow(const QString& text) {
 
 void HistoryPage::UpdateChart() {
   QChart* chart = chartView_->chart();
+  timeAxis_ = nullptr;
   chart->removeAllSeries();
   for (QAbstractAxis* axis : chart->axes()) {
     chart->removeAxis(axis);
@@ -414,12 +429,28 @@ void HistoryPage::UpdateChart() {
   chart->addSeries(temperature);
   chart->addSeries(humidity);
 
+  // The time axis names the day (or the year) once in its title, so its labels stay short.
   auto* time = new QDateTimeAxis;
-  time->setFormat(QStringLiteral("MM-dd hh:mm"));
-  time->setTitleText(QStringLiteral("时间"));
+  timeAxis_ = time;
+  QDateTime from = QDateTime(QDate::currentDate(), QTime(0, 0));
+  QDateTime to = from.addDays(1);
   if (first <= last) {
-    time->setRange(QDateTime::fromMSecsSinceEpoch(first),
-                   QDateTime::fromMSecsSinceEpoch(std::max(last, first + 60'000)));
+    from = QDateTime::fromMSecsSinceEpoch(first);
+    to = QDateTime::fromMSecsSinceEpoch(std::max(last, first + 60'000));
+  }
+  time->setRange(from, to);
+  if (first > last) {
+    time->setFormat(QStringLiteral("hh:mm"));
+    time->setTitleText(QStringLiteral("时间"));
+  } else if (from.date() == to.date()) {
+    time->setFormat(QStringLiteral("hh:mm"));
+    time->setTitleText(QStringLiteral("时间 (%1)").arg(from.date().toString(QStringLiteral("yyyy-MM-dd"))));
+  } else if (from.date().year() == to.date().year()) {
+    time->setFormat(QStringLiteral("MM-dd hh:mm"));
+    time->setTitleText(QStringLiteral("时间 (%1年)").arg(from.date().year()));
+  } else {
+    time->setFormat(QStringLiteral("yyyy-MM-dd"));
+    time->setTitleText(QStringLiteral("时间"));
   }
   chart->addAxis(time, Qt::AlignBottom);
   auto valueAxis = [&](QLineSeries* series, const QList<QPointF>& points, Qt::Alignment side) {
@@ -430,13 +461,28 @@ void HistoryPage::UpdateChart() {
                                              [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
       const double pad = std::max(1.0, (high->y() - low->y()) * 0.05);
       axis->setRange(low->y() - pad, high->y() + pad);
+      axis->applyNiceNumbers();
     }
     chart->addAxis(axis, side);
     series->attachAxis(time);
     series->attachAxis(axis);
+    // Which axis belongs to which curve: the axis in the curve's colour.
+    axis->setLabelsColor(series->color());
+    axis->setTitleBrush(series->color());
   };
   valueAxis(temperature, t, Qt::AlignLeft);
   valueAxis(humidity, h, Qt::AlignRight);
+  SpaceTimeTicks();
+}
+
+void HistoryPage::SpaceTimeTicks() {
+  if (timeAxis_ == nullptr) return;
+  const QFontMetrics metrics(timeAxis_->labelsFont());
+  const QString widest = QDateTime(QDate(2000, 12, 28), QTime(23, 58)).toString(timeAxis_->format());
+  const int room = metrics.horizontalAdvance(widest) + metrics.horizontalAdvance(QStringLiteral("0000"));
+  const int plot = static_cast<int>(chartView_->chart()->plotArea().width());
+  const int ticks = std::clamp(plot / std::max(room, 1) + 1, 2, 12);
+  if (timeAxis_->tickCount() != ticks) timeAxis_->setTickCount(ticks);
 }
 
 }  // namespace pages

@@ -15,9 +15,12 @@
 #include "pages/kit/page.h"
 
 class QChartView;
+class QDateTimeAxis;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSplitter;
 class QTableWidget;
 class QTimer;
 
@@ -70,15 +73,17 @@ class HistoryPage : public Page {
   DownloadProgressDialog* ProgressDialog() const { return progress_; }
   std::atomic<bool>& DownloadContinue() { return downloadContinue_; }
   QChartView* Chart() const { return chartView_; }
+  QSplitter* Splitter() const { return splitter_; }
 
  private:
   friend class DownloadWorker;
   void AddRows(const std::vector<history::RecordRow>& rows);
   void Finished(const history::DownloadResult& result);
   void UpdateWidgets();
-  void ResizeColumns();
   void UpdateChart();
-  void resizeEvent(QResizeEvent* event) override;
+  // As many time labels as the plot's width has room for.
+  void SpaceTimeTicks();
+  void showEvent(QShowEvent* event) override;
 
   QRadioButton* transmitter_ = nullptr;
   QRadioButton* gprs_ = nullptr;
@@ -89,6 +94,9 @@ class HistoryPage : public Page {
   ValueLabel* count_ = nullptr;
   ValueLabel* status_ = nullptr;
   QChartView* chartView_ = nullptr;
+  QDateTimeAxis* timeAxis_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  bool split_ = false;  // the splitter has its first sizes
   QTimer* chartTimer_ = nullptr;
   DownloadProgressDialog* progress_ = nullptr;
 

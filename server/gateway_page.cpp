@@ -19,6 +19,7 @@
 
 #include "pages/kit/page_kit.h"
 #include "pages/kit/value_label.h"
+#include "pages/widgets/column_fit.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/prompts.h"
 
@@ -38,6 +39,7 @@ QTreeWidget* MakeListView(const QStringList& titles, const QString& name, QWidge
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   list->setUniformRowHeights(true);
   list->setAllColumnsShowFocus(true);
+  FitColumns(list);
   return list;
 }
 
@@ -61,15 +63,12 @@ WirelessLoggerPage::WirelessLoggerPage(devlink::DeviceLink& link, int productVar
   gateways_ = MakeListView({QStringLiteral("在线网关"), QStringLiteral("ID数"),
                             QStringLiteral("通讯时间"), QStringLiteral("绑定SN"), QString()},
                            QStringLiteral("gatewayList"), this);
-  gateways_->setColumnWidth(kAddressColumn, 110);
-  gateways_->setColumnWidth(kCountColumn, 50);
   gateways_->hideColumn(kBoundColumn);
   gateways_->hideColumn(kSocketColumn);
   clearList_ = MakeButton(QStringLiteral("清空列表"), QStringLiteral("gatewayClearList"), this);
   readLoggers_ = MakeButton(QStringLiteral("读取记录仪"), QStringLiteral("loggersRead"), this);
   clearLoggers_ = MakeButton(QStringLiteral("清空记录仪"), QStringLiteral("loggersClear"), this);
   loggers_ = MakeListView({QStringLiteral("记录仪列表")}, QStringLiteral("loggerList"), this);
-  loggers_->setColumnWidth(0, 90);
 
   auto* idGroup = MakeGroup(QStringLiteral("记录仪ID"), QStringLiteral("loggerIdGroup"), this);
   sn_ = MakeEdit(QStringLiteral("loggerSn"), idGroup);

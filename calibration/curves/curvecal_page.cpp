@@ -29,6 +29,7 @@
 #include "calibration/curves/card_file.h"
 #include "pages/kit/page_kit.h"
 #include "pages/kit/value_label.h"
+#include "pages/widgets/column_fit.h"
 #include "pages/widgets/editable_list.h"
 #include "pages/widgets/range_edit.h"
 #include "ui/prompts.h"
@@ -43,7 +44,6 @@ constexpr int kNumberColumn = 0;
 constexpr int kPointColumn = 1;  // the reference point chosen with the cell combo; kept hidden
 constexpr int kValueColumn = 2;
 constexpr int kRawColumn = 3;
-constexpr int kNumberColumnWidth = 42;
 
 constexpr const char* kInitialiseQuestion =
     "【初始化】操作会覆盖掉原来曲线，确认操作？\n\n备注：请检查配置文件路径\n      "
@@ -97,7 +97,7 @@ CurveCalibrationPage::CurveCalibrationPage(devlink::DeviceLink& link, int produc
   list_->SetCheckBoxes(false);
   list_->SetComboMode(true);
   list_->setMinimumSize(300, 260);
-  list_->viewport()->installEventFilter(this);
+  FitColumns(list_, {.stretch = {kValueColumn, kRawColumn}});
   // Values are typed with the numeric keys only.
   list_->SetColumnHook([](EditableList&, QWidget*, int column) {
     return column == kValueColumn || column == kRawColumn ? 0 : 1;
@@ -226,17 +226,8 @@ void CurveCalibrationPage::ClearList() {
 }
 
 void CurveCalibrationPage::LayoutColumns() {
-  const int width = list_->viewport()->width() - kNumberColumnWidth;
-  const bool logger = Kind() == InstrumentKind::Logger;
-  list_->setColumnWidth(kNumberColumn, kNumberColumnWidth);
   list_->setColumnHidden(kPointColumn, true);
-  list_->setColumnHidden(kRawColumn, logger);
-  if (logger) {
-    list_->setColumnWidth(kValueColumn, std::max(width, 60));
-  } else {
-    list_->setColumnWidth(kValueColumn, std::max(width / 2, 60));
-    list_->setColumnWidth(kRawColumn, std::max(width - width / 2, 60));
-  }
+  list_->setColumnHidden(kRawColumn, Kind() == InstrumentKind::Logger);
 }
 
 void CurveCalibrationPage::TitleValueColumn() {
@@ -319,12 +310,6 @@ void CurveCalibrationPage::ChannelNumberChanged() {
 void CurveCalibrationPage::UpdateWidgets() {
   calibrate_->setEnabled(Kind() == InstrumentKind::Logger || curveRead_);
   loadFile_->setEnabled(fileLoadable_);
-}
-
-bool CurveCalibrationPage::eventFilter(QObject* watched, QEvent* event) {
-  // The viewport has its new size by the time its own resize event comes.
-  if (watched == list_->viewport() && event->type() == QEvent::Resize) LayoutColumns();
-  return Page::eventFilter(watched, event);
 }
 
 bool CurveCalibrationPage::ReachInstrument(bool quiet) {

@@ -49,9 +49,6 @@ class CurveCalibrationPage : public Page {
   // After the cell edit opened on a raw value: the channel's current raw value into it.
   void FillRawValue();
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   curvecal::InstrumentKind Kind() const;
   curvecal::CurveTarget Target() const;

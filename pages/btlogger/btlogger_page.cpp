@@ -18,6 +18,7 @@
 
 #include "pages/kit/page_kit.h"
 #include "pages/widgets/clock_widget.h"
+#include "pages/widgets/column_fit.h"
 #include "pages/widgets/editable_list.h"
 #include "pages/widgets/sn_widget.h"
 #include "ui/fields.h"
@@ -29,10 +30,6 @@ namespace cmd = pages::btlogger;
 
 namespace {
 
-constexpr int kNumberColumnWidth = 100;
-// The type column fills the list's client width but for this many pixels.
-constexpr int kTypeColumnMargin = 118;
-constexpr int kNumberColumn = 0;
 constexpr int kTypeColumn = 1;
 
 // Keeps the window painted while the adapter waits (its connect may take two minutes).
@@ -61,9 +58,8 @@ BluetoothLoggerPage::BluetoothLoggerPage(devlink::DeviceLink& link, int productV
   list_->SetCheckBoxes(false);
   list_->SetComboMode(true);
   list_->Combo()->FillKinds();
-  list_->setColumnWidth(kNumberColumn, kNumberColumnWidth);
   list_->setMinimumSize(260, 200);
-  list_->installEventFilter(this);
+  FitColumns(list_, {.stretch = {kTypeColumn}});
   list_->AddRow({QStringLiteral("1")});
 
   read_ = Button("读配置", "channelsRead", this, "读通道配置");
@@ -139,13 +135,6 @@ BluetoothLoggerPage::BluetoothLoggerPage(devlink::DeviceLink& link, int productV
   connect(add_, &QPushButton::clicked, this, &BluetoothLoggerPage::AddChannel);
   connect(remove_, &QPushButton::clicked, this, &BluetoothLoggerPage::RemoveChannel);
   UpdateWidgets();
-}
-
-bool BluetoothLoggerPage::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == list_ && event->type() == QEvent::Resize) {
-    list_->setColumnWidth(kTypeColumn, list_->viewport()->width() - kTypeColumnMargin);
-  }
-  return Page::eventFilter(watched, event);
 }
 
 void BluetoothLoggerPage::UpdateWidgets() { write_->setEnabled(writeAllowed_); }

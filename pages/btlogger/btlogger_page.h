@@ -33,9 +33,6 @@ class BluetoothLoggerPage : public Page {
   void AddChannel();
   void RemoveChannel();
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   // The main window's Bluetooth connection; false after "请连接蓝牙设备" was shown.
   bool BluetoothUp();

@@ -276,8 +276,6 @@ QWidget* RelayPage::BuildInstrumentGroup() {
   list_->setAccessibleName("仪器列表");
   list_->setColumnCount(kColumns);
   list_->setHorizontalHeaderLabels({"报警", "仪器ID", "SN号", "上限℃", "下限℃"});
-  const int widths[kColumns] = {40, 60, 100, 70, 70};
-  for (int c = 0; c < kColumns; ++c) list_->setColumnWidth(c, widths[c]);
   // The SN takes any character; ID and limits take the numeric keys only.
   list_->SetColumnHook(
       [](EditableList&, QWidget*, int column) { return column == kSnColumn ? 1 : 0; });

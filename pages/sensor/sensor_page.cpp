@@ -7,7 +7,6 @@
 #include "pages/sensor/sensor_page.h"
 
 #include <QComboBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -19,6 +18,7 @@
 
 #include "pages/kit/fields.h"
 #include "pages/kit/page_kit.h"
+#include "pages/widgets/column_fit.h"
 #include "pages/widgets/sn_widget.h"
 
 namespace pages {
@@ -26,11 +26,6 @@ namespace pages {
 namespace cmd = pages::sensor;
 
 namespace {
-
-constexpr int kNumberColumnWidth = 50;
-constexpr int kTypeColumnWidth = 100;
-// Room a list column leaves around its text.
-constexpr int kColumnPadding = 12;
 
 QPushButton* Button(const char* text, const char* name, const char* description, QWidget* parent) {
   QPushButton* button = MakeButton(QString::fromUtf8(text), QLatin1String(name), parent);
@@ -93,10 +88,8 @@ DigitalSensorPage::DigitalSensorPage(devlink::DeviceLink& link, int productVaria
   channelTypes_->setShowGrid(true);
   channelTypes_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   channelTypes_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  channelTypes_->horizontalHeader()->setStretchLastSection(false);
-  channelTypes_->setColumnWidth(0, kNumberColumnWidth);
-  channelTypes_->setColumnWidth(1, kTypeColumnWidth);
   channelTypes_->setMinimumHeight(90);
+  FitColumns(channelTypes_, {.stretch = {1}});
   auto* typesRead = Button("读取", "channelTypesRead", "读取通道类型", this);
   typesGrid->addWidget(MakeCaption("通道类型", channelTypes_, this), 0, 0);
   typesGrid->addWidget(typesRead, 0, 1, Qt::AlignRight);
@@ -190,19 +183,6 @@ void DigitalSensorPage::ReadChannelTypes() {
     channelTypes_->insertRow(row);
     channelTypes_->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
     channelTypes_->setItem(row, 1, new QTableWidgetItem(FromUtf8(name)));
-  }
-  FitColumns();
-}
-
-void DigitalSensorPage::FitColumns() {
-  const QFontMetrics text(channelTypes_->font());
-  const QFontMetrics heading(channelTypes_->horizontalHeader()->font());
-  for (int column = 0; column < channelTypes_->columnCount(); ++column) {
-    int width = heading.horizontalAdvance(channelTypes_->horizontalHeaderItem(column)->text());
-    for (int row = 0; row < channelTypes_->rowCount(); ++row) {
-      width = std::max(width, text.horizontalAdvance(channelTypes_->item(row, column)->text()));
-    }
-    channelTypes_->setColumnWidth(column, width + kColumnPadding);
   }
 }
 

@@ -31,8 +31,6 @@ class DigitalSensorPage : public Page {
 
  private:
   void ShowSensorAddress(int address);
-  // Each column as wide as its widest text or its heading, whichever is wider.
-  void FitColumns();
 
   int sensorAddress_ = sensor::kInitialSensorAddress;
   QLineEdit* oldAddress_ = nullptr;

@@ -1,5 +1,7 @@
 #include "pages/widgets/editable_list.h"
 
+#include "pages/widgets/column_fit.h"
+
 // Accessible names of the in-place editors: the title of the column they edit; for a column
 // without a title
 //   cell edit   "单元格编辑"
@@ -59,6 +61,17 @@ EditableList::EditableList(QWidget* parent) : QTableWidget(parent) {
   // An editor floats at a fixed place in the viewport: scrolling ends the edit.
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &EditableList::CommitEditors);
   connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditableList::CommitEditors);
+  FitColumns(this);
+  // Columns laid out anew (a row's text grew, the window was resized): an open editor follows
+  // its cell.
+  connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
+    if (edit_->isVisible() && editRow_ >= 0) {
+      PlaceEditor(edit_, editRow_, editColumn_, QString::fromUtf8(kEditName));
+    }
+    if (combo_->isVisible() && comboRow_ >= 0) {
+      PlaceEditor(combo_, comboRow_, comboColumn_, QString::fromUtf8(kComboName));
+    }
+  });
 }
 
 EditableList::~EditableList() {

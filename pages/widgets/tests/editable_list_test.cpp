@@ -70,6 +70,13 @@ TEST_F(EditableListTest, ClickOnACellEditsItInPlaceAndFocusLossCommits) {
   Click(0, 1);
   EXPECT_EQ(list->CellText(1, 3), QStringLiteral("5"));
   EXPECT_EQ(list->Editor()->text(), QStringLiteral("10.0"));
+
+  // A longer text in another row widens the columns: the open editor follows its cell.
+  const QRect before = list->Editor()->geometry();
+  list->SetCellText(1, 1, QStringLiteral("数字式传感器-湿度 数字式传感器-温度"));
+  QCoreApplication::processEvents();
+  EXPECT_NE(list->visualRect(list->model()->index(0, 1)), before);
+  EXPECT_EQ(list->Editor()->geometry(), list->visualRect(list->model()->index(0, 1)));
 }
 
 TEST_F(EditableListTest, ColumnZeroAndTheSpaceBelowTheRowsOpenNoEditor) {
