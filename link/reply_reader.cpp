@@ -19,6 +19,11 @@ int DaysInMonth(int year, int month) {
   return month == 2 && LeapYear(year) ? 29 : kDays[month - 1];
 }
 
+uint8_t High(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
+uint8_t Low(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
+int32_t SignMag(uint16_t v) { return DecodeSignMag16(High(v), Low(v)); }
+double Tenths(uint16_t v) { return DecodeTenths16(High(v), Low(v)); }
+
 }  // namespace
 
 std::string DateTimeProblem(const DateTime& t) {
@@ -94,25 +99,11 @@ uint32_t ReplyReader::U32Be() {
   return high << 16 | U16Be();
 }
 
-int32_t ReplyReader::SignMag16Le() {
-  const uint8_t* p = Next(2);
-  return p ? DecodeSignMag16(p[1], p[0]) : 0;
-}
-
-int32_t ReplyReader::SignMag16Be() {
-  const uint8_t* p = Next(2);
-  return p ? DecodeSignMag16(p[0], p[1]) : 0;
-}
-
-double ReplyReader::Tenths16Le() {
-  const uint8_t* p = Next(2);
-  return p ? DecodeTenths16(p[1], p[0]) : 0.0;
-}
-
-double ReplyReader::Tenths16Be() {
-  const uint8_t* p = Next(2);
-  return p ? DecodeTenths16(p[0], p[1]) : 0.0;
-}
+// The two-byte codecs take the high and the low byte, whichever came first.
+int32_t ReplyReader::SignMag16Le() { return SignMag(U16Le()); }
+int32_t ReplyReader::SignMag16Be() { return SignMag(U16Be()); }
+double ReplyReader::Tenths16Le() { return Tenths(U16Le()); }
+double ReplyReader::Tenths16Be() { return Tenths(U16Be()); }
 
 float ReplyReader::Float32Be() {
   const uint8_t* p = Next(4);

@@ -18,6 +18,7 @@
 #include "link/exchange.h"
 #include "link/frames.h"
 #include "link/relay_frame.h"
+#include "link/reply_reader.h"
 #include "pages/kit/outcome.h"
 
 namespace pages {
@@ -102,6 +103,10 @@ devlink::FrameCheck CheckReply(devlink::ByteView reply, devlink::ByteView reques
 // value "not-sent" naming the reason for tool-cli.
 inline constexpr const char* kSerialOnlyNotSent = "serial only: nothing sent over TCP";
 Outcome SerialOnlyOutcome();
+
+// A reply that passed its frame checks but whose fields cannot be read (too short for them, or
+// an impossible value): the command's failure text, what was wrong as the detail.
+Outcome DecodeFailure(std::string_view failure, const devlink::ReplyReader& in);
 
 // Runs the exchange and checks the reply. An empty request (the frame could not be built) sends
 // nothing and fails with `failure`.
