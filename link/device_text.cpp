@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "link/code_page_text.h"
 #include "link/codecs.h"
 #include "link/utf8.h"
 
@@ -159,10 +160,7 @@ std::string DecodeLatin1Text(ByteView bytes) {
   return EscapeControlCharacters(text);
 }
 
-namespace {
-
-// The conversion without escaping.
-std::string DecodeRawDeviceText(int codePage, const uint8_t* bytes, size_t count) {
+std::string DecodeCodePageText(int codePage, const uint8_t* bytes, size_t count) {
   if (bytes == nullptr || count == 0) return {};
   const auto* nul = static_cast<const uint8_t*>(std::memchr(bytes, 0, count));
   const std::string_view raw(reinterpret_cast<const char*>(bytes),
@@ -177,10 +175,8 @@ std::string DecodeRawDeviceText(int codePage, const uint8_t* bytes, size_t count
   return std::string(ValidUtf8Prefix(raw));
 }
 
-}  // namespace
-
 std::string DecodeDeviceText(int codePage, const uint8_t* bytes, size_t count) {
-  return EscapeControlCharacters(DecodeRawDeviceText(codePage, bytes, count));
+  return EscapeControlCharacters(DecodeCodePageText(codePage, bytes, count));
 }
 
 bool EncodeDeviceText(int codePage, std::string_view text, Bytes& out) {

@@ -18,7 +18,7 @@ using devlink::testing::ScriptedChannel;
 // A count or block reply: payload from byte 5, 'f', Sum8 (the block's length byte is not read).
 Bytes Reply(const Bytes& payload) { return testing::SumReply(0x01, 0x06, payload); }
 
-struct Rows : DownloadEvents {
+struct Collected : DownloadEvents {
   void Rows(std::vector<RecordRow> more) override {
     for (auto& r : more) rows.push_back(std::move(r));
   }
@@ -30,7 +30,7 @@ TEST(ImpossibleHistory, ASignedRecordCountIsAFailedReadNotAnEmptyHistory) {
   // records 80 05 (-5 in sign-magnitude), 1 block of 90 bytes.
   channel.Expect({}, Reply({0x05, 0x80, 0x01, 0x00, 0x5A, 0x00}));
   const std::atomic<bool> proceed{true};
-  Rows events;
+  Collected events;
   const DownloadResult result = Download(channel, nullptr, {}, proceed, events);
   EXPECT_EQ(result.status, kStatusError);
   EXPECT_EQ(result.message, "数据读取失败");
@@ -50,7 +50,7 @@ TEST(ImpossibleHistory, RecordsWithAnImpossibleTimeAreMarkedCountedAndExportedAs
   for (const auto& r : {good, month99, badDigit}) block.insert(block.end(), r.begin(), r.end());
   channel.Expect({}, Reply(block));
   const std::atomic<bool> proceed{true};
-  Rows events;
+  Collected events;
   const DownloadResult result = Download(channel, nullptr, {}, proceed, events);
   ASSERT_EQ(events.rows.size(), 3u);
   EXPECT_EQ(result.status, kStatusNormal);
