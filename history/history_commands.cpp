@@ -6,6 +6,7 @@
 #include "link/checks.h"
 #include "link/codecs.h"
 #include "link/relay_frame.h"
+#include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
 #include "pages/kit/messages.h"
 
@@ -44,6 +45,22 @@ std::string_view Piece(std::string_view text, size_t from, size_t count) {
   return text.substr(from, count);
 }
 
+// Whether a GPRS line's "yyyy-mm-dd hh:mm" is all digits and a real date and time.
+bool GprsTimePossible(std::string_view line) {
+  int fields[5];
+  for (size_t i = 0; i < kLineTime.size(); ++i) {
+    const std::string_view digits = Piece(line, kLineTime[i].first, kLineTime[i].second);
+    if (digits.size() != kLineTime[i].second) return false;
+    fields[i] = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9') return false;
+      fields[i] = fields[i] * 10 + (c - '0');
+    }
+  }
+  return devlink::DateTimeProblem({fields[0], fields[1], fields[2], fields[3], fields[4], 0})
+      .empty();
+}
+
 // Only the length and the sum of the last byte are checked: the head, the echo and the end
 // byte are the instrument's own business here (byte 4 is no length: a block may be longer than
 // 255 bytes). On TCP the channel's rule (at least the length, '<', the sum) is the whole check.
@@ -76,10 +93,13 @@ DownloadResult DownloadTransmitter(devlink::Channel& channel, const DownloadRequ
     result.detail = count.outcome.detail;
     return Finish(std::move(result), false, proceed);
   }
-  const Bytes& reply = count.value;
-  const int32_t records = devlink::DecodeSignMag16(reply[6], reply[5]);
-  const int32_t blocks = devlink::DecodeSignMag16(reply[8], reply[7]);
-  const int32_t blockSize = devlink::DecodeSignMag16(reply[10], reply[9]);
+  const auto announced = DecodeCountReply(count.value);
+  if (!announced.ok()) {
+    result.message = announced.message();
+    result.detail = announced.outcome.detail;
+    return Finish(std::move(result), false, proceed);
+  }
+  const auto [records, blocks, blockSize] = announced.value;
   result.recordCount = records;
   events.CountAnnounced(records);
   if (records <= 0) return Finish(std::move(result), true, proceed);
@@ -153,6 +173,8 @@ DownloadResult DownloadTransmitter(devlink::Channel& channel, const DownloadRequ
     }
   }
   result.rows = rows.size();
+  result.impossibleTimes = static_cast<size_t>(
+      std::count_if(rows.begin(), rows.end(), [](const RecordRow& r) { return r.impossibleTime; }));
   events.Rows(std::move(rows));
   result.saveEnabled = true;
   if (result.detail.empty() && result.failedBlocks > 0) {
@@ -185,8 +207,15 @@ DownloadResult DownloadGprs(StreamLine* stream, DownloadKind kind,
         break;
       }
       headSeen = true;
-      result.valueCount = chunk[3];
-      records = devlink::DecodeSignMag16(chunk[5], chunk[4]);
+      devlink::ReplyReader head(chunk, 3);
+      result.valueCount = head.U8();
+      records = head.SignMag16Le();
+      head.Require(records >= 0, "record count " + std::to_string(records) + " is negative");
+      if (!head.ok()) {
+        result.detail = head.problem();
+        linkOk = false;
+        break;
+      }
       result.recordCount = records;
       events.CountAnnounced(records);
       if (records == 0) {
@@ -207,7 +236,9 @@ DownloadResult DownloadGprs(StreamLine* stream, DownloadKind kind,
       const std::string line = pending.substr(0, lineEnd);
       pending.erase(0, lineEnd + 2);
       if (line.empty()) continue;
-      events.Rows({ParseGprsLine(line)});
+      RecordRow row = ParseGprsLine(line);
+      if (row.impossibleTime) ++result.impossibleTimes;
+      events.Rows({std::move(row)});
       ++result.rows;
       const int64_t maximum = std::max<int64_t>(records, static_cast<int64_t>(result.rows));
       events.Progress(static_cast<int64_t>(result.rows), maximum);
@@ -233,13 +264,41 @@ DownloadResult DownloadGprs(StreamLine* stream, DownloadKind kind,
 
 }  // namespace
 
+Result<CountAnnouncement> DecodeCountReply(devlink::ByteView reply) {
+  devlink::ReplyReader in(reply, 5);
+  CountAnnouncement count;
+  count.records = in.SignMag16Le();
+  count.blocks = in.SignMag16Le();
+  count.blockSize = in.SignMag16Le();
+  // The sign bit set on a count is no count: -5 records must not read as an empty history.
+  for (const auto& [value, name] : {std::pair{count.records, "record count"},
+                                    {count.blocks, "block count"},
+                                    {count.blockSize, "block size"}}) {
+    in.Require(value >= 0, std::string(name) + " " + std::to_string(value) + " is negative");
+  }
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, count};
+}
+
 RecordRow DescribeRecord(const HistoryRecord& r) {
   RecordRow row;
-  row.time = Format("%d年%.2d月%.2d日%.2d时%.2d分", 2000 + devlink::DecodeBcd8(r[0]),
-                    devlink::DecodeBcd8(r[1]), devlink::DecodeBcd8(r[2]),
-                    devlink::DecodeBcd8(r[3]), devlink::DecodeBcd8(r[4]));
-  row.values = {Format("%.1f", devlink::DecodeTenths16(r[6], r[5])),
-                Format("%.1f", devlink::DecodeTenths16(r[8], r[7]))};
+  devlink::ReplyReader in(r);
+  devlink::DateTime time;
+  time.year = 2000 + in.Bcd();
+  time.month = in.Bcd();
+  time.day = in.Bcd();
+  time.hour = in.Bcd();
+  time.minute = in.Bcd();
+  in.RequireDateTime(time);
+  if (in.ok()) {
+    row.time = Format("%d年%.2d月%.2d日%.2d时%.2d分", time.year, time.month, time.day, time.hour,
+                      time.minute);
+  } else {
+    row.time = devlink::FormatHex(devlink::ByteView(r).first(5)) + kImpossibleTimeMark;
+    row.impossibleTime = true;
+  }
+  devlink::ReplyReader values(r, 5);
+  row.values = {Format("%.1f", values.Tenths16Le()), Format("%.1f", values.Tenths16Le())};
   return row;
 }
 
@@ -286,6 +345,8 @@ RecordRow ParseGprsLine(std::string_view line) {
     row.time += FromDevice(Piece(line, kLineTime[i].first, kLineTime[i].second));
     row.time += kTimeUnits[i];
   }
+  row.impossibleTime = !GprsTimePossible(line);
+  if (row.impossibleTime) row.time += kImpossibleTimeMark;
   // Each value ends at a space; what follows the last space is not a value, and a space at the
   // start of the rest ends the values.
   std::string_view rest = Piece(line, kLineValuesFrom, std::string_view::npos);

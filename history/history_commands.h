@@ -31,6 +31,11 @@ inline constexpr const char* kStatusStopped = "通讯终止";
 // A record whose block failed every attempt: no reading at all, which must not look like 0.0.
 inline constexpr const char* kMissingValue = "err";
 inline constexpr const char* kMissingTime = "2000年00月00日00时00分";
+// A record whose time cannot be (month 0x99, 25 o'clock): its values are kept, its time cell
+// shows the raw BCD bytes (or the stream's text) followed by this mark.
+inline constexpr const char* kImpossibleTimeMark = "（时间无效）";
+// What the page shows after a download that held such records ("%d": how many).
+inline constexpr const char* kImpossibleTimesFormat = "%d条记录的时间无效，已在列表中标记";
 
 enum class Source { Transmitter, Gprs };
 // The request byte of a GPRS download tells which records the module sends.
@@ -53,9 +58,12 @@ using HistoryRecord = std::array<uint8_t, kRecordSize>;
 struct RecordRow {
   std::string time;                 // column 1
   std::vector<std::string> values;  // columns 2, 3, ...
+  bool impossibleTime = false;      // the record's time cannot be; `time` shows what came
   bool operator==(const RecordRow&) const = default;
 };
 
+// The row of a record; one whose BCD time is not a real date and time keeps its values and is
+// marked (impossibleTime, the raw bytes and kImpossibleTimeMark as its time).
 RecordRow DescribeRecord(const HistoryRecord& record);
 RecordRow MissingRecordRow();  // kMissingTime, "err" in both value columns
 
@@ -65,8 +73,19 @@ devlink::Bytes BlockRequest(uint8_t address, int block);
 size_t ExpectedBlockLength(int block, int blockCount, int blockSize, int recordCount);
 // The GPRS module's request (its CRC over bytes 1-6, high byte first).
 devlink::Bytes GprsRequest(DownloadKind kind);
-// One text line of a GPRS stream (without its CR LF) as a list row.
+// One text line of a GPRS stream (without its CR LF) as a list row; a line whose time is not a
+// real date and time is marked as DescribeRecord marks a record.
 RecordRow ParseGprsLine(std::string_view line);
+
+// The record count, block count and block size a count reply announces (sign-magnitude, low
+// byte first, from payload byte 0), or the failure when one of them is negative or the reply
+// too short for them: detail says which.
+struct CountAnnouncement {
+  int32_t records = 0;
+  int32_t blocks = 0;
+  int32_t blockSize = 0;
+};
+Result<CountAnnouncement> DecodeCountReply(devlink::ByteView reply);
 
 // What a running download reports, in order, on the thread that runs it.
 class DownloadEvents {
@@ -102,6 +121,7 @@ struct DownloadResult {
   size_t rows = 0;                     // rows reported
   int failedBlocks = 0;                // blocks that failed every attempt
   int64_t missing = 0;                 // announced records that were not received
+  size_t impossibleTimes = 0;          // rows marked impossibleTime
 };
 
 // Runs one download. `proceed` is polled before each block, record slot, read cycle and line;

@@ -60,10 +60,6 @@ void AppendGbk(Bytes& out, std::string_view text) {
   }
 }
 
-void PutLe32(Bytes& out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 int32_t TimeField(const Bytes& gbk, size_t from, size_t count) {
   if (from >= gbk.size()) return 0;
   const auto* text = reinterpret_cast<const char*>(gbk.data());
@@ -126,21 +122,22 @@ Bytes CsvBytes(const std::vector<RecordRow>& rows, const std::tm& t) {
 Bytes RecordDataBytes(const std::vector<RecordRow>& rows, int valueCount) {
   const size_t n = static_cast<size_t>(std::clamp(valueCount, 0, 255));
   Bytes out{0, static_cast<uint8_t>(n), 0, 0};
-  PutLe32(out, static_cast<uint32_t>(std::min<size_t>(rows.size(), INT32_MAX)));
+  devlink::PutLe32(out, static_cast<uint32_t>(std::min<size_t>(rows.size(), INT32_MAX)));
   out.reserve(out.size() + rows.size() * (24 + 4 * n));
   for (const RecordRow& row : rows) {
     Bytes time;
     AppendGbk(time, row.time);
     for (const auto& [from, count] : {std::pair<size_t, size_t>{0, 4}, {6, 2}, {10, 2}, {14, 2}, {18, 2}}) {
-      PutLe32(out, static_cast<uint32_t>(TimeField(time, from, count)));
+      const int32_t field = row.impossibleTime ? -1 : TimeField(time, from, count);
+      devlink::PutLe32(out, static_cast<uint32_t>(field));
     }
-    PutLe32(out, 0);  // second
+    devlink::PutLe32(out, 0);  // second
     for (size_t k = 0; k < n; ++k) {
       // Only the list's value columns exist; a value beyond them reads as empty text.
       const std::string_view text = k < row.values.size() && k < kListValueColumns
                                         ? std::string_view(row.values[k])
                                         : std::string_view();
-      PutLe32(out, std::bit_cast<uint32_t>(ValueOf(text)));
+      devlink::PutLe32(out, std::bit_cast<uint32_t>(ValueOf(text)));
     }
   }
   return out;

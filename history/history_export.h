@@ -6,6 +6,8 @@
 // (int32); then per row year, month, day, hour, minute, second (int32 each, second always 0) and
 // N floats. The time comes from the GBK bytes of the time text at 0 (4 characters), 6, 10, 14
 // and 18 (2 each); a value "err" (any case) is -1000.0, the format's mark for a missing value.
+// A row marked impossibleTime has -1 in its five time fields (its values as they came); in the
+// CSV its time cell carries the raw time and the mark.
 #include <ctime>
 #include <optional>
 #include <string>

@@ -6,6 +6,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QColor>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
@@ -40,6 +41,16 @@ namespace {
 // Shares of the page's width at first sight: list and chart.
 constexpr int kListShare = 2;
 constexpr int kChartShare = 3;
+
+// The time cell of a record whose time cannot be carries this flag, so a save marks the row too.
+constexpr int kImpossibleTimeRole = Qt::UserRole + 1;
+
+void MarkImpossibleTime(QTableWidgetItem& time) {
+  time.setData(kImpossibleTimeRole, true);
+  time.setForeground(QColor(Qt::red));
+  time.setToolTip(QStringLiteral("记录的时间无效，显示为仪器发来的原始数据"));
+}
+
 }  // namespace
 
 // ---- DownloadProgressDialog ----
@@ -298,6 +309,7 @@ void HistoryPage::AddRows(const std::vector<RecordRow>& rows) {
     };
     cell(0, QString::number(row + 1));
     cell(1, FromUtf8(rows[i].time));
+    if (rows[i].impossibleTime) MarkImpossibleTime(*list_->item(row, 1));
     for (size_t v = 0; v < rows[i].values.size() && v < history::kListValueColumns; ++v) {
       cell(2 + static_cast<int>(v), FromUtf8(rows[i].values[v]));
     }
@@ -319,6 +331,11 @@ void HistoryPage::Finished(const history::DownloadResult& result) {
   UpdateWidgets();
   if (!result.message.empty()) {
     ui::ShowMessage(this, FromUtf8(result.message), {}, ui::MessageKind::Warning);
+  } else if (result.impossibleTimes > 0) {
+    ui::ShowMessage(this,
+                    QString::fromUtf8(history::kImpossibleTimesFormat)
+                        .replace(QStringLiteral("%d"), QString::number(result.impossibleTimes)),
+                    {}, ui::MessageKind::Warning);
   }
 }
 
@@ -339,7 +356,9 @@ std::vector<RecordRow> HistoryPage::ListRows() const {
     return item ? item->text().toStdString() : std::string();
   };
   for (int row = 0; row < list_->rowCount(); ++row) {
-    rows.push_back({text(row, 1), {text(row, 2), text(row, 3)}});
+    const QTableWidgetItem* time = list_->item(row, 1);
+    const bool impossible = time && time->data(kImpossibleTimeRole).toBool();
+    rows.push_back({text(row, 1), {text(row, 2), text(row, 3)}, impossible});
   }
   return rows;
 }

@@ -66,11 +66,13 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
       outcome.With("file", out);
     }
   }
+  if (outcome.detail.empty()) outcome.detail = result.detail;
   outcome.With("status", result.status);
   if (result.recordCount) outcome.With("records", int64_t{*result.recordCount});
   outcome.With("rows", static_cast<int64_t>(collector.rows_.size()));
-  if (result.failedBlocks > 0) outcome.With("failed_blocks", int64_t{result.failedBlocks});
+  if (result.failedBlocks > 0) outcome.With("failed-blocks", int64_t{result.failedBlocks});
   if (result.missing > 0) outcome.With("missing", result.missing);
+  outcome.With("impossible-times", static_cast<int64_t>(result.impossibleTimes));
   return outcome;
 }
 

@@ -38,6 +38,24 @@ uint8_t EncodeBcd8(int value) { return static_cast<uint8_t>((value / 10) * 16 + 
 
 int DecodeBcd8(uint8_t byte) { return (byte >> 4) * 10 + (byte & 0x0F); }
 
+void PutLe16(Bytes& out, uint16_t value) {
+  out.push_back(static_cast<uint8_t>(value & 0xFF));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void PutBe16(Bytes& out, uint16_t value) {
+  out.push_back(static_cast<uint8_t>(value >> 8));
+  out.push_back(static_cast<uint8_t>(value & 0xFF));
+}
+
+void PutLe32(Bytes& out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void PutBe32(Bytes& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
 std::string FormatHex(ByteView bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;

@@ -2,8 +2,10 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "link/code_page_text.h"
 #include "link/codecs.h"
 #include "link/utf8.h"
 
@@ -120,7 +122,45 @@ std::string SanitizeUtf8(std::string_view text) {
   return out;
 }
 
-std::string DecodeDeviceText(int codePage, const uint8_t* bytes, size_t count) {
+std::string EscapeControlCharacters(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  char escape[8];
+  while (!text.empty()) {
+    const auto b0 = static_cast<unsigned char>(text[0]);
+    const auto b1 = text.size() > 1 ? static_cast<unsigned char>(text[1]) : 0;
+    if ((b0 >= 0x01 && b0 < 0x20) || b0 == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", b0);
+      out.append(escape);
+      text.remove_prefix(1);
+    } else if (b0 == 0xC2 && b1 >= 0x80 && b1 <= 0x9F) {  // U+0080..U+009F
+      std::snprintf(escape, sizeof escape, "\\u%04X", b1);
+      out.append(escape);
+      text.remove_prefix(2);
+    } else {
+      out.push_back(text[0]);
+      text.remove_prefix(1);
+    }
+  }
+  return out;
+}
+
+std::string DecodeLatin1Text(ByteView bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (const uint8_t b : bytes) {
+    if (b == 0) continue;
+    if (b < 0x80) {
+      text.push_back(static_cast<char>(b));
+    } else {
+      text.push_back(static_cast<char>(0xC0 | (b >> 6)));
+      text.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  return EscapeControlCharacters(text);
+}
+
+std::string DecodeCodePageText(int codePage, const uint8_t* bytes, size_t count) {
   if (bytes == nullptr || count == 0) return {};
   const auto* nul = static_cast<const uint8_t*>(std::memchr(bytes, 0, count));
   const std::string_view raw(reinterpret_cast<const char*>(bytes),
@@ -133,6 +173,10 @@ std::string DecodeDeviceText(int codePage, const uint8_t* bytes, size_t count) {
   }
   if (codePage == kCodePageUtf8) return SanitizeUtf8(raw);
   return std::string(ValidUtf8Prefix(raw));
+}
+
+std::string DecodeDeviceText(int codePage, const uint8_t* bytes, size_t count) {
+  return EscapeControlCharacters(DecodeCodePageText(codePage, bytes, count));
 }
 
 bool EncodeDeviceText(int codePage, std::string_view text, Bytes& out) {

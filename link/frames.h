@@ -38,6 +38,7 @@ constexpr uint8_t kSumReplyStart = 0x3C;    // '<'
 constexpr uint8_t kSumEndMarker = 0x66;     // 'f'
 constexpr uint8_t kAck = 0x55;              // 'U'
 constexpr size_t kSumFrameOverhead = 7;
+constexpr size_t kSumFramePayloadFrom = 5;  // the first payload byte
 constexpr size_t kSumMaxPayload = 255;  // the length byte
 
 // Returns an empty frame when the payload does not fit the length byte.

@@ -58,10 +58,11 @@ CommandResult Evaluate(const GatewayRequest& request, const CommandReply& reply)
                             : pages::Outcome::Failure(kOperationFailed);
     return result;
   }
-  result.loggers = ParseLoggerList(reply.reply);
+  std::string problem;
+  result.loggers = ParseLoggerList(reply.reply, &problem);
   if (!result.loggers) {
     result.outcome = pages::Outcome::Failure(kParseFailed);
-    result.outcome.detail = "reply of " + std::to_string(reply.reply.size()) + " bytes";
+    result.outcome.detail = problem;
     return result;
   }
   const std::string message = ListReplyMessage(request.command, *result.loggers, request.sn);

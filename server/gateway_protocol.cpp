@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "link/checks.h"
+#include "link/reply_reader.h"
 
 namespace gateway {
 
@@ -64,14 +65,23 @@ Bytes BindCommand(const LoggerId& id) { return WithId(0x57, id); }
 Bytes DeleteCommand(const LoggerId& id) { return WithId(0x43, id); }
 Bytes ClearCommand() { return WithId(0x43, LoggerId{}); }
 
-std::optional<std::vector<std::string>> ParseLoggerList(const Bytes& reply) {
-  if (reply.size() % 4 != 0) return std::nullopt;
+std::optional<std::vector<std::string>> ParseLoggerList(const Bytes& reply, std::string* problem) {
+  const auto fail = [problem](std::string why) -> std::optional<std::vector<std::string>> {
+    if (problem) *problem = std::move(why);
+    return std::nullopt;
+  };
+  if (reply.size() % 4 != 0) return fail("reply of " + std::to_string(reply.size()) + " bytes");
+  devlink::ReplyReader in(reply);
   std::vector<std::string> sns;
-  for (size_t at = 0; at + 4 <= reply.size(); at += 4) {
+  while (in.remaining() > 0) {
     LoggerId id;
-    std::copy_n(reply.begin() + static_cast<std::ptrdiff_t>(at), 4, id.bytes.begin());
+    for (uint8_t& b : id.bytes) b = in.U8();
     std::string sn = SnFromLoggerId(id);
     if (sn != kEmptySlotSn) sns.push_back(std::move(sn));
+  }
+  if (sns.size() > static_cast<size_t>(kMaxLoggers)) {
+    return fail(std::to_string(sns.size()) + " loggers listed, a gateway binds at most " +
+                std::to_string(kMaxLoggers));
   }
   return sns;
 }

@@ -76,9 +76,11 @@ Bytes BindCommand(const LoggerId& id);
 Bytes DeleteCommand(const LoggerId& id);
 Bytes ClearCommand();
 
-// The SNs of a list reply in reply order, empty slots left out; nullopt when its length is not a
-// multiple of 4 ("解析失败").
-std::optional<std::vector<std::string>> ParseLoggerList(const Bytes& reply);
+// The SNs of a list reply in reply order, empty slots left out; nullopt ("解析失败") when its
+// length is not a multiple of 4 or it lists more loggers than a gateway binds (kMaxLoggers).
+// `problem`, when given, then says which.
+std::optional<std::vector<std::string>> ParseLoggerList(const Bytes& reply,
+                                                        std::string* problem = nullptr);
 
 // The message a list reply gives the command that asked for it, when it parsed: read nothing;
 // clear "操作成功" when no logger is left; bind nothing when `sn` is listed; delete "操作成功"

@@ -58,7 +58,7 @@ std::optional<Bytes> ModbusUnhandled(Instrument& device, const Bytes& request) {
 std::optional<size_t> MeasureXor(const Bytes& buffer) {
   if (buffer.empty() || buffer[0] != kXorStart) return std::nullopt;
   if (buffer.size() < 5) return 0;
-  size_t length = GetBe16(buffer, 3) + kXorOverhead;
+  size_t length = devlink::ReplyReader(buffer, 3).U16Be() + kXorOverhead;
   if (length > kMaxXorRequest) return std::nullopt;
   return length;
 }
@@ -104,7 +104,7 @@ Bytes ModbusException(uint8_t address, uint8_t function, uint8_t code) {
 
 Bytes XorReply(uint8_t kind, uint8_t command, const Bytes& payload) {
   Bytes frame{kXorStart, kind, command};
-  PutBe16(frame, static_cast<uint16_t>(payload.size()));
+  devlink::PutBe16(frame, static_cast<uint16_t>(payload.size()));
   frame.insert(frame.end(), payload.begin(), payload.end());
   frame.push_back(0);
   SealXor(frame);
@@ -120,15 +120,6 @@ void SealModbus(Bytes& frame) {
 }
 
 void SealXor(Bytes& frame) { frame.back() = devlink::Xor8(frame.data(), CountBefore(frame, 1), 0); }
-
-uint16_t GetBe16(const Bytes& bytes, size_t offset) {
-  return static_cast<uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
-}
-
-void PutBe16(Bytes& bytes, uint16_t value) {
-  bytes.push_back(static_cast<uint8_t>(value >> 8));
-  bytes.push_back(static_cast<uint8_t>(value & 0xFF));
-}
 
 void RegisterFramings(Simulator& simulator) {
   Framing sum;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "link/reply_reader.h"  // requests read through the bounds-checked reader
 #include "sim/simulator.h"
 
 namespace sim {
@@ -61,10 +62,6 @@ bool ModbusIntact(const Bytes& frame);
 void SealSum(Bytes& frame);
 void SealModbus(Bytes& frame);
 void SealXor(Bytes& frame);
-
-// Big-endian 16-bit fields.
-uint16_t GetBe16(const Bytes& bytes, size_t offset);
-void PutBe16(Bytes& bytes, uint16_t value);
 
 // Adds the "sum", "modbus" and "xor" frame families (before any handler is added).
 void RegisterFramings(Simulator& simulator);

@@ -93,7 +93,8 @@ TEST(HistoryFrames, GprsLinesFillTimeAndTwoValueColumns) {
       {"2023-05-06 07:08 12.5 45.0 33.3 ", {"2023年05月06日07时08分", {"12.5", "45.0"}}},
       {"2023-05-06 07:08  12.5 ", {"2023年05月06日07时08分", {}}},  // a leading space ends them
       {"2023-05-06 07:08 -1.5 ", {"2023年05月06日07时08分", {"-1.5"}}},
-      {"2023-05", {"2023年05月日时分", {}}},  // a short line reads what it has
+      // A short line reads what it has; its time is incomplete, so the row is marked.
+      {"2023-05", {"2023年05月日时分（时间无效）", {}, true}},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseGprsLine(c.line), c.row) << c.line;
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "link/code_page_text.h"
 #include "history/history_export.h"
 
 namespace pages::history {
@@ -73,7 +74,7 @@ TEST(CsvFile, GbkWithCrLfItsTwoHeadLinesAndTheRowsAsDisplayed) {
                              "3,2023年05月06日07时09分,-1.5,\r\n"));
   // Read back as a spreadsheet would: GBK, lines at CR LF, fields at commas.
   const std::string decoded =
-      devlink::DecodeDeviceText(devlink::kCodePageOem, csv.data(), csv.size());
+      devlink::DecodeCodePageText(devlink::kCodePageOem, csv.data(), csv.size());
   std::vector<std::vector<std::string>> table;
   std::stringstream lines(decoded);
   for (std::string line; std::getline(lines, line);) {

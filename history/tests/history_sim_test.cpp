@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "link/code_page_text.h"
 #include "history/history_commands.h"
 #include "link/codecs.h"
 #include "pages/testing/sim_link.h"
@@ -240,9 +241,9 @@ TEST_F(HistorySimTest, ToolCliSavesWhatItDownloadsAndShowsProgress) {
   EXPECT_NE(done.err.find("history download: 12/12"), std::string::npos) << done.err;
   EXPECT_NE(done.out.find("\"rows\":12"), std::string::npos) << done.out;
   const std::string text = ReadFile(csv);
-  std::string utf8 = devlink::DecodeDeviceText(devlink::kCodePageOem,
-                                               reinterpret_cast<const uint8_t*>(text.data()),
-                                               text.size());
+  std::string utf8 = devlink::DecodeCodePageText(devlink::kCodePageOem,
+                                                 reinterpret_cast<const uint8_t*>(text.data()),
+                                                 text.size());
   EXPECT_NE(utf8.find("\r\n序号,时间,温度℃,湿度%RH\r\n1,2023年05月06日07时08分,23.1,60.0\r\n"),
             std::string::npos);
 

@@ -4,6 +4,7 @@
 
 #include "link/codecs.h"
 #include "link/frames.h"
+#include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
 
 namespace pages::btlogger {
@@ -43,8 +44,10 @@ uint16_t RecordRegister(size_t channel) {
   return static_cast<uint16_t>(kChannelRegisterBase + kChannelRegisterStride * channel);
 }
 
+// The data of a 0x03 reply whose length was checked: `count` bytes after the byte count.
 Bytes ReplyData(const Bytes& reply, size_t count) {
-  return Bytes(reply.begin() + kReplyDataOffset, reply.begin() + kReplyDataOffset + count);
+  const ByteView data = devlink::ReplyReader(reply, kReplyDataOffset).Take(count);
+  return Bytes(data.begin(), data.end());
 }
 
 std::string Format(const char* format, auto... values) {
@@ -181,8 +184,11 @@ WidgetRequest BuildSnReadRequest() {
 WidgetReply ParseSnReadReply(ByteView reply) {
   std::string error = ReadFailure(reply, kSnReplyLength);
   if (!error.empty()) return Outcome::Failure(std::move(error));
-  const auto code = static_cast<uint16_t>((reply[5] << 8) | reply[6]);
-  return WidgetReply({}, WidgetText{SnText(code, reply[3] * 256 + reply[4]), {}});
+  devlink::ReplyReader in(reply, kReplyDataOffset);
+  const int serial = in.U16Be();
+  const uint16_t code = in.U16Be();
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return WidgetReply({}, WidgetText{SnText(code, serial), {}});
 }
 
 WidgetRequest BuildSnWriteRequest(ByteView keptReply, int year, int month, int serial) {
@@ -209,13 +215,22 @@ WidgetRequest BuildClockReadRequest() {
 WidgetReply ParseClockReadReply(ByteView reply) {
   std::string error = ReadFailure(reply, kClockReplyLength);
   if (!error.empty()) return Outcome::Failure(std::move(error));
-  using devlink::DecodeBcd8;
   // Reply bytes 3-10: minute, second, weekday, hour, month, day, century, year.
-  return WidgetReply(
-      {}, WidgetText{Format("%02d%02d-%02d-%02d %02d:%02d:%02d", DecodeBcd8(reply[9]),
-                            DecodeBcd8(reply[10]), DecodeBcd8(reply[7]), DecodeBcd8(reply[8]),
-                            DecodeBcd8(reply[6]), DecodeBcd8(reply[3]), DecodeBcd8(reply[4])),
-                     {}});
+  devlink::ReplyReader in(reply, kReplyDataOffset);
+  devlink::DateTime t;
+  t.minute = in.Bcd();
+  t.second = in.Bcd();
+  in.Bcd();  // weekday: not shown
+  t.hour = in.Bcd();
+  t.month = in.Bcd();
+  t.day = in.Bcd();
+  t.year = in.Bcd() * 100;
+  t.year += in.Bcd();
+  in.RequireDateTime(t);
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return WidgetReply({}, WidgetText{Format("%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                                           t.hour, t.minute, t.second),
+                                    {}});
 }
 
 WidgetRequest BuildClockWriteRequest(const ClockTime& now) {

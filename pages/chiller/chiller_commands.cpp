@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "link/frames.h"
+#include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
 
 namespace pages::chiller {
@@ -34,38 +35,26 @@ std::string Format2(double value) {
   return buffer;
 }
 
-// One byte as one character: bytes above 0x7F stand for the Latin-1 character of that code.
-void AppendCharacter(std::string& text, uint8_t byte) {
-  if (byte < 0x80) {
-    text.push_back(static_cast<char>(byte));
-  } else {
-    text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-    text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-  }
-}
-
 }  // namespace
 
 std::optional<ChillerState> DecodeRecords(devlink::ByteView payload) {
   ChillerState state;
-  size_t p = 0;
-  while (p < payload.size()) {
-    if (payload.size() - p < 2) return std::nullopt;
-    const uint8_t tag = payload[p];
-    const size_t length = payload[p + 1];
-    if (payload.size() - p - 2 < length) return std::nullopt;
-    const devlink::ByteView value = payload.subspan(p + 2, length);
+  devlink::ReplyReader records(payload);
+  while (records.remaining() > 0) {
+    const uint8_t tag = records.U8();
+    const size_t length = records.U8();
+    const devlink::ByteView value = records.Take(length);
+    if (!records.ok()) return std::nullopt;
     switch (tag) {
       case kTagContainer:
-        for (uint8_t byte : value) {
-          if (byte != 0) AppendCharacter(state.container, byte);
-        }
+        state.container += devlink::DecodeLatin1Text(value);
         break;
       case kTagReturnAir:
       case kTagSupplyAir:
       case kTagSetPoint: {
-        if (value.size() < 4) return std::nullopt;
-        const double number = devlink::DecodeFloat32Be(value.data());
+        devlink::ReplyReader in(value);
+        const double number = in.Float32Be();
+        if (!in.ok()) return std::nullopt;
         const std::string text = Format2(number);
         if (tag == kTagReturnAir) state.returnAir = text;
         if (tag == kTagSupplyAir) state.supplyAir = text;
@@ -86,7 +75,6 @@ std::optional<ChillerState> DecodeRecords(devlink::ByteView payload) {
       default:
         break;  // unknown tags are skipped
     }
-    p += length + 2;
   }
   return state;
 }

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "link/frames.h"
+#include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
 
 namespace pages::fridge {
@@ -28,15 +29,6 @@ constexpr size_t kStatusReply = 10;
 constexpr size_t kIntervalsReply = 15;
 constexpr size_t kSmsReply = 9;
 constexpr size_t kAckReply = 8;
-
-uint16_t Le16(ByteView bytes, size_t offset) {
-  return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-void PutLe16(Bytes& out, int64_t value) {
-  out.push_back(static_cast<uint8_t>(value & 0xFF));
-  out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-}
 
 Result<Bytes> Exchange(devlink::Channel& channel, uint8_t command, const Bytes& payload,
                        const ReplyRule& rule, const char* failure) {
@@ -86,8 +78,10 @@ Result<Status> ReadStatus(devlink::Channel& channel) {
   const auto reply =
       Exchange(channel, kCmdReadStatus, {}, SumRuleFromFrame(kStatusReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const Bytes& r = reply.value;
-  return {{}, Status{r[5], r[6], r[7]}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const Status status{in.U8(), in.U8(), in.U8()};
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, status};
 }
 
 Outcome WriteStatus(devlink::Channel& channel, const Status& status) {
@@ -98,8 +92,10 @@ Result<Intervals> ReadIntervals(devlink::Channel& channel) {
   const auto reply =
       Exchange(channel, kCmdReadIntervals, {}, SumRuleFromFrame(kIntervalsReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const Bytes& r = reply.value;
-  return {{}, Intervals{Le16(r, 5), Le16(r, 7), Le16(r, 9), Le16(r, 11)}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const Intervals intervals{in.U16Le(), in.U16Le(), in.U16Le(), in.U16Le()};
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, intervals};
 }
 
 Outcome WriteIntervals(devlink::Channel& channel, const Intervals& value) {
@@ -114,20 +110,23 @@ Outcome WriteIntervals(devlink::Channel& channel, const Intervals& value) {
     if (minutes > kMaxInterval) return Outcome::Refused(kIntervalTooLarge, field);
   }
   Bytes payload;
-  for (const auto& [minutes, field] : fields) PutLe16(payload, minutes);
+  for (const auto& [minutes, field] : fields) devlink::PutLe16(payload, static_cast<uint16_t>(minutes));
   return Write(channel, kCmdWriteIntervals, payload);
 }
 
 Result<SmsInterval> ReadSmsInterval(devlink::Channel& channel) {
   const auto reply = Exchange(channel, kCmdReadSms, {}, SumRuleFromFrame(kSmsReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  return {{}, SmsInterval{Le16(reply.value, 5)}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const SmsInterval interval{in.U16Le()};
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, interval};
 }
 
 Outcome WriteSmsInterval(devlink::Channel& channel, int64_t seconds) {
   if (seconds < 0 || seconds > kMaxInterval) return Outcome::Refused(kSmsIntervalRange, "seconds");
   Bytes payload;
-  PutLe16(payload, seconds);
+  devlink::PutLe16(payload, static_cast<uint16_t>(seconds));
   return Write(channel, kCmdWriteSms, payload);
 }
 

@@ -227,4 +227,10 @@ Result<devlink::Bytes> RunExchange(devlink::Channel& channel, ByteView request,
   return Result<devlink::Bytes>({}, std::move(result.reply));
 }
 
+Outcome DecodeFailure(std::string_view failure, const devlink::ReplyReader& in) {
+  Outcome outcome = Outcome::Failure(std::string(failure));
+  outcome.detail = in.ok() ? "reply not readable" : in.problem();
+  return outcome;
+}
+
 }  // namespace pages

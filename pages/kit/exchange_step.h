@@ -18,6 +18,7 @@
 #include "link/exchange.h"
 #include "link/frames.h"
 #include "link/relay_frame.h"
+#include "link/reply_reader.h"
 #include "pages/kit/outcome.h"
 
 namespace pages {
@@ -106,6 +107,10 @@ Outcome SerialOnlyOutcome();
 // The outcome of a command that found no port to talk to: none open ("串口打开失败"), or the open
 // one went away under it ("串口已断开：…"). Long work (a history download) ends at once then.
 bool PortLost(const Outcome& outcome);
+
+// A reply that passed its frame checks but whose fields cannot be read (too short for them, or
+// an impossible value): the command's failure text, what was wrong as the detail.
+Outcome DecodeFailure(std::string_view failure, const devlink::ReplyReader& in);
 
 // Runs the exchange and checks the reply. An empty request (the frame could not be built) sends
 // nothing and fails with `failure`.

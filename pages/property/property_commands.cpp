@@ -322,15 +322,14 @@ Result<ServerConfig> ReadServer(Channel& channel, Server server) {
   const uint8_t command = server == Server::Data ? kReadDataServer : kReadConfigServer;
   const auto reply = Exchange(channel, command, kNoChannel, {}, VariableRule(), kServerReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const ByteView payload = devlink::SumFramePayload(reply.value);
   // A payload too short for the address and port is not a server record.
-  if (payload.size() < kServerHeaderSize) return Outcome::Failure(kServerReadFailed);
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
   ServerConfig config;
   config.server = server;
-  std::copy_n(payload.begin(), 4, config.ip.begin());
-  config.port = payload[4] | (payload[5] << 8);
-  config.domain = devlink::DecodeDeviceText(devlink::kCodePageOem, payload.data() + kServerHeaderSize,
-                                            payload.size() - kServerHeaderSize);
+  for (uint8_t& part : config.ip) part = in.U8();
+  config.port = in.U16Le();
+  config.domain = in.RestAsText(devlink::kCodePageOem);
+  if (!in.ok()) return DecodeFailure(kServerReadFailed, in);
   config.domainMode = config.ip == std::array<uint8_t, 4>{};
   return {{}, std::move(config)};
 }
@@ -352,8 +351,9 @@ Outcome WriteServer(Channel& channel, const ServerWrite& write) {
 
   Bytes payload(kServerPayloadSize, 0);
   std::copy(write.ip.begin(), write.ip.end(), payload.begin());
-  payload[4] = static_cast<uint8_t>(port);
-  payload[5] = static_cast<uint8_t>(port >> 8);
+  Bytes portBytes;
+  devlink::PutLe16(portBytes, static_cast<uint16_t>(port));
+  std::copy(portBytes.begin(), portBytes.end(), payload.begin() + 4);
   std::copy(domainBytes.begin(), domainBytes.end(), payload.begin() + kServerHeaderSize);
   const uint8_t command = write.server == Server::Data ? kWriteDataServer : kWriteConfigServer;
   const auto reply = Exchange(channel, command, kNoChannel, payload,

@@ -37,8 +37,9 @@ Result<ListValue> ReadValue(devlink::Channel& channel, uint8_t command, uint8_t 
   const auto reply =
       RunExchange(channel, request, SumRuleFromFrame(kReadReply, kReadReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const devlink::ByteView payload = devlink::SumFramePayload(reply.value);
-  const int seconds = payload[0] | (payload[1] << 8);
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const int seconds = in.U16Le();
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
   const int found = FindEntry(entries, seconds);
   if (found < 0) return Outcome::Failure(kValueNotInList).With(name, int64_t{seconds});
   return {{}, ListValue{name, found, seconds, entries[static_cast<size_t>(found)].text}};
@@ -46,8 +47,8 @@ Result<ListValue> ReadValue(devlink::Channel& channel, uint8_t command, uint8_t 
 
 // A write succeeds on any reply that passes the frame checks; it has no message of its own.
 Outcome WriteValue(devlink::Channel& channel, uint8_t command, uint8_t sub, int seconds) {
-  const Bytes payload{static_cast<uint8_t>(seconds & 0xFF),
-                      static_cast<uint8_t>((seconds >> 8) & 0xFF)};
+  Bytes payload;
+  devlink::PutLe16(payload, static_cast<uint16_t>(seconds));
   const Bytes request = devlink::BuildSumFrame(kAddress, command, sub, payload);
   const auto reply =
       RunExchange(channel, request, SumRuleFromFrame(kWriteReply, kWriteReply), kWriteFailed);

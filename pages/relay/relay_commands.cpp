@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/relay_frame.h"
+#include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
 
 namespace pages::relay {
@@ -57,16 +58,6 @@ Outcome RowRefusal(const char* format, int row) {
   return Outcome::Refused(text, "row");
 }
 
-void PutBe16(Bytes& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-  out.push_back(static_cast<uint8_t>(value & 0xFF));
-}
-
-void PutLe16(Bytes& out, uint32_t value) {
-  out.push_back(static_cast<uint8_t>(value & 0xFF));
-  out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-}
-
 bool AllDigits(std::string_view text) {
   for (char c : text) {
     if (c < '0' || c > '9') return false;
@@ -94,9 +85,17 @@ std::optional<int32_t> LimitHundredths(std::string_view cell) {
 }
 
 // "25.50", or "-" and the magnitude when the sign bit is set (so 80 00 reads "-0.00").
-std::string LimitText(uint8_t high, uint8_t low) {
-  const int magnitude = ((high & 0x7F) << 8) | low;
+std::string LimitText(devlink::ReplyReader& in) {
+  const uint8_t high = in.U8();
+  const int magnitude = ((high & 0x7F) << 8) | in.U8();
   return Format((high & 0x80) != 0 ? "-%.2f" : "%.2f", magnitude * 0.01);
+}
+
+// "%02X%02X%05d" of a 4-byte SN: prefix bytes, then the number high byte first.
+std::string SnText(devlink::ReplyReader& in, const char* format) {
+  const uint8_t first = in.U8();
+  const uint8_t second = in.U8();
+  return Format(format, first, second, in.U16Be());
 }
 
 Result<Bytes> Exchange(devlink::Channel& channel, const Bytes& request, ReplyRule rule,
@@ -144,19 +143,19 @@ Result<GprsRecord> ReadGprs(devlink::Channel& channel) {
                RelayRule(devlink::RelayAnswer(kGprsReply, kCmdReadGprs, kGprsCount)),
                kReadConfigFailed);
   if (!reply.ok()) return reply.outcome;
-  const Bytes& r = reply.value;
+  devlink::ReplyReader in(reply.value, 8);
   GprsRecord record;
-  record.interval = r[8] + 256 * r[9];
-  record.port = r[12] + 256 * r[13];
-  record.ip = {r[14], r[15], r[16], r[17]};
-  record.gprs = r[18];
-  record.sn = Format("%02x%02x%05d", r[19], r[20], r[21] * 256 + r[22]);
-  size_t length = std::min<size_t>(r[53], kDomainBytes);
-  for (size_t i = 0; i < length; ++i) {
-    if (r[23 + i] == 0) length = i;
-  }
-  record.domain = devlink::DecodeDeviceText(devlink::kCodePageOem, r.data() + 23, length);
-  record.addressMode = r[54];
+  record.interval = in.U16Le();
+  record.port = in.Skip(2).U16Le();
+  for (uint8_t& part : record.ip) part = in.U8();
+  record.gprs = in.U8();
+  record.sn = SnText(in, "%02x%02x%05d");
+  const ByteView domain = in.Take(kDomainBytes);
+  // The length byte after the domain says how much of it is the name (a zero byte ends it too).
+  const size_t length = std::min<size_t>(in.U8(), domain.size());
+  record.domain = devlink::ReplyReader(domain).Text(length, devlink::kCodePageOem);
+  record.addressMode = in.U8();
+  if (!in.ok()) return DecodeFailure(kReadConfigFailed, in);
   return {kReadConfigOk, record};
 }
 
@@ -175,9 +174,9 @@ Outcome WriteGprs(devlink::Channel& channel, const GprsSettings& settings) {
   if (domain.size() > kDomainBytes) return Outcome::Refused(kTextTooLong, "domain");
 
   Bytes payload{0x00, 0x00};
-  PutLe16(payload, static_cast<uint32_t>(settings.interval));
+  devlink::PutLe16(payload, static_cast<uint16_t>(settings.interval));
   payload.insert(payload.end(), {0x00, 0x00});
-  PutLe16(payload, static_cast<uint32_t>(settings.port));
+  devlink::PutLe16(payload, static_cast<uint16_t>(settings.port));
   payload.insert(payload.end(), settings.ip.begin(), settings.ip.end());
   payload.push_back(settings.gprsOff ? 0 : 1);
   payload.insert(payload.end(), sn->begin(), sn->end());
@@ -221,9 +220,10 @@ Result<ClockText> ReadTime(devlink::Channel& channel) {
       RelayRule(devlink::RelayAnswer(kTimeReply, kCmdReadTime, 7)).SerialDelayMs(kClockWaitMs),
       kReadTimeFailed);
   if (!reply.ok()) return reply.outcome;
-  const Bytes& r = reply.value;
-  return {{}, ClockText{Format("20%02X-%02X-%02X %02X:%02X:%02X", r[6], r[7], r[8], r[9], r[10],
-                               r[11])}};
+  devlink::ReplyReader in(reply.value, 6);
+  const devlink::DateTime clock = in.BcdDateTime();
+  if (!in.ok()) return DecodeFailure(kReadTimeFailed, in);
+  return {{}, ClockText{devlink::FormatDateTime(clock)}};
 }
 
 Outcome ClearData(devlink::Channel& channel) {
@@ -259,19 +259,20 @@ Result<InstrumentTable> ReadInstruments(devlink::Channel& channel) {
   const auto reply = Exchange(channel, devlink::BuildRelayRead(kCmdReadTable), RelayRule(rule),
                               kReadConfigFailed);
   if (!reply.ok()) return reply.outcome;
-  const Bytes& r = reply.value;
+  devlink::ReplyReader in(reply.value, 6);
   InstrumentTable table;
-  const int count = std::min<int>(r[6], kInstrumentRows);
+  const int count = std::min<int>(in.U8(), kInstrumentRows);
   for (int k = 0; k < count; ++k) {
     InstrumentRow& row = table[k];
-    const size_t sn = kTableSns + 4 * k;
-    row.sn = Format("%02X%02X%05d", r[sn], r[sn + 1], r[sn + 2] * 256 + r[sn + 3]);
-    row.id = Format("%02X%02X", r[kTableIds + 2 * k], r[kTableIds + 2 * k + 1]);
-    const size_t limits = kTableLimits + 4 * k;
-    row.upper = LimitText(r[limits], r[limits + 1]);
-    row.lower = LimitText(r[limits + 2], r[limits + 3]);
+    row.sn = SnText(in.Seek(kTableSns + 4 * k), "%02X%02X%05d");
+    in.Seek(kTableIds + 2 * k);
+    const uint8_t high = in.U8();
+    row.id = Format("%02X%02X", high, in.U8());
+    row.upper = LimitText(in.Seek(kTableLimits + 4 * k));
+    row.lower = LimitText(in);
   }
-  const unsigned mask = (r[kTableMask] << 8) | r[kTableMask + 1];
+  const unsigned mask = in.Seek(kTableMask).U16Be();
+  if (!in.ok()) return DecodeFailure(kReadConfigFailed, in);
   for (int k = 0; k < kInstrumentRows; ++k) table[k].alarm = (mask >> k) & 1;
   return {kReadConfigOk, table};
 }
@@ -309,7 +310,7 @@ Outcome WriteInstruments(devlink::Channel& channel, const InstrumentTable& table
   payload.insert(payload.end(), sns.begin(), sns.end());
   payload.insert(payload.end(), ids.begin(), ids.end());
   payload.insert(payload.end(), limits.begin(), limits.end());
-  PutBe16(payload, mask);
+  devlink::PutBe16(payload, static_cast<uint16_t>(mask));
   payload.insert(payload.end(), {0x00, 0x00});
   const Bytes request = devlink::BuildRelayFrame(kCmdTable, payload, RelayCrc::HighFirst,
                                                  devlink::kRelayBlockWrite);
@@ -331,13 +332,10 @@ Result<PhoneNumbers> ReadPhones(devlink::Channel& channel) {
   const auto reply = Exchange(channel, devlink::BuildRelayRead(kCmdReadPhones), RelayRule(rule),
                               kPhonesReadFailed);
   if (!reply.ok()) return reply.outcome;
+  devlink::ReplyReader in(reply.value, 6);
   PhoneNumbers phones;
-  for (int i = 0; i < kPhoneCount; ++i) {
-    for (size_t b = 0; b < kPhoneDigits; ++b) {
-      const uint8_t c = reply.value[6 + kPhoneDigits * i + b];
-      if (c != 0) phones.numbers[i].push_back(static_cast<char>(c));
-    }
-  }
+  for (std::string& number : phones.numbers) number = devlink::DecodeLatin1Text(in.Take(kPhoneDigits));
+  if (!in.ok()) return DecodeFailure(kPhonesReadFailed, in);
   return {kPhonesReadOk, phones};
 }
 
@@ -378,9 +376,11 @@ Result<PrintSettings> ReadPrintSettings(devlink::Channel& channel) {
   if (!reply.ok()) return reply.outcome;
   const Bytes& r = reply.value;
   // The name runs from byte 6 for as many bytes as the byte before the 'f' says, never into it.
-  const size_t room = r.size() - 8;
-  const size_t count = std::min<size_t>(r[r.size() - 2], room);
-  return {{}, PrintSettings{devlink::DecodeDeviceText(devlink::kCodePageOem, r.data() + 6, count)}};
+  devlink::ReplyReader in(r, r.size() - 2);
+  const size_t count = std::min<size_t>(in.U8(), r.size() - 8);
+  const std::string company = in.Seek(6).Text(count, devlink::kCodePageOem);
+  if (!in.ok()) return DecodeFailure(kPrintReadFailed, in);
+  return {{}, PrintSettings{company}};
 }
 
 Outcome WritePrintSettings(devlink::Channel& channel, const std::string& company) {

@@ -20,7 +20,10 @@ constexpr uint16_t kSnRegisterCount = 4;
 
 uint8_t Wire(int address) { return static_cast<uint8_t>(address & 0xFF); }
 
-int RegisterValue(ByteView reply) { return (reply[3] << 8) | reply[4]; }
+constexpr size_t kReplyData = 3;  // address, function, byte count
+
+// The first register of a read reply whose length was checked.
+int RegisterValue(ByteView reply) { return devlink::ReplyReader(reply, kReplyData).U16Be(); }
 
 Result<int> ReadAddressOnce(Channel& channel) {
   const auto reply = RunExchange(channel, devlink::BuildModbusRead(kAnyDevice, kAddressRegister, 1),
@@ -66,7 +69,7 @@ Result<int> ReadBaudIndex(Channel& channel, int address) {
   const auto reply = RunExchange(channel, devlink::BuildModbusRead(Wire(address), kBaudRegister, 1),
                                  ModbusRule(kOneRegisterReply), kBaudReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const int index = reply.value[4];
+  const int index = devlink::ReplyReader(reply.value, kReplyData + 1).U8();
   // An index without an entry in the list names no rate: taking it would leave the link
   // without a baud rate.
   if (index < 1 || index > static_cast<int>(kBaudRates.size())) {
@@ -156,7 +159,8 @@ Result<ChannelTypeRows> ReadChannelTypes(Channel& channel, int address) {
                   ModbusRule(kOneRegisterReply).NoByteCount(), kChannelTypeReadFailed);
   if (!reply.ok()) return reply.outcome;
   ChannelTypeRows rows;
-  rows.codes = {reply.value[3], reply.value[4]};
+  devlink::ReplyReader in(reply.value, kReplyData);
+  rows.codes = {in.U8(), in.U8()};
   for (uint8_t code : rows.codes) {
     if (auto name = ChannelTypeText(code)) rows.names.emplace_back(*name);
   }
@@ -177,8 +181,15 @@ Result<Versions> ReadVersions(Channel& channel, int address, SerialLine* line) {
                   ModbusRule(kFourRegisterReply).NoEcho().NoByteCount(), kReadFailed);
   if (purge) line->PurgeAll();
   if (!reply.ok()) return reply.outcome;
-  const Bytes& r = reply.value;
-  return {{}, Versions{VersionText(r[3], r[5], r[6]), VersionText(r[7], r[9], r[10])}};
+  // Two registers each: major, (unused), minor, patch.
+  devlink::ReplyReader in(reply.value, kReplyData);
+  uint8_t parts[2][4];
+  for (auto& version : parts) {
+    for (uint8_t& part : version) part = in.U8();
+  }
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, Versions{VersionText(parts[0][0], parts[0][2], parts[0][3]),
+                       VersionText(parts[1][0], parts[1][2], parts[1][3])}};
 }
 
 // ---- the SN widget's hooks ----
@@ -205,8 +216,11 @@ WidgetReply ParseSnReadReply(ByteView reply) {
     default:
       return Outcome::Failure(kReadFailed);
   }
-  const auto code = static_cast<uint16_t>((reply[3] << 8) | reply[4]);
-  return WidgetReply({}, WidgetText{SnText(code, reply[5] * 256 + reply[6]), {}});
+  devlink::ReplyReader in(reply, kReplyData);
+  const uint16_t code = in.U16Be();
+  const int serial = in.U16Be();
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return WidgetReply({}, WidgetText{SnText(code, serial), {}});
 }
 
 std::string ParseSnWriteReply(ByteView reply) {

@@ -152,7 +152,9 @@ Result<SwitchPair> ReadSwitches(devlink::Channel& channel, SwitchKind kind) {
   const Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), SwitchCommand(kind), sub);
   const auto reply = RunExchange(channel, request, Rule(), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const uint8_t flags = reply.value[5];
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const uint8_t flags = in.U8();
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
   return {kReadOk, SwitchPair{(flags & 0x01) != 0, (flags & 0x02) != 0}};
 }
 
@@ -185,8 +187,10 @@ Result<Recording> ReadRecording(devlink::Channel& channel) {
   // The reply's length tells the unit: one byte more for hours.
   Recording value;
   value.unit = r.size() == kRecordingHoursReply ? RecordingUnit::Hours : RecordingUnit::Minutes;
-  value.interval = r[5];
-  value.capacity = devlink::DecodeSignMag16(r[7], r[6]);
+  devlink::ReplyReader in(r, devlink::kSumFramePayloadFrom);
+  value.interval = in.U8();
+  value.capacity = in.SignMag16Le();
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
   return {kReadOk, value};
 }
 
@@ -228,10 +232,11 @@ Result<Limits> ReadLimits(devlink::Channel& channel, LimitKind kind) {
     const Bytes request = devlink::BuildSumFrame(channel.DeviceAddress(), LimitCommand(kind), sub);
     const auto reply = RunExchange(channel, request, Rule(kLimitsReply), kReadFailed);
     if (!reply.ok()) return reply.outcome;
-    const Bytes& r = reply.value;
+    devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
     LimitRow& row = sub == kSubTemperatureRow ? limits.temperature : limits.humidity;
-    row.lower = devlink::DecodeTenths16(r[6], r[5]);
-    row.upper = devlink::DecodeTenths16(r[8], r[7]);
+    row.lower = in.Tenths16Le();
+    row.upper = in.Tenths16Le();
+    if (!in.ok()) return DecodeFailure(kReadFailed, in);
   }
   return {kReadOk, limits};
 }

@@ -5,6 +5,7 @@
 
 #include "link/codecs.h"
 #include "link/frames.h"
+#include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
 
 namespace pages::transmitter32 {
@@ -28,15 +29,6 @@ constexpr size_t kSignalReply = 8;
 constexpr size_t kApnReply = 67;
 constexpr size_t kApnPayload = 3 * kApnFieldBytes;
 constexpr uint8_t kExternalWriteMarker = 0x01;
-
-uint16_t Le16(ByteView bytes, size_t offset) {
-  return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-void PutLe16(Bytes& out, int64_t value) {
-  out.push_back(static_cast<uint8_t>(value & 0xFF));
-  out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-}
 
 Bytes Request(uint8_t command, const Bytes& payload = {}) {
   return devlink::BuildSumFrame(kAddress, command, kSub, payload);
@@ -118,8 +110,11 @@ Result<Intervals> ReadIntervals(devlink::Channel& channel) {
                                  FromFrame(kIntervalsReply, kIntervalsReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
   // Payload bytes 0-1 are the upload interval, which this instrument does not use.
-  const Bytes& r = reply.value;
-  return {{}, Intervals{Le16(r, 7), Le16(r, 9), Le16(r, 11)}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  in.Skip(2);
+  const Intervals intervals{in.U16Le(), in.U16Le(), in.U16Le()};
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, intervals};
 }
 
 Outcome WriteIntervals(devlink::Channel& channel, const Intervals& value) {
@@ -133,7 +128,7 @@ Outcome WriteIntervals(devlink::Channel& channel, const Intervals& value) {
   }
   // The unused upload interval is always sent as 10.
   Bytes payload{0x0A, 0x00};
-  for (const auto& [minutes, field] : fields) PutLe16(payload, minutes);
+  for (const auto& [minutes, field] : fields) devlink::PutLe16(payload, static_cast<uint16_t>(minutes));
   return AckedWrite(channel, kWriteIntervals, payload);
 }
 
@@ -141,13 +136,16 @@ Result<AlarmDelay> ReadAlarmDelay(devlink::Channel& channel) {
   const auto reply = RunExchange(channel, Request(kReadAlarmDelay),
                                  FromFrame(kDelayReply, kDelayReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  return {{}, AlarmDelay{Le16(reply.value, 5)}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const AlarmDelay delay{in.U16Le()};
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, delay};
 }
 
 Outcome WriteAlarmDelay(devlink::Channel& channel, int64_t seconds) {
   if (seconds < 0 || seconds > kMaxInterval) return Outcome::Refused(kDelayRange, "seconds");
   Bytes payload;
-  PutLe16(payload, seconds);
+  devlink::PutLe16(payload, static_cast<uint16_t>(seconds));
   return AckedWrite(channel, kWriteAlarmDelay, payload);
 }
 
@@ -157,7 +155,10 @@ Result<SignalStrength> ReadSignalStrength(devlink::Channel& channel) {
   const ReplyRule rule = FromFrame(kSignalReply, kSignalReply).NoEcho();
   const auto reply = RunExchange(channel, Request(kReadSignal, {0x00}), rule, kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  return {{}, SignalStrength{reply.value[5]}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const SignalStrength strength{in.U8()};
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, strength};
 }
 
 Result<Flag> ReadRecording(devlink::Channel& channel) {
@@ -196,12 +197,13 @@ Result<Apn> ReadApn(devlink::Channel& channel) {
   const auto reply =
       RunExchange(channel, Request(kReadApn), FromFrame(kApnReply, kApnReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const uint8_t* p = reply.value.data() + 5;
-  auto field = [&](size_t index) {
-    return devlink::DecodeDeviceText(devlink::kCodePageOem, p + index * kApnFieldBytes,
-                                     kApnFieldBytes);
-  };
-  return {{}, Apn{field(0), field(1), field(2)}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  Apn apn;
+  apn.apn = in.Text(kApnFieldBytes, devlink::kCodePageOem);
+  apn.user = in.Text(kApnFieldBytes, devlink::kCodePageOem);
+  apn.password = in.Text(kApnFieldBytes, devlink::kCodePageOem);
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {{}, apn};
 }
 
 Outcome WriteApn(devlink::Channel& channel, const Apn& value) {

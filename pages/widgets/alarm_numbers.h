@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/codecs.h"
 #include "link/exchange.h"
 #include "link/frames.h"
 #include "pages/kit/command_table.h"
@@ -73,18 +74,10 @@ inline devlink::Bytes EncodeAlarmNumber(std::string_view text) {
   return out;
 }
 
-// Each payload byte is one character (bytes above 0x7F as their Latin-1 character).
+// Each payload byte is one character (bytes above 0x7F as their Latin-1 character, control
+// characters as visible escapes, zero bytes left out).
 inline std::string DecodeAlarmNumber(devlink::ByteView payload) {
-  std::string text;
-  for (const uint8_t b : payload) {
-    if (b < 0x80) {
-      text.push_back(static_cast<char>(b));
-    } else {
-      text.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      text.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-    }
-  }
-  return text;
+  return devlink::DecodeLatin1Text(payload);
 }
 
 namespace alarm_detail {

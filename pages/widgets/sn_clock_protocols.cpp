@@ -6,6 +6,7 @@
 #include "link/checks.h"
 #include "link/codecs.h"
 #include "link/frames.h"
+#include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
 
 namespace pages {
@@ -77,10 +78,12 @@ Values Describe(const WidgetText& value) {
 
 WidgetReply ParseSnReadReply(devlink::ByteView reply) {
   if (!ReadReplyFramed(reply, kSnReadReplyLength)) return Outcome::Failure(kReadFailed);
-  const uint8_t* p = reply.data() + 5;
-  if (p[4] == 0xFF && p[5] == 0xFF) return Outcome::Failure(kSnNotConfigured);
-  const uint16_t code = static_cast<uint16_t>((p[0] << 8) | p[1]);
-  const int serial = (p[2] << 8) | p[3];
+  devlink::ReplyReader in(reply, 5);
+  const uint16_t code = in.U16Be();
+  const int serial = in.U16Be();
+  const uint16_t marker = in.U16Be();
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  if (marker == 0xFFFF) return Outcome::Failure(kSnNotConfigured);
   return WidgetReply({}, WidgetText{SnText(code, serial), {}});
 }
 
@@ -106,11 +109,11 @@ WidgetRequest BuildClockSetRequest(const ClockTime& now) {
 
 WidgetReply ParseClockReadReply(devlink::ByteView reply) {
   if (!ReadReplyFramed(reply, kClockReadReplyLength)) return Outcome::Failure(kReadFailed);
-  const uint8_t* p = reply.data() + 5;
-  using devlink::DecodeBcd8;
+  devlink::ReplyReader in(reply, 5);
+  const devlink::DateTime clock = in.BcdDateTime();
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
   WidgetText time;
-  time.text = Format("%d-%.2d-%.2d %.2d:%.2d:%.2d", 2000 + DecodeBcd8(p[0]), DecodeBcd8(p[1]),
-                     DecodeBcd8(p[2]), DecodeBcd8(p[3]), DecodeBcd8(p[4]), DecodeBcd8(p[5]));
+  time.text = devlink::FormatDateTime(clock);
   time.reportedAddress = reply[1];
   return WidgetReply(kReadOk, std::move(time));
 }

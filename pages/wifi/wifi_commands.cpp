@@ -67,27 +67,16 @@ Outcome Write(devlink::Channel& channel, uint8_t command, const Bytes& payload,
   return Acknowledged(channel, devlink::BuildSumFrame(kAddress, command, kWrite, payload), failure);
 }
 
-void AppendUtf8(std::string& text, uint32_t codePoint) {
-  if (codePoint < 0x80) {
-    text.push_back(static_cast<char>(codePoint));
-  } else {
-    text.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-    text.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-  }
-}
-
 // Device bytes taken one character each, zero bytes adding nothing. Bytes that form UTF-8 (what
 // the page writes) read back as the text that was written; any other byte stands for the
-// character of its own value.
+// character of its own value. Control characters show as visible escapes either way.
 std::string CharactersOf(ByteView bytes) {
   std::string raw;
   for (uint8_t b : bytes) {
     if (b != 0) raw.push_back(static_cast<char>(b));
   }
-  if (devlink::IsValidUtf8(raw)) return raw;
-  std::string text;
-  for (char c : raw) AppendUtf8(text, static_cast<uint8_t>(c));
-  return text;
+  if (devlink::IsValidUtf8(raw)) return devlink::EscapeControlCharacters(raw);
+  return devlink::DecodeLatin1Text(bytes);
 }
 
 size_t CharacterCount(const std::string& utf8) {
@@ -98,8 +87,11 @@ size_t CharacterCount(const std::string& utf8) {
   return count;
 }
 
-Ipv4Address AddressAt(ByteView bytes, size_t offset) {
-  return {bytes[offset], bytes[offset + 1], bytes[offset + 2], bytes[offset + 3]};
+// Four bytes of an address; the reader fails when they are not all there.
+Ipv4Address AddressAt(devlink::ReplyReader& in) {
+  Ipv4Address address{};
+  for (uint8_t& part : address) part = in.U8();
+  return address;
 }
 
 void Append(Bytes& out, const Ipv4Address& address) {
@@ -155,24 +147,31 @@ Result<SecurityAndPassword> ReadSecurity(devlink::Channel& channel) {
   const auto reply =
       Read(channel, kCmdSecurity, {}, Variable(kSecurityShortest), kPasswordReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const ByteView payload = devlink::SumFramePayload(reply.value);
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const uint8_t security = in.U8();
   // An index beyond the list would leave nothing selected, and a later write would send that
   // as a security byte of its own: the reply is not one the page can show.
-  if (payload[0] >= kSecurityModes.size()) return Outcome::Failure(kPasswordReadFailed);
-  return {{}, {payload[0], CharactersOf(payload.subspan(1))}};
+  in.Require(security < kSecurityModes.size(), "security mode beyond the list");
+  if (!in.ok()) return DecodeFailure(kPasswordReadFailed, in);
+  return {{}, {security, CharactersOf(in.Take(in.remaining()))}};
 }
 
 Result<std::array<Ipv4Address, 3>> ReadIp(devlink::Channel& channel) {
   const auto reply = Read(channel, kCmdIp, {}, Exactly(kIpReply), kIpReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const ByteView payload = devlink::SumFramePayload(reply.value);
-  return {{}, {AddressAt(payload, 0), AddressAt(payload, 4), AddressAt(payload, 8)}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const std::array<Ipv4Address, 3> addresses{AddressAt(in), AddressAt(in), AddressAt(in)};
+  if (!in.ok()) return DecodeFailure(kIpReadFailed, in);
+  return {{}, addresses};
 }
 
 Result<Ipv4Address> ReadDns(devlink::Channel& channel) {
   const auto reply = Read(channel, kCmdDns, {}, Exactly(kDnsReply), kDnsReadFailed);
   if (!reply.ok()) return reply.outcome;
-  return {{}, AddressAt(devlink::SumFramePayload(reply.value), kDnsUnused)};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value), kDnsUnused);
+  const Ipv4Address dns = AddressAt(in);
+  if (!in.ok()) return DecodeFailure(kDnsReadFailed, in);
+  return {{}, dns};
 }
 
 Result<bool> ReadDhcp(devlink::Channel& channel) {

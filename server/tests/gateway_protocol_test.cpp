@@ -1,6 +1,9 @@
 // The gateway wire formats against the byte examples of the protocol.
 #include "server/gateway_protocol.h"
 
+#include "server/gateway_commands.h"
+#include "server/gateway_server.h"
+
 #include <gtest/gtest.h>
 
 namespace gateway {
@@ -58,6 +61,23 @@ TEST(LoggerListTest, Replies) {
   ASSERT_TRUE(sixty.has_value());
   ASSERT_EQ(sixty->size(), 60u);
   EXPECT_EQ(sixty->back(), "102000059");
+}
+
+TEST(LoggerListTest, MoreLoggersThanAGatewayBindsIsAParseFailure) {
+  Bytes list(4 * 64, 0xFF);  // empty slots do not count
+  for (int i = 0; i < 61; ++i) list[4 * i + 3] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 61; ++i) list[4 * i + 2] = 0x00;
+  std::string problem;
+  EXPECT_FALSE(ParseLoggerList(list, &problem).has_value());
+  EXPECT_EQ(problem, "61 loggers listed, a gateway binds at most 60");
+  // 750 loggers' worth of bytes: the read says so instead of listing them.
+  CommandReply reply;
+  reply.answered = true;
+  reply.reply = Bytes(3000, 0x01);
+  const CommandResult read = Evaluate(GatewayRequest{kReadLoggers, ReadCommand(), ""}, reply);
+  EXPECT_EQ(read.outcome.message, "解析失败");
+  EXPECT_EQ(read.outcome.detail, "750 loggers listed, a gateway binds at most 60");
+  EXPECT_FALSE(read.loggers.has_value());
 }
 
 TEST(LoggerListTest, MessagePerCommand) {

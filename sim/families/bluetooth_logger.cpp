@@ -71,8 +71,8 @@ std::optional<Bytes> HandleLiveValues(Instrument& device, const Bytes& frame) {
   if (frame[1] != kReadInput) return std::nullopt;
   if (!Reachable(device)) return Bytes{};  // the adapter passes nothing on
   const auto& logger = device.State<BluetoothLoggerState>();
-  const uint16_t first = GetBe16(frame, 2);
-  const uint16_t count = GetBe16(frame, 4);
+  const uint16_t first = devlink::ReplyReader(frame, 2).U16Be();
+  const uint16_t count = devlink::ReplyReader(frame, 4).U16Be();
   if (first > 1) return ModbusException(kLoggerAddress, kReadInput, kIllegalAddress);
   if (count == 0 || count > kMaxLiveRegisters) {
     return ModbusException(kLoggerAddress, kReadInput, kIllegalValue);
@@ -80,7 +80,7 @@ std::optional<Bytes> HandleLiveValues(Instrument& device, const Bytes& frame) {
   const auto& values = first == 1 ? logger.display : logger.raw;
   Bytes data{static_cast<uint8_t>(2 * count)};
   for (size_t i = 0; i < count; ++i) {
-    PutBe16(data, i < values.size() ? static_cast<uint16_t>(values[i]) : 0);
+    devlink::PutBe16(data, i < values.size() ? static_cast<uint16_t>(values[i]) : 0);
   }
   return ModbusReply(kLoggerAddress, kReadInput, data);
 }
@@ -90,8 +90,8 @@ std::optional<Bytes> HandleRegisters(Instrument& device, const Bytes& frame) {
   auto& logger = device.State<BluetoothLoggerState>();
   const uint8_t function = frame[1];
   if (function != kReadHolding && function != kWriteMultiple) return std::nullopt;
-  const uint16_t first = GetBe16(frame, 2);
-  const uint16_t count = GetBe16(frame, 4);
+  const uint16_t first = devlink::ReplyReader(frame, 2).U16Be();
+  const uint16_t count = devlink::ReplyReader(frame, 4).U16Be();
   if (count == 0 || count > kMaxReadRegisters) {
     return ModbusException(kLoggerAddress, function, kIllegalValue);
   }

@@ -127,8 +127,8 @@ std::optional<Bytes> HandleLiveValues(Instrument& device, const Bytes& frame) {
 // The digital sensor's live values: a read of one register at k * 256.
 std::optional<Bytes> SensorLiveValue(Instrument& device, const Bytes& frame) {
   const auto& s = device.State<ChannelCurvesState>();
-  const uint16_t start = GetBe16(frame, 2);
-  if (s.kind != 7 || frame[1] != kReadHolding || GetBe16(frame, 4) != 1 || (start & 0xFF) != 0) {
+  const uint16_t start = devlink::ReplyReader(frame, 2).U16Be();
+  if (s.kind != 7 || frame[1] != kReadHolding || devlink::ReplyReader(frame, 4).U16Be() != 1 || (start & 0xFF) != 0) {
     return std::nullopt;
   }
   const int page = start >> 8;
@@ -143,7 +143,7 @@ std::optional<Bytes> SensorLiveValue(Instrument& device, const Bytes& frame) {
   }
   if (frame[0] == kModbusBroadcast) return Bytes{};
   Bytes data{2};
-  PutBe16(data, Tenths(value));
+  devlink::PutBe16(data, Tenths(value));
   return ModbusReply(device.address, kReadHolding, data);
 }
 
@@ -155,9 +155,9 @@ std::optional<Bytes> HandleSensorCurves(Instrument& device, const Bytes& frame) 
     return std::nullopt;
   }
   if (auto live = SensorLiveValue(device, frame)) return live;
-  const uint16_t start = GetBe16(frame, 2);
+  const uint16_t start = devlink::ReplyReader(frame, 2).U16Be();
   const int index = (start >> 8) - 16;
-  if ((start & 0xFF) != 0 || index < 0 || index >= 32 || GetBe16(frame, 4) != kSensorCurveCount) {
+  if ((start & 0xFF) != 0 || index < 0 || index >= 32 || devlink::ReplyReader(frame, 4).U16Be() != kSensorCurveCount) {
     return std::nullopt;
   }
   if (frame[0] == kModbusBroadcast && frame[1] == kReadHolding) return Bytes{};

@@ -54,7 +54,7 @@ Bytes ReadPayload(const ChillerState& state) {
 uint8_t Write(ChillerState& state, const Bytes& payload) {
   if (state.forcedWriteStatus) return *state.forcedWriteStatus;
   if (payload.size() != 2) return kChillerBadLength;
-  auto value = static_cast<int16_t>(GetBe16(payload, 0));
+  auto value = static_cast<int16_t>(devlink::ReplyReader(payload, 0).U16Be());
   if (value < state.minSetPoint || value > state.maxSetPoint) return kChillerOutOfRange;
   state.setPointHundredths = value;
   return 0;

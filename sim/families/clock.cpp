@@ -18,19 +18,6 @@ constexpr size_t kClockFields = 6;
 
 uint8_t ToBcd(int value) { return static_cast<uint8_t>((value / 10) << 4 | (value % 10)); }
 
-// Two decimal digits, or -1 when a nibble is not a digit.
-int FromBcd(uint8_t byte) {
-  int tens = byte >> 4;
-  int units = byte & 0x0F;
-  return tens > 9 || units > 9 ? -1 : tens * 10 + units;
-}
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 Bytes ReadClock(const ClockState& clock) {
   std::time_t now = clock.Now();
   std::tm local{};
@@ -42,24 +29,17 @@ Bytes ReadClock(const ClockState& clock) {
 
 bool SetClock(ClockState& clock, const Bytes& fields) {
   if (fields.size() != kClockFields) return false;
-  int value[kClockFields];
-  for (size_t i = 0; i < kClockFields; ++i) {
-    value[i] = FromBcd(fields[i]);
-    if (value[i] < 0) return false;
-  }
-  int year = 2000 + value[0];
-  int month = value[1];
-  if (month < 1 || month > 12 || value[2] < 1 || value[2] > DaysInMonth(year, month) ||
-      value[3] > 23 || value[4] > 59 || value[5] > 59) {
-    return false;
-  }
+  // A bad digit or a date no calendar has is refused.
+  devlink::ReplyReader in(fields);
+  const devlink::DateTime t = in.BcdDateTime();
+  if (!in.ok()) return false;
   std::tm local{};
-  local.tm_year = year - 1900;
-  local.tm_mon = month - 1;
-  local.tm_mday = value[2];
-  local.tm_hour = value[3];
-  local.tm_min = value[4];
-  local.tm_sec = value[5];
+  local.tm_year = t.year - 1900;
+  local.tm_mon = t.month - 1;
+  local.tm_mday = t.day;
+  local.tm_hour = t.hour;
+  local.tm_min = t.minute;
+  local.tm_sec = t.second;
   local.tm_isdst = -1;
   std::time_t target = std::mktime(&local);
   if (target == static_cast<std::time_t>(-1)) return false;

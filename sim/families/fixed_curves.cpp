@@ -29,15 +29,9 @@ constexpr uint8_t kZeroRead = 0x55;
 constexpr uint8_t kZeroWrite = 0xAA;
 constexpr size_t kTableBytes = 40;
 
-int16_t Le16(const Bytes& bytes, size_t offset) {
-  return static_cast<int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-void PutLe16(Bytes& bytes, int16_t value) {
-  const auto bits = static_cast<uint16_t>(value);
-  bytes.push_back(static_cast<uint8_t>(bits & 0xFF));
-  bytes.push_back(static_cast<uint8_t>(bits >> 8));
-}
+// Signed 16-bit values, low byte first.
+void PutSigned(Bytes& bytes, int16_t value) { devlink::PutLe16(bytes, static_cast<uint16_t>(value)); }
+int16_t ReadSigned(devlink::ReplyReader& in) { return static_cast<int16_t>(in.U16Le()); }
 
 std::span<int16_t> Table(FixedCurvesState& s, uint8_t sub) {
   if (sub == kTemperatureTable) return s.temperature;
@@ -59,7 +53,7 @@ std::optional<Bytes> HandleFixedCurves(Instrument& device, const Bytes& frame) {
       const std::span<int16_t> table = Table(s, request.sub);
       if (!tables || table.empty() || !p.empty()) return std::nullopt;
       Bytes out;
-      for (int16_t value : table) PutLe16(out, value);
+      for (int16_t value : table) PutSigned(out, value);
       out.resize(kTableBytes, 0x00);
       return reply(out);
     }
@@ -67,7 +61,8 @@ std::optional<Bytes> HandleFixedCurves(Instrument& device, const Bytes& frame) {
       const std::span<int16_t> table = Table(s, request.sub);
       if (!tables || table.empty()) return std::nullopt;
       if (p.size() != kTableBytes) return reply({kNak});
-      for (size_t i = 0; i < table.size(); ++i) table[i] = Le16(p, 2 * i);
+      devlink::ReplyReader in(p);
+      for (int16_t& value : table) value = ReadSigned(in);
       s.paddingNonZero = false;
       for (size_t i = 2 * table.size(); i < kTableBytes; ++i) s.paddingNonZero |= p[i] != 0;
       return reply({kAck});
@@ -75,22 +70,24 @@ std::optional<Bytes> HandleFixedCurves(Instrument& device, const Bytes& frame) {
     case kRealTime: {
       if (request.sub != kRealTimeSub || !p.empty()) return std::nullopt;
       Bytes out;
-      PutLe16(out, s.temperatureNow);
-      PutLe16(out, s.humidityNow);
+      PutSigned(out, s.temperatureNow);
+      PutSigned(out, s.humidityNow);
       return reply(out);
     }
-    case kZeroPoint:
+    case kZeroPoint: {
       if (request.sub == kZeroRead && p.empty()) {
         Bytes out;
-        PutLe16(out, s.temperatureZero);
-        PutLe16(out, s.humidityZero);
+        PutSigned(out, s.temperatureZero);
+        PutSigned(out, s.humidityZero);
         return reply(out);
       }
       if (request.sub != kZeroWrite) return std::nullopt;
       if (p.size() != 4) return reply({kNak});
-      s.temperatureZero = Le16(p, 0);
-      s.humidityZero = Le16(p, 2);
+      devlink::ReplyReader in(p);
+      s.temperatureZero = ReadSigned(in);
+      s.humidityZero = ReadSigned(in);
       return reply({kAck});
+    }
     default:
       return std::nullopt;
   }

@@ -30,15 +30,6 @@ constexpr uint8_t kWriteMessageSeconds = 0x4A;
 constexpr uint8_t kFixedSub = 0xFF;
 constexpr size_t kMaxNumberChars = 20;
 
-uint16_t Le16(const Bytes& bytes, size_t offset) {
-  return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-void PutLe16(Bytes& bytes, uint16_t value) {
-  bytes.push_back(static_cast<uint8_t>(value & 0xFF));
-  bytes.push_back(static_cast<uint8_t>(value >> 8));
-}
-
 bool AllDigits(const Bytes& bytes) {
   for (uint8_t b : bytes) {
     if (b < '0' || b > '9') return false;
@@ -91,13 +82,14 @@ std::optional<Bytes> HandleGsmRecorder(Instrument& device, const Bytes& frame) {
   switch (request.command) {
     case kReadIntervals: {
       Bytes out;
-      for (uint16_t v : {s.upload, s.history, s.print, s.alarm}) PutLe16(out, v);
+      for (uint16_t v : {s.upload, s.history, s.print, s.alarm}) devlink::PutLe16(out, v);
       return reply(out);
     }
     case kWriteIntervals: {
       if (p.size() != 8) return reply({kNak});
-      const uint16_t upload = Le16(p, 0), history = Le16(p, 2), print = Le16(p, 4),
-                     alarm = Le16(p, 6);
+      devlink::ReplyReader in(p);
+      const uint16_t upload = in.U16Le(), history = in.U16Le(), print = in.U16Le(),
+                     alarm = in.U16Le();
       if (upload == 0 || history == 0 || print == 0 || alarm == 0) return reply({kNak});
       s.upload = upload;
       s.history = history;
@@ -107,12 +99,12 @@ std::optional<Bytes> HandleGsmRecorder(Instrument& device, const Bytes& frame) {
     }
     case kReadMessageSeconds: {
       Bytes out;
-      PutLe16(out, s.messageSeconds);
+      devlink::PutLe16(out, s.messageSeconds);
       return reply(out);
     }
     case kWriteMessageSeconds:
       if (p.size() != 2) return reply({kNak});
-      s.messageSeconds = Le16(p, 0);
+      s.messageSeconds = devlink::ReplyReader(p).U16Le();
       return reply({kAck});
     default:
       return std::nullopt;

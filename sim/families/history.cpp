@@ -77,7 +77,7 @@ std::optional<Bytes> AnswerTransmitter(Instrument& device, const Bytes& request)
     return SumReply(device.address, kCommand, kSub, payload);
   }
   if (r.payload.size() != 2) return std::nullopt;
-  const int block = r.payload[0] | r.payload[1] << 8;
+  const int block = devlink::ReplyReader(r.payload).U16Le();
   if (block < 1 || block > blocks) return Bytes{};
   if (block == state.failBlock) return Bytes{};
   if (state.silentFrom > 0 && block >= state.silentFrom) return Bytes{};

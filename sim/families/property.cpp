@@ -60,8 +60,8 @@ Bytes RecordOf(const PropertyChannel& c) {
   if (c.soundLight) r[1] |= kFlagSoundLight;
   if (c.sms) r[1] |= kFlagSms;
   for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(c.cardId >> (8 * i)));
-  PutBe16(r, c.snPrefix);
-  PutBe16(r, c.snSerial);
+  devlink::PutBe16(r, c.snPrefix);
+  devlink::PutBe16(r, c.snSerial);
   PutF32Le(r, c.upper);
   PutF32Le(r, c.lower);
   return r;
@@ -73,8 +73,8 @@ void StoreRecord(PropertyChannel& c, const Bytes& r) {
   c.sms = (r[1] & kFlagSms) != 0;
   c.cardId = 0;
   for (int i = 0; i < 4; ++i) c.cardId |= static_cast<uint32_t>(r[4 + i]) << (8 * i);
-  c.snPrefix = GetBe16(r, 8);
-  c.snSerial = GetBe16(r, 10);
+  c.snPrefix = devlink::ReplyReader(r, 8).U16Be();
+  c.snSerial = devlink::ReplyReader(r, 10).U16Be();
   c.upper = GetF32Le(r, 12);
   c.lower = GetF32Le(r, 16);
 }
@@ -89,7 +89,7 @@ Bytes ServerPayload(const PropertyServer& s) {
 
 void StoreServer(PropertyServer& s, const Bytes& p) {
   std::copy_n(p.begin(), 4, s.ip.begin());
-  s.port = static_cast<uint16_t>(p[4] | (p[5] << 8));
+  s.port = devlink::ReplyReader(p, 4).U16Le();
   std::copy_n(p.begin() + 6, s.domain.size(), s.domain.begin());
 }
 

@@ -19,8 +19,10 @@ constexpr uint8_t kWriteScreenOff = 0x99;
 constexpr uint8_t kReadScreenOff = 0x9A;
 constexpr uint8_t kFixedSub = 0xFF;
 
-Bytes Le16(uint16_t value) {
-  return {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)};
+Bytes TwoBytes(uint16_t value) {
+  Bytes out;
+  devlink::PutLe16(out, value);
+  return out;
 }
 
 std::optional<Bytes> HandleProperty2(Instrument& device, const Bytes& frame) {
@@ -33,18 +35,18 @@ std::optional<Bytes> HandleProperty2(Instrument& device, const Bytes& frame) {
   // Stores a two-byte value into `target`, or refuses a payload of the wrong size.
   auto store = [&](uint16_t* target) {
     if (target == nullptr || request.payload.size() != 2) return reply({kNak});
-    *target = static_cast<uint16_t>(request.payload[0] | (request.payload[1] << 8));
+    *target = devlink::ReplyReader(request.payload).U16Le();
     return reply({kAck});
   };
   const bool validChannel = request.sub >= 1 && request.sub <= state.periods.size();
   uint16_t* period = validChannel ? &state.periods[request.sub - 1] : nullptr;
   switch (request.command) {
     case kReadPeriod:
-      return period ? reply(Le16(*period)) : Bytes{};
+      return period ? reply(TwoBytes(*period)) : Bytes{};
     case kWritePeriod:
       return store(period);
     case kReadScreenOff:
-      return request.sub == kFixedSub ? reply(Le16(state.screenOff)) : Bytes{};
+      return request.sub == kFixedSub ? reply(TwoBytes(state.screenOff)) : Bytes{};
     case kWriteScreenOff:
       return store(request.sub == kFixedSub ? &state.screenOff : nullptr);
     default:

@@ -37,8 +37,8 @@ void WriteRegister(Instrument& device, uint16_t reg, uint16_t value) {
 
 // A frame's own address is answered as the instrument's address at the time it arrived.
 std::optional<Bytes> ReadHolding(Instrument& device, const Bytes& frame) {
-  uint16_t start = GetBe16(frame, 2);
-  uint16_t count = GetBe16(frame, 4);
+  uint16_t start = devlink::ReplyReader(frame, 2).U16Be();
+  uint16_t count = devlink::ReplyReader(frame, 4).U16Be();
   if (frame[0] == kModbusBroadcast) return Bytes{};
   if (count == 0 || count > kMaxReadRegisters) {
     return ModbusException(device.address, kReadHolding, kIllegalValue);
@@ -48,14 +48,14 @@ std::optional<Bytes> ReadHolding(Instrument& device, const Bytes& frame) {
     std::optional<uint16_t> value = reg <= 0xFFFF ? ReadRegister(device, static_cast<uint16_t>(reg))
                                                   : std::nullopt;
     if (!value) return std::nullopt;
-    PutBe16(data, *value);
+    devlink::PutBe16(data, *value);
   }
   return ModbusReply(device.address, kReadHolding, data);
 }
 
 std::optional<Bytes> WriteSingle(Instrument& device, const Bytes& frame) {
-  uint16_t reg = GetBe16(frame, 2);
-  uint16_t value = GetBe16(frame, 4);
+  uint16_t reg = devlink::ReplyReader(frame, 2).U16Be();
+  uint16_t value = devlink::ReplyReader(frame, 4).U16Be();
   if (!Exists(device, reg)) return std::nullopt;
   uint8_t replyAddress = device.address;
   if (!Acceptable(reg, value)) {
@@ -68,8 +68,8 @@ std::optional<Bytes> WriteSingle(Instrument& device, const Bytes& frame) {
 }
 
 std::optional<Bytes> WriteMultiple(Instrument& device, const Bytes& frame) {
-  uint16_t start = GetBe16(frame, 2);
-  uint16_t count = GetBe16(frame, 4);
+  uint16_t start = devlink::ReplyReader(frame, 2).U16Be();
+  uint16_t count = devlink::ReplyReader(frame, 4).U16Be();
   uint8_t byteCount = frame[6];
   bool broadcast = frame[0] == kModbusBroadcast;
   uint8_t replyAddress = device.address;
@@ -82,12 +82,12 @@ std::optional<Bytes> WriteMultiple(Instrument& device, const Bytes& frame) {
     if (!Exists(device, static_cast<uint16_t>(start + i))) return std::nullopt;
   }
   for (uint16_t i = 0; i < count; ++i) {
-    if (!Acceptable(static_cast<uint16_t>(start + i), GetBe16(frame, 7 + 2 * i))) {
+    if (!Acceptable(static_cast<uint16_t>(start + i), devlink::ReplyReader(frame, 7 + 2 * i).U16Be())) {
       return refuse(kIllegalValue);
     }
   }
   for (uint16_t i = 0; i < count; ++i) {
-    WriteRegister(device, static_cast<uint16_t>(start + i), GetBe16(frame, 7 + 2 * i));
+    WriteRegister(device, static_cast<uint16_t>(start + i), devlink::ReplyReader(frame, 7 + 2 * i).U16Be());
   }
   if (broadcast) return Bytes{};
   return ModbusReply(replyAddress, kWriteMultiple, Bytes(frame.begin() + 2, frame.begin() + 6));

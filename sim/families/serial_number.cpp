@@ -19,8 +19,8 @@ constexpr size_t kSnPayload = 6;
 Bytes SnPayload(const SerialNumberState& sn) {
   if (!sn.configured) return Bytes(kSnPayload, 0xFF);
   Bytes payload;
-  PutBe16(payload, sn.dateCode);
-  PutBe16(payload, sn.serial);
+  devlink::PutBe16(payload, sn.dateCode);
+  devlink::PutBe16(payload, sn.serial);
   payload.push_back(0x00);
   payload.push_back(0x00);
   return payload;
@@ -37,8 +37,8 @@ std::optional<Bytes> HandleSerialNumber(Instrument& device, const Bytes& frame) 
     if (request.payload.size() != kSnPayload) {
       return SumReply(device.address, kSnWrite, kSnSub, {kNak});
     }
-    sn.dateCode = GetBe16(request.payload, 0);
-    sn.serial = GetBe16(request.payload, 2);
+    sn.dateCode = devlink::ReplyReader(request.payload, 0).U16Be();
+    sn.serial = devlink::ReplyReader(request.payload, 2).U16Be();
     sn.configured = true;
     return SumReply(device.address, kSnWrite, kSnSub, {kAck});
   }

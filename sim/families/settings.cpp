@@ -38,15 +38,6 @@ constexpr uint8_t kHumidityRow = 0x02;
 constexpr uint8_t kHoursAck = 0xAA;
 constexpr uint8_t kSwitchBits = 0x03;
 
-int16_t GetLe16(const Bytes& bytes, size_t offset) {
-  return static_cast<int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-void PutLe16(Bytes& bytes, int16_t value) {
-  auto raw = static_cast<uint16_t>(value);
-  bytes.push_back(static_cast<uint8_t>(raw & 0xFF));
-  bytes.push_back(static_cast<uint8_t>(raw >> 8));
-}
 
 Bytes RecordingPayload(const SettingsState& s) {
   Bytes p{s.interval, static_cast<uint8_t>(s.capacity & 0xFF),
@@ -87,13 +78,14 @@ std::optional<Bytes> HandleLimitsCommand(SettingsLimits& limits, uint8_t& switch
       int16_t& upper = request.sub == kTemperatureRow ? limits.tempUpper : limits.humUpper;
       if (request.payload.empty()) {
         Bytes p;
-        PutLe16(p, lower);
-        PutLe16(p, upper);
+        devlink::PutLe16(p, static_cast<uint16_t>(lower));
+        devlink::PutLe16(p, static_cast<uint16_t>(upper));
         return reply(p);
       }
       if (request.payload.size() != 4) return reply({kNak});
-      const int16_t newLower = GetLe16(request.payload, 0);
-      const int16_t newUpper = GetLe16(request.payload, 2);
+      devlink::ReplyReader in(request.payload);
+      const auto newLower = static_cast<int16_t>(in.U16Le());
+      const auto newUpper = static_cast<int16_t>(in.U16Le());
       if (newLower > newUpper) return reply({kNak});
       lower = newLower;
       upper = newUpper;

@@ -320,5 +320,24 @@ TEST(BtLoggerSnAndClock, RepliesRefusedWithTheirMessages) {
   EXPECT_FALSE(time.value.reportedAddress.has_value());
 }
 
+// Registers: minute, second, weekday, hour, month, day, century, year.
+TEST(BtLoggerSnAndClock, ImpossibleClockTimesAreFailedReads) {
+  const struct {
+    Bytes clock;
+    const char* detail;
+  } cases[] = {
+      {{0x32, 0x13, 0x01, 0x60, 0x99, 0x13, 0x21, 0x05},
+       "impossible date-time 2105-99-13 60:32:13: month 99"},
+      {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0x00},
+       "impossible date-time 2000-00-00 00:00:00: month 0"},
+      {{0x09, 0x22, 0x0C, 0x01, 0x12, 0x07, 0x20, 0x26}, "BCD byte 0C at offset 5"},
+  };
+  for (const auto& c : cases) {
+    const WidgetReply time = ParseClockReadReply(ReadReply(c.clock));
+    EXPECT_EQ(time.message(), "数据读取失败") << c.detail;
+    EXPECT_EQ(time.outcome.detail, c.detail);
+  }
+}
+
 }  // namespace
 }  // namespace pages::btlogger

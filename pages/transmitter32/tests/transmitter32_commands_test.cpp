@@ -156,6 +156,21 @@ TEST(Transmitter32Apn, ThreeZeroPaddedTwentyByteFields) {
   EXPECT_TRUE(channel.Problems().empty());
 }
 
+TEST(Transmitter32Apn, ControlCharactersFromTheInstrumentReadAsVisibleEscapes) {
+  Bytes payload(60, 0x00);
+  for (const auto& [at, text] : {std::pair<size_t, std::string>{0, "CM\x01NET"}, {20, "a\nb\x1B"},
+                                 {40, "\x7F"}}) {
+    std::copy(text.begin(), text.end(), payload.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  ScriptedChannel channel;
+  channel.Expect(Request(0x89), Reply(0, 0x89, payload));
+  const Result<Apn> read = ReadApn(channel);
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.value, (Apn{"CM\\x01NET", "a\\x0Ab\\x1B", "\\x7F"}));
+  // The alarm numbers of the same instrument decode the same way.
+  EXPECT_EQ(pages::gsm::DecodeAlarmNumber(Bytes{'1', '3', 0x01, '9', 0x0D}), "13\\x019\\x0D");
+}
+
 TEST(Transmitter32Apn, TextsTheFieldsCannotCarryAreRefused) {
   const std::tuple<Apn, const char*, const char*> cases[] = {
       {{"", "u", "p"}, "APN号不能为空！", "apn"},

@@ -76,6 +76,33 @@ TEST(SnProtocol, ReadRepliesAreNotCheckedForTheEchoedCommand) {
   EXPECT_TRUE(pages::ParseClockReadReply(Altered(kClockReadReply, 2, 0x09)).ok());
 }
 
+// The clock read of the settings, refrigerated box and 32-bit transmitter pages: a time that
+// cannot be is a failed read that says what was wrong, and the time field keeps its text.
+TEST(ClockProtocol, ImpossibleTimesAreFailedReads) {
+  const struct {
+    Bytes bcd;
+    const char* detail;
+  } cases[] = {
+      {{0x05, 0x99, 0x13, 0x60, 0x32, 0x13},
+       "impossible date-time 2005-99-13 60:32:13: month 99"},
+      {{0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, "impossible date-time 2000-00-00 00:00:00: month 0"},
+      {{0x26, 0x02, 0x29, 0x01, 0x09, 0x22}, "impossible date-time 2026-02-29 01:09:22: day 29 of 2026-02"},
+      {{0x26, 0x12, 0x07, 0x01, 0x0A, 0x22}, "BCD byte 0A at offset 9"},
+      {{0x2F, 0x12, 0x07, 0x01, 0x09, 0x22}, "BCD byte 2F at offset 5"},
+  };
+  for (const auto& c : cases) {
+    Bytes reply = kClockReadReply;
+    std::copy(c.bcd.begin(), c.bcd.end(), reply.begin() + 5);
+    reply = Altered(reply, 1, 0x01);
+    ScriptedChannel channel;
+    channel.Expect(kClockReadRequest, reply);
+    const pages::WidgetReply read = pages::ReadClock(channel);
+    EXPECT_EQ(read.message(), "数据读取失败") << c.detail;
+    EXPECT_EQ(read.outcome.detail, c.detail);
+    EXPECT_TRUE(read.value.text.empty());
+  }
+}
+
 TEST(SnProtocol, WriteSendsDateCodeAndSerialHighByteFirst) {
   ScriptedChannel channel;
   channel.Expect(kSnWriteRequest, kSnWriteAck);
