@@ -485,11 +485,16 @@ std::optional<std::array<uint8_t, 6>> ParseMacAddress(std::string_view text) {
   text = TrimBlanks(text);
   constexpr size_t kLength = 6 * 3 - 1;  // "00:1A:7D:DA:71:13"
   if (text.size() != kLength) return std::nullopt;
+  // One separator throughout: ':' as the adapter and the module show it, or '-'.
+  const char separator = text[2];
+  if (separator != ':' && separator != '-') return std::nullopt;
   std::array<uint8_t, 6> mac{};
   for (size_t i = 0; i < mac.size(); ++i) {
     const int high = HexValue(text[3 * i]);
     const int low = HexValue(text[3 * i + 1]);
-    if (high < 0 || low < 0 || (i + 1 < mac.size() && text[3 * i + 2] != ':')) return std::nullopt;
+    if (high < 0 || low < 0 || (i + 1 < mac.size() && text[3 * i + 2] != separator)) {
+      return std::nullopt;
+    }
     mac[i] = static_cast<uint8_t>(high * 16 + low);
   }
   return mac;

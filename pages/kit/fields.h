@@ -12,7 +12,7 @@
 //   HexDigits hexadecimal digits, exactly `digits` of them
 //   Ipv4      dotted IPv4 address
 //   Phone     a phone number: decimal digits only, at most `maxBytes` of them (empty: none)
-//   Mac       a MAC address: six pairs of hex digits separated by ':' ("00:1A:7D:DA:71:13")
+//   Mac       a MAC address: six pairs of hex digits separated by ':' ("00:1A:7D:DA:71:13") or '-' 
 //   DateTime  "YYYY-MM-DD hh:mm:ss" naming a real calendar date and time of day
 //   DivisorOrMultiple  a whole number from 1 that divides `base` or is a multiple of it, at most
 //             `max`
@@ -163,7 +163,8 @@ std::optional<uint32_t> ParseHexDigits(std::string_view text);
 
 // Decimal digits only (an empty text too): no sign, no blank, no '+' of an international prefix.
 bool IsPhoneNumber(std::string_view text);
-// Six pairs of hex digits separated by ':' (blanks around the whole ignored), in text order.
+// Six pairs of hex digits separated by ':' (or all by '-'; blanks around the whole ignored), in
+// text order.
 std::optional<std::array<uint8_t, 6>> ParseMacAddress(std::string_view text);
 // An instrument SN "%02X%02X%05d": four hex digits, then five decimal digits up to 65535, as
 // the four bytes it travels in (prefix high, prefix low, number high first).
