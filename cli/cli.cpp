@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <iomanip>
+#include <optional>
 #include <stdexcept>
 
 #include "cli/json_output.h"
@@ -73,6 +74,31 @@ int Usage(std::ostream& err, const std::string& message) {
   return kExitUsage;
 }
 
+// The parsed option texts of a verb's fields that are not written as options: the bare flags
+// given, then the plain words in the order the positional fields are declared. Fails with the
+// usage error of a word too many or a positional field given both ways.
+std::optional<int> TakeFieldWords(const std::string& name, const pages::CommandDef& def,
+                                  ParsedWords& parsed, std::ostream& out) {
+  // A flag field given is a Switch field set on.
+  for (const pages::Field& field : def.args) {
+    if (field.flag && parsed.flags.count(field.name) != 0) parsed.options[field.name] = "on";
+  }
+  auto word = parsed.plain.begin();
+  for (const pages::Field& field : def.args) {
+    if (!field.positional || word == parsed.plain.end()) continue;
+    if (parsed.options.count(field.name) != 0) {
+      return UsageError(out, name + ": " + field.name + " given twice (\"" + *word + "\" and --" +
+                                 field.name + ")",
+                        field.name);
+    }
+    parsed.options[field.name] = *word++;
+  }
+  if (word != parsed.plain.end()) {
+    return UsageError(out, name + ": unexpected word \"" + *word + "\" (options are --name value)");
+  }
+  return std::nullopt;
+}
+
 int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
             const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
   const std::string name = set.page + " " + def.verb;
@@ -84,12 +110,9 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
     if (field.repeatable) repeatable.insert(field.name);
     if (field.flag) flags.insert(field.name);
   }
-  if (!ParseWords(words, flags, parsed, &error, repeatable)) {
-    return Usage(err, name + ": " + error);
-  }
-  // A flag field given is a Switch field set on.
-  for (const pages::Field& field : def.args) {
-    if (field.flag && parsed.flags.count(field.name) != 0) parsed.options[field.name] = "on";
+  std::string option;
+  if (!ParseWords(words, flags, parsed, &error, repeatable, &option)) {
+    return UsageError(out, name + ": " + error, option);
   }
   if (parsed.flags.count("help")) {
     PrintVerb(out, def);
@@ -97,21 +120,10 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
     return kExitOk;
   }
   // Plain words are the values of the positional fields, in their declared order.
-  auto word = parsed.plain.begin();
-  for (const pages::Field& field : def.args) {
-    if (!field.positional || word == parsed.plain.end()) continue;
-    if (parsed.options.count(field.name) != 0) {
-      return Usage(err, name + ": " + field.name + " given twice (\"" + *word + "\" and --" +
-                            field.name + ")");
-    }
-    parsed.options[field.name] = *word++;
-  }
-  if (word != parsed.plain.end()) {
-    return Usage(err, name + ": unexpected word \"" + *word + "\" (options are --name value)");
-  }
+  if (const std::optional<int> refused = TakeFieldWords(name, def, parsed, out)) return *refused;
   Connection connection;
-  if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error)) {
-    return Usage(err, name + ": " + error);
+  if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error, &option)) {
+    return UsageError(out, name + ": " + error, option);
   }
   if (!TakeLinkFlags(parsed.flags, connection, &error)) return Usage(err, name + ": " + error);
   std::map<std::string, std::string> given;
@@ -119,16 +131,19 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
     const auto it = parsed.options.find(field.name);
     if (it == parsed.options.end()) {
       if (field.required) {
-        return Usage(err, name + ": missing --" + field.name +
-                              (field.help.empty() ? "" : " (" + field.help + ")"));
+        const pages::Outcome missing = pages::MissingField(field.name);
+        return UsageError(out, missing.message + (field.help.empty() ? "" : "（" + field.help + "）"),
+                          field.name);
       }
       continue;
     }
     given.insert(parsed.options.extract(it));
   }
   if (!parsed.options.empty()) {
-    return Usage(err, name + ": unknown option --" + parsed.options.begin()->first +
-                          " (see tool-cli " + name + " --help)");
+    const std::string& unknown = parsed.options.begin()->first;
+    return UsageError(out, name + ": unknown option --" + unknown + " (see tool-cli " + name +
+                               " --help)",
+                      unknown);
   }
   // Values the fields refuse: nothing is sent, the system's message names the option.
   auto args = pages::ParseArgs(def.args, given);
@@ -163,7 +178,7 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
       outcome = def.run(channel, std::get<pages::Args>(args));
     }
   } catch (const std::logic_error& e) {
-    return Usage(err, name + ": bad argument: " + e.what());
+    return UsageError(out, name + ": bad argument: " + e.what());
   } catch (const std::exception& e) {
     outcome = pages::Outcome::Failure(e.what());
   }
@@ -174,6 +189,13 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
 }
 
 }  // namespace
+
+int UsageError(std::ostream& out, const std::string& message, const std::string& option) {
+  pages::Outcome refusal = pages::Outcome::Failure(message);
+  refusal.field = option;
+  out << OutcomeJson(refusal) << '\n';
+  return kExitUsage;
+}
 
 int Run(const std::vector<std::string>& words, const std::vector<pages::CommandSet>& sets,
         std::ostream& out, std::ostream& err) {
@@ -201,7 +223,7 @@ int Run(const std::vector<std::string>& words, const std::vector<pages::CommandS
   if (set == nullptr) {
     std::string known = "raw";
     for (const pages::CommandSet& s : sets) known += ", " + s.page;
-    return Usage(err, "unknown page \"" + page + "\" (pages: " + known + ")");
+    return UsageError(out, "unknown page \"" + page + "\" (pages: " + known + ")");
   }
   if (rest.empty() || rest[0] == "--help" || rest[0] == "-h") {
     std::ostream& target = rest.empty() ? err : out;
@@ -214,8 +236,8 @@ int Run(const std::vector<std::string>& words, const std::vector<pages::CommandS
       return RunVerb(*set, def, std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     }
   }
-  return Usage(err, "unknown verb \"" + rest[0] + "\" of " + page + " (see tool-cli " + page +
-                        " --help)");
+  return UsageError(out, "unknown verb \"" + rest[0] + "\" of " + page + " (see tool-cli " + page +
+                             " --help)");
 }
 
 }  // namespace cli

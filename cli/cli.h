@@ -17,8 +17,12 @@ namespace cli {
 enum ExitCode : int {
   kExitOk = 0,      // the command succeeded (raw: a reply arrived)
   kExitFailed = 1,  // the command ran and failed (raw: no reply)
-  kExitUsage = 2,   // bad arguments; the reason is on the error stream
+  kExitUsage = 2,   // bad arguments, nothing sent; the reason is a JSON line (raw: on stderr)
 };
+
+// A usage error printed as every refusal is: one JSON line on `out` with "ok" false, the message
+// and, when an option is at fault, "option" naming it. Returns kExitUsage.
+int UsageError(std::ostream& out, const std::string& message, const std::string& option = {});
 
 // `words` are the arguments without the program name. Prints one JSON object for a command.
 int Run(const std::vector<std::string>& words, const std::vector<pages::CommandSet>& sets,

@@ -14,7 +14,12 @@ void SetError(std::string* error, std::string text) {
 
 bool ParseWords(const std::vector<std::string>& words, const std::set<std::string>& flags,
                 ParsedWords& parsed, std::string* error,
-                const std::set<std::string>& repeatable) {
+                const std::set<std::string>& repeatable, std::string* option) {
+  const auto fail = [&](const std::string& name, const char* what) {
+    SetError(error, "--" + name + what);
+    if (option) *option = name;
+    return false;
+  };
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
     if (word.size() <= 2 || word.compare(0, 2, "--") != 0) {
@@ -28,18 +33,12 @@ bool ParseWords(const std::vector<std::string>& words, const std::set<std::strin
       name.resize(eq);
     }
     if (flags.count(name)) {
-      if (value) {
-        SetError(error, "--" + name + " takes no value");
-        return false;
-      }
+      if (value) return fail(name, " takes no value");
       parsed.flags.insert(name);
       continue;
     }
     if (!value) {
-      if (i + 1 >= words.size()) {
-        SetError(error, "--" + name + " needs a value");
-        return false;
-      }
+      if (i + 1 >= words.size()) return fail(name, " needs a value");
       value = words[++i];
     }
     if (repeatable.count(name) != 0) {
@@ -47,10 +46,7 @@ bool ParseWords(const std::vector<std::string>& words, const std::set<std::strin
       if (!added) it->second += "\n" + *value;
       continue;
     }
-    if (!parsed.options.emplace(name, *value).second) {
-      SetError(error, "--" + name + " is given twice");
-      return false;
-    }
+    if (!parsed.options.emplace(name, *value).second) return fail(name, " is given twice");
   }
   return true;
 }
@@ -77,7 +73,12 @@ const std::set<std::string>& ConnectionOptionNames() {
 }
 
 bool TakeConnection(std::map<std::string, std::string>& options, bool withAddress,
-                    Connection& connection, std::string* error) {
+                    Connection& connection, std::string* error, std::string* option) {
+  const auto fail = [&](const char* name, std::string text) {
+    SetError(error, std::move(text));
+    if (option) *option = name;
+    return false;
+  };
   auto take = [&](const char* name) -> std::optional<std::string> {
     const auto it = options.find(name);
     if (it == options.end()) return std::nullopt;
@@ -92,14 +93,10 @@ bool TakeConnection(std::map<std::string, std::string>& options, bool withAddres
   const auto baud = take("baud");
 
   if (port.has_value() == tcp.has_value()) {
-    SetError(error, "give either --port PATH or --tcp HOST:PORT");
-    return false;
+    return fail(tcp ? "tcp" : "port", "give either --port PATH or --tcp HOST:PORT");
   }
   if (port) {
-    if (port->empty()) {
-      SetError(error, "--port needs a device path");
-      return false;
-    }
+    if (port->empty()) return fail("port", "--port needs a device path");
     connection.port = *port;
   } else {
     const size_t colon = tcp->rfind(':');
@@ -108,36 +105,29 @@ bool TakeConnection(std::map<std::string, std::string>& options, bool withAddres
     const auto number =
         colon == std::string::npos ? std::nullopt : ParseInteger(tcp->substr(colon + 1), 1, 65535);
     if (!number || inet_pton(AF_INET, host.c_str(), &parsed) != 1) {
-      SetError(error, "--tcp wants HOST:PORT with a dotted IPv4 address, not \"" + *tcp + "\"");
-      return false;
+      return fail("tcp", "--tcp wants HOST:PORT with a dotted IPv4 address, not \"" + *tcp + "\"");
     }
     connection.host = host;
     connection.tcpPort = static_cast<int32_t>(*number);
-    if (baud) {
-      SetError(error, "--baud applies only to a serial port (--port)");
-      return false;
-    }
+    if (baud) return fail("baud", "--baud applies only to a serial port (--port)");
   }
   if (address) {
     const auto value = ParseInteger(*address, 0, 255);
     if (!value) {
-      SetError(error, "--address must be a number from 0 to 255, not \"" + *address + "\"");
-      return false;
+      return fail("address", "--address must be a number from 0 to 255, not \"" + *address + "\"");
     }
     connection.address = static_cast<int32_t>(*value);
   }
   if (delay) {
     const auto value = ParseInteger(*delay, 0, 600000);
     if (!value) {
-      SetError(error, "--delay must be milliseconds from 0 to 600000, not \"" + *delay + "\"");
-      return false;
+      return fail("delay", "--delay must be milliseconds from 0 to 600000, not \"" + *delay + "\"");
     }
     connection.delayMs = static_cast<int32_t>(*value);
   }
   if (baud) {
     if (!ParseInteger(*baud, 1, 100000000)) {
-      SetError(error, "--baud must be a baud rate, not \"" + *baud + "\"");
-      return false;
+      return fail("baud", "--baud must be a baud rate, not \"" + *baud + "\"");
     }
     connection.baud = *baud;
   }

@@ -22,10 +22,11 @@ struct ParsedWords {
 
 // Every "--name" takes the next word as its value, whatever it looks like ("--temp-lower -10.5"),
 // except the names in `flags`; "--name=value" works too. Fails on a missing value or an option
-// given twice, unless its name is in `repeatable`: then its values are joined by '\n'.
+// given twice, unless its name is in `repeatable`: then its values are joined by '\n'. On a
+// failure `option` gets the name of the option at fault.
 bool ParseWords(const std::vector<std::string>& words, const std::set<std::string>& flags,
                 ParsedWords& parsed, std::string* error,
-                const std::set<std::string>& repeatable = {});
+                const std::set<std::string>& repeatable = {}, std::string* option = nullptr);
 
 // Decimal integer within [low, high], the whole text.
 std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_t high);
@@ -58,9 +59,9 @@ const std::set<std::string>& ConnectionOptionNames();
 
 // Moves the connection options out of `options` and checks them: exactly one of --port and
 // --tcp HOST:PORT, --address 0..255 (when `withAddress`), --delay in milliseconds, --baud only
-// with --port.
+// with --port. On a failure `option` gets the name of the option at fault.
 bool TakeConnection(std::map<std::string, std::string>& options, bool withAddress,
-                    Connection& connection, std::string* error);
+                    Connection& connection, std::string* error, std::string* option = nullptr);
 
 // Applies the connection to a link; for a serial port opens and configures it. False with the
 // reason when the port cannot be opened or set; when the port could not be opened at all,

@@ -160,14 +160,18 @@ class ServerSession {
 void PrintServerHelp(std::ostream& out) {
   out << "tool-cli server listen [--port N] [--bind ADDRESS]\n"
          "  Serves wireless-logger gateways on ADDRESS (default 0.0.0.0, every local address)\n"
-         "  and port N (default 11111). Commands, one per line on standard input:\n"
+         "  and port N (0..65535, default 11111; 0 lets the system choose). Commands, one per\n"
+         "  line on standard input:\n"
          "    list                            the connected gateways and their loggers\n"
          "    read GATEWAY                    read the loggers bound to a gateway\n"
          "    clear GATEWAY                   remove every logger\n"
-         "    bind GATEWAY SN                 bind a logger (9-character SN)\n"
+         "    bind GATEWAY SN                 bind a logger (SN: 4 hex digits, then 5 decimal\n"
+         "                                    digits up to 65535, as 12AB34567)\n"
          "    delete GATEWAY SN               remove a logger\n"
-         "    interval GATEWAY SN MIN         report interval of a logger, 1..255 minutes\n"
-         "    limits GATEWAY SN TU TL HU HL   alarm limits of a logger (°C, %RH)\n"
+         "    interval GATEWAY SN MIN         report interval of a logger, whole minutes 1..255\n"
+         "    limits GATEWAY SN TU TL HU HL   alarm limits of a logger: temperature upper and\n"
+         "                                    lower -300..1000 °C, humidity upper and lower\n"
+         "                                    0..100 %RH, each lower not above its upper\n"
          "    quit                            stop (so does the end of the input)\n"
          "  GATEWAY is the number of the \"connected\" event. Every event and result is one JSON\n"
          "  line; a command waits up to 5 s for its gateway, the lines after it wait their turn.\n";
@@ -180,15 +184,14 @@ int RunServer(const std::vector<std::string>& words, int input, std::ostream& ou
     return words.empty() ? kExitUsage : kExitOk;
   }
   if (words[0] != "listen") {
-    err << "tool-cli: server: unknown verb \"" << words[0] << "\" (listen)\n";
-    return kExitUsage;
+    return UsageError(out, "server: unknown verb \"" + words[0] + "\" (listen)");
   }
   ParsedWords parsed;
   std::string error;
+  std::string option;
   if (!ParseWords(std::vector<std::string>(words.begin() + 1, words.end()), {"help"}, parsed,
-                  &error)) {
-    err << "tool-cli: server listen: " << error << '\n';
-    return kExitUsage;
+                  &error, {}, &option)) {
+    return UsageError(out, "server listen: " + error, option);
   }
   if (parsed.flags.count("help")) {
     PrintServerHelp(out);
@@ -202,13 +205,11 @@ int RunServer(const std::vector<std::string>& words, int input, std::ostream& ou
     } else if (name == "bind") {
       address = value;
     } else {
-      err << "tool-cli: server listen: unknown option --" << name << '\n';
-      return kExitUsage;
+      return UsageError(out, "server listen: unknown option --" + name, name);
     }
   }
   if (!parsed.plain.empty()) {
-    err << "tool-cli: server listen: unexpected word \"" << parsed.plain[0] << "\"\n";
-    return kExitUsage;
+    return UsageError(out, "server listen: unexpected word \"" + parsed.plain[0] + "\"");
   }
   const auto port = gateway::CheckPort(portText);
   if (!port.ok()) {

@@ -172,7 +172,8 @@ std::optional<MacBytes> ParseMac(std::string_view text) {
     int value = 0;
     for (size_t j = 0; j < 2; ++j) {
       const int digit = HexValue(digits[2 * i + j]);
-      if (digit < 0) break;
+      // "71:1G" is no MAC: connecting to ...:71:01 instead would reach another device.
+      if (digit < 0) return std::nullopt;
       value = value * 16 + digit;
     }
     mac[i] = static_cast<uint8_t>(value);

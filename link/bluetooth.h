@@ -85,8 +85,7 @@ inline constexpr const char* kReadMacCheckError = "获取MAC地址校验错误";
 constexpr int32_t kAdapterSettleMs = 2000;      // before the request and after a good reply
 constexpr int32_t kAdapterConnectWindowMs = 120000;  // polling lasts this long in all
 
-// Removes blanks and punctuation; the rest must be twelve characters, read as six hex pairs. A
-// pair is read like strtol: leading hex digits only, so a pair without one gives 0.
+// Removes blanks and punctuation; the rest must be twelve hex digits, read as six pairs.
 std::optional<MacBytes> ParseMac(std::string_view text);
 // "%.2x " per byte, trailing blank included: "00 1a 7d da 71 13 ".
 std::string FormatMacField(const MacBytes& mac);

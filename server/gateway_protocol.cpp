@@ -36,6 +36,14 @@ int64_t LeadingDigits(std::string_view text) {
   return value;
 }
 
+// A text as the typed value of a kit field, or the field's refusal.
+template <class T>
+pages::Result<T> Typed(const pages::Field& field, std::string_view text) {
+  auto parsed = pages::ParseField(field, text);
+  if (auto* refused = std::get_if<pages::Outcome>(&parsed)) return std::move(*refused);
+  return {"", std::get<T>(std::get<pages::Value>(parsed))};
+}
+
 Bytes WithId(uint8_t letter, const LoggerId& id) {
   return {0x3E, letter, id.bytes[0], id.bytes[1], id.bytes[2], id.bytes[3]};
 }
@@ -144,29 +152,19 @@ pages::Result<std::string> CheckSn(std::string_view text) {
   for (char& c : upper) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
+  // Travelling as 4 bytes, an SN of other characters, or a number above 65535, would reach
+  // the gateway as some other logger.
+  if (!pages::ParseSnCode(upper)) return pages::Outcome::Refused(kSnCharacters, "sn");
   return {"", std::move(upper)};
 }
 
 pages::Result<int> CheckInterval(std::string_view text) {
-  const std::string_view interval = Trim(text);
-  if (interval.empty()) return pages::Outcome::Refused(kEnterInterval, "interval");
-  const int64_t minutes = LeadingDigits(interval);
-  if (minutes < 1 || minutes > 255) return pages::Outcome::Refused(kIntervalRange, "interval");
-  return {"", static_cast<int>(minutes)};
-}
-
-double LeadingNumber(std::string_view text) {
-  std::string copy(Trim(text));
-  // strtod would also take exponents, hexadecimal and "inf"; the fields hold digits, '-' and '.'.
-  size_t length = 0;
-  if (length < copy.size() && copy[length] == '-') ++length;
-  while (length < copy.size() && ((copy[length] >= '0' && copy[length] <= '9') || copy[length] == '.'))
-    ++length;
-  copy.resize(length);
-  const char* start = copy.c_str();
-  char* end = nullptr;
-  const double value = std::strtod(start, &end);
-  return end == start ? 0.0 : value;
+  if (Trim(text).empty()) return pages::Outcome::Refused(kEnterInterval, "interval");
+  const pages::Field field =
+      pages::Integer("interval", "report interval, minutes", 1, 255).Refuse(kIntervalRange);
+  const auto minutes = Typed<int64_t>(field, text);
+  if (!minutes.ok()) return minutes.outcome;
+  return {"", static_cast<int>(minutes.value)};
 }
 
 pages::Result<AlarmLimits> CheckLimits(std::string_view tempUpper, std::string_view tempLower,
@@ -192,19 +190,24 @@ pages::Result<AlarmLimits> CheckLimits(std::string_view tempUpper, std::string_v
   }
   float values[4];
   for (int i = 0; i < 4; ++i) {
-    const double value = LeadingNumber(limits[i].text);
-    if (value < limits[i].min || value > limits[i].max) {
-      return pages::Outcome::Refused(limits[i].range, limits[i].field);
-    }
-    values[i] = static_cast<float>(value);
+    const pages::Field field =
+        pages::Number(limits[i].field, limits[i].caption)
+            .Range(limits[i].min, limits[i].max, limits[i].range);
+    const auto value = Typed<double>(field, limits[i].text);
+    if (!value.ok()) return value.outcome;
+    values[i] = static_cast<float>(value.value);
   }
+  if (values[1] > values[0]) return pages::Outcome::Refused(kTempOrder, "temp-lower");
+  if (values[3] > values[2]) return pages::Outcome::Refused(kHumidityOrder, "humidity-lower");
   return {"", AlarmLimits{values[0], values[1], values[2], values[3]}};
 }
 
 pages::Result<uint16_t> CheckPort(std::string_view text) {
-  const std::string_view port = Trim(text);
-  if (port.empty()) return pages::Outcome::Refused(kEnterPort, "port");
-  return {"", static_cast<uint16_t>(LeadingDigits(port) & 0xFFFF)};
+  if (Trim(text).empty()) return pages::Outcome::Refused(kEnterPort, "port");
+  const pages::Field field = pages::Integer("port", "port", 0, 65535).Refuse(kPortRange);
+  const auto port = Typed<int64_t>(field, text);
+  if (!port.ok()) return port.outcome;
+  return {"", static_cast<uint16_t>(port.value)};
 }
 
 }  // namespace gateway

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pages/kit/fields.h"
 #include "pages/kit/outcome.h"
 
 namespace gateway {
@@ -37,6 +38,10 @@ inline constexpr const char* kSnLength = "SN号必须为9位字母或数字！";
 inline constexpr const char* kEnterInterval = "请输入上报间隔！";
 inline constexpr const char* kIntervalRange = "请输入有效上报间隔！（1~255）";
 inline constexpr const char* kEnterPort = "请输入端口号！";
+inline constexpr const char* kPortRange = "端口号范围为0-65535";
+inline constexpr const char* kSnCharacters = "SN号应为4位十六进制数加5位不大于65535的数字！";
+inline constexpr const char* kTempOrder = "温度下限不能大于上限";
+inline constexpr const char* kHumidityOrder = "湿度下限不能大于上限";
 inline constexpr const char* kSocketInitFailed = "SOCKET初始化失败！";
 inline constexpr const char* kListenFailed = "端口监听失败！";
 
@@ -112,22 +117,22 @@ bool IsAcknowledgement(const Bytes& frame, const Bytes& reply);
 // "temp-upper", "temp-lower", "humidity-upper", "humidity-lower", "port".
 
 // The SN field trimmed; "请输入SN号！" when empty, "SN号必须为9位字母或数字！" when not 9
-// characters long. The characters themselves are not checked; letters are taken upper-case, as
-// the SN field shows them.
+// characters long, kSnCharacters when not 4 hex digits and a number up to 65535; letters are
+// taken upper-case, as the SN field shows them.
 pages::Result<std::string> CheckSn(std::string_view text);
-// The report interval: "请输入上报间隔！" when empty, "请输入有效上报间隔！（1~255）" when the
-// integer value of its leading digits lies outside 1..255.
+// The report interval: "请输入上报间隔！" when empty, "请输入有效上报间隔！（1~255）" when it is
+// not a whole number 1..255 ("1e2" and "5abc" included).
 pages::Result<int> CheckInterval(std::string_view text);
 // The four limit texts in the order temperature upper, temperature lower, humidity upper,
-// humidity lower: the first empty one gives "请输入" + its caption; a value outside the field's
-// range (-300..1000 °C, 0..100 %RH) gives the field's range message.
+// humidity lower: the first empty one gives "请输入" + its caption; a text that is no decimal
+// number ("abc", "nan", "inf") "请键入一个数。"; a value outside the field's range
+// (-300..1000 °C, 0..100 %RH) the field's range message; a lower limit above its upper one
+// "温度下限不能大于上限" / "湿度下限不能大于上限".
 pages::Result<AlarmLimits> CheckLimits(std::string_view tempUpper, std::string_view tempLower,
                                        std::string_view humidityUpper,
                                        std::string_view humidityLower);
-// The port text: "请输入端口号！" when empty; otherwise the low 16 bits of its leading digits.
+// The port text: "请输入端口号！" when empty; "端口号范围为0-65535" unless a whole number 0..65535
+// (0: a port the system chooses).
 pages::Result<uint16_t> CheckPort(std::string_view text);
-
-// The leading decimal number of a text as the limit fields read it ("" and "-" give 0).
-double LeadingNumber(std::string_view text);
 
 }  // namespace gateway

@@ -101,6 +101,7 @@ Outcome WriteBluetoothCurve(devlink::Channel& channel, const CurveTarget& target
   if (!std::all_of(pairs.begin(), pairs.end(), Storable)) {
     return Outcome::Refused(kInvalidRows, kFieldPairs);
   }
+  if (auto refused = ExtraPairsRefusal(BluetoothLayout(), pairs)) return *refused;
   // The request is the whole curve, so it is made afresh for the target's channel.
   PutWriteHeader(target, buffer);
   EncodePairs(BluetoothLayout(), pairs, buffer);

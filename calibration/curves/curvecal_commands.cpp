@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "link/checks.h"
 #include "link/codecs.h"
@@ -223,6 +224,14 @@ void EncodePairs(const PairLayout& layout, const std::vector<CurvePair>& pairs,
   }
 }
 
+std::optional<Outcome> ExtraPairsRefusal(const PairLayout& layout,
+                                         const std::vector<CurvePair>& pairs) {
+  std::set<double> environments;
+  for (const CurvePair& pair : pairs) environments.insert(pair.environment);
+  if (environments.size() <= layout.slotCount) return std::nullopt;
+  return Outcome::Refused(kExtraRows, kFieldPairs);
+}
+
 std::variant<std::vector<CurvePair>, Outcome> PairsOfRows(
     const std::vector<std::pair<std::string, std::string>>& rows) {
   if (rows.empty()) return Outcome::Refused(kListInvalid, kFieldPairs);
@@ -310,6 +319,7 @@ Outcome WriteCurve(Channel& channel, const CurveTarget& target,
   if (!layout || !(commands || sensor)) return NotSupported();
   if (pairs.empty()) return Outcome::Refused(kListInvalid, kFieldPairs);
   if (!Storable(*layout, pairs)) return Outcome::Refused(kInvalidRows, kFieldPairs);
+  if (auto refused = ExtraPairsRefusal(*layout, pairs)) return *refused;
   // The write goes back in the frame of the curve read: without one there is nothing to send.
   if (buffer.length < layout->FrameLength()) return Outcome::Failure(kWriteFailed);
   EncodePairs(*layout, pairs, buffer);

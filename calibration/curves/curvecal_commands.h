@@ -112,6 +112,10 @@ std::vector<CurvePair> DecodePairs(const PairLayout& layout, const CurveBuffer& 
 // pattern.
 void EncodePairs(const PairLayout& layout, const std::vector<CurvePair>& pairs,
                  CurveBuffer& buffer);
+// Refuses, before anything is sent, more pairs (of distinct environment values) than the
+// instrument holds: "请删除多余行！". Rows beyond the slots would otherwise be dropped unseen.
+std::optional<Outcome> ExtraPairsRefusal(const PairLayout& layout,
+                                         const std::vector<CurvePair>& pairs);
 
 // The list's rows as texts (column 2, the environment value; column 3, the raw value) to pairs:
 // "数据列表设置无效！" for no rows, "请删除无效行或填入有效数据！" for a row with an empty or

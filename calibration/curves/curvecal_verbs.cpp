@@ -29,6 +29,20 @@ CurveTarget TargetOf(const Args& args) {
           args.Text("type") == "humidity"};
 }
 
+// --pairs of a pair kind, refused before anything is sent (the write verb reads the curve
+// first) when they do not parse or are more than the kind's slots.
+std::variant<std::vector<CurvePair>, Outcome> PairsFor(const CurveTarget& target,
+                                                      std::string_view text) {
+  auto pairs = ParsePairs(text);
+  if (std::holds_alternative<Outcome>(pairs)) return pairs;
+  if (const auto layout = LayoutOf(target.kind, target.humidity)) {
+    if (auto refused = ExtraPairsRefusal(*layout, std::get<std::vector<CurvePair>>(pairs))) {
+      return *refused;
+    }
+  }
+  return pairs;
+}
+
 // ---- live values, and the Bluetooth logger behind the adapter ----
 
 constexpr const char* kMacOption = "mac";
@@ -61,7 +75,7 @@ void RouteBluetoothKind(std::vector<CommandDef>& c, std::initializer_list<std::s
         return Outcome::Refused(kReadFailed, kFieldChannel);
       }
       if (args.Has(kFieldPairs)) {
-        auto pairs = ParsePairs(args.Text(kFieldPairs));
+        auto pairs = PairsFor(target, args.Text(kFieldPairs));
         if (auto* refusal = std::get_if<Outcome>(&pairs)) return *refusal;
       }
       return RunOnBluetoothDevice(channel, args,
@@ -163,9 +177,9 @@ CommandSet Commands() {
   c.push_back(Verb("write", "write the curve of a channel (read first, then written back)",
                    writeFields, [](devlink::Channel& channel, const Args& args) -> Outcome {
                      if (LoggerWriteAsked(args)) return LoggerWrite(channel, args);
-                     auto pairs = ParsePairs(args.Text(kFieldPairs));
-                     if (auto* refusal = std::get_if<Outcome>(&pairs)) return *refusal;
                      const CurveTarget target = TargetOf(args);
+                     auto pairs = PairsFor(target, args.Text(kFieldPairs));
+                     if (auto* refusal = std::get_if<Outcome>(&pairs)) return *refusal;
                      CurveBuffer buffer;  // a kind without curve exchanges is refused here
                      const auto read = ReadCurve(channel, target, buffer);
                      if (!read.ok()) return read.outcome;

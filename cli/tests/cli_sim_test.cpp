@@ -285,13 +285,78 @@ TEST_F(CliSimTest, RefusedInputExitsTwoNamesTheOptionAndSendsNothing) {
   EXPECT_TRUE(sim_.simulator.RequestLog().empty());
 }
 
+// Malformed values of every kind that once reached an instrument: each is refused with exit 2,
+// the message and the option, and the simulator receives not one byte of any of them.
+TEST_F(CliSimTest, MalformedValuesNeverReachTheInstrument) {
+  auto with = [](std::vector<std::string> words, std::initializer_list<std::string> more) {
+    words.insert(words.end(), more);
+    return words;
+  };
+  const std::vector<std::string> fridgeNumber{"fridge", "write-alarm-number", "--slot", "1",
+                                              "--number"};
+  const std::vector<std::string> t32Number{"transmitter32", "write-alarm-number", "--slot", "2",
+                                           "--number"};
+  const std::vector<std::string> gprs{"relay", "write-gprs", "--server-port", "3550", "--sn",
+                                      "0A1B00042"};
+  const std::vector<std::string> wifi{"wifi", "write", "--security", "Disable", "--dhcp", "on"};
+  const std::vector<std::string> apn{"transmitter32", "write-apn"};
+  std::string tooManyTypes = "temperature";
+  for (int i = 0; i < 255; ++i) tooManyTypes += ",humidity";
+  std::string ninePairs;
+  for (int i = 0; i < 9; ++i) ninePairs += (i ? "," : "") + std::to_string(i * 10) + ":1";
+  constexpr const char* kDigits = "号码只能由数字组成！";
+  constexpr const char* kMac = "MAC 地址格式错误";
+  constexpr const char* kText = "输入的文字含有无法发送的字符！";
+  const Refused cases[] = {
+      {with(fridgeNumber, {"abc"}), "--number", kDigits},
+      {with(fridgeNumber, {"+8613800138000"}), "--number", kDigits},
+      {with(fridgeNumber, {"138 0013 8000"}), "--number", kDigits},
+      {with(t32Number, {"abc"}), "--number", kDigits},
+      {with(t32Number, {"+8613800138000"}), "--number", kDigits},
+      {{"btlogger", "clear", "--mac", "00:1A:7D:DA:71:1G"}, "--mac", kMac},
+      {{"btlogger", "read-channels", "--mac", "zz:zz:zz:zz:zz:zz"}, "--mac", kMac},
+      {{"btlogger", "clear", "--mac", "00:1A:7D:DA:71"}, "--mac", kMac},
+      {{"btlogger", "write-channels", "--mac", "00:1A:7D:DA:71:13", "--types", tooManyTypes},
+       "--types", "err:配置数量不能大于255"},
+      {{"curvecal", "read", "--kind", "5", "--channel", "1", "--type", "temperature", "--mac",
+        "00:1A:7D:DA:71:1G"},
+       "--mac", kMac},
+      {{"curvecal", "write", "--kind", "1", "--channel", "3", "--type", "temperature", "--pairs",
+        ninePairs},
+       "--pairs", "请删除多余行！"},
+      {with(wifi, {"--ssid", "lab", "--mac", "00:1A:7D:DA:71"}), "--mac", kMac},
+      {with(wifi, {"--ssid", "lab\x01"}), "--ssid", kText},
+      {with(wifi, {"--ssid", "lab", "--password", "pass\nword"}), "--password", kText},
+      {with(gprs, {"--interval", "7"}), "--interval", "发送间隔应为60的约数或倍数！"},
+      {with(gprs, {"--interval", "0"}), "--interval", "发送间隔应为60的约数或倍数！"},
+      {with(gprs, {"--interval", "60", "--mode", "domain", "--domain", "a\x01b.cn"}), "--domain",
+       kText},
+      {{"relay", "set-time", "--at", "2024-02-30 07:08:09"}, "--at", "时间无效！"},
+      {{"relay", "write-print", "--company", "ACME\nLtd"}, "--company", kText},
+      {with(apn, {"--apn", "cmnet\x01"}), "--apn", kText},
+      {with(apn, {"--apn", "cmnet", "--user", "u\nv"}), "--user", kText},
+      {with(apn, {"--apn", "cmnet", "--password", "p\x01"}), "--password", kText},
+  };
+  for (const Refused& c : cases) {
+    const Process p = Run(c.words, 20);
+    std::string shown;
+    for (const std::string& w : c.words) shown += w + " ";
+    EXPECT_EQ(p.exit, 2) << shown << p.out << p.err;
+    EXPECT_NE(p.out.find(std::string("\"message\":\"") + c.message + "\""), std::string::npos)
+        << shown << p.out;
+    EXPECT_NE(p.out.find(std::string("\"option\":\"") + c.option + "\""), std::string::npos)
+        << shown << p.out;
+  }
+  EXPECT_TRUE(sim_.simulator.RequestLog().empty());
+}
+
 TEST(CliBinaryTest, HelpAndUnknownPage) {
   const Process help = RunTool({"--help"});
   EXPECT_EQ(help.exit, 0);
   EXPECT_NE(help.out.find("raw"), std::string::npos);
   const Process unknown = RunTool({"no-such-page", "read"});
   EXPECT_EQ(unknown.exit, 2);
-  EXPECT_NE(unknown.err.find("no-such-page"), std::string::npos);
+  EXPECT_NE(unknown.out.find("no-such-page"), std::string::npos);
 }
 
 }  // namespace

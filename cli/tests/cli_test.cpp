@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -231,38 +232,60 @@ struct UsageCase {
   std::string name;
   std::vector<std::string> words;
   std::string errorMentions;
+  // A usage error of a verb is one JSON line on stdout, naming the option at fault ("": none);
+  // without one (no words, raw's own errors) the text is on stderr.
+  std::optional<std::string> option = std::nullopt;
 };
 
 class UsageTest : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(UsageTest, BadArgumentsExitTwoWithoutRunning) {
+  const UsageCase& c = GetParam();
   Recorded recorded;
-  const RunResult r = RunWith(GetParam().words, recorded);
+  const RunResult r = RunWith(c.words, recorded);
   EXPECT_EQ(r.exit, kExitUsage);
-  EXPECT_NE(r.err.find(GetParam().errorMentions), std::string::npos) << r.err;
   EXPECT_EQ(recorded.calls, 0);
-  EXPECT_EQ(r.out, "");
+  if (!c.option) {
+    EXPECT_NE(r.err.find(c.errorMentions), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    return;
+  }
+  EXPECT_EQ(r.out.rfind("{\"ok\":false,\"message\":", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+  EXPECT_NE(r.out.find(c.errorMentions), std::string::npos) << r.out;
+  const std::string named = "\"option\":\"--" + *c.option + "\"";
+  EXPECT_EQ(r.out.find(named) != std::string::npos, !c.option->empty()) << r.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Words, UsageTest,
     ::testing::Values(
         UsageCase{"nothing", {}, "Usage"},
-        UsageCase{"unknown_page", {"nopage", "x"}, "nopage"},
+        UsageCase{"unknown_page", {"nopage", "x"}, "nopage", ""},
         UsageCase{"no_verb", {"demo"}, "verb"},
-        UsageCase{"unknown_verb", {"demo", "erase", "--port", "/dev/x"}, "erase"},
+        UsageCase{"unknown_verb", {"demo", "erase", "--port", "/dev/x"}, "erase", ""},
         UsageCase{"missing_required",
                   {"demo", "set-limits", "--port", "/dev/null", "--label", "x"},
-                  "--temp-lower"},
+                  "缺少参数 --temp-lower", "temp-lower"},
         UsageCase{"unknown_option",
                   {"demo", "set-limits", "--port", "/dev/x", "--temp-lower", "1", "--upper", "2"},
-                  "--upper"},
-        UsageCase{"no_channel", {"demo", "set-limits", "--temp-lower", "1"}, "--port"},
-        UsageCase{"plain_word", {"demo", "set-limits", "--port", "/dev/x", "5"}, "\"5\""},
-        UsageCase{"value_missing", {"demo", "set-limits", "--port"}, "--port"},
-        UsageCase{"positional_extra", {"demo", "pick", "a", "b", "--port", "/dev/x"}, "\"b\""},
+                  "unknown option --upper", "upper"},
+        UsageCase{"given_twice",
+                  {"demo", "set-limits", "--port", "/dev/x", "--temp-lower", "1", "--temp-lower",
+                   "2"},
+                  "given twice", "temp-lower"},
+        UsageCase{"no_channel", {"demo", "set-limits", "--temp-lower", "1"}, "--port", "port"},
+        UsageCase{"both_channels",
+                  {"demo", "set-limits", "--temp-lower", "1", "--port", "/dev/x", "--tcp",
+                   "127.0.0.1:9"},
+                  "either", "tcp"},
+        UsageCase{"bad_delay", {"demo", "set-limits", "--port", "/dev/x", "--delay", "-5"},
+                  "--delay", "delay"},
+        UsageCase{"plain_word", {"demo", "set-limits", "--port", "/dev/x", "5"}, "word \\\"5\\\"", ""},
+        UsageCase{"value_missing", {"demo", "set-limits", "--port"}, "--port", "port"},
+        UsageCase{"positional_extra", {"demo", "pick", "a", "b", "--port", "/dev/x"}, "word \\\"b\\\"", ""},
         UsageCase{"positional_twice", {"demo", "pick", "a", "--what", "b", "--port", "/dev/x"},
-                  "given twice"},
+                  "given twice", "what"},
         UsageCase{"raw_bad_hex", {"raw", "--port", "/dev/null", "25 0G"}, "0G"},
         UsageCase{"raw_odd_hex", {"raw", "--port", "/dev/null", "250"}, "odd"},
         UsageCase{"raw_no_bytes", {"raw", "--port", "/dev/null"}, "no request bytes"},
@@ -273,7 +296,12 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"raw_no_sum_on_serial", {"raw", "--port", "/dev/null", "--no-sum", "25"},
                   "--tcp"},
         UsageCase{"raw_capacity", {"raw", "--tcp", "127.0.0.1:9", "--capacity", "0", "25"},
-                  "--capacity"}),
+                  "--capacity"},
+        UsageCase{"server_unknown_option", {"server", "listen", "--prot", "1"}, "--prot", "prot"},
+        UsageCase{"server_port_range", {"server", "listen", "--port", "78036"}, "端口号范围为0-65535",
+                  "port"},
+        UsageCase{"server_port_letters", {"server", "listen", "--port", "12501abc"},
+                  "端口号范围为0-65535", "port"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(DispatchTest, PortThatCannotBeOpenedFailsWithJson) {
@@ -334,7 +362,7 @@ TEST(DispatchTest, AFlagFieldIsABareOptionThatSwitchesItOn) {
   const RunResult valued =
       RunWith({"demo", "flagged", "--all=on", "--tcp", "127.0.0.1:9"}, recorded);
   EXPECT_EQ(valued.exit, kExitUsage);
-  EXPECT_NE(valued.err.find("--all takes no value"), std::string::npos) << valued.err;
+  EXPECT_NE(valued.out.find("--all takes no value"), std::string::npos) << valued.out;
   const RunResult help = RunWith({"demo", "flagged", "--help"}, recorded);
   EXPECT_NE(help.out.find("--all                    every one (flag)\n"), std::string::npos)
       << help.out;
@@ -346,7 +374,7 @@ TEST(DispatchTest, ArgumentParseErrorInsideAVerbIsABadArgument) {
   const RunResult r =
       RunWith({"demo", "throws", "--n", "many", "--tcp", "127.0.0.1:9", "--delay", "0"}, recorded);
   EXPECT_EQ(r.exit, kExitUsage);
-  EXPECT_NE(r.err.find("demo throws"), std::string::npos);
+  EXPECT_NE(r.out.find("demo throws"), std::string::npos);
 }
 
 TEST(HelpTest, ListsEveryVerbWithItsArgumentsAndRaw) {

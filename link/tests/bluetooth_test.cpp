@@ -110,12 +110,11 @@ TEST(ParseMac, NeedsExactlyTwelveCharacters) {
   }
 }
 
-TEST(ParseMac, PairReadsLeadingHexDigitsOnly) {
-  const auto mac = ParseMac("G0:1G:7D:DA:71:13");
-  ASSERT_TRUE(mac.has_value());
-  EXPECT_EQ((*mac)[0], 0x00);  // no leading hex digit
-  EXPECT_EQ((*mac)[1], 0x01);  // stops at 'G'
-  EXPECT_EQ((*mac)[2], 0x7D);
+TEST(ParseMac, EveryCharacterIsAHexDigit) {
+  for (const char* text : {"G0:1G:7D:DA:71:13", "00:1A:7D:DA:71:1G", "zz:zz:zz:zz:zz:zz"}) {
+    SCOPED_TRACE(text);
+    EXPECT_FALSE(ParseMac(text).has_value());
+  }
 }
 
 TEST(FormatMacField, TwoLowerCaseDigitsAndABlankPerByte) {

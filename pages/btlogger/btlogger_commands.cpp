@@ -134,16 +134,22 @@ Result<LoggerConfig> ReadConfig(Channel& channel) {
   return {{}, std::move(config)};
 }
 
-Outcome WriteConfig(Channel& channel, const LoggerConfig& kept,
-                    std::span<const std::optional<uint8_t>> rowTypes) {
-  const size_t rows = rowTypes.size();
-  if (rows > static_cast<size_t>(kept.Maximum())) {
-    return Outcome::Refused(Format(kTooManyChannels, kept.Maximum()), kFieldTypes);
+std::optional<Outcome> RefuseChannelRows(std::span<const std::optional<uint8_t>> rowTypes,
+                                         int maximum) {
+  if (rowTypes.size() > static_cast<size_t>(maximum)) {
+    return Outcome::Refused(Format(kTooManyChannels, maximum), kFieldTypes);
   }
-  if (rows == 0) return Outcome::Refused(kNoRows, kFieldTypes);
+  if (rowTypes.empty()) return Outcome::Refused(kNoRows, kFieldTypes);
   for (const auto& type : rowTypes) {
     if (!type) return Outcome::Refused(kInvalidRows, kFieldTypes);
   }
+  return std::nullopt;
+}
+
+Outcome WriteConfig(Channel& channel, const LoggerConfig& kept,
+                    std::span<const std::optional<uint8_t>> rowTypes) {
+  const size_t rows = rowTypes.size();
+  if (auto refused = RefuseChannelRows(rowTypes, kept.Maximum())) return *refused;
   for (size_t k = 0; k < rows; ++k) {
     Bytes record = k < kept.records.size() ? kept.records[k] : Bytes(kRecordBytes, 0);
     record[kChannelTypeByte] = *rowTypes[k];

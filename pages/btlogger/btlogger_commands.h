@@ -119,6 +119,13 @@ devlink::Bytes BuildRecordRead(int channel);  // channel k from 0
 // outcome is its failure and the value still holds the header and the records read before it.
 Result<LoggerConfig> ReadConfig(devlink::Channel& channel);
 
+// The most channels any logger can take: its header counts them in one byte.
+inline constexpr int kMostChannels = 255;
+// The refusal of a channel list before anything is sent: more rows than `maximum`
+// ("err:配置数量不能大于%d"), no rows, a row without a type.
+std::optional<Outcome> RefuseChannelRows(std::span<const std::optional<uint8_t>> rowTypes,
+                                         int maximum);
+
 // Writes one record per row (the kept record of that channel when one was read, else 32 zero
 // bytes, with its type byte set to the row's), then the kept header with the channel count set
 // to the number of rows. A row without a type (nothing) refuses the list before anything is sent,

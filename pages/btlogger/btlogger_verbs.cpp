@@ -37,13 +37,10 @@ std::vector<std::optional<uint8_t>> ParseTypeWords(std::string_view text) {
   return rows;
 }
 
+// Before the adapter is connected: the list no logger could take. The logger's own maximum is
+// known only once its header is read, and is checked then, still before anything is written.
 std::optional<Outcome> RefuseTypes(const Args& args) {
-  const auto rows = ParseTypeWords(args.Text(kFieldTypes));
-  if (rows.empty()) return Outcome::Refused(kNoRows, kFieldTypes);
-  for (const auto& type : rows) {
-    if (!type) return Outcome::Refused(kInvalidRows, kFieldTypes);
-  }
-  return std::nullopt;
+  return RefuseChannelRows(ParseTypeWords(args.Text(kFieldTypes)), kMostChannels);
 }
 
 }  // namespace

@@ -20,15 +20,13 @@ devlink::ExchangeResult BluetoothChannel::Exchange(devlink::ByteView request,
 }
 
 Field MacField() {
-  return Text(kMacOption,
-              "the instrument's Bluetooth MAC address, twelve hex digits "
-              "(\"00:1A:7D:DA:71:13\")");
+  return MacAddress(kMacOption, "the instrument's Bluetooth MAC address (\"00:1A:7D:DA:71:13\")");
 }
 
 Outcome RunOnBluetoothDevice(devlink::Channel& channel, const Args& args,
                              const std::function<Outcome(devlink::Channel&)>& command) {
   const std::string& mac = args.Text(kMacOption);
-  if (!devlink::ParseMac(mac)) return Outcome::Refused(devlink::kMacFormatError, kMacOption);
+  if (auto refused = Refusal(MacField(), mac)) return *refused;
   devlink::DeviceLink* link = channel.Link();
   // Only a channel over the program's link reaches the adapter's serial port.
   if (link == nullptr) return Outcome::Failure(kConnectBluetoothFirst);

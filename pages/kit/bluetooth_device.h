@@ -44,7 +44,8 @@ Field MacField();
 
 // For a verb of an instrument behind the adapter: takes the --mac of `args` as the main window's
 // MAC text and connection, connects the adapter to it, then runs `command` on the serial
-// channel. A MAC text that is not twelve hex digits is refused before anything is sent.
+// channel. A MAC text that is not six pairs of hex digits is refused before anything is sent,
+// the adapter included.
 Outcome RunOnBluetoothDevice(devlink::Channel& channel, const Args& args,
                              const std::function<Outcome(devlink::Channel&)>& command);
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "link/bluetooth.h"
 #include "link/codecs.h"
 #include "pages/kit/messages.h"
 
@@ -134,6 +135,32 @@ Field Ipv4(std::string name, std::string help, std::string refusal) {
   return Make(FieldKind::Ipv4, std::move(name), std::move(help), std::move(refusal));
 }
 
+Field PhoneNumber(std::string name, std::string help, size_t maxDigits) {
+  Field field = Make(FieldKind::Phone, std::move(name), std::move(help), kNotAPhoneNumber);
+  field.maxBytes = maxDigits;
+  field.outOfRange = kTextTooLong;
+  return field;
+}
+
+Field MacAddress(std::string name, std::string help, std::string refusal) {
+  return Make(FieldKind::Mac, std::move(name), std::move(help),
+              refusal.empty() ? std::string(devlink::kMacFormatError) : std::move(refusal));
+}
+
+Field DateTime(std::string name, std::string help, std::string refusal) {
+  return Make(FieldKind::DateTime, std::move(name), std::move(help), std::move(refusal));
+}
+
+Field DivisorOrMultiple(std::string name, std::string help, int64_t base, int64_t max,
+                        std::string refusal) {
+  Field field = Make(FieldKind::DivisorOrMultiple, std::move(name), std::move(help), refusal);
+  field.base = base;
+  field.min = 1;
+  field.max = static_cast<double>(max);
+  field.outOfRange = std::move(refusal);
+  return field;
+}
+
 // ---- Args ----
 
 const Value& Args::At(const std::string& name) const {
@@ -194,11 +221,15 @@ std::variant<Value, Outcome> ParseField(const Field& field, std::string_view tex
         if (text.empty()) return refuse("--" + field.name + " 不能为空");
         return Value{std::string(text)};
       }
-      devlink::Bytes encoded;
-      if (!devlink::EncodeDeviceText(field.codePage, text, encoded)) {
-        return refuse(field.malformed);
+      // The texts of a repeated option arrive joined by newlines; each must be clean itself.
+      const std::vector<std::string_view> parts =
+          field.repeatable ? SplitList(text, '\n') : std::vector<std::string_view>{text};
+      for (std::string_view part : parts) {
+        auto bytes = DeviceTextBytes(part, field.codePage, field.maxBytes, field.name);
+        if (auto* refusal = std::get_if<Outcome>(&bytes)) {
+          return refuse(refusal->message == kTextTooLong ? field.outOfRange : field.malformed);
+        }
       }
-      if (field.maxBytes != 0 && encoded.size() > field.maxBytes) return refuse(field.outOfRange);
       return Value{std::string(text)};
     }
     case FieldKind::HexDigits: {
@@ -212,8 +243,33 @@ std::variant<Value, Outcome> ParseField(const Field& field, std::string_view tex
     case FieldKind::Ipv4:
       if (!ParseIpv4(text)) return refuse(field.malformed);
       return Value{std::string(text)};
+    case FieldKind::Phone:
+      if (!IsPhoneNumber(text)) return refuse(field.malformed);
+      if (field.maxBytes != 0 && text.size() > field.maxBytes) return refuse(field.outOfRange);
+      return Value{std::string(text)};
+    case FieldKind::Mac:
+      if (field.allowEmpty && text.empty()) return Value{std::string()};
+      if (!ParseMacAddress(text)) return refuse(field.malformed);
+      return Value{std::string(TrimBlanks(text))};
+    case FieldKind::DateTime:
+      if (!ParseDateTime(text)) return refuse(field.malformed);
+      return Value{std::string(TrimBlanks(text))};
+    case FieldKind::DivisorOrMultiple: {
+      const std::optional<int64_t> value = ParseWholeInt(text);
+      if (!value) return refuse(field.malformed);
+      if (*value > static_cast<int64_t>(field.max) || !IsDivisorOrMultiple(*value, field.base)) {
+        return refuse(field.outOfRange);
+      }
+      return Value{*value};
+    }
   }
   return refuse(field.malformed);
+}
+
+std::optional<Outcome> Refusal(const Field& field, std::string_view text) {
+  auto parsed = ParseField(field, text);
+  if (auto* refusal = std::get_if<Outcome>(&parsed)) return std::move(*refusal);
+  return std::nullopt;
 }
 
 std::variant<Args, Outcome> ParseArgs(std::span<const Field> fields,
@@ -242,10 +298,14 @@ Outcome MissingField(const std::string& name) {
 }
 
 std::string DescribeField(const Field& field) {
+  if (!field.takes.empty()) return field.takes;
   const std::string range =
       HasRange(field) ? " " + Number(field.min) + ".." + Number(field.max) : std::string();
   switch (field.kind) {
-    case FieldKind::Integer: return "integer" + range;
+    case FieldKind::Integer:
+      // The whole range of the edit's integer says nothing: the command checks the value.
+      if (field.min <= INT32_MIN && field.max >= INT32_MAX) return "integer";
+      return "integer" + range;
     case FieldKind::Number: return "number" + range;
     case FieldKind::Switch: return field.flag ? "flag" : "on|off";
     case FieldKind::Choice: {
@@ -260,6 +320,14 @@ std::string DescribeField(const Field& field) {
     case FieldKind::HexDigits:
       return field.digits ? std::to_string(field.digits) + " hex digits" : "hex digits";
     case FieldKind::Ipv4: return "a.b.c.d";
+    case FieldKind::Phone:
+      return "digits" + (field.maxBytes ? ", at most " + std::to_string(field.maxBytes)
+                                        : std::string()) + (field.allowEmpty ? ", or empty" : "");
+    case FieldKind::Mac: return std::string("XX:XX:XX:XX:XX:XX") + (field.allowEmpty ? " or empty" : "");
+    case FieldKind::DateTime: return "\"YYYY-MM-DD hh:mm:ss\"";
+    case FieldKind::DivisorOrMultiple:
+      return "integer 1.." + Number(field.max) + " dividing " + std::to_string(field.base) +
+             " or a multiple of it";
   }
   return {};
 }
@@ -404,6 +472,103 @@ std::optional<uint32_t> ParseHexDigits(std::string_view text) {
     value = value * 16 + static_cast<uint32_t>(digit);
   }
   return value;
+}
+
+bool IsPhoneNumber(std::string_view text) {
+  for (char c : text) {
+    if (!IsDigit(c)) return false;
+  }
+  return true;
+}
+
+std::optional<std::array<uint8_t, 6>> ParseMacAddress(std::string_view text) {
+  text = TrimBlanks(text);
+  constexpr size_t kLength = 6 * 3 - 1;  // "00:1A:7D:DA:71:13"
+  if (text.size() != kLength) return std::nullopt;
+  // One separator throughout: ':' as the adapter and the module show it, or '-'.
+  const char separator = text[2];
+  if (separator != ':' && separator != '-') return std::nullopt;
+  std::array<uint8_t, 6> mac{};
+  for (size_t i = 0; i < mac.size(); ++i) {
+    const int high = HexValue(text[3 * i]);
+    const int low = HexValue(text[3 * i + 1]);
+    if (high < 0 || low < 0 || (i + 1 < mac.size() && text[3 * i + 2] != separator)) {
+      return std::nullopt;
+    }
+    mac[i] = static_cast<uint8_t>(high * 16 + low);
+  }
+  return mac;
+}
+
+std::optional<std::array<uint8_t, 4>> ParseSnCode(std::string_view sn) {
+  if (sn.size() != 9) return std::nullopt;
+  const std::optional<uint32_t> prefix = ParseHexDigits(sn.substr(0, 4));
+  uint32_t number = 0;
+  for (char c : sn.substr(4)) {
+    if (!IsDigit(c)) return std::nullopt;
+    number = number * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (!prefix || number > 0xFFFF) return std::nullopt;
+  return std::array<uint8_t, 4>{static_cast<uint8_t>(*prefix >> 8),
+                                static_cast<uint8_t>(*prefix & 0xFF),
+                                static_cast<uint8_t>(number >> 8),
+                                static_cast<uint8_t>(number & 0xFF)};
+}
+
+bool HasControlCharacters(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
+}
+
+std::variant<std::vector<uint8_t>, Outcome> DeviceTextBytes(std::string_view text, int codePage,
+                                                            size_t maxBytes,
+                                                            const std::string& field) {
+  devlink::Bytes bytes;
+  if (HasControlCharacters(text) || !devlink::EncodeDeviceText(codePage, text, bytes)) {
+    return Outcome::Refused(kTextNotEncodable, field);
+  }
+  if (maxBytes != 0 && bytes.size() > maxBytes) return Outcome::Refused(kTextTooLong, field);
+  return bytes;
+}
+
+bool IsRealDateTime(const CivilTime& t) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (t.month < 1 || t.month > 12 || t.day < 1) return false;
+  const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+  const int days = kDays[t.month - 1] + (t.month == 2 && leap ? 1 : 0);
+  return t.day <= days && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 &&
+         t.second >= 0 && t.second <= 59;
+}
+
+std::optional<CivilTime> ParseDateTime(std::string_view text) {
+  text = TrimBlanks(text);
+  // Parts and the character after each: year-month-day hour:minute:second.
+  static constexpr char kAfter[] = {'-', '-', ' ', ':', ':', '\0'};
+  int parts[6] = {};
+  size_t pos = 0;
+  for (size_t i = 0; i < 6; ++i) {
+    const size_t start = pos;
+    const size_t most = i == 0 ? 4 : 2;
+    while (pos < text.size() && IsDigit(text[pos]) && pos - start < most) {
+      parts[i] = parts[i] * 10 + (text[pos++] - '0');
+    }
+    if (pos == start || (i == 0 && pos - start != 4)) return std::nullopt;
+    if (kAfter[i] == '\0') break;
+    if (pos >= text.size() || text[pos] != kAfter[i]) return std::nullopt;
+    ++pos;
+  }
+  if (pos != text.size()) return std::nullopt;
+  const CivilTime time{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]};
+  if (!IsRealDateTime(time)) return std::nullopt;
+  return time;
+}
+
+bool IsDivisorOrMultiple(int64_t value, int64_t base) {
+  if (value < 1 || base < 1) return false;
+  return base % value == 0 || value % base == 0;
 }
 
 }  // namespace pages

@@ -11,6 +11,13 @@
 //             (the instrument's OEM code page unless the field says UTF-8 with InCodePage)
 //   HexDigits hexadecimal digits, exactly `digits` of them
 //   Ipv4      dotted IPv4 address
+//   Phone     a phone number: decimal digits only, at most `maxBytes` of them (empty: none)
+//   Mac       a MAC address: six pairs of hex digits separated by ':' ("00:1A:7D:DA:71:13") or '-' 
+//   DateTime  "YYYY-MM-DD hh:mm:ss" naming a real calendar date and time of day
+//   DivisorOrMultiple  a whole number from 1 that divides `base` or is a multiple of it, at most
+//             `max`
+// Device text (Text, not FilePath) never carries control characters: a newline or \x01 would
+// reach the instrument raw.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -32,7 +39,9 @@ struct LimitRange {
   const char* name = "";
 };
 
-enum class FieldKind { Integer, Number, Switch, Choice, Text, HexDigits, Ipv4 };
+enum class FieldKind {
+  Integer, Number, Switch, Choice, Text, HexDigits, Ipv4, Phone, Mac, DateTime, DivisorOrMultiple
+};
 
 struct Field {
   FieldKind kind = FieldKind::Text;
@@ -54,6 +63,9 @@ struct Field {
   bool repeatable = false;
   // A Switch given as a bare option without a value (tool-cli "--all"); absent means off.
   bool flag = false;
+  int64_t base = 0;     // DivisorOrMultiple: the number the value divides or is a multiple of
+  bool allowEmpty = false;  // Phone, Mac: an empty text is taken (no number, no MAC)
+  std::string takes;        // what --help says the field takes, instead of the kind's own words
 
   // Not required; `text` stands in when the option is not given (empty: no value at all).
   Field& Optional(std::string text = {});
@@ -66,6 +78,11 @@ struct Field {
   // tool-cli takes the value as a plain word after the verb ("wifi control reset"), in the
   // order the positional fields are declared; "--name value" works as well.
   Field& Positional();
+  // Phone, Mac: an empty text is a value too (it clears the number, writes no MAC).
+  Field& EmptyAllowed() { allowEmpty = true; return *this; }
+  // What --help says the field takes, where the command checks the value itself and the kind's
+  // words would mislead ("number -300..1000" for a limit that arrives as text).
+  Field& Takes(std::string words) { takes = std::move(words); return *this; }
 };
 
 Field Integer(std::string name, std::string help, int64_t min, int64_t max,
@@ -81,6 +98,11 @@ Field Text(std::string name, std::string help, size_t maxBytes = 0);
 Field FilePath(std::string name, std::string help);
 Field HexDigits(std::string name, std::string help, size_t digits, std::string refusal);
 Field Ipv4(std::string name, std::string help, std::string refusal);
+Field PhoneNumber(std::string name, std::string help, size_t maxDigits);
+Field MacAddress(std::string name, std::string help, std::string refusal = {});
+Field DateTime(std::string name, std::string help, std::string refusal);
+Field DivisorOrMultiple(std::string name, std::string help, int64_t base, int64_t max,
+                        std::string refusal);
 
 // Typed values of a command's fields, by name. Reading a field the command did not declare, or
 // reading it as another kind, is a programming error and throws std::logic_error.
@@ -104,6 +126,9 @@ class Args {
 
 // One field's text to its typed value, or the refusal (message, field name).
 std::variant<Value, Outcome> ParseField(const Field& field, std::string_view text);
+// The refusal of a text the field does not take, nothing when it takes it: the check a command
+// runs on what a page hands it, with the same field its tool-cli verb declares.
+std::optional<Outcome> Refusal(const Field& field, std::string_view text);
 // Every declared field from the given option texts (missing optional fields take their
 // fallback, or stay absent). A missing required field is refused with "缺少参数 --name".
 std::variant<Args, Outcome> ParseArgs(std::span<const Field> fields,
@@ -133,5 +158,35 @@ std::string FormatIpv4(const std::array<uint8_t, 4>& ip);
 double SingleToDecimal(float value);
 // Hexadecimal digits only (no sign, no prefix), at most 8 of them.
 std::optional<uint32_t> ParseHexDigits(std::string_view text);
+
+// ---- typed texts the fields check ----
+
+// Decimal digits only (an empty text too): no sign, no blank, no '+' of an international prefix.
+bool IsPhoneNumber(std::string_view text);
+// Six pairs of hex digits separated by ':' (or all by '-'; blanks around the whole ignored), in
+// text order.
+std::optional<std::array<uint8_t, 6>> ParseMacAddress(std::string_view text);
+// An instrument SN "%02X%02X%05d": four hex digits, then five decimal digits up to 65535, as
+// the four bytes it travels in (prefix high, prefix low, number high first).
+std::optional<std::array<uint8_t, 4>> ParseSnCode(std::string_view sn);
+// A byte below 0x20 or DEL.
+bool HasControlCharacters(std::string_view text);
+// Device text as the bytes of `codePage`, or its refusal naming `field`: a control character or
+// a character the code page lacks "输入的文字含有无法发送的字符！", more than `maxBytes` bytes
+// (0: no limit) "输入的文字过长！".
+std::variant<std::vector<uint8_t>, Outcome> DeviceTextBytes(std::string_view text, int codePage,
+                                                            size_t maxBytes,
+                                                            const std::string& field);
+
+struct CivilTime {
+  int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  bool operator==(const CivilTime&) const = default;
+};
+// A date that the calendar has (leap years included) and a time of day 00:00:00..23:59:59.
+bool IsRealDateTime(const CivilTime& time);
+// "YYYY-MM-DD hh:mm:ss" (one or two digits per part but the year), a real date and time.
+std::optional<CivilTime> ParseDateTime(std::string_view text);
+// 1 and up, and either divides `base` or is a multiple of it (60: 1, 2, ..., 30, 60, 120, ...).
+bool IsDivisorOrMultiple(int64_t value, int64_t base);
 
 }  // namespace pages

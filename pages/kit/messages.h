@@ -19,6 +19,8 @@ inline constexpr const char* kNotAPositiveInteger = "“请填入一个正整数
 // Device text that is too long for its field, or that the device code page cannot carry.
 inline constexpr const char* kTextTooLong = "输入的文字过长！";
 inline constexpr const char* kTextNotEncodable = "输入的文字含有无法发送的字符！";
+// A phone number with anything but digits in it (a '+', a blank, a letter).
+inline constexpr const char* kNotAPhoneNumber = "号码只能由数字组成！";
 
 inline constexpr const char* kPromptCaption = "提示";
 // Asked before the stored history is erased (ConfirmClearHistory).

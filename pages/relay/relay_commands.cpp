@@ -105,16 +105,7 @@ Result<Bytes> Exchange(devlink::Channel& channel, const Bytes& request, ReplyRul
 
 }  // namespace
 
-std::optional<std::array<uint8_t, 4>> EncodeSn(std::string_view sn) {
-  if (sn.size() != 9 || !AllDigits(sn.substr(4))) return std::nullopt;
-  const std::optional<uint32_t> prefix = ParseHexDigits(sn.substr(0, 4));
-  const std::optional<int64_t> number = ParseWholeInt(sn.substr(4));
-  if (!prefix || !number || *number > 0xFFFF) return std::nullopt;
-  return std::array<uint8_t, 4>{static_cast<uint8_t>(*prefix >> 8),
-                                static_cast<uint8_t>(*prefix & 0xFF),
-                                static_cast<uint8_t>(*number >> 8),
-                                static_cast<uint8_t>(*number & 0xFF)};
-}
+std::optional<std::array<uint8_t, 4>> EncodeSn(std::string_view sn) { return ParseSnCode(sn); }
 
 // ---- GPRS ----
 
@@ -160,18 +151,16 @@ Result<GprsRecord> ReadGprs(devlink::Channel& channel) {
 }
 
 Outcome WriteGprs(devlink::Channel& channel, const GprsSettings& settings) {
-  if (settings.interval < 0 || settings.interval > 9999) {
+  if (settings.interval > kIntervalMax || !IsDivisorOrMultiple(settings.interval, kIntervalBase)) {
     return Outcome::Refused(kIntervalRange, "interval");
   }
   if (settings.port < 0 || settings.port > 0xFFFF) return Outcome::Refused(kPortRange, "server-port");
   if (settings.sn.empty()) return Outcome::Refused(kSnInvalid, "sn");
   const auto sn = EncodeSn(settings.sn);
   if (!sn) return Outcome::Refused(kSnInvalid, "sn");
-  Bytes domain;
-  if (!devlink::EncodeDeviceText(devlink::kCodePageOem, settings.domain, domain)) {
-    return Outcome::Refused(kTextNotEncodable, "domain");
-  }
-  if (domain.size() > kDomainBytes) return Outcome::Refused(kTextTooLong, "domain");
+  auto domainBytes = DeviceTextBytes(settings.domain, devlink::kCodePageOem, kDomainBytes, "domain");
+  if (auto* refused = std::get_if<Outcome>(&domainBytes)) return *refused;
+  Bytes& domain = std::get<Bytes>(domainBytes);
 
   Bytes payload{0x00, 0x00};
   devlink::PutLe16(payload, static_cast<uint16_t>(settings.interval));
@@ -198,11 +187,7 @@ Outcome WriteGprs(devlink::Channel& channel, const GprsSettings& settings) {
 Values Describe(const ClockText& value) { return {{"time", value.text}}; }
 
 Outcome SetTime(devlink::Channel& channel, const RelayTime& t) {
-  if (t.year < 2000 || t.year > 2099 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 ||
-      t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 ||
-      t.second > 59) {
-    return Outcome::Refused(kTimeInvalid, "at");
-  }
+  if (t.year < 2000 || t.year > 2099 || !IsRealDateTime(t)) return Outcome::Refused(kTimeInvalid, "at");
   const Bytes payload{devlink::EncodeBcd8(t.year - 2000), devlink::EncodeBcd8(t.month),
                       devlink::EncodeBcd8(t.day),         devlink::EncodeBcd8(t.hour),
                       devlink::EncodeBcd8(t.minute),      devlink::EncodeBcd8(t.second)};
@@ -277,7 +262,34 @@ Result<InstrumentTable> ReadInstruments(devlink::Channel& channel) {
   return {kReadConfigOk, table};
 }
 
-Outcome WriteInstruments(devlink::Channel& channel, const InstrumentTable& table) {
+InstrumentTable WithoutGaps(const InstrumentTable& table) {
+  InstrumentTable packed;
+  size_t next = 0;
+  for (const InstrumentRow& row : table) {
+    if (!TrimBlanks(row.id).empty()) packed[next++] = row;
+  }
+  return packed;
+}
+
+Outcome WriteInstruments(devlink::Channel& channel, const InstrumentTable& given) {
+  // Every row is checked where the user typed it, so a refusal names the row on the screen. A
+  // row with no ID is not an instrument; anything else typed in it would be lost unseen.
+  for (int k = 0; k < kInstrumentRows; ++k) {
+    const InstrumentRow& row = given[k];
+    const std::string_view id = TrimBlanks(row.id);
+    if (id.size() > 4 || !AllDigits(id) ||
+        (id.empty() && !(TrimBlanks(row.sn).empty() && TrimBlanks(row.upper).empty() &&
+                         TrimBlanks(row.lower).empty()))) {
+      return RowRefusal(kRowIdInvalid, k + 1);
+    }
+    if (!TrimBlanks(row.sn).empty() && !EncodeSn(TrimBlanks(row.sn))) {
+      return RowRefusal(kRowSnInvalid, k + 1);
+    }
+    if (!LimitHundredths(row.upper) || !LimitHundredths(row.lower)) {
+      return RowRefusal(kRowLimitInvalid, k + 1);
+    }
+  }
+  const InstrumentTable table = WithoutGaps(given);
   Bytes sns, ids, limits;
   uint8_t count = 0;
   unsigned mask = 0;
@@ -285,23 +297,15 @@ Outcome WriteInstruments(devlink::Channel& channel, const InstrumentTable& table
     const InstrumentRow& row = table[k];
     const std::string_view id = TrimBlanks(row.id);
     if (!id.empty()) ++count;
-    if (id.size() > 4 || !AllDigits(id)) return RowRefusal(kRowIdInvalid, k + 1);
     const int number = id.empty() ? 0 : static_cast<int>(*ParseWholeInt(id));
     ids.push_back(devlink::EncodeBcd8(number / 100));
     ids.push_back(devlink::EncodeBcd8(number % 100));
     const std::string_view snText = TrimBlanks(row.sn);
-    std::array<uint8_t, 4> sn{};
-    if (!snText.empty()) {
-      const auto encoded = EncodeSn(snText);
-      if (!encoded) return RowRefusal(kRowSnInvalid, k + 1);
-      sn = *encoded;
-    }
+    const std::array<uint8_t, 4> sn = snText.empty() ? std::array<uint8_t, 4>{} : *EncodeSn(snText);
     sns.insert(sns.end(), sn.begin(), sn.end());
     for (const std::string& cell : {row.upper, row.lower}) {
-      const std::optional<int32_t> hundredths = LimitHundredths(cell);
-      if (!hundredths) return RowRefusal(kRowLimitInvalid, k + 1);
       uint8_t high = 0, low = 0;
-      devlink::EncodeSignMag16(*hundredths, high, low);
+      devlink::EncodeSignMag16(*LimitHundredths(cell), high, low);
       limits.insert(limits.end(), {high, low});
     }
     if (row.alarm) mask |= 1u << k;
@@ -384,11 +388,9 @@ Result<PrintSettings> ReadPrintSettings(devlink::Channel& channel) {
 }
 
 Outcome WritePrintSettings(devlink::Channel& channel, const std::string& company) {
-  Bytes name;
-  if (!devlink::EncodeDeviceText(devlink::kCodePageOem, company, name)) {
-    return Outcome::Refused(kTextNotEncodable, "company");
-  }
-  if (name.size() > kCompanyBytes) return Outcome::Refused(kTextTooLong, "company");
+  auto nameBytes = DeviceTextBytes(company, devlink::kCodePageOem, kCompanyBytes, "company");
+  if (auto* refused = std::get_if<Outcome>(&nameBytes)) return *refused;
+  Bytes& name = std::get<Bytes>(nameBytes);
   const size_t length = name.size();
   name.resize(kCompanyBytes, 0x00);
   name.push_back(static_cast<uint8_t>(length));

@@ -56,7 +56,11 @@ inline constexpr const char* kPrintSetOk = "设置成功";
 inline constexpr const char* kPrintSetFailed = "设置失败";
 // Inputs the relay could not carry as typed (they would reach it as other values).
 inline constexpr const char* kPortRange = "端口范围为0-65535";
-inline constexpr const char* kIntervalRange = "发送间隔范围为0-9999";
+// The send interval is whole minutes that fit the hour: 1, 2, 3, 4, 5, 6, 10, 12, 15, 20, 30, 60
+// or a multiple of 60, at most 4 digits.
+inline constexpr const char* kIntervalRange = "发送间隔应为60的约数或倍数！";
+inline constexpr int kIntervalBase = 60;
+inline constexpr int kIntervalMax = 9999;
 inline constexpr const char* kTimeInvalid = "时间无效！";
 // Formats with the row number (1-10).
 inline constexpr const char* kRowIdInvalid = "第%d行仪器ID无效！";
@@ -101,9 +105,8 @@ struct GprsSettings {
   std::string domain = kDefaultDomain;
 };
 
-struct RelayTime {
-  int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-};
+// The relay keeps two year digits: 2000..2099.
+using RelayTime = CivilTime;
 
 // The relay's clock as shown: "20YY-MM-DD hh:mm:ss" of its BCD bytes.
 struct ClockText {
@@ -150,6 +153,11 @@ Outcome ClearData(devlink::Channel& channel);
 
 Result<InstrumentTable> ReadInstruments(devlink::Channel& channel);
 // Refuses a row whose ID, SN or limits cannot be carried (field "row", message with the row).
+// The filled rows (those with an instrument ID) moved up in their order, each with its alarm
+// box, the empty ones after them: the relay counts its instruments from the first position, so
+// a gap would turn the instrument after it into a zero one.
+InstrumentTable WithoutGaps(const InstrumentTable& table);
+// Sends WithoutGaps(table); a page shows that table after a success, as a read-back will.
 Outcome WriteInstruments(devlink::Channel& channel, const InstrumentTable& table);
 
 Result<PhoneNumbers> ReadPhones(devlink::Channel& channel);

@@ -441,10 +441,11 @@ void RelayPage::ReadInstruments() {
 void RelayPage::WriteInstruments() {
   if (!CollectSettings()) return;
   const relay::InstrumentTable table = CollectTable();
-  Report(this, RunCommand(*this, [&](devlink::Channel& c) {
-           return relay::WriteInstruments(c, table);
-         }),
-         {{"row", list_}});
+  const Outcome outcome =
+      RunCommand(*this, [&](devlink::Channel& c) { return relay::WriteInstruments(c, table); });
+  // The list shows what the relay now holds: the filled rows without gaps.
+  if (outcome.ok) ShowTable(relay::WithoutGaps(table));
+  Report(this, outcome, {{"row", list_}});
 }
 
 void RelayPage::SwitchPower(relay::Power power) {

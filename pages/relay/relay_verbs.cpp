@@ -11,7 +11,6 @@ namespace {
 
 inline constexpr const char* kRowFormat = "--row 应为 N:ID,SN,上限,下限,on|off（N 为 1-10）";
 inline constexpr const char* kRowTwice = "--row 的行号重复";
-inline constexpr const char* kAtFormat = "--at 应为 \"YYYY-MM-DD hh:mm:ss\"";
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -46,22 +45,13 @@ std::variant<InstrumentTable, Outcome> ParseRows(const std::string& given) {
   return table;
 }
 
-std::variant<RelayTime, Outcome> ParseAt(const Args& args) {
-  RelayTime t;
-  if (!args.Has("at")) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return RelayTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                     local.tm_hour,        local.tm_min,     local.tm_sec};
-  }
-  const std::string& text = args.Text("at");
-  char tail = 0;
-  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &t.year, &t.month, &t.day, &t.hour,
-                  &t.minute, &t.second, &tail) != 6) {
-    return Outcome::Refused(kAtFormat, "at");
-  }
-  return t;
+RelayTime TimeOf(const Args& args) {
+  if (args.Has("at")) return *ParseDateTime(args.Text("at"));  // the field took it
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return RelayTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                   local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 template <class T, class Run>
@@ -86,11 +76,10 @@ CommandSet Commands() {
                    [](devlink::Channel& channel, const Args&) { return ReadGprs(channel); }));
   c.push_back(Verb(
       "write-gprs", "write the GPRS settings",
-      {Integer("interval", "send interval, minutes (a divisor or multiple of 60)", 0, 9999,
-               kIntervalRange)
-           .Refuse(kIntervalRange),
+      {DivisorOrMultiple("interval", "send interval, minutes", kIntervalBase, kIntervalMax,
+                         kIntervalRange),
        Integer("server-port", "server port", 0, 65535, kPortRange).Refuse(kPortRange),
-       Text("sn", "relay SN: 4 hexadecimal and 5 decimal digits"),
+       Text("sn", "relay SN: 4 hexadecimal and 5 decimal digits (up to 65535)"),
        Choice("mode", "server address as IP or domain name", {"ip", "domain"}).Optional("ip"),
        Ipv4("ip", "server IP address", "--ip 应为 IPv4 地址").Optional("0.0.0.0"),
        Text("domain", "server domain name, at most 30 bytes", kDomainBytes)
@@ -112,7 +101,9 @@ CommandSet Commands() {
                      return ReadInstruments(channel);
                    }));
   c.push_back(Verb(
-      "write-instruments", "write the instrument table; rows not given are sent empty",
+      "write-instruments",
+      "write the instrument table: the rows given, moved up without gaps (each keeps its alarm), "
+      "the rest empty",
       {Text("row", "N:ID,SN,UPPER,LOWER,on|off (N 1-10; limits in °C)").Optional().Repeatable()},
       [](devlink::Channel& channel, const Args& args) {
         return WithParsed(ParseRows(args.Has("row") ? args.Text("row") : std::string()),
@@ -123,11 +114,9 @@ CommandSet Commands() {
   c.push_back(Verb("read-time", "read the relay's clock", {},
                    [](devlink::Channel& channel, const Args&) { return ReadTime(channel); }));
   c.push_back(Verb("set-time", "set the relay's clock (default: this computer's local time)",
-                   {Text("at", "\"YYYY-MM-DD hh:mm:ss\"").Optional()},
+                   {DateTime("at", "the time to set, 2000..2099", kTimeInvalid).Optional()},
                    [](devlink::Channel& channel, const Args& args) {
-                     return WithParsed(ParseAt(args), [&](const RelayTime& time) {
-                       return SetTime(channel, time);
-                     });
+                     return SetTime(channel, TimeOf(args));
                    }));
   c.push_back(Verb("clear-data", "erase the relay's history records (cannot be undone)",
                    {Choice("confirm", "must be yes", {"yes"})},
@@ -135,8 +124,9 @@ CommandSet Commands() {
   c.push_back(Verb("read-phones", "read the three phone numbers", {},
                    [](devlink::Channel& channel, const Args&) { return ReadPhones(channel); }));
   c.push_back(Verb("write-phones", "write the three phone numbers (11 digits or empty)",
-                   {Text("1", "phone number 1").Optional(), Text("2", "phone number 2").Optional(),
-                    Text("3", "phone number 3").Optional()},
+                   {PhoneNumber("1", "phone number 1", kPhoneDigits).Refuse(kPhoneInvalid).Optional(),
+                    PhoneNumber("2", "phone number 2", kPhoneDigits).Refuse(kPhoneInvalid).Optional(),
+                    PhoneNumber("3", "phone number 3", kPhoneDigits).Refuse(kPhoneInvalid).Optional()},
                    [](devlink::Channel& channel, const Args& args) {
                      PhoneNumbers phones;
                      for (int i = 0; i < kPhoneCount; ++i) {

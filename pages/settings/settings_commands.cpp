@@ -293,10 +293,19 @@ CommandDef LimitsReadVerb(const char* verb, const char* help, LimitKind kind) {
 // The limits travel as the page's edits give them: the command checks emptiness, numbers,
 // ranges and order with the page's own messages.
 CommandDef LimitsWriteVerb(const char* verb, const char* help, LimitKind kind) {
+  // --help tells the range the command checks; each lower limit must not exceed its upper one.
+  const auto limit = [](const char* name, const char* help, const LimitRange& range) {
+    char words[64];
+    std::snprintf(words, sizeof words, "number %.0f..%.0f", range.min, range.max);
+    return Text(name, help).Takes(words);
+  };
+  const LimitRange temperature = TemperatureRange(kind);
+  const LimitRange humidity = HumidityRange(kind);
   return Verb(verb, help,
-              {Text("temp-lower", "temperature lower limit"),
-               Text("temp-upper", "temperature upper limit"),
-               Text("hum-lower", "humidity lower limit"), Text("hum-upper", "humidity upper limit")},
+              {limit("temp-lower", "temperature lower limit", temperature),
+               limit("temp-upper", "temperature upper limit", temperature),
+               limit("hum-lower", "humidity lower limit", humidity),
+               limit("hum-upper", "humidity upper limit", humidity)},
               [kind](devlink::Channel& channel, const Args& args) {
                 return WriteLimits(channel, kind,
                                    {args.Text("temp-lower"), args.Text("temp-upper"),
@@ -313,7 +322,8 @@ CommandSet Commands() {
       {}};
   auto& c = set.commands;
   c.push_back(Verb("set-address", "change the bus address (the request goes to the old address)",
-                   {Text("old", "current address 1..255"), Text("new", "new address 1..255")},
+                   {Text("old", "current address").Takes("integer 1..255"),
+                    Text("new", "new address").Takes("integer 1..255")},
                    [](devlink::Channel& channel, const Args& args) {
                      return ChangeAddress(channel, args.Text("old"), args.Text("new"));
                    }));

@@ -52,11 +52,9 @@ Result<Flag> ReadFlag(devlink::Channel& channel, uint8_t command, const char* na
 
 // One 20-byte field of the APN record: the text in the device code page, zero-padded.
 std::optional<Outcome> PutApnField(Bytes& out, std::string_view text, const char* field) {
-  Bytes encoded;
-  if (!devlink::EncodeDeviceText(devlink::kCodePageOem, text, encoded)) {
-    return Outcome::Refused(kTextNotEncodable, field);
-  }
-  if (encoded.size() > kApnFieldBytes) return Outcome::Refused(kTextTooLong, field);
+  auto bytes = DeviceTextBytes(text, devlink::kCodePageOem, kApnFieldBytes, field);
+  if (auto* refused = std::get_if<Outcome>(&bytes)) return *refused;
+  Bytes& encoded = std::get<Bytes>(bytes);
   encoded.resize(kApnFieldBytes, 0x00);
   out.insert(out.end(), encoded.begin(), encoded.end());
   return std::nullopt;

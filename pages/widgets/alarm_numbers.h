@@ -63,15 +63,10 @@ inline Values Describe(const AlarmNumber& value) {
   return {{"slot", int64_t{value.slot}}, {"number", value.number}};
 }
 
-// One byte per character: a digit stays itself, anything else becomes '0' (what a number edit
-// can carry). `text` is UTF-8; a character of several bytes still counts as one.
-inline devlink::Bytes EncodeAlarmNumber(std::string_view text) {
-  devlink::Bytes out;
-  for (const unsigned char c : text) {
-    if ((c & 0xC0) == 0x80) continue;  // continuation byte of the character before
-    out.push_back(c >= '0' && c <= '9' ? c : static_cast<uint8_t>('0'));
-  }
-  return out;
+// The number field: digits only, at most 14 of them; empty clears the slot. A '+', a blank or a
+// letter is refused rather than sent as some other digit.
+inline Field AlarmNumberField() {
+  return PhoneNumber("number", "phone number (empty clears it)", kAlarmNumberMaxChars);
 }
 
 // Each payload byte is one character (bytes above 0x7F as their Latin-1 character, control
@@ -106,8 +101,8 @@ inline Result<AlarmNumber> ReadAlarmNumber(devlink::Channel& channel, int slot) 
 // An empty number is sent with payload length 0 (it clears the slot).
 inline Outcome WriteAlarmNumber(devlink::Channel& channel, int slot, std::string_view number) {
   if (!alarm_detail::SlotValid(slot)) return Outcome::Refused(kAlarmSlotRange, "slot");
-  const devlink::Bytes payload = EncodeAlarmNumber(number);
-  if (payload.size() > kAlarmNumberMaxChars) return Outcome::Refused(kTextTooLong, "number");
+  if (auto refused = Refusal(AlarmNumberField(), number)) return *refused;
+  const devlink::Bytes payload(number.begin(), number.end());  // the digit characters
   const devlink::Bytes request =
       devlink::BuildSumFrame(0x00, kWriteAlarmNumber, static_cast<uint8_t>(slot), payload);
   const auto reply = RunExchange(channel, request, SumRule(8).Ack(), kAlarmSetFailed);
@@ -128,8 +123,7 @@ inline std::vector<CommandDef> AlarmNumberVerbs() {
                        }));
   verbs.push_back(Verb("write-alarm-number",
                        "write the phone number of one alarm slot (empty clears it)",
-                       {slot(), Text("number", "phone number, at most 14 digits",
-                                     kAlarmNumberMaxChars)},
+                       {slot(), AlarmNumberField()},
                        [](devlink::Channel& channel, const Args& args) {
                          return WriteAlarmNumber(channel, static_cast<int>(args.Int("slot")),
                                                  args.Text("number"));

@@ -101,20 +101,15 @@ void Append(Bytes& out, const Ipv4Address& address) {
 // Text as UTF-8 bytes of at most `maxChars` characters, or the refusal naming `field`.
 std::variant<Bytes, Outcome> Utf8Field(const std::string& text, size_t maxChars,
                                        const char* field) {
-  Bytes bytes;
-  if (!devlink::EncodeDeviceText(devlink::kCodePageUtf8, text, bytes)) {
-    return Outcome::Refused(kTextNotEncodable, field);
-  }
+  auto bytes = DeviceTextBytes(text, devlink::kCodePageUtf8, 0, field);
+  if (std::holds_alternative<Outcome>(bytes)) return bytes;
   if (CharacterCount(text) > maxChars) return Outcome::Refused(kTextTooLong, field);
   return bytes;
 }
 
-// The MAC text goes out byte for byte in its 17 places.
-std::optional<Outcome> MacRefusal(const std::string& mac) {
-  if (!devlink::IsValidUtf8(mac)) return Outcome::Refused(kTextNotEncodable, "mac");
-  if (mac.size() > kMacChars) return Outcome::Refused(kTextTooLong, "mac");
-  return std::nullopt;
-}
+// The MAC text goes out byte for byte in its 17 places: six hex pairs with ':' (as the module
+// reports it), or nothing at all.
+std::optional<Outcome> MacRefusal(const std::string& mac) { return Refusal(MacTextField(), mac); }
 
 }  // namespace
 

@@ -56,6 +56,10 @@ inline constexpr size_t kSsidMaxChars = 30;
 inline constexpr size_t kPasswordMaxChars = 15;
 // The MAC travels as its text, "AC:CF:23:01:02:03".
 inline constexpr size_t kMacChars = 17;
+// The MAC field's check: six hex pairs with ':', or empty (a set writes no MAC text then).
+inline Field MacTextField() {
+  return MacAddress("mac", "MAC text written back, as read (default: empty)").EmptyAllowed();
+}
 
 // The security list; an entry's index is the security byte on the wire.
 std::span<const char* const> SecurityModes();

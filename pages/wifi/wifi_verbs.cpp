@@ -73,9 +73,7 @@ CommandSet Commands() {
        Switch("dhcp", "DHCP on/off"), AddressField("ip", "static IP address"),
        AddressField("mask", "subnet mask"), AddressField("gateway", "gateway address"),
        AddressField("dns", "DNS server"),
-       Text("mac", "MAC text written back, as read (default: empty)", kMacChars)
-           .InCodePage(devlink::kCodePageUtf8)
-           .Optional()},
+       MacTextField().Optional()},
       WriteVerb));
   std::vector<std::string> words;
   for (const auto& [word, code] : ControlWords()) words.push_back(word);

@@ -148,9 +148,14 @@ TEST(InputChecksTest, RefusalsAndValues) {
   EXPECT_EQ(CheckSn("12AB3456").message(), kSnLength);
   EXPECT_EQ(CheckSn("12AB345678").outcome.field, "sn");
   EXPECT_EQ(CheckSn(" 12ab34567 ").value, "12AB34567");
+  // Nine characters that would travel as some other logger.
+  for (const char* bad : {"ZZZZZZZZZ", "ABCD99999", "ABCD65536", "12AB3456X", "12 AB4567"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(CheckSn(bad).message(), kSnCharacters);
+  }
 
   EXPECT_EQ(CheckInterval("").message(), kEnterInterval);
-  for (const char* bad : {"0", "256", "abc", "-1"}) {
+  for (const char* bad : {"0", "256", "abc", "-1", "1e2", "5abc", "5.0", "0x10"}) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(CheckInterval(bad).message(), kIntervalRange);
   }
@@ -166,14 +171,26 @@ TEST(InputChecksTest, RefusalsAndValues) {
   EXPECT_EQ(refused.outcome.field, "humidity-lower");
   EXPECT_EQ(CheckLimits("1001", "0", "50", "10").message(), "温度值范围为(-300~1000)");
   EXPECT_EQ(CheckLimits("10", "0", "101", "10").message(), "湿度值范围为(0~100)");
-  const auto limits = CheckLimits("25.3", "-20", "85.5", "-");
+  for (const char* bad : {"abc", "nan", "inf", "-", "1e400", "25.3abc"}) {
+    SCOPED_TRACE(bad);
+    const auto notNumber = CheckLimits("30", bad, "80", "20");
+    EXPECT_EQ(notNumber.message(), "请键入一个数。");
+    EXPECT_EQ(notNumber.outcome.field, "temp-lower");
+  }
+  EXPECT_EQ(CheckLimits("-20", "25.3", "80", "20").message(), kTempOrder);
+  EXPECT_EQ(CheckLimits("30", "-20", "20", "80").outcome.field, "humidity-lower");
+  const auto limits = CheckLimits("25.3", "-20", "85.5", "0");
   ASSERT_TRUE(limits.ok());
   EXPECT_EQ(EncodeTemperatureLimit(limits.value.tempUpper), 2252);
   EXPECT_EQ(limits.value.humidityLower, 0.0f);
 
   EXPECT_EQ(CheckPort("").message(), kEnterPort);
   EXPECT_EQ(CheckPort("11111").value, 11111);
-  EXPECT_EQ(CheckPort("65537").value, 1);  // low 16 bits
+  EXPECT_EQ(CheckPort("0").value, 0);
+  for (const char* bad : {"78036", "65536", "12501abc", "-1", "port"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(CheckPort(bad).message(), kPortRange);
+  }
 }
 
 }  // namespace

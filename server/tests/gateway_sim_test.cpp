@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -155,9 +157,28 @@ TEST(GatewayCliTest, ServerListenDrivesSimulatedGateways) {
 
   cli.Send("bind 1 12ab34567");
   EXPECT_HAS(cli.Line(), R"({"command":"bind","gateway":1,"loggers":["12AB34567"],"ok":true)");
-  // 99999 does not fit the ID: the gateway lists ABCD34463, so the bind failed.
+  // 99999 does not fit the ID: it would reach the gateway as ABCD34463, so it is refused.
   cli.Send("bind 1 ABCD99999");
-  EXPECT_HAS(cli.Line(), R"("loggers":["12AB34567","ABCD34463"],"ok":false,"message":"操作失败")");
+  EXPECT_HAS(cli.Line(), R"({"command":"bind","gateway":1,"ok":false,"message":"SN号应为)");
+  cli.Send("bind 1 ABCD34463");
+  EXPECT_HAS(cli.Line(), R"("loggers":["12AB34567","ABCD34463"],"ok":true)");
+  // Malformed values are refused with the option named; the next line runs at once.
+  const std::pair<const char*, const char*> refused[] = {
+      {"bind 1 ZZZZZZZZZ", R"("option":"--sn")"},
+      {"interval 1 ABCD34463 1e2", R"("option":"--interval")"},
+      {"interval 1 ABCD34463 5abc", R"("option":"--interval")"},
+      {"limits 1 ABCD34463 abc abc abc abc", R"("message":"请键入一个数。","option":"--temp-upper")"},
+      {"limits 1 ABCD34463 nan -20 80 20", R"("option":"--temp-upper")"},
+      {"limits 1 ABCD34463 25 inf 80 20", R"("option":"--temp-lower")"},
+      {"limits 1 ABCD34463 -20 25 80 20", R"("message":"温度下限不能大于上限")"},
+      {"limits 1 ABCD34463 25 -20 20 80", R"("message":"湿度下限不能大于上限")"},
+  };
+  for (const auto& [line, named] : refused) {
+    cli.Send(line);
+    const std::string answer = cli.Line();
+    EXPECT_HAS(answer, R"("ok":false)");
+    EXPECT_HAS(answer, named);
+  }
   cli.Send("delete 1 12AB34567");
   EXPECT_HAS(cli.Line(), R"("loggers":["ABCD34463"],"ok":true,"message":"操作成功")");
   cli.Send("interval 1 ABCD34463 256");

@@ -106,13 +106,17 @@ TEST(FridgeAlarmNumber, ElevenDigitsToSlotTwo) {
   EXPECT_TRUE(channel.Problems().empty());
 }
 
-TEST(FridgeAlarmNumber, NonDigitsTravelAsZeroAndEmptyAsNoPayload) {
+TEST(FridgeAlarmNumber, NonDigitsAreRefusedAndEmptyTravelsAsNoPayload) {
   ScriptedChannel channel;
-  channel.Expect(WithSum({0x25, 0x00, 0x42, 0x03, 0x04, '1', '2', '0', '4', 0x66}),
-                 WithSum({0x3C, 0x00, 0x42, 0x03, 0x01, 0x55, 0x66}));
+  // A '+', a letter or a blank would travel as some other digit: a wrong number is dialled.
+  for (const char* bad : {"12a4", "+8613800138000", "138 0013", "abc", "123456789012345"}) {
+    const Outcome refused = WriteAlarmNumber(channel, 3, bad);
+    EXPECT_TRUE(refused.Refusal()) << bad;
+    EXPECT_EQ(refused.field, "number") << bad;
+  }
+  EXPECT_TRUE(channel.Sent().empty());
   channel.Expect(WithSum({0x25, 0x00, 0x42, 0x01, 0x00, 0x66}),
                  WithSum({0x3C, 0x00, 0x42, 0x01, 0x01, 0x55, 0x66}));
-  EXPECT_TRUE(WriteAlarmNumber(channel, 3, "12a4").ok);
   EXPECT_TRUE(WriteAlarmNumber(channel, 1, "").ok);
   EXPECT_TRUE(channel.Problems().empty());
 }

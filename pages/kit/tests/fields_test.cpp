@@ -87,6 +87,111 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"ip_three", kIp, "10.0.1", std::nullopt, "IP地址输入有误"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The typed fields that keep malformed values from an instrument, one table per kind.
+const Field kNumber = PhoneNumber("number", "phone", 14);
+const Field kMac = MacAddress("mac", "mac");
+const Field kMacOrNone = MacAddress("mac", "mac").EmptyAllowed();
+const Field kAt = DateTime("at", "time", "时间无效！");
+const Field kInterval = DivisorOrMultiple("interval", "minutes", 60, 9999, "间隔");
+const Field kRows = Text("row", "rows").Repeatable();
+constexpr const char* kDigitsOnly = "号码只能由数字组成！";
+constexpr const char* kBadMac = "MAC 地址格式错误";
+constexpr const char* kBadText = "输入的文字含有无法发送的字符！";
+auto Named = [](const auto& info) { return std::string(info.param.name); };
+
+INSTANTIATE_TEST_SUITE_P(
+    PhoneNumbers, FieldKinds,
+    ::testing::Values(FieldCase{"digits", kNumber, "13800138000", Value{std::string("13800138000")}},
+                      FieldCase{"empty_clears", kNumber, "", Value{std::string()}},
+                      FieldCase{"letters", kNumber, "abc", std::nullopt, kDigitsOnly},
+                      FieldCase{"plus", kNumber, "+8613800138000", std::nullopt, kDigitsOnly},
+                      FieldCase{"blanks", kNumber, "138 0013 8000", std::nullopt, kDigitsOnly},
+                      FieldCase{"mixed", kNumber, "12a4", std::nullopt, kDigitsOnly},
+                      FieldCase{"fifteen", kNumber, "123456789012345", std::nullopt, "输入的文字过长！"}),
+    Named);
+
+INSTANTIATE_TEST_SUITE_P(
+    MacAddresses, FieldKinds,
+    ::testing::Values(
+        FieldCase{"upper", kMac, "00:1A:7D:DA:71:13", Value{std::string("00:1A:7D:DA:71:13")}},
+        FieldCase{"lower_blanks", kMac, " 00:1a:7d:da:71:13 ", Value{std::string("00:1a:7d:da:71:13")}},
+        FieldCase{"g_digit", kMac, "00:1A:7D:DA:71:1G", std::nullopt, kBadMac},
+        FieldCase{"letters", kMac, "zz:zz:zz:zz:zz:zz", std::nullopt, kBadMac},
+        FieldCase{"five_pairs", kMac, "00:1A:7D:DA:71", std::nullopt, kBadMac},
+        FieldCase{"seven_pairs", kMac, "00:1A:7D:DA:71:13:14", std::nullopt, kBadMac},
+        FieldCase{"dashes", kMac, "00-1A-7D-DA-71-13", Value{std::string("00-1A-7D-DA-71-13")}},
+        FieldCase{"mixed", kMac, "00-1A:7D-DA:71-13", std::nullopt, kBadMac},
+        FieldCase{"blanks", kMac, "00 1A 7D DA 71 13", std::nullopt, kBadMac},
+        FieldCase{"single_digit", kMac, "0:1A:7D:DA:71:13:", std::nullopt, kBadMac},
+        FieldCase{"empty", kMac, "", std::nullopt, kBadMac},
+        FieldCase{"empty_allowed", kMacOrNone, "", Value{std::string()}}),
+    Named);
+
+INSTANTIATE_TEST_SUITE_P(
+    DateTimes, FieldKinds,
+    ::testing::Values(
+        FieldCase{"leap_day", kAt, "2024-02-29 07:08:09", Value{std::string("2024-02-29 07:08:09")}},
+        FieldCase{"short_parts", kAt, "2024-1-2 3:4:5", Value{std::string("2024-1-2 3:4:5")}},
+        FieldCase{"century_leap", kAt, "2000-02-29 23:59:59", Value{std::string("2000-02-29 23:59:59")}},
+        FieldCase{"february_30", kAt, "2024-02-30 07:08:09", std::nullopt, "时间无效！"},
+        FieldCase{"not_leap", kAt, "2023-02-29 00:00:00", std::nullopt, "时间无效！"},
+        FieldCase{"century", kAt, "1900-02-29 00:00:00", std::nullopt, "时间无效！"},
+        FieldCase{"april_31", kAt, "2024-04-31 00:00:00", std::nullopt, "时间无效！"},
+        FieldCase{"month_13", kAt, "2024-13-01 00:00:00", std::nullopt, "时间无效！"},
+        FieldCase{"day_0", kAt, "2024-01-00 00:00:00", std::nullopt, "时间无效！"},
+        FieldCase{"hour_24", kAt, "2024-01-01 24:00:00", std::nullopt, "时间无效！"},
+        FieldCase{"second_60", kAt, "2024-01-01 23:59:60", std::nullopt, "时间无效！"},
+        FieldCase{"no_time", kAt, "2024-01-01", std::nullopt, "时间无效！"},
+        FieldCase{"trailing", kAt, "2024-01-01 07:08:09x", std::nullopt, "时间无效！"},
+        FieldCase{"three_digit_part", kAt, "2024-001-01 07:08:09", std::nullopt, "时间无效！"},
+        FieldCase{"two_digit_year", kAt, "24-01-01 07:08:09", std::nullopt, "时间无效！"}),
+    Named);
+
+INSTANTIATE_TEST_SUITE_P(
+    DivisorsOrMultiples, FieldKinds,
+    ::testing::Values(FieldCase{"one", kInterval, "1", Value{int64_t{1}}},
+                      FieldCase{"divisor", kInterval, "15", Value{int64_t{15}}},
+                      FieldCase{"base", kInterval, "60", Value{int64_t{60}}},
+                      FieldCase{"multiple", kInterval, "120", Value{int64_t{120}}},
+                      FieldCase{"seven", kInterval, "7", std::nullopt, "间隔"},
+                      FieldCase{"zero", kInterval, "0", std::nullopt, "间隔"},
+                      FieldCase{"ninety", kInterval, "90", std::nullopt, "间隔"},
+                      FieldCase{"negative", kInterval, "-60", std::nullopt, "间隔"},
+                      FieldCase{"above_max", kInterval, "10020", std::nullopt, "间隔"},
+                      FieldCase{"exponent", kInterval, "6e1", std::nullopt, "间隔"},
+                      FieldCase{"letters", kInterval, "abc", std::nullopt, "间隔"}),
+    Named);
+
+INSTANTIATE_TEST_SUITE_P(
+    DeviceTexts, FieldKinds,
+    ::testing::Values(FieldCase{"soh", kPlate, "a\x01b", std::nullopt, kBadText},
+                      FieldCase{"newline", kPlate, "a\nb", std::nullopt, kBadText},
+                      FieldCase{"tab", kSsid, "a\tb", std::nullopt, kBadText},
+                      FieldCase{"delete", kSsid, "a\x7f", std::nullopt, kBadText},
+                      // A repeated option's texts arrive joined by newlines.
+                      FieldCase{"repeated", kRows, "1:a\n2:b", Value{std::string("1:a\n2:b")}},
+                      FieldCase{"repeated_soh", kRows, "1:a\n2:\x01", std::nullopt,
+                                kBadText}),
+    Named);
+
+TEST(TypedTexts, SnCodesTravelAsFourBytesOrNotAtAll) {
+  using Code = std::optional<std::array<uint8_t, 4>>;
+  EXPECT_EQ(ParseSnCode("12AB34567"), (Code{{0x12, 0xAB, 0x87, 0x07}}));
+  EXPECT_EQ(ParseSnCode("ffff65535"), (Code{{0xFF, 0xFF, 0xFF, 0xFF}}));
+  for (const char* bad : {"ABCD99999", "ABCD65536", "ZZZZZZZZZ", "12AB3456", "12AB345678",
+                          "12AB-4567", "12AB 4567", "+2AB34567"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(ParseSnCode(bad).has_value());
+  }
+}
+
+TEST(TypedTexts, HelpTellsTheRangeAFieldTakes) {
+  EXPECT_EQ(DescribeField(kInterval), "integer 1..9999 dividing 60 or a multiple of it");
+  EXPECT_EQ(DescribeField(Integer("n", "", INT32_MIN, INT32_MAX)), "integer");
+  EXPECT_EQ(DescribeField(Text("t", "").Takes("number -300..1000")), "number -300..1000");
+  EXPECT_EQ(DescribeField(kNumber), "digits, at most 14");
+}
+
 TEST(ParseArgs, FallbacksMissingFieldsAndTypedValues) {
   const std::vector<Field> fields{Integer("channel", "channel", 1, 32, "通道号范围为1-32"),
                                   Switch("sms", "sms").Optional("off"),

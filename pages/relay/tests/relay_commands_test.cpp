@@ -98,6 +98,13 @@ TEST(RelayGprs, RefusedSettingsSendNothing) {
        "sn"},
       {"port", with([](GprsSettings& s) { s.port = 65536; }), kPortRange, "server-port"},
       {"interval", with([](GprsSettings& s) { s.interval = 10000; }), kIntervalRange, "interval"},
+      // The relay sends on the hour's divisions: 7 and 0 minutes are none.
+      {"interval 7", with([](GprsSettings& s) { s.interval = 7; }), kIntervalRange, "interval"},
+      {"interval 0", with([](GprsSettings& s) { s.interval = 0; }), kIntervalRange, "interval"},
+      {"interval 9990", with([](GprsSettings& s) { s.interval = 9990; }), kIntervalRange,
+       "interval"},
+      {"domain control", with([](GprsSettings& s) { s.domain = "a\x01b"; }), kTextNotEncodable,
+       "domain"},
       {"domain", with([](GprsSettings& s) { s.domain = std::string(31, 'a'); }), kTextTooLong,
        "domain"},
   };
@@ -141,24 +148,25 @@ TEST(RelayGprs, ReadDecodesTheRecordAndRefusesOtherLengths) {
 InstrumentTable RowsZeroAndTwo() {
   InstrumentTable table;
   table[0] = {true, "95", "0A1B00042", "25.5", "-10.25"};
-  table[2] = {false, "1234", "FFFF65535", "-0.29", ""};
+  table[2] = {true, "1234", "FFFF65535", "-0.29", ""};
   return table;
 }
 
-TEST(RelayInstruments, WriteFillsAllTenPositionsAndCountsRowsWithAnId) {
+TEST(RelayInstruments, WriteSendsTheFilledRowsWithoutGapsEachWithItsAlarm) {
   Bytes request{0x25, 0x30, 0x30, 0x30, 0x49, 0x6C, 0x02};
   Bytes sns(40, 0x00), ids(20, 0x00), limits(40, 0x00);
-  // Row 0: SN 0A1B00042, ID 95, limits 25.5 and -10.25; row 1 empty; row 2 the second row.
+  // Row 0: SN 0A1B00042, ID 95, limits 25.5 and -10.25; row 1 empty, so row 2 moves up to
+  // position 1, or the relay would hold a zero instrument there and lose row 2's.
   std::copy_n(Bytes{0x0A, 0x1B, 0x00, 0x2A}.begin(), 4, sns.begin());
-  std::copy_n(Bytes{0xFF, 0xFF, 0xFF, 0xFF}.begin(), 4, sns.begin() + 8);
+  std::copy_n(Bytes{0xFF, 0xFF, 0xFF, 0xFF}.begin(), 4, sns.begin() + 4);
   std::copy_n(Bytes{0x00, 0x95}.begin(), 2, ids.begin());
-  std::copy_n(Bytes{0x12, 0x34}.begin(), 2, ids.begin() + 4);
+  std::copy_n(Bytes{0x12, 0x34}.begin(), 2, ids.begin() + 2);
   std::copy_n(Bytes{0x09, 0xF6, 0x84, 0x01}.begin(), 4, limits.begin());
-  std::copy_n(Bytes{0x80, 0x1D, 0x00, 0x00}.begin(), 4, limits.begin() + 8);  // -0.29: 29
+  std::copy_n(Bytes{0x80, 0x1D, 0x00, 0x00}.begin(), 4, limits.begin() + 4);  // -0.29: 29
   request.insert(request.end(), sns.begin(), sns.end());
   request.insert(request.end(), ids.begin(), ids.end());
   request.insert(request.end(), limits.begin(), limits.end());
-  request.insert(request.end(), {0x00, 0x01, 0x00, 0x00});  // alarm mask: row 0
+  request.insert(request.end(), {0x00, 0x03, 0x00, 0x00});  // alarm mask: positions 0 and 1
   ScriptedChannel channel;
   channel.Expect(Sealed(request), Bytes{0x0D, 0x0A, 'R', 'e', 'c', ' ', 'C', 'o', 'n', 'f', 'i',
                                         'g', ' ', 'O', 'K', '!'});
@@ -166,6 +174,9 @@ TEST(RelayInstruments, WriteFillsAllTenPositionsAndCountsRowsWithAnId) {
   ASSERT_EQ(channel.Sent().size(), 1u);
   EXPECT_EQ(channel.Sent()[0].size(), 114u);
   EXPECT_TRUE(channel.Problems().empty());
+  const InstrumentTable shown = WithoutGaps(RowsZeroAndTwo());
+  EXPECT_EQ(shown[1], RowsZeroAndTwo()[2]);
+  EXPECT_EQ(shown[2], InstrumentRow{});
 }
 
 TEST(RelayInstruments, CellsTheRelayCannotCarryAreRefusedWithTheirRow) {
@@ -176,6 +187,9 @@ TEST(RelayInstruments, CellsTheRelayCannotCarryAreRefusedWithTheirRow) {
       {{false, "1", "GGGG00001", "", ""}, "第4行SN号无效！"},
       {{false, "1", "", "327.68", ""}, "第4行上下限无效！"},
       {{false, "1", "", "", "abc"}, "第4行上下限无效！"},
+      // A row without an ID is no instrument: what else it holds would be lost unseen.
+      {{true, "", "0A1B00042", "", ""}, "第4行仪器ID无效！"},
+      {{false, " ", "", "25", ""}, "第4行仪器ID无效！"},
   };
   for (const auto& [row, message] : cases) {
     InstrumentTable table;
@@ -367,6 +381,9 @@ TEST(RelayClock, SetSendsBcdAndBothClockCommandsWaitAFixedTime) {
   EXPECT_TRUE(channel.Problems().empty());
 
   EXPECT_EQ(SetTime(channel, {2100, 1, 1, 0, 0, 0}).message, kTimeInvalid);
+  // Not a calendar date: it would travel as BCD 24 02 30.
+  EXPECT_EQ(SetTime(channel, {2024, 2, 30, 7, 8, 9}).message, kTimeInvalid);
+  EXPECT_EQ(SetTime(channel, {2023, 2, 29, 7, 8, 9}).message, kTimeInvalid);
   EXPECT_EQ(channel.Sent().size(), 2u);
 }
 

@@ -106,9 +106,15 @@ TEST_F(RelayPageTest, InstrumentTableGoesOutAndComesBackByCount) {
   List()->SetCellText(0, 4, "-10.25");
   List()->SetChecked(0, true);
   List()->SetCellText(2, 1, "7");
+  List()->SetChecked(2, true);
   Click("writeInstruments");
   EXPECT_EQ(prompts_.LastMessage(), relay::kInstrumentsOk);
   EXPECT_EQ(Relay([](sim::RelayState& s) { return s.table[0]; }), 2);  // the count
+  // Row 1 was empty: the list shows what was sent, row 2 moved up with its alarm box.
+  EXPECT_EQ(List()->CellText(1, 1), "7");
+  EXPECT_TRUE(List()->IsChecked(1));
+  EXPECT_EQ(List()->CellText(2, 1), "");
+  EXPECT_FALSE(List()->IsChecked(2));
 
   Click("clearList");
   EXPECT_EQ(List()->CellText(0, 1), "");
@@ -118,7 +124,8 @@ TEST_F(RelayPageTest, InstrumentTableGoesOutAndComesBackByCount) {
   EXPECT_EQ(List()->CellText(0, 3), "25.50");
   EXPECT_EQ(List()->CellText(0, 4), "-10.25");
   EXPECT_TRUE(List()->IsChecked(0));
-  EXPECT_EQ(List()->CellText(1, 1), "0000");
+  EXPECT_EQ(List()->CellText(1, 1), "0007");
+  EXPECT_TRUE(List()->IsChecked(1));
   EXPECT_EQ(List()->CellText(2, 1), "");
 
   // A read that fails leaves the list as it was.

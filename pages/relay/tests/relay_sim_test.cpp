@@ -52,10 +52,10 @@ TEST_F(RelaySimTest, EveryBlockIsWrittenAndReadBack) {
   ASSERT_EQ(WriteInstruments(channel_, table).message, kInstrumentsOk);
   InstrumentTable read;
   ASSERT_EQ(Into(read, ReadInstruments(channel_)).message, kReadConfigOk);
-  // Count 2: rows 0 and 1 come back, row 1 from the zeros of the empty position.
+  // Count 2: both instruments come back, row 2's in position 1 with its alarm.
   EXPECT_EQ(read[0], (InstrumentRow{true, "0095", "0A1B00042", "25.50", "-10.25"}));
-  EXPECT_EQ(read[1], (InstrumentRow{false, "0000", "000000000", "0.00", "0.00"}));
-  EXPECT_EQ(read[2], (InstrumentRow{true, "", "", "", ""}));
+  EXPECT_EQ(read[1], (InstrumentRow{true, "1234", "00FF00007", "80.00", "-40.00"}));
+  EXPECT_EQ(read[2], InstrumentRow{});
 
   ASSERT_EQ(WritePhones(channel_, {{"", "13800138000", ""}}).message, kPhonesSetOk);
   PhoneNumbers phones;

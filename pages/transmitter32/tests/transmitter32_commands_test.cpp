@@ -121,15 +121,15 @@ TEST(Transmitter32Signal, SendsOneZeroByteAndTakesTheFirstPayloadByte) {
   EXPECT_TRUE(channel.Problems().empty());
 }
 
-TEST(Transmitter32AlarmNumber, SlotTwoElevenDigitsAndPastedLetters) {
+TEST(Transmitter32AlarmNumber, SlotTwoElevenDigitsAndPastedLettersRefused) {
   ScriptedChannel channel;
   channel.Expect(WithSum({0x25, 0x00, 0x42, 0x02, 0x0B, 0x31, 0x33, 0x39, 0x31, 0x32, 0x33, 0x34,
                           0x35, 0x36, 0x37, 0x38, 0x66}),
                  WithSum({0x3C, 0x00, 0x42, 0x02, 0x01, 0x55, 0x66}));
-  channel.Expect(WithSum({0x25, 0x00, 0x42, 0x02, 0x04, 0x31, 0x32, 0x30, 0x34, 0x66}),
-                 WithSum({0x3C, 0x00, 0x42, 0x02, 0x01, 0x55, 0x66}));
   EXPECT_EQ(WriteAlarmNumber(channel, 2, "13912345678").message, "设置成功");
-  EXPECT_TRUE(WriteAlarmNumber(channel, 2, "12a4").ok);
+  // Pasted letters would travel as '0': refused, nothing sent.
+  EXPECT_EQ(WriteAlarmNumber(channel, 2, "12a4").message, kNotAPhoneNumber);
+  EXPECT_EQ(channel.Sent().size(), 1u);
   EXPECT_TRUE(channel.Problems().empty());
 }
 

@@ -342,7 +342,12 @@ INSTANTIATE_TEST_SUITE_P(
                     With([](Settings& s) { s.password = "密码密码密码密码密码密码密码密码"; }),
                     "输入的文字过长！", "password"},
         RefusalCase{"mac_18_chars", With([](Settings& s) { s.mac = std::string(18, 'A'); }),
-                    "输入的文字过长！", "mac"},
+                    "MAC 地址格式错误", "mac"},
+        // Five pairs once went out after SSID, password and IP had been written.
+        RefusalCase{"mac_five_pairs", With([](Settings& s) { s.mac = "00:1A:7D:DA:71"; }),
+                    "MAC 地址格式错误", "mac"},
+        RefusalCase{"ssid_control", With([](Settings& s) { s.ssid = "lab\x01"; }),
+                    "输入的文字含有无法发送的字符！", "ssid"},
         RefusalCase{"security_beyond_list", With([](Settings& s) { s.security = 7; }),
                     "密码设置失败", "security"}),
     [](const auto& info) { return std::string(info.param.name); });
