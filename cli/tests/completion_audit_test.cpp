@@ -63,6 +63,7 @@ std::string SampleValue(const pages::Field& field, const std::string& dir) {
   switch (field.kind) {
     case pages::FieldKind::Integer:
     case pages::FieldKind::Number:
+      if (field.name == "interval") return "60";
       if (field.min <= field.max && (field.min > 1 || field.max < 1)) {
         std::ostringstream text;
         text << field.min;
@@ -74,6 +75,10 @@ std::string SampleValue(const pages::Field& field, const std::string& dir) {
     case pages::FieldKind::HexDigits: return std::string(field.digits == 0 ? 1 : field.digits, '1');
     case pages::FieldKind::Ipv4: return "127.0.0.1";
     case pages::FieldKind::Text: return field.anyText ? dir + "/audit.ini" : "A";
+    case pages::FieldKind::Phone: return "13800138000";
+    case pages::FieldKind::Mac: return "00:1A:7D:DA:71:13";
+    case pages::FieldKind::DateTime: return "2024-02-03 07:08:09";
+    case pages::FieldKind::DivisorOrMultiple: return "60";
   }
   return "1";
 }
