@@ -24,13 +24,13 @@ constexpr const char* kMac = "00:1A:7D:DA:71:13";
 constexpr int32_t kDelayMs = 600;
 
 void CheckAdapter(const devlink::AdapterResult& result) {
-  fuzzing::CheckUtf8(result.message);
+  fuzzing::CheckUtf8(result.message, "adapter message");
   Check(result.ok || !result.message.empty());
 }
 
 template <class T>
-void CheckResult(pages::Result<T> result) {
-  CheckOutcome(pages::ToOutcome(std::move(result)));
+void CheckResult(pages::Result<T> result, const char* where) {
+  CheckOutcome(pages::ToOutcome(std::move(result)), where);
 }
 
 }  // namespace
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 1: CheckAdapter(devlink::DisconnectMac(port, kDelayMs, kMac)); break;
     case 2: CheckAdapter(devlink::AdapterReadMac(port, kDelayMs)); break;
     case 3: CheckAdapter(devlink::AdapterGetConnection(port, kDelayMs)); break;
-    case 4: CheckResult(btlogger::ReadConfig(channel)); break;
+    case 4: CheckResult(btlogger::ReadConfig(channel), "btlogger read-channels"); break;
     case 5: {
       // The write keeps what the read gave: rows chosen by the selector, some without a type.
       const auto read = btlogger::ReadConfig(channel);
@@ -58,31 +58,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rows.push_back(k == 5 && (selector & 0x10) ? std::nullopt
                                                    : std::optional<uint8_t>(1 + (k + selector) % 2));
       }
-      CheckOutcome(btlogger::WriteConfig(channel, read.value, rows));
+      CheckOutcome(btlogger::WriteConfig(channel, read.value, rows), "btlogger write-channels");
       break;
     }
-    case 6: CheckOutcome(btlogger::ClearHistory(channel)); break;
-    case 7: CheckResult(btlogger::ReadLoggerSn(channel)); break;
-    case 8: CheckResult(btlogger::WriteLoggerSn(channel, 2024, 1 + selector % 12, selector * 257)); break;
-    case 9: CheckResult(btlogger::ReadLoggerClock(channel)); break;
+    case 6: CheckOutcome(btlogger::ClearHistory(channel), "btlogger clear"); break;
+    case 7: CheckResult(btlogger::ReadLoggerSn(channel), "btlogger read-sn"); break;
+    case 8: CheckResult(btlogger::WriteLoggerSn(channel, 2024, 1 + selector % 12, selector * 257),
+                     "btlogger write-sn"); break;
+    case 9: CheckResult(btlogger::ReadLoggerClock(channel), "btlogger read-clock"); break;
     case 10: {
       const pages::ClockTime now{2000 + selector % 100, 1 + selector % 12, 1 + selector % 28,
                                  selector % 24, selector % 60, selector % 60, selector % 7};
-      CheckResult(btlogger::SetLoggerClock(channel, now));
+      CheckResult(btlogger::SetLoggerClock(channel, now), "btlogger set-clock");
       break;
     }
     case 11: {
       curvecal::CurveBuffer buffer;
-      CheckResult(curvecal::ReadCurve(channel, target, buffer));
+      CheckResult(curvecal::ReadCurve(channel, target, buffer), "curvecal read kind 5");
       const std::vector<curvecal::CurvePair> pairs = {{25.0, 24.6}, {-20, -19.8}};
-      CheckOutcome(curvecal::WriteCurve(channel, target, pairs, buffer));
+      CheckOutcome(curvecal::WriteCurve(channel, target, pairs, buffer), "curvecal write kind 5");
       break;
     }
     default:
       if (selector & 0x80) {
-        CheckResult(curvecal::ReadRawValue(channel, target));
+        CheckResult(curvecal::ReadRawValue(channel, target), "curvecal read-raw kind 5");
       } else {
-        CheckResult(curvecal::ReadDisplayValue(channel, target));
+        CheckResult(curvecal::ReadDisplayValue(channel, target), "curvecal read-display kind 5");
       }
       break;
   }

@@ -118,13 +118,13 @@ bool Drivable(const pages::CommandDef& def) {
   return true;
 }
 
-void CheckOutcome(const pages::Outcome& outcome) {
-  CheckUtf8(outcome.message);
-  CheckUtf8(outcome.field);
-  CheckUtf8(outcome.detail);
+void CheckOutcome(const pages::Outcome& outcome, const std::string& where) {
+  CheckUtf8(outcome.message, (where + " message").c_str());
+  CheckUtf8(outcome.detail, (where + " detail").c_str());
   for (const auto& [name, value] : outcome.values) {
-    CheckUtf8(name);
-    if (const auto* text = std::get_if<std::string>(&value)) CheckUtf8(*text);
+    const std::string place = where + " value " + name;
+    if (const auto* text = std::get_if<std::string>(&value)) CheckUtf8(*text, place.c_str());
+    if (const auto* number = std::get_if<double>(&value)) CheckFinite(*number, place.c_str());
   }
 }
 
@@ -145,7 +145,7 @@ void RunOneVerb(const std::vector<const pages::CommandDef*>& verbs, const uint8_
   const uint8_t selector = data[1];
   FuzzInput input(data + 2, size - 2);
   FuzzChannel channel(input, (selector & 0x80) != 0);
-  CheckOutcome(pages::RunVerb(def, channel, ArgumentsFor(def, selector & 0x7F)));
+  CheckOutcome(pages::RunVerb(def, channel, ArgumentsFor(def, selector & 0x7F)), def.verb);
 }
 
 }  // namespace fuzzing

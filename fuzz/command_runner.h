@@ -20,8 +20,9 @@ std::map<std::string, std::string> ArgumentsFor(const pages::CommandDef& def, ui
 // real serial port; their decoders have a target of their own.
 bool Drivable(const pages::CommandDef& def);
 
-// What every outcome must be, whatever the peer sent: texts that are whole UTF-8.
-void CheckOutcome(const pages::Outcome& outcome);
+// What every outcome should be, whatever the peer sent: texts that are whole UTF-8, finite
+// numbers (see CheckUtf8). `where` names the command in the notes.
+void CheckOutcome(const pages::Outcome& outcome, const std::string& where);
 
 // The drivable verbs of `sets`, in table order.
 std::vector<const pages::CommandDef*> DrivableVerbs(const std::vector<pages::CommandSet>& sets);

@@ -2,8 +2,8 @@
 // chiller, fridge, sensor, transmitter32, relay, wifi, the shared SN and clock widgets hosted by
 // the pages, fixed-table and curve calibration) decodes fuzzed replies from a channel that
 // answers each request with the next reply of the input. Byte 0 picks the verb, byte 1 its
-// option texts and the channel (serial or TCP). Any crash, sanitizer report, uncaught exception
-// or text that is not UTF-8 is a finding.
+// option texts and the channel (serial or TCP). Any crash, sanitizer report or uncaught
+// exception is a finding; texts that are not UTF-8 and numbers that are not finite are noted.
 #include <cstddef>
 #include <cstdint>
 

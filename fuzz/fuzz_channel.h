@@ -103,8 +103,10 @@ inline void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-// Checks that a text a decoder hands out is whole UTF-8 (tool-cli prints it as JSON, the pages
-// show it).
-void CheckUtf8(const std::string& text);
+// Texts a decoder hands out should be whole UTF-8 and numbers finite. tool-cli's JSON and the
+// pages repair both on output, so neither is a crash: the first of each kind per place is only
+// written to standard error ("fuzz note: ..."), for whoever reads the fuzz log.
+void CheckUtf8(const std::string& text, const char* where = "");
+void CheckFinite(double value, const char* where = "");
 
 }  // namespace fuzzing

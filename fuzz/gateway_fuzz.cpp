@@ -28,7 +28,7 @@ void CheckList(const std::vector<std::string>& sns, size_t replySize) {
   Check(sns.size() <= replySize / 4);
   for (const std::string& sn : sns) {
     Check(sn.size() == gateway::kSnLengthChars && sn != gateway::kEmptySlotSn);
-    fuzzing::CheckUtf8(sn);
+    fuzzing::CheckUtf8(sn, "logger SN");
   }
 }
 
@@ -48,12 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   answer.answered = (data[0] & 0x08) == 0;
   answer.reply = reply;
   const gateway::CommandResult result = gateway::Evaluate(request, answer);
-  fuzzing::CheckUtf8(result.outcome.message);
+  fuzzing::CheckUtf8(result.outcome.message, "gateway message");
   if (result.loggers) CheckList(*result.loggers, reply.size());
   if (parsed) {
     for (int command : {gateway::kReadLoggers, gateway::kClearLoggers, gateway::kBindLogger,
                         gateway::kDeleteLogger}) {
-      fuzzing::CheckUtf8(gateway::ListReplyMessage(command, *parsed, request.sn));
+      fuzzing::CheckUtf8(gateway::ListReplyMessage(command, *parsed, request.sn), "list message");
     }
   }
   (void)gateway::IsAcknowledgement(request.bytes, reply);
