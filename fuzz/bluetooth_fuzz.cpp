@@ -1,7 +1,8 @@
 // Fuzz target: the Bluetooth adapter and the instruments behind it. Byte 0 picks the operation:
 // the adapter's connect procedure, disconnect, connection state and MAC read (its reads answered
 // from the input), or a command of the Bluetooth logger or of its curve calibration (kind 5),
-// whose Modbus replies come from the input through the channel; byte 1 picks their arguments.
+// whose Modbus replies come from the input through the channel; byte 1 picks their arguments
+// (bit 5: replies get their CRC, see FuzzChannel).
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -40,8 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t operation = data[0];
   const uint8_t selector = data[1];
   fuzzing::FuzzInput input(data + 2, size - 2);
-  fuzzing::FuzzAdapterPort port(input);
-  fuzzing::FuzzChannel channel(input, false);
+  const bool repair = (selector & 0x20) != 0;
+  fuzzing::FuzzAdapterPort port(input, repair);
+  fuzzing::FuzzChannel channel(input, false, repair);
   const curvecal::CurveTarget target{curvecal::InstrumentKind::BluetoothLogger, 1 + selector % 8,
                                      (selector & 0x40) != 0};
   switch (operation % 13) {

@@ -144,8 +144,8 @@ void RunOneVerb(const std::vector<const pages::CommandDef*>& verbs, const uint8_
   const pages::CommandDef& def = *verbs[data[0] % verbs.size()];
   const uint8_t selector = data[1];
   FuzzInput input(data + 2, size - 2);
-  FuzzChannel channel(input, (selector & 0x80) != 0);
-  CheckOutcome(pages::RunVerb(def, channel, ArgumentsFor(def, selector & 0x7F)), def.verb);
+  FuzzChannel channel(input, (selector & 0x80) != 0, (selector & 0x40) != 0);
+  CheckOutcome(pages::RunVerb(def, channel, ArgumentsFor(def, selector & 0x3F)), def.verb);
 }
 
 }  // namespace fuzzing

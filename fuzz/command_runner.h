@@ -27,8 +27,8 @@ void CheckOutcome(const pages::Outcome& outcome, const std::string& where);
 // The drivable verbs of `sets`, in table order.
 std::vector<const pages::CommandDef*> DrivableVerbs(const std::vector<pages::CommandSet>& sets);
 
-// Input: byte 0 picks the verb (modulo the count), byte 1 the option texts (bit 7: the TCP
-// channel), then the replies.
+// Input: byte 0 picks the verb (modulo the count), byte 1 the option texts (bits 0-5), the TCP
+// channel (bit 7) and repaired frames (bit 6, see FuzzChannel), then the replies.
 void RunOneVerb(const std::vector<const pages::CommandDef*>& verbs, const uint8_t* data,
                 size_t size);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 
+#include "link/checks.h"
 #include "link/utf8.h"
 
 namespace fuzzing {
@@ -20,6 +21,8 @@ devlink::ExchangeResult FuzzChannel::Exchange(devlink::ByteView request,
   if (!input_.NextReply(reply)) return {devlink::ExchangeStatus::NoReply, {}};
   if (spec.capacity == 0) return {devlink::ExchangeStatus::Ok, {}};  // send only
   reply.resize(std::min(reply.size(), std::min(spec.capacity, devlink::kSerialReadLimit)));
+  // Replies without a check value (the relay's) keep their bytes.
+  if (repair_ && spec.checkSum) RepairFrame(reply, spec.family);
   bool accepted = false;
   if (tcp_) {
     // As the TCP channel: below the minimum or failing the family's start byte and check value
@@ -53,9 +56,39 @@ devlink::Bytes FuzzStreamLine::ReadCycle() {
   return chunk;
 }
 
+void RepairFrame(devlink::Bytes& reply, devlink::FrameFamily family) {
+  const auto size = static_cast<int32_t>(reply.size());
+  switch (family) {
+    case devlink::FrameFamily::Sum:
+      if (reply.size() < devlink::kSumFrameOverhead) return;
+      if (reply.size() - devlink::kSumFrameOverhead <= devlink::kSumMaxPayload) {
+        reply[4] = static_cast<uint8_t>(reply.size() - devlink::kSumFrameOverhead);
+      }
+      reply.back() = devlink::Sum8(reply.data(), size - 1);
+      return;
+    case devlink::FrameFamily::Modbus: {
+      if (reply.size() < 4) return;
+      if (reply[1] == devlink::kModbusRead && reply.size() >= 5) {
+        reply[2] = static_cast<uint8_t>(reply.size() - 5);
+      }
+      const uint16_t crc = devlink::Crc16Modbus(reply.data(), static_cast<uint32_t>(size - 2));
+      reply[reply.size() - 2] = static_cast<uint8_t>(crc & 0xFF);
+      reply[reply.size() - 1] = static_cast<uint8_t>(crc >> 8);
+      return;
+    }
+    case devlink::FrameFamily::Xor:
+      if (reply.size() < devlink::kXorFrameOverhead) return;
+      reply[3] = static_cast<uint8_t>((reply.size() - devlink::kXorFrameOverhead) >> 8);
+      reply[4] = static_cast<uint8_t>(reply.size() - devlink::kXorFrameOverhead);
+      reply.back() = devlink::Xor8(reply.data(), size - 1, 0);
+      return;
+  }
+}
+
 size_t FuzzAdapterPort::Read(uint8_t* buffer, size_t capacity) {
   devlink::Bytes reply;
   if (!input_.NextReply(reply)) return 0;
+  if (repair_) RepairFrame(reply, devlink::FrameFamily::Modbus);
   const size_t count = std::min(reply.size(), capacity);
   if (count) std::memcpy(buffer, reply.data(), count);
   return count;

@@ -49,9 +49,14 @@ class FuzzInput {
 // (whatever arrived, cut at the reply buffer); `tcp` hands replies over as the TCP channel does
 // (only those that pass its acceptance rule, marked as accepted; serial-only commands send
 // nothing). The command's own verdict runs on every reply, as on the real channels.
+//
+// With `repair`, each reply first gets the length field and check value its frame family wants
+// (SumFrame byte 4 and Sum8, Modbus byte count and CRC, XorFrame length and Xor8), so that
+// mutated payloads get past the frame checks to the decoders behind them.
 class FuzzChannel : public devlink::Channel {
  public:
-  FuzzChannel(FuzzInput& input, bool tcp) : input_(input), tcp_(tcp) {}
+  FuzzChannel(FuzzInput& input, bool tcp, bool repair = false)
+      : input_(input), tcp_(tcp), repair_(repair) {}
 
   devlink::ExchangeResult Exchange(devlink::ByteView request, const devlink::ReplySpec& spec) override;
   uint8_t DeviceAddress() const override { return 1; }
@@ -64,9 +69,14 @@ class FuzzChannel : public devlink::Channel {
  private:
   FuzzInput& input_;
   bool tcp_;
+  bool repair_;
   size_t exchanges_ = 0;
   size_t silent_ = 0;
 };
+
+// Sets the length field and the check value of `reply` as its frame family has them (Modbus:
+// the byte count of a 0x03 reply, then the CRC low byte first). Too short a reply stays as it is.
+void RepairFrame(devlink::Bytes& reply, devlink::FrameFamily family);
 
 // A GPRS module's text stream: each read cycle takes the next reply of the input as its chunk
 // (at most the serial read limit).
@@ -85,9 +95,10 @@ class FuzzStreamLine : public pages::StreamLine {
 
 // The Bluetooth adapter on the serial port: each read takes the next reply of the input; sleeps
 // take no time.
+// With `repair`, each read gets its Modbus CRC (RepairFrame).
 class FuzzAdapterPort : public devlink::AdapterPort {
  public:
-  explicit FuzzAdapterPort(FuzzInput& input) : input_(input) {}
+  FuzzAdapterPort(FuzzInput& input, bool repair) : input_(input), repair_(repair) {}
   bool IsOpen() override { return true; }
   void Purge() override {}
   void Write(devlink::ByteView) override {}
@@ -96,6 +107,7 @@ class FuzzAdapterPort : public devlink::AdapterPort {
 
  private:
   FuzzInput& input_;
+  bool repair_;
 };
 
 // Traps when `condition` is false: a broken invariant is a finding like a crash.

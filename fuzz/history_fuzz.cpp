@@ -1,7 +1,8 @@
 // Fuzz target: the history download from fuzzed replies. Byte 0: bit 0 the source (transmitter
 // blocks or the GPRS text stream), bit 1 the download kind, bit 2 the TCP channel, bit 3 the
-// line and record decoders alone on the rest of the input; then the replies (transmitter) or the
-// stream's chunks (GPRS). Besides crashes and sanitizer reports, the rows must agree with what
+// line and record decoders alone on the rest of the input, bit 4 replies repaired to their Sum8
+// (see FuzzChannel), bit 5 downloads of any size (see kLargeDownload); then the replies
+// (transmitter) or the stream's chunks (GPRS). Besides crashes and sanitizer reports, the rows must agree with what
 // the download says it reported and progress must stay within its maximum; texts that are not
 // UTF-8 are noted.
 #include <atomic>
@@ -22,6 +23,9 @@ namespace history = pages::history;
 // A silent instrument is asked every block; past this many silent exchanges the download is
 // cancelled, as the user would, so that one input stays short.
 constexpr size_t kSilentLimit = 64;
+// Downloads of more records than this are cancelled at their start unless mode bit 5 lets them
+// run: tens of thousands of rows take long enough to slow the fuzzing down a hundredfold.
+constexpr int64_t kLargeDownload = 2048;
 
 void CheckRow(const history::RecordRow& row) {
   CheckUtf8(row.time, "record time");
@@ -31,12 +35,13 @@ void CheckRow(const history::RecordRow& row) {
 class Events : public history::DownloadEvents {
  public:
   Events(std::atomic<bool>& proceed, const fuzzing::FuzzChannel& channel,
-         const fuzzing::FuzzStreamLine& stream)
-      : proceed_(proceed), channel_(channel), stream_(stream) {}
+         const fuzzing::FuzzStreamLine& stream, bool large)
+      : proceed_(proceed), channel_(channel), stream_(stream), large_(large) {}
   void CountAnnounced(int32_t count) override { announced_ = count; }
   void Progress(int64_t current, int64_t maximum) override {
     // A negative announced count is a known fault of its own (refused by the reply reader).
     if (maximum >= 0) Check(current >= 0 && current <= maximum);
+    if (current == 0 && maximum > kLargeDownload && !large_) proceed_ = false;
     if (channel_.SilentExchanges() > kSilentLimit || stream_.SilentCycles() > kSilentLimit) {
       proceed_ = false;
     }
@@ -52,6 +57,7 @@ class Events : public history::DownloadEvents {
   std::atomic<bool>& proceed_;
   const fuzzing::FuzzChannel& channel_;
   const fuzzing::FuzzStreamLine& stream_;
+  bool large_;
 };
 
 void Decoders(const uint8_t* data, size_t size) {
@@ -84,10 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   fuzzing::FuzzInput input(data + 1, size - 1);
-  fuzzing::FuzzChannel channel(input, (mode & 0x04) != 0);
+  fuzzing::FuzzChannel channel(input, (mode & 0x04) != 0, (mode & 0x10) != 0);
   fuzzing::FuzzStreamLine stream(input);
   std::atomic<bool> proceed{true};
-  Events events(proceed, channel, stream);
+  Events events(proceed, channel, stream, (mode & 0x20) != 0);
   history::DownloadRequest request;
   request.source = (mode & 0x01) ? history::Source::Gprs : history::Source::Transmitter;
   request.kind = (mode & 0x02) ? history::DownloadKind::Print : history::DownloadKind::History;

@@ -96,8 +96,12 @@ void Verbs(const std::vector<pages::CommandSet>& sets, const std::filesystem::pa
         std::fprintf(stderr, "%s (selector %d) sent nothing: %s\n", verbs[i]->verb.c_str(),
                      selector, outcome.message.c_str());
       }
-      Write(folder / (verbs[i]->verb + "-" + std::to_string(i) + "-" + std::to_string(selector)),
-            {static_cast<uint8_t>(i), static_cast<uint8_t>(selector)}, recorder.Replies());
+      const std::string name = verbs[i]->verb + "-" + std::to_string(i) + "-" + std::to_string(selector);
+      Write(folder / name, {static_cast<uint8_t>(i), static_cast<uint8_t>(selector)},
+            recorder.Replies());
+      // The same with repaired frames (bit 6), which the mutations of its payload then keep.
+      Write(folder / (name + "-repaired"),
+            {static_cast<uint8_t>(i), static_cast<uint8_t>(selector | 0x40)}, recorder.Replies());
     }
   }
 }
@@ -130,6 +134,8 @@ void Bluetooth(const std::filesystem::path& folder) {
     }
     Write(folder / ("operation-" + std::to_string(operation)),
           {static_cast<uint8_t>(operation), 0x03}, logger.Replies());
+    Write(folder / ("operation-" + std::to_string(operation) + "-repaired"),
+          {static_cast<uint8_t>(operation), 0x23}, logger.Replies());
   }
 }
 
@@ -142,6 +148,7 @@ void History(const std::filesystem::path& folder) {
   pages::history::DownloadEvents events;
   (void)pages::history::Download(channel, nullptr, {}, proceed, events);
   Write(folder / "transmitter", {0x00}, recorder.Replies());
+  Write(folder / "transmitter-repaired", {0x10}, recorder.Replies());
 }
 
 }  // namespace
