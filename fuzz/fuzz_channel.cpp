@@ -16,7 +16,7 @@ devlink::ExchangeResult FuzzChannel::Exchange(devlink::ByteView request,
   (void)request;
   if (tcp_ && spec.serialOnly) return {devlink::ExchangeStatus::SerialOnly, {}};
   ++exchanges_;
-  if (input_.Exhausted()) ++silent_;
+  if (input_.Exhausted() && ++silent_ > silentLimit_ && proceed_) *proceed_ = false;
   devlink::Bytes reply;
   if (!input_.NextReply(reply)) return {devlink::ExchangeStatus::NoReply, {}};
   if (spec.capacity == 0) return {devlink::ExchangeStatus::Ok, {}};  // send only
@@ -105,6 +105,12 @@ void NoteOnce(const std::string& note) {
 
 void CheckUtf8(const std::string& text, const char* where) {
   if (!devlink::IsValidUtf8(text)) NoteOnce(std::string(where) + ": text that is not UTF-8");
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      NoteOnce(std::string(where) + ": a control character");
+      break;
+    }
+  }
 }
 
 void CheckFinite(double value, const char* where) {

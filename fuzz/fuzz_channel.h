@@ -62,9 +62,15 @@ class FuzzChannel : public devlink::Channel {
   uint8_t DeviceAddress() const override { return 1; }
 
   size_t Exchanges() const { return exchanges_; }
-  // Exchanges after the input was used up; a download that keeps asking a silent instrument
-  // is stopped through this (see SilentLimit).
+  // Exchanges after the input was used up.
   size_t SilentExchanges() const { return silent_; }
+  // A download asks a silent instrument every block of what it announced, up to 32,767 blocks
+  // three times each: past `limit` silent exchanges `proceed` is cleared, as a user would
+  // cancel, so that one input stays short.
+  void StopWhenSilent(std::atomic<bool>* proceed, size_t limit) {
+    proceed_ = proceed;
+    silentLimit_ = limit;
+  }
 
  private:
   FuzzInput& input_;
@@ -72,6 +78,8 @@ class FuzzChannel : public devlink::Channel {
   bool repair_;
   size_t exchanges_ = 0;
   size_t silent_ = 0;
+  std::atomic<bool>* proceed_ = nullptr;
+  size_t silentLimit_ = 0;
 };
 
 // Sets the length field and the check value of `reply` as its frame family has them (Modbus:
@@ -115,9 +123,10 @@ inline void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-// Texts a decoder hands out should be whole UTF-8 and numbers finite. tool-cli's JSON and the
-// pages repair both on output, so neither is a crash: the first of each kind per place is only
-// written to standard error ("fuzz note: ..."), for whoever reads the fuzz log.
+// Texts a decoder hands out should be whole UTF-8 without control characters, numbers finite.
+// tool-cli's JSON and the pages repair or escape these on output, so none is a crash: the first
+// of each kind per place is only written to standard error ("fuzz note: ..."), for whoever reads
+// the fuzz log.
 void CheckUtf8(const std::string& text, const char* where = "");
 void CheckFinite(double value, const char* where = "");
 

@@ -20,8 +20,8 @@ using fuzzing::Check;
 using fuzzing::CheckUtf8;
 namespace history = pages::history;
 
-// A silent instrument is asked every block; past this many silent exchanges the download is
-// cancelled, as the user would, so that one input stays short.
+// A silent instrument is asked every block; past this many silent exchanges or read cycles the
+// download is cancelled, as the user would, so that one input stays short.
 constexpr size_t kSilentLimit = 64;
 // Downloads of more records than this are cancelled at their start unless mode bit 5 lets them
 // run: tens of thousands of rows take long enough to slow the fuzzing down a hundredfold.
@@ -34,17 +34,14 @@ void CheckRow(const history::RecordRow& row) {
 
 class Events : public history::DownloadEvents {
  public:
-  Events(std::atomic<bool>& proceed, const fuzzing::FuzzChannel& channel,
-         const fuzzing::FuzzStreamLine& stream, bool large)
-      : proceed_(proceed), channel_(channel), stream_(stream), large_(large) {}
+  Events(std::atomic<bool>& proceed, const fuzzing::FuzzStreamLine& stream, bool large)
+      : proceed_(proceed), stream_(stream), large_(large) {}
   void CountAnnounced(int32_t count) override { announced_ = count; }
   void Progress(int64_t current, int64_t maximum) override {
     // A negative announced count is a known fault of its own (refused by the reply reader).
     if (maximum >= 0) Check(current >= 0 && current <= maximum);
     if (current == 0 && maximum > kLargeDownload && !large_) proceed_ = false;
-    if (channel_.SilentExchanges() > kSilentLimit || stream_.SilentCycles() > kSilentLimit) {
-      proceed_ = false;
-    }
+    if (stream_.SilentCycles() > kSilentLimit) proceed_ = false;
   }
   void Rows(std::vector<history::RecordRow> rows) override {
     for (const auto& row : rows) CheckRow(row);
@@ -55,7 +52,6 @@ class Events : public history::DownloadEvents {
 
  private:
   std::atomic<bool>& proceed_;
-  const fuzzing::FuzzChannel& channel_;
   const fuzzing::FuzzStreamLine& stream_;
   bool large_;
 };
@@ -93,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzing::FuzzChannel channel(input, (mode & 0x04) != 0, (mode & 0x10) != 0);
   fuzzing::FuzzStreamLine stream(input);
   std::atomic<bool> proceed{true};
-  Events events(proceed, channel, stream, (mode & 0x20) != 0);
+  channel.StopWhenSilent(&proceed, kSilentLimit);
+  Events events(proceed, stream, (mode & 0x20) != 0);
   history::DownloadRequest request;
   request.source = (mode & 0x01) ? history::Source::Gprs : history::Source::Transmitter;
   request.kind = (mode & 0x02) ? history::DownloadKind::Print : history::DownloadKind::History;
