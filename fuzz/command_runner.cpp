@@ -119,8 +119,8 @@ bool Drivable(const pages::CommandDef& def) {
 }
 
 void CheckOutcome(const pages::Outcome& outcome, const std::string& where) {
-  CheckUtf8(outcome.message, (where + " message").c_str());
-  CheckUtf8(outcome.detail, (where + " detail").c_str());
+  CheckUtf8(outcome.message, (where + " message").c_str(), false);
+  CheckUtf8(outcome.detail, (where + " detail").c_str(), false);
   for (const auto& [name, value] : outcome.values) {
     const std::string place = where + " value " + name;
     if (const auto* text = std::get_if<std::string>(&value)) CheckUtf8(*text, place.c_str());

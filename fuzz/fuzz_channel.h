@@ -127,7 +127,9 @@ inline void Check(bool condition) {
 // tool-cli's JSON and the pages repair or escape these on output, so none is a crash: the first
 // of each kind per place is only written to standard error ("fuzz note: ..."), for whoever reads
 // the fuzz log.
-void CheckUtf8(const std::string& text, const char* where = "");
+// `device`: the text came from the peer, so control characters in it are noted too (the
+// program's own messages may hold line breaks).
+void CheckUtf8(const std::string& text, const char* where = "", bool device = true);
 void CheckFinite(double value, const char* where = "");
 
 }  // namespace fuzzing
