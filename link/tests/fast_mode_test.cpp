@@ -54,8 +54,8 @@ TEST(FrameLengthTest, WhatTheFirstBytesAnnounce) {
   // A relay-shaped reply counts its bytes in byte 5: whole at byte 5 + 6, not at byte 4 + 7.
   ReplyCompletion relay{FrameFamily::Sum, 0, false, true};
   EXPECT_FALSE(relay.IsComplete(Bytes{0x3C, 0x30, 0x30, 0x00, 0x31}));
-  EXPECT_FALSE(relay.IsComplete(Bytes{0x3C, 0x30, 0x30, 0x00, 0x31, 0x02, 0xAA, 0xBB}));
-  EXPECT_TRUE(relay.IsComplete(Bytes{0x3C, 0x30, 0x30, 0x00, 0x31, 0x02, 0xAA, 0xBB, 0x66}));
+  EXPECT_FALSE(relay.IsComplete(Bytes{0x3C, 0x30, 0x30, 0x00, 0x31, 0x03, 0xAA, 0xBB}));
+  EXPECT_TRUE(relay.IsComplete(Bytes{0x3C, 0x30, 0x30, 0x00, 0x31, 0x03, 0xAA, 0xBB, 0x66}));
   // A Modbus exception ends the read at 5 bytes, whatever length the command expected.
   const ReplyCompletion registers{FrameFamily::Modbus, 7};
   EXPECT_FALSE(registers.IsComplete(Bytes{0x01, 0x83, 0x02, 0xC0}));
