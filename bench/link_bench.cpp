@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
       {"short", devlink::BuildSumFrame(1, 0x0A, 0x01), 11, true},
       {"block", pages::history::BlockRequest(1, 1), kBlockReplyLength, false},
   };
-  std::printf("%-6s %-8s %-5s %6s %12s %14s %14s %8s\n", "kind", "baud", "fast", "runs",
+  std::printf("%-9s %-8s %-5s %6s %12s %14s %14s %8s\n", "kind", "baud", "fast", "runs",
               "median ms", "floor reply ms", "floor both ms", "ratio");
   for (const int baud : {9600, 115200}) {
     sim::Simulator simulator;
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
         link.delayMs = 600;
         const int runs = fast ? fastCount : slowCount;
         const double median = Median(Measure(link, kind, runs));
-        std::printf("%-6s %-8d %-5s %6d %12.2f %14.2f %14.2f %8.2f\n", kind.name, baud,
+        std::printf("%-9s %-8d %-5s %6d %12.2f %14.2f %14.2f %8.2f\n", kind.name, baud,
                     fast ? "on" : "off", runs, median, floorReply, floorBoth,
                     median / floorReply);
       }
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         times.push_back(run.ms);
       }
       const double median = Median(times);
-      std::printf("%-6s %-8d %-5s %6d %12.2f %14.2f %14.2f %8.2f\n",
+      std::printf("%-9s %-8d %-5s %6d %12.2f %14.2f %14.2f %8.2f\n",
                   fixed ? "cli-fixed" : "cli", baud, fixed ? "off" : "on", runs, median,
                   floorReply, floorBoth, median / floorReply);
     }

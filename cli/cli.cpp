@@ -125,7 +125,9 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error, &option)) {
     return UsageError(out, name + ": " + error, option);
   }
-  if (!TakeLinkFlags(parsed.flags, connection, &error)) return Usage(err, name + ": " + error);
+  if (!TakeLinkFlags(parsed.flags, connection, &error)) {
+    return UsageError(out, name + ": " + error, "fixed-delay");
+  }
   std::map<std::string, std::string> given;
   for (const pages::Field& field : def.args) {
     const auto it = parsed.options.find(field.name);

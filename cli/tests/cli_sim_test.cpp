@@ -119,6 +119,7 @@ TEST_F(CliSimTest, WholeReplyTakenAtOnceByDefaultFixedDelayWaits) {
   }
   const Process both = RunTool(with(read, {"--port", Port(), "--fast", "--fixed-delay"}));
   EXPECT_EQ(both.exit, kExitUsage);
+  EXPECT_NE(both.out.find("\"option\":\"--fixed-delay\""), std::string::npos) << both.out;
   std::ostringstream help, e;
   EXPECT_EQ(cli::Run({"--help"}, VersionSet(), help, e), kExitOk);
   EXPECT_NE(help.str().find("--fixed-delay"), std::string::npos);
