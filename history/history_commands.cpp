@@ -250,11 +250,24 @@ DownloadResult DownloadGprs(StreamLine* stream, DownloadKind kind,
     }
   }
   stream->Finish();
+  if (headSeen && static_cast<int64_t>(result.rows) < records) {
+    result.missing = records - static_cast<int64_t>(result.rows);
+  }
   const std::string lost = stream->LostPort();
   if (!lost.empty()) {
     // The rows that arrived before the port went away stay, and may be saved.
     result.message = lost;
     result.saveEnabled = proceed.load();
+    return Finish(std::move(result), false, proceed);
+  }
+  // Fewer lines than the head announced: records were lost on the way (with the fixed delay a
+  // read cycle takes at most 392 bytes, so a fast line overruns the receive queue). The lines
+  // that came may be saved; the download is not reported as whole.
+  if (linkOk && result.missing > 0 && proceed.load()) {
+    result.message = kReadFailed;
+    result.detail = std::to_string(result.missing) + " of " + std::to_string(records) +
+                    " announced records not received";
+    result.saveEnabled = true;
     return Finish(std::move(result), false, proceed);
   }
   result.saveEnabled = linkOk && proceed.load();

@@ -204,6 +204,17 @@ TEST_F(HistorySimTest, GprsStreamOverThePseudoTerminal) {
   ASSERT_EQ(events.rows.size(), 3u);
   EXPECT_EQ(events.rows[0], (RecordRow{"2024年01月02日03时04分", {"12.5", "45.0"}}));
   EXPECT_EQ(events.rows[1].values[0], "-1.5");
+
+  // A head that announces more lines than arrive: the lines are kept and may be saved, but the
+  // download is not whole and says how many are missing.
+  sim_.Device<sim::HistoryState>([](sim::HistoryState& s) { s.gprsAnnounced = 5; });
+  Collect fewer;
+  const DownloadResult short_ = Run({Source::Gprs, DownloadKind::Print}, fewer);
+  EXPECT_EQ(short_.status, kStatusError);
+  EXPECT_EQ(short_.message, "数据读取失败");
+  EXPECT_EQ(short_.missing, 2);
+  EXPECT_TRUE(short_.saveEnabled);
+  EXPECT_EQ(fewer.rows.size(), 3u);
 }
 
 TEST_F(HistorySimTest, GprsOverTcpSendsNothing) {
