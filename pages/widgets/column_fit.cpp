@@ -165,6 +165,8 @@ class ColumnFitter : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
+    // While the view is being destroyed its parts go one by one: nothing of it may be asked then.
+    if (!Alive()) return QObject::eventFilter(watched, event);
     if (watched == header_->viewport()) {
       if (event->type() == QEvent::MouseButtonPress) dragging_ = true;
       if (event->type() == QEvent::MouseButtonRelease) dragging_ = false;
