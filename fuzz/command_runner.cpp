@@ -83,6 +83,14 @@ std::vector<std::string> CandidatesOf(const pages::Field& field) {
       return {std::string(field.digits ? field.digits : 4, '1'), std::string(field.digits ? field.digits : 4, 'F')};
     case pages::FieldKind::Ipv4:
       return {"192.168.1.10", "0.0.0.0"};
+    case pages::FieldKind::Phone:
+      return {"13800138000", "0"};
+    case pages::FieldKind::Mac:
+      return {"00:1A:7D:DA:71:13"};
+    case pages::FieldKind::DateTime:
+      return {"2024-02-29 23:59:59", "2000-01-01 00:00:00"};
+    case pages::FieldKind::DivisorOrMultiple:
+      return {"60", "5", "120"};
   }
   return {};
 }

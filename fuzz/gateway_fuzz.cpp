@@ -1,7 +1,8 @@
 // Fuzz target: a gateway's answers. Byte 0 picks the command whose answer the rest of the input
 // is (read, clear, bind, delete, report interval, alarm limits; bit 3: no answer in time), the
 // rest is the answer: the bound-logger list or the echo of a configuration frame. A list that
-// parses must hold one SN of 9 characters per 4 bytes at most, without empty slots.
+// parses must hold one SN of 9 characters per 4 bytes at most, without empty slots, and never
+// more loggers than a gateway binds.
 #include <cstddef>
 #include <cstdint>
 
@@ -38,7 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const gateway::Bytes reply(data + 1, data + size);
   const auto parsed = gateway::ParseLoggerList(reply);
-  Check(parsed.has_value() == (reply.size() % 4 == 0));
+  // Whole 4-byte slots parse, unless more loggers are listed than a gateway binds.
+  if (reply.size() % 4 != 0) Check(!parsed.has_value());
+  if (reply.size() % 4 == 0 && reply.size() / 4 <= static_cast<size_t>(gateway::kMaxLoggers)) {
+    Check(parsed.has_value());
+  }
+  if (parsed) Check(parsed->size() <= static_cast<size_t>(gateway::kMaxLoggers));
   if (parsed) CheckList(*parsed, reply.size());
 
   const gateway::GatewayRequest request = RequestOf(data[0]);
