@@ -1,5 +1,7 @@
 #include "link/reply_reader.h"
 
+#include <cmath>
+
 #include <cstdio>
 
 namespace devlink {
@@ -108,6 +110,30 @@ double ReplyReader::Tenths16Be() { return Tenths(U16Be()); }
 float ReplyReader::Float32Be() {
   const uint8_t* p = Next(4);
   return p ? DecodeFloat32Be(p) : 0.0f;
+}
+
+float ReplyReader::Float32Le() {
+  const uint8_t* p = Next(4);
+  if (!p) return 0.0f;
+  const uint8_t be[4] = {p[3], p[2], p[1], p[0]};
+  return DecodeFloat32Be(be);
+}
+
+float ReplyReader::Finite(float value, size_t at) {
+  if (std::isfinite(value) || !ok()) return ok() ? value : 0.0f;
+  problem_ = Format(std::isnan(value) ? "not a number at offset %zu" : "infinite value at offset %zu",
+                    at);
+  return 0.0f;
+}
+
+float ReplyReader::FiniteFloat32Be() {
+  const size_t at = offset_;
+  return Finite(Float32Be(), at);
+}
+
+float ReplyReader::FiniteFloat32Le() {
+  const size_t at = offset_;
+  return Finite(Float32Le(), at);
 }
 
 ByteView ReplyReader::Take(size_t count) {

@@ -60,7 +60,12 @@ class ReplyReader {
   // Signed 16-bit two's-complement tenths (00 FA is 25.0).
   double Tenths16Le();
   double Tenths16Be();
+  // IEEE single precision. The plain reads take every bit pattern (curves mark an empty slot
+  // with infinity); the finite ones fail on NaN and infinity, for values that must be numbers.
   float Float32Be();
+  float Float32Le();
+  float FiniteFloat32Be();
+  float FiniteFloat32Le();
   // The next `count` bytes as they are (empty when fewer are left).
   ByteView Take(size_t count);
   // One BCD byte, two decimal digits: 0x59 is 59; a nibble above 9 fails.
@@ -83,6 +88,8 @@ class ReplyReader {
  private:
   // The next `count` bytes, or null after failing the reader when fewer are left.
   const uint8_t* Next(size_t count);
+  // `value` when it is finite; else fails the reader, naming `at`, and gives 0.
+  float Finite(float value, size_t at);
 
   ByteView bytes_;
   size_t offset_ = 0;

@@ -53,7 +53,8 @@ std::optional<ChillerState> DecodeRecords(devlink::ByteView payload) {
       case kTagSupplyAir:
       case kTagSetPoint: {
         devlink::ReplyReader in(value);
-        const double number = in.Float32Be();
+        // A temperature that is no number is no reading: the whole reply is refused.
+        const double number = in.FiniteFloat32Be();
         if (!in.ok()) return std::nullopt;
         const std::string text = Format2(number);
         if (tag == kTagReturnAir) state.returnAir = text;

@@ -93,7 +93,11 @@ Result<Intervals> ReadIntervals(devlink::Channel& channel) {
       Exchange(channel, kCmdReadIntervals, {}, SumRuleFromFrame(kIntervalsReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
   devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
-  const Intervals intervals{in.U16Le(), in.U16Le(), in.U16Le(), in.U16Le()};
+  Intervals intervals;
+  intervals.upload = ReadIntervalMinutes(in, "upload");
+  intervals.history = ReadIntervalMinutes(in, "history");
+  intervals.print = ReadIntervalMinutes(in, "print");
+  intervals.alarm = ReadIntervalMinutes(in, "alarm");
   if (!in.ok()) return DecodeFailure(kReadFailed, in);
   return {{}, intervals};
 }

@@ -233,4 +233,10 @@ Outcome DecodeFailure(std::string_view failure, const devlink::ReplyReader& in) 
   return outcome;
 }
 
+uint16_t ReadIntervalMinutes(devlink::ReplyReader& in, std::string_view name) {
+  const uint16_t minutes = in.U16Le();
+  in.Require(!in.ok() || minutes >= 1, std::string(name) + " interval 0");
+  return minutes;
+}
+
 }  // namespace pages

@@ -112,6 +112,10 @@ bool PortLost(const Outcome& outcome);
 // an impossible value): the command's failure text, what was wrong as the detail.
 Outcome DecodeFailure(std::string_view failure, const devlink::ReplyReader& in);
 
+// A two-byte little-endian interval in minutes that an instrument's own write takes only from 1
+// on: 0 fails `in`, naming `name` ("history interval 0").
+uint16_t ReadIntervalMinutes(devlink::ReplyReader& in, std::string_view name);
+
 // Runs the exchange and checks the reply. An empty request (the frame could not be built) sends
 // nothing and fails with `failure`.
 Result<devlink::Bytes> RunExchange(devlink::Channel& channel, devlink::ByteView request,

@@ -67,12 +67,6 @@ void PutSingleLe(Bytes& out, size_t offset, float value) {
   for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<uint8_t>(bits >> (8 * i));
 }
 
-float GetSingleLe(ByteView in, size_t offset) {
-  uint32_t bits = 0;
-  for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(in[offset + i]) << (8 * i);
-  return std::bit_cast<float>(bits);
-}
-
 bool ValidChannel(std::optional<int> number) {
   return number && *number >= 1 && *number <= kChannelCount;
 }
@@ -185,20 +179,23 @@ Bytes EncodeChannelRecord(const ChannelConfig& config) {
   return record;
 }
 
-ChannelConfig DecodeChannelRecord(ByteView record) {
+ChannelConfig DecodeChannelRecord(devlink::ReplyReader& in) {
   ChannelConfig config;
-  if (record.size() < kChannelRecordSize) return config;
-  config.typeCode = record[0];
-  config.soundLight = (record[1] & kReadSoundLight) != 0;
-  config.sms = (record[1] & kReadSms) != 0;
+  config.typeCode = in.U8();
+  const uint8_t flags = in.U8();
+  config.soundLight = (flags & kReadSoundLight) != 0;
+  config.sms = (flags & kReadSms) != 0;
+  const ByteView card = in.Skip(2).Take(4);
+  const ByteView sn = in.Take(4);
+  // A limit that is no number cannot be shown or written back: the read fails instead.
+  config.upper = SingleToDecimal(in.FiniteFloat32Le());
+  config.lower = SingleToDecimal(in.FiniteFloat32Le());
+  if (!in.ok()) return {};
   char text[16];
-  std::snprintf(text, sizeof text, "%02x%02x%02x%02x", record[7], record[6], record[5], record[4]);
+  std::snprintf(text, sizeof text, "%02x%02x%02x%02x", card[3], card[2], card[1], card[0]);
   config.cardId = text;
-  std::snprintf(text, sizeof text, "%02x%02x%05d", record[8], record[9],
-                record[10] * 256 + record[11]);
+  std::snprintf(text, sizeof text, "%02x%02x%05d", sn[0], sn[1], sn[2] * 256 + sn[3]);
   config.sn = text;
-  config.upper = SingleToDecimal(GetSingleLe(record, 12));
-  config.lower = SingleToDecimal(GetSingleLe(record, 16));
   return config;
 }
 
@@ -244,7 +241,9 @@ Result<ChannelConfig> ReadChannel(Channel& channel, std::optional<int> number) {
   const auto reply = Exchange(channel, kReadChannel, static_cast<uint8_t>(*number), {},
                               ChannelRecordRule(false), kChannelReadFailed);
   if (!reply.ok()) return reply.outcome;
-  ChannelConfig config = DecodeChannelRecord(devlink::SumFramePayload(reply.value));
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  ChannelConfig config = DecodeChannelRecord(in);
+  if (!in.ok()) return DecodeFailure(kChannelReadFailed, in);
   config.channel = *number;
   return {{}, std::move(config)};
 }
@@ -281,9 +280,11 @@ Result<Protection> ReadProtection(Channel& channel, std::optional<int> number) {
   const auto reply = Exchange(channel, kReadProtection, static_cast<uint8_t>(*number), {},
                               SumRule(kProtectionReplyLength), kProtectionReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const ByteView payload = devlink::SumFramePayload(reply.value);
-  return {{}, Protection{SingleToDecimal(GetSingleLe(payload, 0)),
-                         SingleToDecimal(GetSingleLe(payload, 4)), *number}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const double upper = SingleToDecimal(in.FiniteFloat32Le());
+  const double lower = SingleToDecimal(in.FiniteFloat32Le());
+  if (!in.ok()) return DecodeFailure(kProtectionReadFailed, in);
+  return {{}, Protection{upper, lower, *number}};
 }
 
 Outcome WriteProtection(Channel& channel, std::optional<int> number, const Protection& values) {

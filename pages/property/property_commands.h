@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/reply_reader.h"
 #include "link/exchange.h"
 #include "pages/kit/command_table.h"
 #include "pages/kit/messages.h"
@@ -123,7 +124,8 @@ struct ChannelWrite {
 
 // The 20-byte record. Encoding expects a validated card ID and SN.
 devlink::Bytes EncodeChannelRecord(const ChannelConfig& config);
-ChannelConfig DecodeChannelRecord(devlink::ByteView record);
+// Decoding reads the record from `in`; a short record or a limit that is no number fails `in`.
+ChannelConfig DecodeChannelRecord(devlink::ReplyReader& in);
 
 // Parses "1A2B00042"-style SNs and 8-digit card IDs; nullopt when malformed.
 std::optional<uint32_t> ParseCardId(std::string_view text);

@@ -146,6 +146,11 @@ Result<GprsRecord> ReadGprs(devlink::Channel& channel) {
   const size_t length = std::min<size_t>(in.U8(), domain.size());
   record.domain = devlink::ReplyReader(domain).Text(length, devlink::kCodePageOem);
   record.addressMode = in.U8();
+  // The GPRS and mode bytes are shown raw when they are neither 0 nor 1 (see Describe); an
+  // interval that no write can set is no reading.
+  in.Require(!in.ok() || (record.interval <= kIntervalMax &&
+                          IsDivisorOrMultiple(record.interval, kIntervalBase)),
+             "interval " + std::to_string(record.interval) + " is no divisor or multiple of 60");
   if (!in.ok()) return DecodeFailure(kReadConfigFailed, in);
   return {kReadConfigOk, record};
 }
@@ -251,8 +256,8 @@ Result<InstrumentTable> ReadInstruments(devlink::Channel& channel) {
     InstrumentRow& row = table[k];
     row.sn = SnText(in.Seek(kTableSns + 4 * k), "%02X%02X%05d");
     in.Seek(kTableIds + 2 * k);
-    const uint8_t high = in.U8();
-    row.id = Format("%02X%02X", high, in.U8());
+    const int high = in.Bcd();
+    row.id = Format("%02d%02d", high, in.Bcd());
     row.upper = LimitText(in.Seek(kTableLimits + 4 * k));
     row.lower = LimitText(in);
   }

@@ -190,6 +190,12 @@ Result<Recording> ReadRecording(devlink::Channel& channel) {
   devlink::ReplyReader in(r, devlink::kSumFramePayloadFrom);
   value.interval = in.U8();
   value.capacity = in.SignMag16Le();
+  // Only what the instrument can be told is shown as read.
+  const int maxInterval = value.unit == RecordingUnit::Hours ? 23 : 59;
+  in.Require(value.interval >= 1 && value.interval <= maxInterval,
+             "interval " + std::to_string(value.interval) + " out of 1.." +
+                 std::to_string(maxInterval));
+  in.Require(value.capacity >= 1, "capacity " + std::to_string(value.capacity) + " below 1");
   if (!in.ok()) return DecodeFailure(kReadFailed, in);
   return {kReadOk, value};
 }

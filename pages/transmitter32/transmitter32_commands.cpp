@@ -110,7 +110,10 @@ Result<Intervals> ReadIntervals(devlink::Channel& channel) {
   // Payload bytes 0-1 are the upload interval, which this instrument does not use.
   devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
   in.Skip(2);
-  const Intervals intervals{in.U16Le(), in.U16Le(), in.U16Le()};
+  Intervals intervals;
+  intervals.history = ReadIntervalMinutes(in, "history");
+  intervals.print = ReadIntervalMinutes(in, "print");
+  intervals.alarm = ReadIntervalMinutes(in, "alarm");
   if (!in.ok()) return DecodeFailure(kReadFailed, in);
   return {{}, intervals};
 }

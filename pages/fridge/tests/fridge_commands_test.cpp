@@ -176,6 +176,8 @@ TEST(FridgeReplies, BadRepliesAreFailuresWithTheCommandsText) {
          return r;
        }(),
        "读取失败"},
+      {"history interval 0, which no write sets", [](auto& c) { return ReadIntervals(c).outcome; },
+       Reply(0, 0x47, {10, 0, 0, 0, 10, 0, 2, 0}), "读取失败"},
       {"intervals without end marker", [](auto& c) { return ReadIntervals(c).outcome; },
        WithoutEnd(Reply(0, 0x47, {10, 0, 30, 0, 10, 0, 2, 0})), "读取失败"},
       {"SMS interval with a bad sum", [](auto& c) { return ReadSmsInterval(c).outcome; },

@@ -2,6 +2,7 @@
 // decoding and the validation rules (nothing may be sent when a rule fails).
 #include "pages/property/property_commands.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -349,7 +350,10 @@ TEST(PropertyChannelRead, UnknownTypeCodeKeepsTheCodeWithoutAText) {
   ChannelConfig config;
   const Outcome outcome = ToOutcome(ReadChannel(channel, 1));  // as tool-cli prints it
   ASSERT_TRUE(outcome.ok);
-  config = DecodeChannelRecord(Record(30, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, 0));
+  const Bytes record = Record(30, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, 0);
+  devlink::ReplyReader in(record);
+  config = DecodeChannelRecord(in);
+  ASSERT_TRUE(in.ok());
   EXPECT_EQ(config.typeCode, 30);
   EXPECT_FALSE(ChannelTypePosition(30));
   auto type = std::find_if(outcome.values.begin(), outcome.values.end(),
@@ -367,7 +371,12 @@ TEST(PropertyChannelRead, RejectsBadReplies) {
   wrongStart[0] = 0x25;
   wrongStart[26] = static_cast<uint8_t>(wrongStart[26] - 0x17);
   Bytes shortReply(good.begin(), good.end() - 1);
-  for (const Bytes& reply : {wrongEnd, wrongStart, shortReply, Bytes{}}) {
+  // Limits that are no number: the read fails rather than show "nan" or "inf".
+  const Bytes nanUpper =
+      Reply(0x34, 1, Record(1, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, std::nanf(""), 0));
+  const Bytes infLower =
+      Reply(0x34, 1, Record(1, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, 0, -INFINITY));
+  for (const Bytes& reply : {wrongEnd, wrongStart, shortReply, Bytes{}, nanUpper, infLower}) {
     ScriptedChannel channel;
     channel.Expect({}, reply);
     ChannelConfig config;
@@ -413,6 +422,14 @@ TEST(PropertyProtection, FailuresAndRange) {
   channel.Expect({}, Reply(0x3A, 7, {0x41}));
   EXPECT_EQ(ReadProtection(channel, 7).message(), "保护值读取失败");
   EXPECT_EQ(WriteProtection(channel, 7, {10, 0}).message, "保护值设置失败");
+  Bytes notANumber = SingleLe(800.0f);
+  const Bytes nan = SingleLe(std::nanf(""));
+  notANumber.insert(notANumber.end(), nan.begin(), nan.end());
+  ScriptedChannel nanChannel;
+  nanChannel.Expect({}, Reply(0x39, 7, notANumber));
+  const auto nanRead = ReadProtection(nanChannel, 7);
+  EXPECT_EQ(nanRead.message(), "保护值读取失败");
+  EXPECT_EQ(nanRead.outcome.detail, "not a number at offset 4");
 
   ScriptedChannel quiet;
   Outcome outcome = WriteProtection(quiet, 7, {1000.5, 0});

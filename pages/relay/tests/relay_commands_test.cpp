@@ -143,6 +143,18 @@ TEST(RelayGprs, ReadDecodesTheRecordAndRefusesOtherLengths) {
   ScriptedChannel wrongCount;
   wrongCount.Expect({}, Answer('P', 0x32, body));
   EXPECT_EQ(ReadGprs(wrongCount).message(), kReadConfigFailed);
+  // Intervals that no write could have set (7 minutes, 0, and beyond 9999).
+  for (uint16_t interval : {7, 0, 10020}) {
+    Bytes odd = body;
+    odd[2] = static_cast<uint8_t>(interval & 0xFF);
+    odd[3] = static_cast<uint8_t>(interval >> 8);
+    ScriptedChannel impossible;
+    impossible.Expect({}, Answer('P', 0x34, odd));
+    const auto read = ReadGprs(impossible);
+    EXPECT_EQ(read.message(), kReadConfigFailed) << interval;
+    EXPECT_EQ(read.outcome.detail,
+              "interval " + std::to_string(interval) + " is no divisor or multiple of 60");
+  }
 }
 
 InstrumentTable RowsZeroAndTwo() {
@@ -225,6 +237,14 @@ TEST(RelayInstruments, ReadFillsRowsBelowTheCountAndChecksEveryAlarmBit) {
   EXPECT_EQ(read[2], InstrumentRow{});
   EXPECT_TRUE(read[9].alarm);
   EXPECT_EQ(read[9].id, "");
+
+  Bytes notBcd = reply;
+  notBcd[6 + 1 + 40 + 1] = 0x9A;  // row 1's ID "009A"
+  ScriptedChannel impossible;
+  impossible.Expect({}, notBcd);
+  const auto badId = ReadInstruments(impossible);
+  EXPECT_EQ(badId.message(), kReadConfigFailed);
+  EXPECT_EQ(badId.outcome.detail, "BCD byte 9A at offset 48");
 
   reply[0] = 0x3C;  // this reply starts with '%'
   ScriptedChannel bad;

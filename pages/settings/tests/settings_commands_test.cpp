@@ -170,13 +170,13 @@ TEST(SettingsRecording, ReplyLengthSelectsTheUnit) {
   ScriptedChannel channel(1);
   const Bytes request = WithSum({0x25, 0x01, 0x08, 0xDD, 0x00, 0x66});
   channel.Expect(request, Reply(1, 0x08, {15, 0x2C, 0x01}));       // 10 bytes: minutes
-  channel.Expect(request, Reply(1, 0x08, {6, 0x2C, 0x81, 0x00}));  // 11 bytes: hours
+  channel.Expect(request, Reply(1, 0x08, {6, 0x2C, 0x01, 0x00}));  // 11 bytes: hours
   const auto minutes = ReadRecording(channel);
   EXPECT_TRUE(minutes.ok());
   EXPECT_EQ(minutes.value, (Recording{15, RecordingUnit::Minutes, 300}));
   const auto hours = ReadRecording(channel);
   EXPECT_TRUE(hours.ok());
-  EXPECT_EQ(hours.value, (Recording{6, RecordingUnit::Hours, -300}));  // sign bit of the high byte
+  EXPECT_EQ(hours.value, (Recording{6, RecordingUnit::Hours, 300}));
   EXPECT_TRUE(channel.Problems().empty());
 }
 
@@ -188,6 +188,21 @@ TEST(SettingsRecording, OtherLengthsAndBadSumsFail) {
   channel.Expect({}, badSum);
   EXPECT_EQ(ReadRecording(channel).message(), "数据读取失败");
   EXPECT_EQ(ReadRecording(channel).message(), "数据读取失败");
+  // Values no write could have set are no reading.
+  const std::pair<Bytes, const char*> impossible[] = {
+      {{6, 0x2C, 0x81, 0x00}, "capacity -300 below 1"},  // sign bit of the high byte
+      {{0, 0x2C, 0x01}, "interval 0 out of 1..59"},
+      {{60, 0x2C, 0x01}, "interval 60 out of 1..59"},
+      {{24, 0x2C, 0x01, 0x00}, "interval 24 out of 1..23"},
+      {{15, 0x00, 0x00}, "capacity 0 below 1"},
+  };
+  for (const auto& [payload, detail] : impossible) {
+    ScriptedChannel one;
+    one.Expect({}, Reply(1, 0x08, payload));
+    const auto read = ReadRecording(one);
+    EXPECT_EQ(read.message(), "数据读取失败") << detail;
+    EXPECT_EQ(read.outcome.detail, detail);
+  }
 }
 
 TEST(SettingsRecording, WriteInMinutesAndInHours) {

@@ -223,6 +223,9 @@ TEST(Transmitter32Replies, BadRepliesAreFailures) {
        "读取失败"},
       {"signal without its byte", [](auto& c) { return ReadSignalStrength(c).outcome; },
        Reply(0, 0x80, {}), "读取失败"},
+      // The unused upload interval may be 0; the alarm interval may not.
+      {"alarm interval 0", [](auto& c) { return ReadIntervals(c).outcome; },
+       Reply(0, 0x47, {0, 0, 30, 0, 10, 0, 0, 0}), "读取失败"},
       {"intervals too short", [](auto& c) { return ReadIntervals(c).outcome; },
        Reply(0, 0x47, {10, 0, 30, 0, 10, 0, 2}), "读取失败"},
       {"APN reply short of its fields", [](auto& c) { return ReadApn(c).outcome; },
