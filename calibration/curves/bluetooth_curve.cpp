@@ -54,7 +54,7 @@ void PutWriteHeader(const CurveTarget& target, CurveBuffer& buffer) {
 }
 
 // The pairs of every used slot; unlike the other kinds, an unused slot does not end the curve.
-std::vector<CurvePair> UsedSlots(const CurveBuffer& buffer) {
+Result<std::vector<CurvePair>> UsedSlots(const CurveBuffer& buffer) {
   const PairLayout layout = BluetoothLayout();
   std::vector<CurvePair> pairs;
   for (size_t j = 0; j < layout.slotCount; ++j) {
@@ -63,10 +63,11 @@ std::vector<CurvePair> UsedSlots(const CurveBuffer& buffer) {
     slot.rawAt += j * layout.width;
     slot.environmentAt += j * layout.width;
     if (buffer.bytes[slot.rawAt] == kUnusedMark) continue;
-    const std::vector<CurvePair> decoded = DecodePairs(slot, buffer);
-    pairs.insert(pairs.end(), decoded.begin(), decoded.end());
+    const auto decoded = DecodePairs(slot, buffer);
+    if (!decoded.ok()) return decoded.outcome;
+    pairs.insert(pairs.end(), decoded.value.begin(), decoded.value.end());
   }
-  return pairs;
+  return {"", std::move(pairs)};
 }
 
 // Tenths of a value as stored (truncated toward zero) when they fit 16 bits. A raw value whose
@@ -89,7 +90,9 @@ Result<Curve> ReadBluetoothCurve(devlink::Channel& channel, const CurveTarget& t
   buffer.bytes.fill(0);
   PutWriteHeader(target, buffer);
   std::copy_n(reply.value.begin() + 3, kCurveDataBytes, buffer.bytes.begin() + kWriteHeader);
-  Curve curve{UsedSlots(buffer), {}};
+  auto used = UsedSlots(buffer);
+  if (!used.ok()) return used.outcome;
+  Curve curve{std::move(used.value), {}};
   if (curve.pairs.empty()) return {kNotCalibrated, curve};
   return {"", std::move(curve)};
 }

@@ -82,17 +82,15 @@ void PutSlot(const PairLayout& layout, double value, uint8_t* at) {
   }
 }
 
-double GetSlot(const PairLayout& layout, const uint8_t* at) {
+double GetSlot(const PairLayout& layout, devlink::ReplyReader& in) {
   switch (layout.encoding) {
-    case SlotEncoding::SingleLe: {
-      uint32_t bits = 0;
-      for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(at[i]) << (8 * i);
-      return SingleToDecimal(std::bit_cast<float>(bits));
-    }
+    case SlotEncoding::SingleLe:
+      // Past the empty mark (tested first), a slot holding no number is no calibration point.
+      return SingleToDecimal(in.FiniteFloat32Le());
     case SlotEncoding::TenthsLowFirst:
-      return RoundTenth(devlink::DecodeTenths16(at[1], at[0]) - layout.offset);
+      return RoundTenth(in.Tenths16Le() - layout.offset);
     case SlotEncoding::TenthsHighFirst:
-      return RoundTenth(devlink::DecodeTenths16(at[0], at[1]) - layout.offset);
+      return RoundTenth(in.Tenths16Be() - layout.offset);
   }
   return 0;
 }
@@ -137,9 +135,7 @@ Result<Curve> ReadSensorCurve(Channel& channel, const CurveTarget& target, const
   std::copy(std::begin(header), std::end(header), buffer.bytes.begin());
   std::copy_n(reply.value.begin() + 3, dataBytes, buffer.bytes.begin() + kSensorWriteHeader);
   buffer.length = kSensorWriteHeader + dataBytes + 2;
-  Curve curve{DecodePairs(layout, buffer), {}};
-  if (curve.pairs.empty()) return {kNotCalibrated, curve};
-  return {"", std::move(curve)};
+  return CurveOfBuffer(layout, buffer);
 }
 
 Outcome WriteSensorCurve(Channel& channel, const CurveBuffer& buffer) {
@@ -194,15 +190,32 @@ std::optional<PairLayout> LayoutOf(InstrumentKind kind, bool humidity) {
   return std::nullopt;
 }
 
-std::vector<CurvePair> DecodePairs(const PairLayout& layout, const CurveBuffer& buffer) {
+Result<std::vector<CurvePair>> DecodePairs(const PairLayout& layout, const CurveBuffer& buffer) {
+  devlink::ReplyReader in(devlink::ByteView(buffer.bytes.data(), buffer.bytes.size()));
   std::vector<CurvePair> pairs;
-  for (size_t j = 0; j < layout.slotCount; ++j) {
-    const uint8_t* environment = buffer.bytes.data() + layout.environmentAt + j * layout.width;
-    const uint8_t* raw = buffer.bytes.data() + layout.rawAt + j * layout.width;
-    if (IsEmpty(layout, environment) && IsEmpty(layout, raw)) break;
-    pairs.push_back({GetSlot(layout, environment), GetSlot(layout, raw)});
+  for (size_t j = 0; j < layout.slotCount && in.ok(); ++j) {
+    const size_t environmentAt = layout.environmentAt + j * layout.width;
+    const size_t rawAt = layout.rawAt + j * layout.width;
+    const devlink::ByteView environment = in.Seek(environmentAt).Take(layout.width);
+    const devlink::ByteView raw = in.Seek(rawAt).Take(layout.width);
+    if (!in.ok() || (IsEmpty(layout, environment.data()) && IsEmpty(layout, raw.data()))) break;
+    const double environmentValue = GetSlot(layout, in.Seek(environmentAt));
+    const double rawValue = GetSlot(layout, in.Seek(rawAt));
+    pairs.push_back({environmentValue, rawValue});
   }
-  return pairs;
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {"", std::move(pairs)};
+}
+
+Result<Curve> CurveOfBuffer(const PairLayout& layout, CurveBuffer& buffer) {
+  auto pairs = DecodePairs(layout, buffer);
+  if (!pairs.ok()) {
+    buffer.length = 0;  // nothing that could be written back
+    return pairs.outcome;
+  }
+  Curve curve{std::move(pairs.value), {}};
+  if (curve.pairs.empty()) return {kNotCalibrated, curve};
+  return {"", std::move(curve)};
 }
 
 void EncodePairs(const PairLayout& layout, const std::vector<CurvePair>& pairs,
@@ -298,9 +311,7 @@ Result<Curve> ReadCurve(Channel& channel, const CurveTarget& target, CurveBuffer
   buffer.bytes.fill(0);
   std::copy(reply.value.begin(), reply.value.end(), buffer.bytes.begin());
   buffer.length = reply.value.size();
-  Curve curve{DecodePairs(*layout, buffer), {}};
-  if (curve.pairs.empty()) return {kNotCalibrated, curve};
-  return {"", std::move(curve)};
+  return CurveOfBuffer(*layout, buffer);
 }
 
 Outcome WriteCurve(Channel& channel, const CurveTarget& target,

@@ -105,8 +105,8 @@ struct CurvePair {
 };
 
 // The pairs from the first slot on, up to the first empty slot (both halves empty) or the slot
-// count.
-std::vector<CurvePair> DecodePairs(const PairLayout& layout, const CurveBuffer& buffer);
+// count. A slot that holds no number (NaN, or infinity beside a used half) fails the decode.
+Result<std::vector<CurvePair>> DecodePairs(const PairLayout& layout, const CurveBuffer& buffer);
 // Writes `pairs` into the slots in ascending order of environment value (of equal environment
 // values the last one counts), as many as there are slots; the remaining slots get the empty
 // pattern.
@@ -136,6 +136,10 @@ struct Curve {
   std::vector<CurvePair> pairs;   // the pair kinds
   std::vector<double> readings;   // the logger kind: one raw reading per reference point
 };
+
+// The curve of the buffer's pairs ("未校准" when there are none); a failed decode also leaves the
+// buffer with nothing to write back.
+Result<Curve> CurveOfBuffer(const PairLayout& layout, CurveBuffer& buffer);
 // tool-cli values: "pairs" and "environment-i"/"raw-i", or for the logger kind "readings" and
 // "reading-i".
 Values Describe(const Curve& curve);

@@ -6,7 +6,6 @@
 //   kind 5               01 04 00 01 (display) / 00 (raw) 00 ch + 4; tenths, high byte first
 //   kind 7               addr 03, register (sel + 1) * 256 (display) / (sel + 16) * 256 (raw),
 //                        one register: signed tenths, high byte first
-#include <bit>
 
 #include "calibration/curves/curvecal_kinds.h"
 #include "link/codecs.h"
@@ -21,7 +20,6 @@ using devlink::Bytes;
 using devlink::Channel;
 
 constexpr size_t kSumOverhead = 7;
-constexpr size_t kSumHeader = 5;  // '<', address, command, status, length
 constexpr uint8_t kDisplayCommand = 0x01;
 constexpr uint8_t kRawCommand = 0x21;
 constexpr uint8_t kChannelRawCommand = 0x30;
@@ -46,10 +44,17 @@ Result<LiveValue> Read(double value) { return {"", LiveValue{value}}; }
 
 uint8_t Sel(const CurveTarget& target) { return static_cast<uint8_t>(target.channel - 1); }
 
-double SingleAt(const Bytes& reply, size_t at) {
-  uint32_t bits = 0;
-  for (size_t i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(reply[at + i]) << (8 * i);
-  return SingleToDecimal(std::bit_cast<float>(bits));
+// A value read from `in`: a number that is not one (a single that is NaN or infinite) fails the
+// read with `failure` instead of being shown.
+Result<LiveValue> Read(double value, const devlink::ReplyReader& in, std::string_view failure) {
+  if (!in.ok()) return DecodeFailure(failure, in);
+  return Read(value);
+}
+
+Result<LiveValue> ReadSingle(const Bytes& reply) {
+  devlink::ReplyReader in(devlink::SumFramePayload(reply));
+  const double value = SingleToDecimal(in.FiniteFloat32Le());
+  return Read(value, in, kReadFailed);
 }
 
 // '%' addr 0x01 / 0x21: kind 0 lists every channel's tenths (sub-command 0xFF), the others give
@@ -62,13 +67,11 @@ Result<LiveValue> ReadSumValue(Channel& channel, const CurveTarget& target, uint
                              transmitter ? kNoChannel : Sel(target)),
       SumRuleFromFrame(kSumOverhead).NoEcho(), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const Bytes& r = reply.value;
-  const size_t ch = static_cast<size_t>(target.channel);
-  // The value has to lie in the payload, before 'f' and the sum.
-  const size_t end = transmitter ? 2 * ch + 5 : kSumHeader + 4;
-  if (r.size() < end + 2) return Outcome::Failure(kReadFailed);
-  if (transmitter) return Read(devlink::DecodeTenths16(r[2 * ch + 4], r[2 * ch + 3]));
-  return Read(SingleAt(r, kSumHeader));
+  if (!transmitter) return ReadSingle(reply.value);
+  // Every channel's tenths, low byte first; the value has to lie in the payload.
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const double value = in.Skip(2 * static_cast<size_t>(target.channel - 1)).Tenths16Le();
+  return Read(value, in, kReadFailed);
 }
 
 // '%' addr 0x30 ch - 1: the channel's raw value as a single.
@@ -77,7 +80,7 @@ Result<LiveValue> ReadChannelRaw(Channel& channel, const CurveTarget& target) {
       channel, devlink::BuildSumFrame(channel.DeviceAddress(), kChannelRawCommand, Sel(target)),
       SumRule(kChannelRawReply).NoEcho(), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  return Read(SingleAt(reply.value, kSumHeader));
+  return ReadSingle(reply.value);
 }
 
 // The Bluetooth logger's input registers: ch + 4 of them from register 1 (display values) or 0
@@ -92,9 +95,10 @@ Result<LiveValue> ReadLoggerValue(Channel& channel, const CurveTarget& target, W
   const auto reply = RunExchange(channel, request, ModbusRule(dataBytes + 5), kLiveReadFailed,
                                  kLiveCheckFailed);
   if (!reply.ok()) return reply.outcome;
-  const Bytes& r = reply.value;
-  if (r[2] != dataBytes) return Outcome::Failure(kLiveReadFailed);
-  return Read(devlink::DecodeTenths16(r[2 * ch + 1], r[2 * ch + 2]));
+  devlink::ReplyReader in(reply.value, 2);
+  in.Require(in.U8() == dataBytes, "byte count is not " + std::to_string(dataBytes));
+  const double value = in.Skip(2 * (size_t{ch} - 1)).Tenths16Be();
+  return Read(value, in, kLiveReadFailed);
 }
 
 // The digital sensor: one holding register, signed tenths.
@@ -104,7 +108,9 @@ Result<LiveValue> ReadSensorValue(Channel& channel, const CurveTarget& target, W
       channel, devlink::BuildModbusRead(channel.DeviceAddress(), static_cast<uint16_t>(page << 8), 1),
       ModbusRule(kSensorValueReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  return Read(devlink::DecodeTenths16(reply.value[3], reply.value[4]));
+  devlink::ReplyReader in(reply.value, 3);
+  const double value = in.Tenths16Be();
+  return Read(value, in, kReadFailed);
 }
 
 // The logger kind is not among them: its display value has frames of its own, and it has no raw

@@ -2,7 +2,7 @@
 #include "calibration/curves/logger_curve.h"
 
 #include <algorithm>
-#include <bit>
+
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -61,9 +61,12 @@ std::span<const uint16_t> DefaultCurve(bool humidity) {
 std::vector<std::optional<ListedChannel>> ChannelsOfList(ByteView reply) {
   std::vector<std::optional<ListedChannel>> channels;
   if (reply.size() < kChannelListReply) return channels;
+  devlink::ReplyReader in(reply);
+  const uint8_t map = in.Seek(kChannelMapAt).U8();
   for (int i = 0; i < kLoggerChannels; ++i) {
-    if ((reply[kChannelMapAt] >> i & 1) == 0) continue;
-    const int codeByte = kZero + reply[kChannelCodesAt + static_cast<size_t>(i)] - kCodeBias;
+    if ((map >> i & 1) == 0) continue;
+    const int codeByte = kZero + in.Seek(kChannelCodesAt + static_cast<size_t>(i)).U8() - kCodeBias;
+    if (!in.ok()) return {};
     if (codeByte > 0xFF) {
       channels.emplace_back();  // numbered, but its code cannot be sent
     } else {
@@ -238,8 +241,10 @@ Result<uint16_t> ReadRealTime(Channel& channel, const ListedChannel& listed) {
   const auto reply = RunExchange(channel, Request(kZero, kRealTimeCommand),
                                  FixedReply(kRealTimeReply), kRealTimeReadFailed);
   if (!reply.ok()) return reply.outcome;
-  const size_t at = 4 + 2 * static_cast<size_t>(listed.physical);
-  return {"", static_cast<uint16_t>(reply.value[at] << 8 | reply.value[at + 1])};
+  devlink::ReplyReader in(reply.value, 4 + 2 * static_cast<size_t>(listed.physical));
+  const uint16_t raw = in.U16Be();
+  if (!in.ok()) return DecodeFailure(kRealTimeReadFailed, in);
+  return {"", raw};
 }
 
 // Sends the curve in the buffer back: '%' '0' '0', the code byte as read, '4'.
@@ -333,10 +338,10 @@ Result<LiveValue> ReadLoggerDisplayValue(Channel& channel, const CurveTarget& ta
                         DisplayReply(target.channel), kReadFailed);
   }
   if (!reply.ok()) return reply.outcome;
-  const size_t at = 4 * static_cast<size_t>(target.channel) + 2;
-  uint32_t bits = 0;
-  for (size_t i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(reply.value[at + i]) << (8 * i);
-  return {"", LiveValue{SingleToDecimal(std::bit_cast<float>(bits))}};
+  devlink::ReplyReader in(reply.value, 4 * static_cast<size_t>(target.channel) + 2);
+  const double value = SingleToDecimal(in.FiniteFloat32Le());
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {"", LiveValue{value}};
 }
 
 Outcome WriteLoggerReadings(Channel& channel, const CurveTarget& target,

@@ -44,10 +44,6 @@ const char* QuantityWord(Quantity quantity) {
 ReplyRule ReadRule(size_t length) { return SumRule(length).NoEcho().ChannelRuleSuffices(); }
 ReplyRule WriteRule() { return SumRule(kAckReply).NoEcho().Ack().ChannelRuleSuffices(); }
 
-double Tenths(ByteView reply, size_t offset) {
-  return devlink::DecodeTenths16(reply[offset + 1], reply[offset]);
-}
-
 void PutTenths(Bytes& out, double value) {
   uint8_t high = 0, low = 0;
   devlink::EncodeTenths16(value, high, low);
@@ -65,7 +61,11 @@ Result<Pair> ReadPair(Channel& channel, uint8_t command, uint8_t sub, const char
   const auto reply = RunExchange(channel, devlink::BuildSumFrame(channel.DeviceAddress(), command, sub),
                                  ReadRule(kPairReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
-  return {success, Pair{Tenths(reply.value, 5), Tenths(reply.value, 7)}};
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  const double first = in.Tenths16Le();
+  const double second = in.Tenths16Le();
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
+  return {success, Pair{first, second}};
 }
 
 }  // namespace
@@ -124,9 +124,9 @@ Result<CalibrationTable> ReadTable(Channel& channel, Quantity quantity) {
       ReadRule(kTableReply), kReadFailed);
   if (!reply.ok()) return reply.outcome;
   CalibrationTable table{quantity, {}};
-  for (size_t i = 0; i < PointCount(quantity); ++i) {
-    table.values.push_back(Tenths(reply.value, 5 + 2 * i));
-  }
+  devlink::ReplyReader in(devlink::SumFramePayload(reply.value));
+  for (size_t i = 0; i < PointCount(quantity); ++i) table.values.push_back(in.Tenths16Le());
+  if (!in.ok()) return DecodeFailure(kReadFailed, in);
   return {kReadOk, std::move(table)};
 }
 

@@ -33,7 +33,7 @@ TEST(CurveLayout, TransmitterStoresTenthsOfKelvinLowByteFirst) {
   EXPECT_EQ(Slice(buffer, 5, 2), (Bytes{0xA5, 0x0B}));   // 2981 tenths: 298.1
   EXPECT_EQ(Slice(buffer, 21, 2), (Bytes{0xA1, 0x0B}));  // 2977 tenths: 297.7
   EXPECT_EQ(Slice(buffer, 7, 14), Bytes(14, 0x00));
-  EXPECT_EQ(DecodePairs(Layout(InstrumentKind::Transmitter), buffer),
+  EXPECT_EQ(DecodePairs(Layout(InstrumentKind::Transmitter), buffer).value,
             (std::vector<CurvePair>{{25.0, 24.6}}));
   // A decimal whose sum with 273.1 falls just below its tenth in binary keeps that tenth.
   EncodePairs(Layout(InstrumentKind::Transmitter), {{0.2, -0.5}}, buffer);
@@ -60,21 +60,36 @@ TEST(CurveLayout, FloatKindsFillUnusedSlotsWithTheirEmptyPattern) {
     EXPECT_EQ(Slice(buffer, 5 + 4 * slot, 4), (Bytes{0x00, 0x00, 0x80, 0x7F})) << slot;
     EXPECT_EQ(Slice(buffer, 37 + 4 * slot, 4), (Bytes{0x00, 0x00, 0x80, 0x7F})) << slot;
   }
-  EXPECT_EQ(DecodePairs(wifi, buffer).size(), 3u);
+  EXPECT_EQ(DecodePairs(wifi, buffer).value.size(), 3u);
 
   const PairLayout fridge = Layout(InstrumentKind::FridgeBox);
   EncodePairs(fridge, {{-18.0, -17.25}}, buffer);
   EXPECT_EQ(Slice(buffer, 69, 4), (Bytes{0x00, 0x00, 0x8A, 0xC1}));  // -17.25f
   EXPECT_EQ(Slice(buffer, 5 + 4 * 15, 4), (Bytes{0x00, 0x00, 0x00, 0x50}));
   EXPECT_EQ(Slice(buffer, 69 + 4 * 15, 4), (Bytes{0x00, 0x00, 0x00, 0x50}));
-  EXPECT_EQ(DecodePairs(fridge, buffer), (std::vector<CurvePair>{{-18.0, -17.25}}));
+  EXPECT_EQ(DecodePairs(fridge, buffer).value, (std::vector<CurvePair>{{-18.0, -17.25}}));
+
+  // A used slot that holds no number, or a pair with one half empty, is no calibration point.
+  struct Broken {
+    size_t at;
+    Bytes bytes;
+    const char* detail;
+  };
+  for (const Broken& b : {Broken{5 + 4, {0x00, 0x00, 0xC0, 0x7F}, "not a number at offset 9"},
+                          Broken{37 + 4, {0x00, 0x00, 0x80, 0x7F}, "infinite value at offset 41"}}) {
+    EncodePairs(wifi, {{0.0, 1.5}, {25.0, 25.5}}, buffer);
+    std::copy(b.bytes.begin(), b.bytes.end(), buffer.bytes.begin() + b.at);
+    const auto decoded = DecodePairs(wifi, buffer);
+    EXPECT_FALSE(decoded.ok()) << b.detail;
+    EXPECT_EQ(decoded.outcome.detail, b.detail);
+  }
 }
 
 TEST(CurveLayout, PairsAreWrittenAscendingAndBeyondTheSlotsDropped) {
   CurveBuffer buffer;
   const PairLayout layout = Layout(InstrumentKind::Bit32);
   EncodePairs(layout, {{30.0, 31.0}, {20.0, 21.0}, {10.0, 11.0}}, buffer);
-  EXPECT_EQ(DecodePairs(layout, buffer),
+  EXPECT_EQ(DecodePairs(layout, buffer).value,
             (std::vector<CurvePair>{{10.0, 11.0}, {20.0, 21.0}, {30.0, 31.0}}));
 
   // Nine rows: the eight lowest environment values; of two equal ones the later row counts.
@@ -82,7 +97,7 @@ TEST(CurveLayout, PairsAreWrittenAscendingAndBeyondTheSlotsDropped) {
   for (int i = 9; i >= 1; --i) nine.push_back({i * 10.0, i * 10.0 + 0.5});
   nine.push_back({20.0, 99.0});
   EncodePairs(layout, nine, buffer);
-  const auto written = DecodePairs(layout, buffer);
+  const auto written = DecodePairs(layout, buffer).value;
   ASSERT_EQ(written.size(), 8u);
   EXPECT_EQ(written.front(), (CurvePair{10.0, 10.5}));
   EXPECT_EQ(written[1], (CurvePair{20.0, 99.0}));
