@@ -12,9 +12,11 @@
 #include <QTableWidget>
 #include <QtTest/QTest>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 #include "history/history_page.h"
+#include "link/codecs.h"
 #include "pages/testing/page_fixture.h"
 #include "sim/families/history.h"
 
@@ -114,6 +116,44 @@ TEST_F(HistoryPageTest, TransmitterDownloadFillsListChartAndEnablesSaving) {
   prompts_.Clear();
   Click("saveAs");
   EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral("请选择一个监测点")});
+}
+
+// Records whose stored time cannot be are kept, marked red with a tooltip, counted in a warning,
+// and keep their mark in the CSV.
+TEST_F(HistoryPageTest, RecordsWithAnImpossibleTimeAreMarkedInTheList) {
+  Configure(12, 90);
+  sim_.Device<sim::HistoryState>([](sim::HistoryState& s) { s.impossibleTimes = {3, 10}; });
+  Download("historyDownload");
+  ASSERT_EQ(List()->rowCount(), 12);
+  for (int row = 0; row < 12; ++row) {
+    const bool marked = row == 3 || row == 10;
+    const QTableWidgetItem* time = List()->item(row, 1);
+    EXPECT_EQ(time->foreground().color() == QColor(Qt::red), marked) << row;
+    EXPECT_EQ(time->toolTip().isEmpty(), !marked) << row;
+  }
+  // The values are kept: record 3 as stored, in tenths, low byte first.
+  const sim::Bytes stored = sim::SimulatedRecord(3);
+  const auto tenths = static_cast<int16_t>(stored[5] | stored[6] << 8);
+  EXPECT_EQ(List()->item(3, 2)->text(), QString::number(tenths / 10.0, 'f', 1));
+  EXPECT_EQ(prompts_.LastMessage(), QStringLiteral("2条记录的时间无效，已在列表中标记"));
+
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("history_marked_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  prompts_.fileNames.push_back(QString::fromStdString((dir / "marked.csv").string()));
+  prompts_.fileTypes.push_back(0);
+  Click("saveAs");
+  std::ifstream csv(dir / "marked.csv", std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());
+  devlink::Bytes mark;  // the CSV is written in the instruments' code page
+  ASSERT_TRUE(devlink::EncodeDeviceText(devlink::kCodePageOem, "（时间无效）", mark));
+  const std::string markText(mark.begin(), mark.end());
+  size_t marks = 0;
+  for (size_t at = text.find(markText); at != std::string::npos; at = text.find(markText, at + 1)) {
+    ++marks;
+  }
+  EXPECT_EQ(marks, 2u);
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(HistoryPageTest, NoRecordsAndAClosedPort) {

@@ -107,10 +107,9 @@ Result<PrintText> TextRead(Channel& channel, uint8_t command, const char* failur
 Outcome TextWrite(Channel& channel, uint8_t command, std::string_view text, size_t maxChars,
                   const char* field, const char* ok, const char* failure) {
   if (Utf8Length(text) > maxChars) return Outcome::Refused(kTextTooLong, field);
-  Bytes encoded;
-  if (!devlink::EncodeDeviceText(devlink::kCodePageOem, text, encoded)) {
-    return Outcome::Refused(kTextNotEncodable, field);
-  }
+  auto bytes = DeviceTextBytes(text, devlink::kCodePageOem, 0, field);
+  if (auto* refused = std::get_if<Outcome>(&bytes)) return *refused;
+  const Bytes& encoded = std::get<Bytes>(bytes);
   const auto reply =
       Exchange(channel, command, kNoChannel, encoded, SumRule(kAckReplyLength).Ack(), failure);
   if (!reply.ok()) return reply.outcome;
@@ -341,10 +340,9 @@ Outcome WriteServer(Channel& channel, const ServerWrite& write) {
     domain = std::string(TrimBlanks(write.domain));
     if (domain.empty()) return Outcome::Refused(kEnterDomain, kFieldDomain);
   }
-  Bytes domainBytes;
-  if (!devlink::EncodeDeviceText(devlink::kCodePageOem, domain, domainBytes)) {
-    return Outcome::Refused(kTextNotEncodable, kFieldDomain);
-  }
+  auto encoded = DeviceTextBytes(domain, devlink::kCodePageOem, 0, kFieldDomain);
+  if (auto* refused = std::get_if<Outcome>(&encoded)) return *refused;
+  const Bytes& domainBytes = std::get<Bytes>(encoded);
   // The field holds 32 bytes; keep one zero byte so the instrument sees where the name ends.
   if (domainBytes.size() > kDomainMaxChars) return Outcome::Refused(kDomainTooLong, kFieldDomain);
   const int64_t port = LeadingInteger(write.portText);

@@ -7,6 +7,8 @@
 //                bytes 1-6) -> 55 55 55 N [count lo hi] 00, text lines ending CR LF, AA AA AA
 #include "sim/families/history.h"
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "link/checks.h"
@@ -84,7 +86,11 @@ std::optional<Bytes> AnswerTransmitter(Instrument& device, const Bytes& request)
   Bytes payload = r.payload;
   const int32_t first = (block - 1) * perBlock;
   for (int32_t i = first; i < first + perBlock && i < state.recordCount; ++i) {
-    const Bytes record = SimulatedRecord(i);
+    Bytes record = SimulatedRecord(i);
+    if (std::find(state.impossibleTimes.begin(), state.impossibleTimes.end(), i) !=
+        state.impossibleTimes.end()) {
+      record[1] = 0x13;
+    }
     payload.insert(payload.end(), record.begin(), record.end());
   }
   return SumReply(device.address, kCommand, kSub, payload);

@@ -2,6 +2,7 @@
 // The stored history of a simulated transmitter and GPRS module.
 #include <cstdint>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "sim/simulator.h"
@@ -13,6 +14,8 @@ struct HistoryState {
   int32_t blockSize = 360;  // bytes of a full block (40 records)
   int failBlock = 0;        // this block number is never answered (0: none)
   int silentFrom = 0;       // from this block on nothing is answered (0: never): gone silent
+  // Records (from 0) stored with month 13: a clock that was never set, or a damaged memory.
+  std::vector<int32_t> impossibleTimes;
   // GPRS stream: values per line announced in the head, and the text after the head (lines
   // ending in CR LF). Absent: one line per stored record, announced as recordCount records.
   uint8_t valueCount = 2;

@@ -483,6 +483,8 @@ TEST(PropertyTexts, OverlongOrUnencodableTextsAreNotSent) {
   EXPECT_EQ(WriteCompany(channel, std::string(32, 'x')).message, "输入的文字过长！");
   EXPECT_EQ(WritePlate(channel, "京A12345678").message, "输入的文字过长！");
   EXPECT_EQ(WritePlate(channel, "A\xF0\x9F\x98\x80").message, "输入的文字含有无法发送的字符！");
+  EXPECT_EQ(WriteCompany(channel, "公司\x01").message, "输入的文字含有无法发送的字符！");
+  EXPECT_EQ(WritePlate(channel, "京A\n123").field, "plate");
   EXPECT_TRUE(channel.Sent().empty());
   channel.Expect(Request(0x38, 0xFF, Bytes(31, 'x')), Ack(0x38));
   EXPECT_TRUE(WriteCompany(channel, std::string(31, 'x')).ok);
@@ -562,6 +564,8 @@ TEST(PropertyServer, DomainRules) {
   EXPECT_EQ(WriteServer(channel, w).message, "域名不能超过31个字节！");
   w.domain = "服务器服务器服务器服务器服务器服务器";  // 18 characters, 36 bytes in GBK
   EXPECT_EQ(WriteServer(channel, w).field, "domain");
+  w.domain = "data.\x01example";
+  EXPECT_EQ(WriteServer(channel, w).message, "输入的文字含有无法发送的字符！");
   EXPECT_TRUE(channel.Sent().empty());
 }
 

@@ -141,6 +141,24 @@ TEST_F(WifiPageTest, SetWithDhcpOnSkipsTheIpAndDnsWrites) {
   EXPECT_FALSE(Module([](sim::WifiModuleState& s) { return s.dhcp; }));
 }
 
+// A pasted control character is refused before the first frame of the write, whichever field
+// holds it, and nothing of the module's configuration changes.
+TEST_F(WifiPageTest, ControlCharactersAreRefusedBeforeAnythingIsSent) {
+  Click("read");
+  const auto before = Module([](sim::WifiModuleState& s) { return s; });
+  for (const char* name : {"ssid", "password"}) {
+    sim_.simulator.ClearLog();
+    prompts_.Clear();
+    Edit("ssid")->setText("office");
+    Edit("password")->setText("12345678");
+    Edit(name)->setText(QString::fromUtf8(name) + QChar(0x01));
+    Click("write");
+    EXPECT_EQ(prompts_.LastMessage(), "输入的文字含有无法发送的字符！") << name;
+    EXPECT_TRUE(Commands().empty()) << name;
+  }
+  EXPECT_EQ(Module([](sim::WifiModuleState& s) { return s.ssid; }), before.ssid);
+}
+
 TEST_F(WifiPageTest, ModuleControlButtonsAndAClosedPort) {
   Click("resetModule");
   EXPECT_EQ(prompts_.LastMessage(), "操作成功！");
