@@ -56,6 +56,13 @@ void PutBe32(Bytes& out, uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
+void PutFloat32Le(Bytes& out, float value) {
+  uint32_t bits;
+  static_assert(sizeof(value) == sizeof(bits));
+  std::memcpy(&bits, &value, sizeof bits);
+  PutLe32(out, bits);
+}
+
 std::string FormatHex(ByteView bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;

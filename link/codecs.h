@@ -32,6 +32,8 @@ void PutLe16(Bytes& out, uint16_t value);
 void PutBe16(Bytes& out, uint16_t value);
 void PutLe32(Bytes& out, uint32_t value);
 void PutBe32(Bytes& out, uint32_t value);
+// An IEEE single, low byte first.
+void PutFloat32Le(Bytes& out, float value);
 
 // Upper-case hex pairs separated by one blank: "25 01 0C".
 std::string FormatHex(ByteView bytes);

@@ -3,7 +3,6 @@
 #include "calibration/curves/curvecal_kinds.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -66,8 +65,9 @@ double RoundTenth(double value) { return std::round(value * 10.0) / 10.0; }
 
 void PutSlot(const PairLayout& layout, double value, uint8_t* at) {
   if (layout.encoding == SlotEncoding::SingleLe) {
-    const auto bits = std::bit_cast<uint32_t>(static_cast<float>(value));
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(bits >> (8 * i));
+    Bytes single;
+    devlink::PutFloat32Le(single, static_cast<float>(value));
+    std::copy(single.begin(), single.end(), at);
     return;
   }
   const auto bits = static_cast<uint16_t>(OffsetTenths(value, layout.offset).value_or(0));

@@ -1,6 +1,5 @@
 #include "pages/property/property_commands.h"
 
-#include <bit>
 #include <cstdio>
 
 #include "pages/kit/exchange_step.h"
@@ -61,11 +60,6 @@ constexpr size_t kChannelReplyLength = kChannelRecordSize + devlink::kSumFrameOv
 constexpr size_t kAckReplyLength = 1 + devlink::kSumFrameOverhead;                       // 8
 constexpr size_t kProtectionReplyLength = 8 + devlink::kSumFrameOverhead;                // 15
 constexpr size_t kServerHeaderSize = 6;  // IP (4) + port (2) before the domain text
-
-void PutSingleLe(Bytes& out, size_t offset, float value) {
-  uint32_t bits = std::bit_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<uint8_t>(bits >> (8 * i));
-}
 
 bool ValidChannel(std::optional<int> number) {
   return number && *number >= 1 && *number <= kChannelCount;
@@ -158,23 +152,18 @@ std::optional<SnParts> ParseSn(std::string_view text) {
 }
 
 Bytes EncodeChannelRecord(const ChannelConfig& config) {
-  Bytes record(kChannelRecordSize, 0);
-  record[0] = static_cast<uint8_t>(config.typeCode);
   uint8_t flags = 0;
   if (config.soundLight) flags |= kWriteSoundLight;
   if (config.sms) flags |= kWriteSms;
   if (flags) flags |= kWriteAnyAlarm;
-  record[1] = flags;
+  Bytes record{static_cast<uint8_t>(config.typeCode), flags, 0x00, 0x00};
   // Card ID "0A0B0C0D" is the 32-bit number 0x0A0B0C0D, low byte first.
-  uint32_t card = ParseCardId(config.cardId).value_or(0);
-  for (int i = 0; i < 4; ++i) record[4 + i] = static_cast<uint8_t>(card >> (8 * i));
-  SnParts sn = ParseSn(config.sn).value_or(SnParts{0, 0});
-  record[8] = static_cast<uint8_t>(sn.prefix >> 8);
-  record[9] = static_cast<uint8_t>(sn.prefix);
-  record[10] = static_cast<uint8_t>(sn.serial >> 8);
-  record[11] = static_cast<uint8_t>(sn.serial);
-  PutSingleLe(record, 12, static_cast<float>(config.upper));
-  PutSingleLe(record, 16, static_cast<float>(config.lower));
+  devlink::PutLe32(record, ParseCardId(config.cardId).value_or(0));
+  const SnParts sn = ParseSn(config.sn).value_or(SnParts{0, 0});
+  devlink::PutBe16(record, static_cast<uint16_t>(sn.prefix));
+  devlink::PutBe16(record, static_cast<uint16_t>(sn.serial));
+  devlink::PutFloat32Le(record, static_cast<float>(config.upper));
+  devlink::PutFloat32Le(record, static_cast<float>(config.lower));
   return record;
 }
 
@@ -291,9 +280,9 @@ Outcome WriteProtection(Channel& channel, std::optional<int> number, const Prote
   if (auto error = CheckLimits(values.upper, values.lower, kProtectionRange)) {
     return Outcome::Refused(*error, kFieldUpper);
   }
-  Bytes payload(8, 0);
-  PutSingleLe(payload, 0, static_cast<float>(values.upper));
-  PutSingleLe(payload, 4, static_cast<float>(values.lower));
+  Bytes payload;
+  devlink::PutFloat32Le(payload, static_cast<float>(values.upper));
+  devlink::PutFloat32Le(payload, static_cast<float>(values.lower));
   const auto reply = Exchange(channel, kWriteProtection, static_cast<uint8_t>(*number), payload,
                               SumRule(kAckReplyLength).Ack(), kProtectionSetFailed);
   if (!reply.ok()) return reply.outcome;

@@ -25,7 +25,6 @@
 #include "sim/families/channel_curves.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <optional>
 
@@ -115,9 +114,8 @@ std::optional<Bytes> HandleLiveValues(Instrument& device, const Bytes& frame) {
   } else if (s.kind == 1 || s.kind == 3 || s.kind == 4 || s.kind == 6) {
     const size_t channels = s.kind == 6 ? 2 : ChannelCurvesState::kChannels;
     if (request.sub >= channels) return std::nullopt;
-    const auto bits = std::bit_cast<uint32_t>(
-        static_cast<float>(display ? s.display[request.sub] : s.raw[request.sub]));
-    for (int i = 0; i < 4; ++i) payload.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+    devlink::PutFloat32Le(
+        payload, static_cast<float>(display ? s.display[request.sub] : s.raw[request.sub]));
   } else {
     return std::nullopt;
   }

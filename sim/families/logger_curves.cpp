@@ -19,6 +19,7 @@
 #include <iterator>
 #include <optional>
 
+#include "link/codecs.h"
 #include "sim/families/relay.h"
 
 namespace sim {
@@ -112,11 +113,7 @@ std::optional<Bytes> HandleRequest(Instrument& device, const Bytes& frame) {
   }
   if ((command == 'q' && channelByte == kZero) || (command == '9' && channelByte == 0xFF)) {
     Bytes body;
-    for (float value : s.display) {
-      uint32_t bits = 0;
-      std::memcpy(&bits, &value, sizeof bits);
-      for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-    }
+    for (float value : s.display) devlink::PutFloat32Le(body, value);
     return Frame(channelByte, command, body);
   }
   return std::nullopt;

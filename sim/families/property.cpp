@@ -14,7 +14,6 @@
 // a channel get no answer.
 #include "sim/families/property.h"
 
-#include <bit>
 
 #include "sim/framing.h"
 
@@ -44,26 +43,15 @@ constexpr size_t kMaxTextBytes = 64;  // the instrument's text buffers
 constexpr uint8_t kFlagSoundLight = 0x04;
 constexpr uint8_t kFlagSms = 0x08;
 
-void PutF32Le(Bytes& out, float value) {
-  uint32_t bits = std::bit_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-}
-
-float GetF32Le(const Bytes& in, size_t offset) {
-  uint32_t bits = 0;
-  for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(in[offset + i]) << (8 * i);
-  return std::bit_cast<float>(bits);
-}
-
 Bytes RecordOf(const PropertyChannel& c) {
   Bytes r{c.type, 0x00, 0x00, 0x00};
   if (c.soundLight) r[1] |= kFlagSoundLight;
   if (c.sms) r[1] |= kFlagSms;
-  for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(c.cardId >> (8 * i)));
+  devlink::PutLe32(r, c.cardId);
   devlink::PutBe16(r, c.snPrefix);
   devlink::PutBe16(r, c.snSerial);
-  PutF32Le(r, c.upper);
-  PutF32Le(r, c.lower);
+  devlink::PutFloat32Le(r, c.upper);
+  devlink::PutFloat32Le(r, c.lower);
   return r;
 }
 
@@ -71,12 +59,12 @@ void StoreRecord(PropertyChannel& c, const Bytes& r) {
   c.type = r[0];
   c.soundLight = (r[1] & kFlagSoundLight) != 0;
   c.sms = (r[1] & kFlagSms) != 0;
-  c.cardId = 0;
-  for (int i = 0; i < 4; ++i) c.cardId |= static_cast<uint32_t>(r[4 + i]) << (8 * i);
-  c.snPrefix = devlink::ReplyReader(r, 8).U16Be();
-  c.snSerial = devlink::ReplyReader(r, 10).U16Be();
-  c.upper = GetF32Le(r, 12);
-  c.lower = GetF32Le(r, 16);
+  devlink::ReplyReader in(r, 4);
+  c.cardId = in.U32Le();
+  c.snPrefix = in.U16Be();
+  c.snSerial = in.U16Be();
+  c.upper = in.Float32Le();
+  c.lower = in.Float32Le();
 }
 
 Bytes ServerPayload(const PropertyServer& s) {
@@ -119,15 +107,17 @@ std::optional<Bytes> HandleChannel(Instrument& device, const SumRequest& request
     case kReadProtection: {
       if (!channel) return Bytes{};
       Bytes p;
-      PutF32Le(p, channel->protectionUpper);
-      PutF32Le(p, channel->protectionLower);
+      devlink::PutFloat32Le(p, channel->protectionUpper);
+      devlink::PutFloat32Le(p, channel->protectionLower);
       return reply(p);
     }
-    case kWriteProtection:
+    case kWriteProtection: {
       if (!channel || request.payload.size() != kProtectionSize) return reply({kNak});
-      channel->protectionUpper = GetF32Le(request.payload, 0);
-      channel->protectionLower = GetF32Le(request.payload, 4);
+      devlink::ReplyReader in(request.payload);
+      channel->protectionUpper = in.Float32Le();
+      channel->protectionLower = in.Float32Le();
       return reply({kAck});
+    }
     default:
       return std::nullopt;
   }
