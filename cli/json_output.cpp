@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <set>
 
 #include "link/utf8.h"
 
@@ -55,10 +56,29 @@ std::string OutcomeJson(const pages::Outcome& outcome) {
   if (!outcome.detail.empty()) out += ",\"detail\":" + JsonString(outcome.detail);
   out += ",\"values\":{";
   bool first = true;
+  std::set<std::string_view> groups;
   for (const auto& [name, value] : outcome.values) {
+    const size_t dot = name.find('.');
+    if (dot == std::string::npos) {
+      if (!first) out.push_back(',');
+      first = false;
+      out += JsonString(name) + ":" + JsonValue(value);
+      continue;
+    }
+    // "group.key": every value of the group, in order, as one object where the group first is.
+    const std::string_view group = std::string_view(name).substr(0, dot + 1);
+    if (!groups.insert(group).second) continue;
     if (!first) out.push_back(',');
     first = false;
-    out += JsonString(name) + ":" + JsonValue(value);
+    out += JsonString(group.substr(0, dot)) + ":{";
+    bool firstInGroup = true;
+    for (const auto& [member, memberValue] : outcome.values) {
+      if (member.size() <= group.size() || member.compare(0, group.size(), group) != 0) continue;
+      if (!firstInGroup) out.push_back(',');
+      firstInGroup = false;
+      out += JsonString(std::string_view(member).substr(group.size())) + ":" + JsonValue(memberValue);
+    }
+    out.push_back('}');
   }
   out += "}}";
   return out;

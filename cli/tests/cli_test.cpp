@@ -59,6 +59,13 @@ TEST(OutcomeJsonTest, OneObjectWithValuesInOrder) {
   EXPECT_EQ(OutcomeJson(pages::Outcome::Refused("地址号范围为1-255", "new")),
             "{\"ok\":false,\"message\":\"地址号范围为1-255\",\"option\":\"--new\","
             "\"values\":{}}");
+  // "group.key" values form one object where the group first appears, members in order.
+  pages::Outcome grouped = pages::Outcome::Success("");
+  grouped.With("records", int64_t{2}).With("t.min", 1.5).With("h.min", 40.0).With("t.max", 9.0)
+      .With("last", "x");
+  EXPECT_EQ(OutcomeJson(grouped),
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"records\":2,\"t\":{\"min\":1.5,"
+            "\"max\":9},\"h\":{\"min\":40},\"last\":\"x\"}}");
 }
 
 // ---- hex ----
