@@ -244,9 +244,10 @@ Values Describe(const HistoryStats& stats) {
   return out;
 }
 
-std::optional<Outcome> RefuseLimitOrder(const ChannelLimits& limits, const std::string& upperField) {
+std::optional<Outcome> RefuseLimitOrder(const ChannelLimits& limits, const std::string& upperField,
+                                        const std::string& message) {
   if (limits.lower && limits.upper && *limits.upper < *limits.lower) {
-    return Outcome::Refused(kLimitOrder, upperField);
+    return Outcome::Refused(message, upperField);
   }
   return std::nullopt;
 }

@@ -25,7 +25,6 @@ namespace pages::history {
 // ΔH/R of the mean kinetic temperature: 83.144 kJ/mol over 8.3144 J/(mol·K).
 inline constexpr double kMktActivationKelvin = 10000.0;
 inline constexpr double kCelsiusZeroKelvin = 273.15;
-inline constexpr const char* kLimitOrder = "上限不能小于下限";
 
 // One channel's alarm limits; either may be absent.
 struct ChannelLimits {
@@ -95,8 +94,9 @@ HistoryStats ComputeStats(const std::vector<Reading>& readings, const ReportLimi
 // "humidity.*" (tool-cli prints them as the objects "temperature" and "humidity").
 Values Describe(const HistoryStats& stats);
 
-// Checks a channel's limits: the upper one must not lie below the lower one. The refusal names
-// `upperField`.
-std::optional<Outcome> RefuseLimitOrder(const ChannelLimits& limits, const std::string& upperField);
+// Checks a channel's limits: the lower one must not lie above the upper one. The refusal is
+// `message` naming `upperField`.
+std::optional<Outcome> RefuseLimitOrder(const ChannelLimits& limits, const std::string& upperField,
+                                        const std::string& message);
 
 }  // namespace pages::history

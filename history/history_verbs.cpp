@@ -1,6 +1,12 @@
 // tool-cli verbs of the history page: a download saved straight to a file.
+#include <variant>
+
 #include "history/history_commands.h"
 #include "history/history_export.h"
+#include "history/history_report.h"
+#include "history/history_stats.h"
+#include "pages/settings/settings_commands.h"
+#include "tool_version.h"
 
 namespace pages::history {
 
@@ -8,6 +14,94 @@ namespace {
 
 inline constexpr const char* kOutNeedsType = "--out 应以 .csv 或 .data 结尾";
 inline constexpr const char* kPrintNeedsGprs = "打印数据下载只用于GPRS";
+inline constexpr const char* kLimitsTwice = "--limits-from-instrument 与 --temp-upper 等上下限不能同时给出";
+inline constexpr const char* kLimitsReadFailed = "报警上下限读取失败：";
+
+// The alarm limits a report is measured against, as tool-cli options.
+std::vector<Field> LimitFields() {
+  const auto limit = [](const char* name, const char* help, const LimitRange& range) {
+    return Number(name, help)
+        .Range(range.min, range.max, settings::RangeMessage(range))
+        .Optional();
+  };
+  const LimitRange temperature = settings::TemperatureRange(settings::LimitKind::Alarm);
+  const LimitRange humidity = settings::HumidityRange(settings::LimitKind::Alarm);
+  return {limit("temp-upper", "temperature upper limit of the report", temperature),
+          limit("temp-lower", "temperature lower limit of the report", temperature),
+          limit("hum-upper", "humidity upper limit of the report", humidity),
+          limit("hum-lower", "humidity lower limit of the report", humidity)};
+}
+
+bool AnyLimitGiven(const Args& args) {
+  for (const char* name : {"temp-upper", "temp-lower", "hum-upper", "hum-lower"}) {
+    if (args.Has(name)) return true;
+  }
+  return false;
+}
+
+// The limits given, or the refusal of a lower limit above its upper one.
+std::variant<ReportLimits, Outcome> LimitsOf(const Args& args) {
+  auto value = [&](const char* name) -> std::optional<double> {
+    if (!args.Has(name)) return std::nullopt;
+    return args.Number(name);
+  };
+  ReportLimits limits{{value("temp-lower"), value("temp-upper")},
+                      {value("hum-lower"), value("hum-upper")}};
+  if (auto refused = RefuseLimitOrder(limits.temperature, "temp-upper", settings::kTempOrder)) {
+    return *refused;
+  }
+  if (auto refused = RefuseLimitOrder(limits.humidity, "hum-upper", settings::kHumOrder)) {
+    return *refused;
+  }
+  return limits;
+}
+
+std::vector<Field> WithReportFields(std::vector<Field> fields) {
+  for (Field& field : LimitFields()) fields.push_back(std::move(field));
+  fields.push_back(Text("title", "the report's title (default 历史数据报告)", 200)
+                       .InCodePage(devlink::kCodePageUtf8)
+                       .Optional());
+  return fields;
+}
+
+ReportContent NewReport(const Args& args, const ReportLimits& limits, std::vector<RecordRow> rows) {
+  ReportContent content;
+  if (args.Has("title") && !args.Text("title").empty()) content.title = args.Text("title");
+  content.programVersion = TOOL_VERSION;
+  content.limits = limits;
+  content.rows = std::move(rows);
+  content.stats = ComputeStats(ReadingsOf(content.rows), limits);
+  return content;
+}
+
+// Writes the report and adds its outcome to `outcome`: the statistics on success, the reason
+// (and ok false) on a failure.
+void AddReport(Outcome& outcome, const ReportContent& content, const std::string& path) {
+  const std::string failure = WriteReport(content, path);
+  if (!failure.empty()) {
+    outcome.ok = false;
+    outcome.message = outcome.message.empty() ? failure : outcome.message + "；" + failure;
+    return;
+  }
+  outcome.With("report", path);
+  for (auto& value : Describe(content.stats)) outcome.values.push_back(std::move(value));
+}
+
+Outcome ReportFromFile(const Args& args) {
+  const std::string& out = args.Text("out");
+  if (!IsPdfPath(out)) return Outcome::Refused(kOutNeedsPdf, "out");
+  auto limits = LimitsOf(args);
+  if (auto* refused = std::get_if<Outcome>(&limits)) return *refused;
+  auto loaded = LoadRecords(args.Text("in"));
+  if (!loaded.ok()) return loaded.outcome;
+  ReportContent content =
+      NewReport(args, std::get<ReportLimits>(limits), std::move(loaded.value.rows));
+  content.source = args.Text("in");
+  content.downloadedAt = loaded.value.savedAt;
+  Outcome outcome = Outcome::Success(kReportDone);
+  AddReport(outcome, content, out);
+  return outcome;
+}
 
 // The file holds what arrived of a download that did not complete.
 std::string IncompleteSaved(int64_t missing) {
@@ -34,6 +128,27 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   const std::string& out = args.Text("out");
   const std::optional<FileType> type = TypeOfPath(out);
   if (!type) return Outcome::Refused(kOutNeedsType, "out");
+  // A report's options are checked before anything is sent.
+  const bool report = args.Has("report");
+  if (report && !IsPdfPath(args.Text("report"))) return Outcome::Refused(kReportNeedsPdf, "report");
+  auto given = LimitsOf(args);
+  if (auto* refused = std::get_if<Outcome>(&given)) return *refused;
+  ReportLimits limits = std::get<ReportLimits>(given);
+  const bool fromInstrument = args.Switch("limits-from-instrument");
+  if (fromInstrument && AnyLimitGiven(args)) {
+    return Outcome::Refused(kLimitsTwice, "limits-from-instrument");
+  }
+  if (fromInstrument && !report) return MissingField("report");
+  if (fromInstrument) {
+    const auto read = settings::ReadLimits(channel, settings::LimitKind::Alarm);
+    if (!read.ok()) {
+      Outcome failure = Outcome::Failure(kLimitsReadFailed + read.message());
+      failure.detail = read.outcome.detail;
+      return failure;
+    }
+    limits = {{read.value.temperature.lower, read.value.temperature.upper},
+              {read.value.humidity.lower, read.value.humidity.upper}};
+  }
   DownloadRequest request;
   request.source = args.Text("source") == "gprs" ? Source::Gprs : Source::Transmitter;
   request.kind = args.Text("kind") == "print" ? DownloadKind::Print : DownloadKind::History;
@@ -50,8 +165,10 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   const bool empty = result.status == kStatusNormal && collector.rows_.empty();
   Outcome outcome = Outcome::Failure(result.message.empty() ? result.status : result.message);
   outcome.detail = result.detail;
+  bool saved = false;
   if (result.saveEnabled || empty) {
     const std::string failure = SaveRecords(out, *type, collector.rows_, result.valueCount);
+    saved = failure.empty();
     if (!failure.empty()) {
       outcome = Outcome::Failure(failure);
     } else {
@@ -73,6 +190,13 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   if (result.failedBlocks > 0) outcome.With("failed-blocks", int64_t{result.failedBlocks});
   if (result.missing > 0) outcome.With("missing", result.missing);
   outcome.With("impossible-times", static_cast<int64_t>(result.impossibleTimes));
+  // The report covers what was saved: a download that saved nothing has none.
+  if (report && saved) {
+    ReportContent content = NewReport(args, limits, std::move(collector.rows_));
+    if (const devlink::DeviceLink* link = channel.Link()) content.connection = DescribeConnection(*link);
+    content.downloadedAt = LocalTimeNow();
+    AddReport(outcome, content, args.Text("report"));
+  }
   return outcome;
 }
 
@@ -91,8 +215,18 @@ CommandSet Commands() {
            .Optional("history"),
        FilePath("out", "FILE.csv or FILE.data"),
        Flag("keep-going",
-            "ask every block even after 3 blocks in a row received nothing (the window's way)")},
+            "ask every block even after 3 blocks in a row received nothing (the window's way)"),
+       FilePath("report", "also write a PDF report of the records saved: REPORT.pdf").Optional(),
+       Flag("limits-from-instrument",
+            "measure the report against the alarm limits read from the instrument first")},
       DownloadToFile));
+  set.commands.back().args = WithReportFields(std::move(set.commands.back().args));
+  set.commands.push_back(OfflineVerb(
+      "report",
+      "statistics of a saved export (CSV or .data) and a PDF report of it; talks to no instrument",
+      WithReportFields({FilePath("in", "FILE.csv or FILE.data, as saved by download or the window"),
+                        FilePath("out", "REPORT.pdf")}),
+      ReportFromFile));
   return set;
 }
 

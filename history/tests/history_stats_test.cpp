@@ -232,9 +232,8 @@ TEST(HistoryStats, ValuesNameTheChannelsAndOnlyTheLimitsGiven) {
   EXPECT_FALSE(byName.count("temperature.below"));     // no lower limit
   EXPECT_FALSE(byName.count("humidity.excursions"));   // no humidity limits
   EXPECT_FALSE(byName.count("humidity.mkt"));
-  EXPECT_TRUE(RefuseLimitOrder({5.0, 4.9}, "temp-upper"));
-  EXPECT_EQ(RefuseLimitOrder({5.0, 4.9}, "temp-upper")->field, "temp-upper");
-  EXPECT_FALSE(RefuseLimitOrder({5.0, 5.0}, "temp-upper"));
+  EXPECT_EQ(RefuseLimitOrder({5.0, 4.9}, "temp-upper", "x")->field, "temp-upper");
+  EXPECT_FALSE(RefuseLimitOrder({5.0, 5.0}, "temp-upper", "x"));
 }
 
 TEST(ExportReading, BothWritersReadBackAsTheListShowedThem) {
