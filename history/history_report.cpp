@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "history/history_export.h"
+#include "pages/settings/settings_commands.h"
 
 namespace pages::history {
 
@@ -32,6 +33,43 @@ std::string LocalTimeNow() {
 
 void InstallReportRenderer(ReportRenderer renderer) { Renderer() = std::move(renderer); }
 bool HaveReportRenderer() { return static_cast<bool>(Renderer()); }
+
+std::vector<Field> ReportLimitFields() {
+  const auto limit = [](const char* name, const char* help, const LimitRange& range) {
+    return Number(name, help)
+        .Range(range.min, range.max, settings::RangeMessage(range))
+        .Optional();
+  };
+  const LimitRange temperature = settings::TemperatureRange(settings::LimitKind::Alarm);
+  const LimitRange humidity = settings::HumidityRange(settings::LimitKind::Alarm);
+  return {limit("temp-upper", "temperature upper limit of the report", temperature),
+          limit("temp-lower", "temperature lower limit of the report", temperature),
+          limit("hum-upper", "humidity upper limit of the report", humidity),
+          limit("hum-lower", "humidity lower limit of the report", humidity)};
+}
+
+bool AnyReportLimitGiven(const Args& args) {
+  for (const char* name : {"temp-upper", "temp-lower", "hum-upper", "hum-lower"}) {
+    if (args.Has(name)) return true;
+  }
+  return false;
+}
+
+std::variant<ReportLimits, Outcome> ReportLimitsOf(const Args& args) {
+  auto value = [&](const char* name) -> std::optional<double> {
+    if (!args.Has(name)) return std::nullopt;
+    return args.Number(name);
+  };
+  ReportLimits limits{{value("temp-lower"), value("temp-upper")},
+                      {value("hum-lower"), value("hum-upper")}};
+  if (auto refused = RefuseLimitOrder(limits.temperature, "temp-upper", settings::kTempOrder)) {
+    return *refused;
+  }
+  if (auto refused = RefuseLimitOrder(limits.humidity, "hum-upper", settings::kHumOrder)) {
+    return *refused;
+  }
+  return limits;
+}
 
 bool IsPdfPath(const std::string& path) {
   if (path.size() < 4) return false;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "history/history_commands.h"
@@ -49,6 +50,14 @@ bool HaveReportRenderer();
 // once the whole report is drawn: on a failure `path` is left as it was. The empty text on
 // success, else the message.
 std::string WriteReport(const ReportContent& content, const std::string& path);
+
+// The four limit fields ("temp-upper", "temp-lower", "hum-upper", "hum-lower"), optional numbers
+// in the alarm limits' ranges: tool-cli's options and the page's fields.
+std::vector<Field> ReportLimitFields();
+bool AnyReportLimitGiven(const Args& args);
+// The limits given, or the refusal of a lower limit above its upper one (the settings page's
+// messages, naming the upper field).
+std::variant<ReportLimits, Outcome> ReportLimitsOf(const Args& args);
 
 // A path that ends in ".pdf" (any case).
 bool IsPdfPath(const std::string& path);

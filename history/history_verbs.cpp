@@ -17,47 +17,8 @@ inline constexpr const char* kPrintNeedsGprs = "打印数据下载只用于GPRS"
 inline constexpr const char* kLimitsTwice = "--limits-from-instrument 与 --temp-upper 等上下限不能同时给出";
 inline constexpr const char* kLimitsReadFailed = "报警上下限读取失败：";
 
-// The alarm limits a report is measured against, as tool-cli options.
-std::vector<Field> LimitFields() {
-  const auto limit = [](const char* name, const char* help, const LimitRange& range) {
-    return Number(name, help)
-        .Range(range.min, range.max, settings::RangeMessage(range))
-        .Optional();
-  };
-  const LimitRange temperature = settings::TemperatureRange(settings::LimitKind::Alarm);
-  const LimitRange humidity = settings::HumidityRange(settings::LimitKind::Alarm);
-  return {limit("temp-upper", "temperature upper limit of the report", temperature),
-          limit("temp-lower", "temperature lower limit of the report", temperature),
-          limit("hum-upper", "humidity upper limit of the report", humidity),
-          limit("hum-lower", "humidity lower limit of the report", humidity)};
-}
-
-bool AnyLimitGiven(const Args& args) {
-  for (const char* name : {"temp-upper", "temp-lower", "hum-upper", "hum-lower"}) {
-    if (args.Has(name)) return true;
-  }
-  return false;
-}
-
-// The limits given, or the refusal of a lower limit above its upper one.
-std::variant<ReportLimits, Outcome> LimitsOf(const Args& args) {
-  auto value = [&](const char* name) -> std::optional<double> {
-    if (!args.Has(name)) return std::nullopt;
-    return args.Number(name);
-  };
-  ReportLimits limits{{value("temp-lower"), value("temp-upper")},
-                      {value("hum-lower"), value("hum-upper")}};
-  if (auto refused = RefuseLimitOrder(limits.temperature, "temp-upper", settings::kTempOrder)) {
-    return *refused;
-  }
-  if (auto refused = RefuseLimitOrder(limits.humidity, "hum-upper", settings::kHumOrder)) {
-    return *refused;
-  }
-  return limits;
-}
-
 std::vector<Field> WithReportFields(std::vector<Field> fields) {
-  for (Field& field : LimitFields()) fields.push_back(std::move(field));
+  for (Field& field : ReportLimitFields()) fields.push_back(std::move(field));
   fields.push_back(Text("title", "the report's title (default 历史数据报告)", 200)
                        .InCodePage(devlink::kCodePageUtf8)
                        .Optional());
@@ -90,7 +51,7 @@ void AddReport(Outcome& outcome, const ReportContent& content, const std::string
 Outcome ReportFromFile(const Args& args) {
   const std::string& out = args.Text("out");
   if (!IsPdfPath(out)) return Outcome::Refused(kOutNeedsPdf, "out");
-  auto limits = LimitsOf(args);
+  auto limits = ReportLimitsOf(args);
   if (auto* refused = std::get_if<Outcome>(&limits)) return *refused;
   auto loaded = LoadRecords(args.Text("in"));
   if (!loaded.ok()) return loaded.outcome;
@@ -131,11 +92,11 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   // A report's options are checked before anything is sent.
   const bool report = args.Has("report");
   if (report && !IsPdfPath(args.Text("report"))) return Outcome::Refused(kReportNeedsPdf, "report");
-  auto given = LimitsOf(args);
+  auto given = ReportLimitsOf(args);
   if (auto* refused = std::get_if<Outcome>(&given)) return *refused;
   ReportLimits limits = std::get<ReportLimits>(given);
   const bool fromInstrument = args.Switch("limits-from-instrument");
-  if (fromInstrument && AnyLimitGiven(args)) {
+  if (fromInstrument && AnyReportLimitGiven(args)) {
     return Outcome::Refused(kLimitsTwice, "limits-from-instrument");
   }
   if (fromInstrument && !report) return MissingField("report");
