@@ -35,17 +35,18 @@ ReportContent NewReport(const Args& args, const ReportLimits& limits, std::vecto
   return content;
 }
 
-// Writes the report and adds its outcome to `outcome`: the statistics on success, the reason
-// (and ok false) on a failure.
-void AddReport(Outcome& outcome, const ReportContent& content, const std::string& path) {
+// Writes the report and adds its outcome to `outcome`: the statistics on success (their names
+// after `prefix`), the reason (and ok false) on a failure.
+void AddReport(Outcome& outcome, const ReportContent& content, const std::string& path,
+               const std::string& prefix) {
   const std::string failure = WriteReport(content, path);
   if (!failure.empty()) {
     outcome.ok = false;
     outcome.message = outcome.message.empty() ? failure : outcome.message + "；" + failure;
     return;
   }
-  outcome.With("report", path);
-  for (auto& value : Describe(content.stats)) outcome.values.push_back(std::move(value));
+  outcome.With(prefix.empty() ? "report" : prefix + "file", path);
+  for (auto& [name, value] : Describe(content.stats)) outcome.With(prefix + name, std::move(value));
 }
 
 Outcome ReportFromFile(const Args& args) {
@@ -60,7 +61,7 @@ Outcome ReportFromFile(const Args& args) {
   content.source = args.Text("in");
   content.downloadedAt = loaded.value.savedAt;
   Outcome outcome = Outcome::Success(kReportDone);
-  AddReport(outcome, content, out);
+  AddReport(outcome, content, out, "");
   return outcome;
 }
 
@@ -99,7 +100,9 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   if (fromInstrument && AnyReportLimitGiven(args)) {
     return Outcome::Refused(kLimitsTwice, "limits-from-instrument");
   }
-  if (fromInstrument && !report) return MissingField("report");
+  if (!report && (fromInstrument || AnyReportLimitGiven(args) || args.Has("title"))) {
+    return MissingField("report");  // options of a report that was not asked for
+  }
   if (fromInstrument) {
     const auto read = settings::ReadLimits(channel, settings::LimitKind::Alarm);
     if (!read.ok()) {
@@ -156,7 +159,8 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
     ReportContent content = NewReport(args, limits, std::move(collector.rows_));
     if (const devlink::DeviceLink* link = channel.Link()) content.connection = DescribeConnection(*link);
     content.downloadedAt = LocalTimeNow();
-    AddReport(outcome, content, args.Text("report"));
+    // Beside the download's own values, in an object of their own.
+    AddReport(outcome, content, args.Text("report"), "report.");
   }
   return outcome;
 }

@@ -66,6 +66,11 @@ TEST(OutcomeJsonTest, OneObjectWithValuesInOrder) {
   EXPECT_EQ(OutcomeJson(grouped),
             "{\"ok\":true,\"message\":\"\",\"values\":{\"records\":2,\"t\":{\"min\":1.5,"
             "\"max\":9},\"h\":{\"min\":40},\"last\":\"x\"}}");
+  pages::Outcome deep = pages::Outcome::Success("");
+  deep.With("rows", int64_t{1}).With("report.file", "r.pdf").With("report.t.min", 1.5).With("report.rows", int64_t{1});
+  EXPECT_EQ(OutcomeJson(deep),
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"rows\":1,\"report\":{\"file\":\"r.pdf\","
+            "\"t\":{\"min\":1.5},\"rows\":1}}}");
 }
 
 // ---- hex ----

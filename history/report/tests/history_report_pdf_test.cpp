@@ -215,8 +215,9 @@ TEST_F(ReportTest, ADownloadsReportIsMeasuredAgainstTheInstrumentsAlarmLimits) {
   const std::string pdf = Path("d.pdf");
   auto done = download({"--report", pdf, "--limits-from-instrument"});
   ASSERT_EQ(done.exit, 0) << done.out << done.err;
+  EXPECT_NE(done.out.find("\"report\":{\"file\":\"" + pdf + "\",\"records\":30,"), std::string::npos)
+      << done.out;
   EXPECT_NE(done.out.find("\"upper\":22,\"lower\":-5"), std::string::npos) << done.out;
-  EXPECT_NE(done.out.find("\"records\":30"), std::string::npos) << done.out;
   // The report says where the records came from.
   const std::string text = Poppler("pdftotext -layout " + pdf + " -");
   EXPECT_NE(text.find("串口 " + sim.SerialPath() + "，地址 1"), std::string::npos) << text;
@@ -227,6 +228,7 @@ TEST_F(ReportTest, ADownloadsReportIsMeasuredAgainstTheInstrumentsAlarmLimits) {
   EXPECT_EQ(download({"--report", pdf, "--limits-from-instrument", "--temp-upper", "5"}).exit, 2);
   EXPECT_EQ(download({"--report", pdf, "--temp-upper", "1", "--temp-lower", "3"}).exit, 2);
   EXPECT_EQ(download({"--limits-from-instrument"}).exit, 2);
+  EXPECT_EQ(download({"--temp-upper", "5"}).exit, 2);  // limits of no report
   EXPECT_EQ(sim.Requests(), requests);
 
   // An instrument that does not answer the limits read: nothing downloaded, no report.
