@@ -11,6 +11,7 @@
 #include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -502,7 +503,13 @@ void InstallPdfReports() {
       static char name[] = "tool-cli";
       static char* argv[] = {name, nullptr};
       if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+      // Its start-up notes (no runtime folder, ...) are not tool-cli's output; errors still are.
+      const QtMessageHandler previous =
+          qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+          });
       static std::unique_ptr<QGuiApplication> app = std::make_unique<QGuiApplication>(argc, argv);
+      qInstallMessageHandler(previous);
     }
     return RenderReportPdf(content, error);
   });
