@@ -227,7 +227,7 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   top->addWidget(status_);
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("recordSplitter"));
-  // The statistics under the chart.
+  // The statistics under the list and the chart, the page's whole width: the splitter stays free.
   statsPanel_ = new HistoryStatsPanel(this);
   statsPanel_->SetReportSource([this] {
     history::ReportContent content;
@@ -238,19 +238,15 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
     return content;
   });
   connect(statsPanel_, &HistoryStatsPanel::limitsChanged, this, &HistoryPage::UpdateChart);
-  auto* chartSide = new QWidget(this);
-  auto* chartLayout = new QVBoxLayout(chartSide);
-  chartLayout->setContentsMargins(0, 0, 0, 0);
-  chartLayout->addWidget(chartView_, 1);
-  chartLayout->addWidget(statsPanel_);
   splitter_->addWidget(list_);
-  splitter_->addWidget(chartSide);
+  splitter_->addWidget(chartView_);
   splitter_->setChildrenCollapsible(false);
   splitter_->setStretchFactor(0, kListShare);
   splitter_->setStretchFactor(1, kChartShare);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(splitter_, 1);
+  layout->addWidget(statsPanel_);
 
   progress_ = new DownloadProgressDialog(this);
   connect(progress_, &DownloadProgressDialog::cancelled, this,

@@ -96,7 +96,7 @@ class HistoryPage : public Page {
   ValueLabel* count_ = nullptr;
   ValueLabel* status_ = nullptr;
   QChartView* chartView_ = nullptr;
-  HistoryStatsPanel* statsPanel_ = nullptr;  // under the chart
+  HistoryStatsPanel* statsPanel_ = nullptr;  // under the list and the chart
   std::string downloadedAt_;                  // when the list's download ended
   QDateTimeAxis* timeAxis_ = nullptr;
   QSplitter* splitter_ = nullptr;

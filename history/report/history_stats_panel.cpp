@@ -115,7 +115,8 @@ HistoryStatsPanel::HistoryStatsPanel(QWidget* parent) : QGroupBox(QStringLiteral
       }
     }
   }
-  grid->setColumnMinimumWidth(3, 12);
+  grid->setColumnMinimumWidth(3, 24);
+  grid->setColumnStretch(8, 1);  // the values keep together at the left
   auto* summary = new QHBoxLayout;
   for (auto [caption, key] : {std::pair{"记录", "records"}, std::pair{"缺失", "missing"},
                               std::pair{"间隔", "interval_minutes"}, std::pair{"时间", "period"}}) {

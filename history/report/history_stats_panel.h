@@ -1,5 +1,5 @@
 #pragma once
-// The statistics panel under the history page's chart: the alarm limits to measure against
+// The statistics panel of the history page, under its list and chart: the alarm limits to measure against
 // (prefilled from the instrument's alarm-limit read), the statistics of the list against them,
 // each value a ValueLabel that screen readers read under its caption, and "生成报告", which
 // saves the PDF report through the prompts. It also draws the limit lines and the shaded
