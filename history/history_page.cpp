@@ -372,6 +372,7 @@ void HistoryPage::UpdateWidgets() {
   historyDownload_->setEnabled(idle);
   printDownload_->setEnabled(idle && gprs_->isChecked());
   saveAs_->setEnabled(idle && saveEnabled_);
+  statsPanel_->SetBusy(!idle);
 }
 
 std::vector<RecordRow> HistoryPage::ListRows() const {

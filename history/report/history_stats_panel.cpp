@@ -203,7 +203,12 @@ void HistoryStatsPanel::Fill() {
                                       ? FromUtf8(s.firstExcursionAt).mid(5)
                                       : QStringLiteral("—"));
   }
-  report_->setEnabled(any);
+  report_->setEnabled(any && !busy_);
+}
+
+void HistoryStatsPanel::SetBusy(bool busy) {
+  busy_ = busy;
+  report_->setEnabled(stats_.records > 0 && !busy_);
 }
 
 void HistoryStatsPanel::Decorate(QChart* chart, QDateTimeAxis* time, QValueAxis* temperature,

@@ -47,6 +47,9 @@ class HistoryStatsPanel : public QGroupBox {
   void Decorate(QChart* chart, QDateTimeAxis* time, QValueAxis* temperature, QValueAxis* humidity,
                 const std::vector<history::RecordRow>& rows) const;
 
+  // While a download runs the list is not whole: no report of it.
+  void SetBusy(bool busy);
+
   // "生成报告": asks where to save, then writes the PDF (the wait cursor meanwhile).
   void MakeReport();
 
@@ -69,6 +72,7 @@ class HistoryStatsPanel : public QGroupBox {
   std::vector<history::RecordRow> rows_;
   history::HistoryStats stats_;
   std::function<history::ReportContent()> source_;
+  bool busy_ = false;
 };
 
 }  // namespace pages

@@ -41,7 +41,9 @@ TEST_F(HistoryStatsPageTest, TheInstrumentsLimitsFillThePanelAndTheReportIsSaved
   sim_.Device<sim::SettingsState>([](sim::SettingsState& s) { s.alarm = {-50, 220, 100, 900}; });
   EXPECT_FALSE(Find<QWidget>("makeReport")->isEnabled());  // nothing to report yet
   Click("historyDownload");
+  EXPECT_FALSE(Find<QWidget>("makeReport")->isEnabled());  // the list is not whole yet
   ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->Downloading(); }, 20000));
+  EXPECT_TRUE(Find<QWidget>("makeReport")->isEnabled());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Edit("reportTempUpper")->text().isEmpty(); }, 5000));
   EXPECT_EQ(Edit("reportTempUpper")->text(), QStringLiteral("22.0"));
   EXPECT_EQ(Edit("reportTempLower")->text(), QStringLiteral("-5.0"));
