@@ -6,6 +6,7 @@
 #include "history/history_report.h"
 #include "history/history_stats.h"
 #include "pages/settings/settings_commands.h"
+#include "pages/widgets/sn_clock_protocols.h"
 #include "tool_version.h"
 
 namespace pages::history {
@@ -115,6 +116,12 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   }
   DownloadRequest request;
   request.source = args.Text("source") == "gprs" ? Source::Gprs : Source::Transmitter;
+  // The report names the transmitter by its SN when it tells it (a failed read names none).
+  std::string instrument;
+  if (report && request.source == Source::Transmitter) {
+    const WidgetReply sn = ReadSn(channel);
+    if (sn.ok()) instrument = "SN " + sn.value.text;
+  }
   request.kind = args.Text("kind") == "print" ? DownloadKind::Print : DownloadKind::History;
   if (request.source == Source::Transmitter && request.kind == DownloadKind::Print) {
     return Outcome::Refused(kPrintNeedsGprs, "kind");
@@ -159,6 +166,7 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
     ReportContent content = NewReport(args, limits, std::move(collector.rows_));
     if (const devlink::DeviceLink* link = channel.Link()) content.connection = DescribeConnection(*link);
     content.downloadedAt = LocalTimeNow();
+    content.instrument = instrument;
     // Beside the download's own values, in an object of their own.
     AddReport(outcome, content, args.Text("report"), "report.");
   }

@@ -221,6 +221,8 @@ TEST_F(ReportTest, ADownloadsReportIsMeasuredAgainstTheInstrumentsAlarmLimits) {
   // The report says where the records came from.
   const std::string text = Poppler("pdftotext -layout " + pdf + " -");
   EXPECT_NE(text.find("串口 " + sim.SerialPath() + "，地址 1"), std::string::npos) << text;
+  EXPECT_NE(text.find("SN "), std::string::npos) << text;
+  EXPECT_EQ(text.find("未读取"), std::string::npos) << text;
 
   // What a report needs is checked before anything is sent.
   const size_t requests = sim.Requests();
