@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <exception>
+#include <functional>
 #include <iomanip>
 #include <optional>
 #include <stdexcept>
@@ -74,6 +75,33 @@ int Usage(std::ostream& err, const std::string& message) {
   return kExitUsage;
 }
 
+// The channel of a verb that talks to no instrument: every exchange fails unsent.
+class NoInstrument : public devlink::Channel {
+ public:
+  devlink::ExchangeResult Exchange(devlink::ByteView, const devlink::ReplySpec&) override {
+    return {devlink::ExchangeStatus::NoReply, {}, false, "no instrument: this verb reads files"};
+  }
+  uint8_t DeviceAddress() const override { return 0; }
+};
+
+// Runs a verb without progress and prints its outcome; the exit code says how it went.
+int Finish(const std::function<pages::Outcome(devlink::Channel&, const pages::Args&)>& run,
+           devlink::Channel& channel, const pages::Args& args, const std::string& name,
+           std::ostream& out) {
+  pages::Outcome outcome;
+  try {
+    outcome = run(channel, args);
+  } catch (const std::logic_error& e) {
+    return UsageError(out, name + ": bad argument: " + e.what());
+  } catch (const std::exception& e) {
+    outcome = pages::Outcome::Failure(e.what());
+  }
+  out << OutcomeJson(outcome) << '\n';
+  // A command that refused its input sent nothing: that is a usage error too.
+  if (outcome.Refusal()) return kExitUsage;
+  return outcome.ok ? kExitOk : kExitFailed;
+}
+
 // The parsed option texts of a verb's fields that are not written as options: the bare flags
 // given, then the plain words in the order the positional fields are declared. Fails with the
 // usage error of a word too many or a positional field given both ways.
@@ -116,17 +144,28 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   }
   if (parsed.flags.count("help")) {
     PrintVerb(out, def);
-    PrintConnectionHelp(out);
+    if (!def.offline) PrintConnectionHelp(out);
     return kExitOk;
   }
   // Plain words are the values of the positional fields, in their declared order.
   if (const std::optional<int> refused = TakeFieldWords(name, def, parsed, out)) return *refused;
   Connection connection;
-  if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error, &option)) {
-    return UsageError(out, name + ": " + error, option);
-  }
-  if (!TakeLinkFlags(parsed.flags, connection, &error)) {
-    return UsageError(out, name + ": " + error, "fixed-delay");
+  if (def.offline) {
+    // Files only: an instrument's options would do nothing and may mean a mistyped verb.
+    for (const std::string& connectionOption : ConnectionOptionNames()) {
+      if (parsed.options.count(connectionOption) || parsed.flags.count(connectionOption)) {
+        return UsageError(out, name + ": reads files only and talks to no instrument: --" +
+                                   connectionOption + " is not taken",
+                          connectionOption);
+      }
+    }
+  } else {
+    if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error, &option)) {
+      return UsageError(out, name + ": " + error, option);
+    }
+    if (!TakeLinkFlags(parsed.flags, connection, &error)) {
+      return UsageError(out, name + ": " + error, "fixed-delay");
+    }
   }
   std::map<std::string, std::string> given;
   for (const pages::Field& field : def.args) {
@@ -154,6 +193,10 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
     return kExitUsage;
   }
 
+  if (def.offline) {
+    NoInstrument none;
+    return Finish(def.run, none, std::get<pages::Args>(args), name, out);
+  }
   TraceWriter trace(err);
   devlink::DeviceLink link;
   std::string portDetail;
@@ -165,29 +208,18 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   }
   trace.Attach(connection, link);
   devlink::LinkChannel channel(link);
-  pages::Outcome outcome;
-  try {
-    if (def.runWithProgress) {
-      // Long work shows one line on the error stream, rewritten as it goes.
-      bool shown = false;
-      const pages::ProgressSink progress = [&](int64_t current, int64_t maximum) {
-        err << '\r' << name << ": " << current << '/' << maximum << std::flush;
-        shown = true;
-      };
-      outcome = def.runWithProgress(channel, std::get<pages::Args>(args), progress);
-      if (shown) err << '\n';
-    } else {
-      outcome = def.run(channel, std::get<pages::Args>(args));
-    }
-  } catch (const std::logic_error& e) {
-    return UsageError(out, name + ": bad argument: " + e.what());
-  } catch (const std::exception& e) {
-    outcome = pages::Outcome::Failure(e.what());
-  }
-  out << OutcomeJson(outcome) << '\n';
-  // A command that refused its input sent nothing: that is a usage error too.
-  if (outcome.Refusal()) return kExitUsage;
-  return outcome.ok ? kExitOk : kExitFailed;
+  if (!def.runWithProgress) return Finish(def.run, channel, std::get<pages::Args>(args), name, out);
+  // Long work shows one line on the error stream, rewritten as it goes.
+  bool shown = false;
+  const pages::ProgressSink progress = [&](int64_t current, int64_t maximum) {
+    err << '\r' << name << ": " << current << '/' << maximum << std::flush;
+    shown = true;
+  };
+  const int exit = Finish(
+      [&](devlink::Channel& c, const pages::Args& a) { return def.runWithProgress(c, a, progress); },
+      channel, std::get<pages::Args>(args), name, out);
+  if (shown) err << '\n';
+  return exit;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <set>
+#include <vector>
 
 #include "link/utf8.h"
 
@@ -46,6 +48,39 @@ std::string JsonValue(const pages::Value& value) {
   return JsonString(std::get<std::string>(value));
 }
 
+namespace {
+
+// The values whose names all begin with the same `skip` characters, as one object: a name
+// "group.key" (after those) goes into the object "group", where the group first appears.
+std::string ObjectJson(const std::vector<const pages::Values::value_type*>& entries, size_t skip) {
+  std::string out = "{";
+  std::set<std::string_view> groups;
+  auto add = [&out](const std::string& member) {
+    if (out.size() > 1) out.push_back(',');
+    out += member;
+  };
+  for (const auto* entry : entries) {
+    const std::string_view rest = std::string_view(entry->first).substr(skip);
+    const size_t dot = rest.find('.');
+    if (dot == std::string_view::npos) {
+      add(JsonString(rest) + ":" + JsonValue(entry->second));
+      continue;
+    }
+    const std::string_view group = rest.substr(0, dot + 1);
+    if (!groups.insert(group).second) continue;
+    std::vector<const pages::Values::value_type*> members;
+    for (const auto* other : entries) {
+      const std::string_view name = std::string_view(other->first).substr(skip);
+      if (name.size() > group.size() && name.substr(0, group.size()) == group) members.push_back(other);
+    }
+    add(JsonString(group.substr(0, dot)) + ":" + ObjectJson(members, skip + group.size()));
+  }
+  out.push_back('}');
+  return out;
+}
+
+}  // namespace
+
 std::string OutcomeJson(const pages::Outcome& outcome) {
   std::string out = "{\"ok\":";
   out += outcome.ok ? "true" : "false";
@@ -53,14 +88,11 @@ std::string OutcomeJson(const pages::Outcome& outcome) {
   // A refused input names the option it came from.
   if (outcome.Refusal()) out += ",\"option\":" + JsonString("--" + outcome.field);
   if (!outcome.detail.empty()) out += ",\"detail\":" + JsonString(outcome.detail);
-  out += ",\"values\":{";
-  bool first = true;
-  for (const auto& [name, value] : outcome.values) {
-    if (!first) out.push_back(',');
-    first = false;
-    out += JsonString(name) + ":" + JsonValue(value);
-  }
-  out += "}}";
+  out += ",\"values\":";
+  std::vector<const pages::Values::value_type*> all;
+  for (const auto& entry : outcome.values) all.push_back(&entry);
+  out += ObjectJson(all, 0);
+  out += "}";
   return out;
 }
 

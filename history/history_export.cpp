@@ -4,6 +4,7 @@
 #include <atomic>
 #include <bit>
 #include <cctype>
+#include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -15,8 +16,11 @@
 #include <unistd.h>
 #endif
 
+#include "history/history_stats.h"
+#include "link/code_page_text.h"
 #include "link/utf8.h"
 #include "pages/kit/fields.h"
+#include "pages/kit/messages.h"
 
 namespace pages::history {
 
@@ -162,22 +166,173 @@ bool ReplaceFile(const std::string& path, const Bytes& bytes) {
   return true;
 }
 
+std::tm LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local;
+}
+
 std::string SaveRecords(const std::string& path, FileType type, const std::vector<RecordRow>& rows,
                         int valueCount) {
   Bytes bytes;
   if (type == FileType::Csv) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    bytes = CsvBytes(rows, local);
+    bytes = CsvBytes(rows, LocalNow());
   } else {
     bytes = RecordDataBytes(rows, valueCount);
   }
   return ReplaceFile(path, bytes) ? std::string() : std::string(kCreateFileFailed);
+}
+
+namespace {
+
+Outcome NotAnExport(const std::string& where, const std::string& why) {
+  return Outcome::Failure(std::string(kNotAnExport) + where + "：" + why);
+}
+
+std::string LineName(size_t number) { return "第" + std::to_string(number) + "行"; }
+
+// A value cell of a CSV row: a number, "err" (any case) or empty.
+bool IsValueCell(std::string_view text) {
+  std::optional<double> value;
+  bool missing = false;
+  ReadCell(text, value, missing);
+  return value || missing || TrimBlanks(text).empty();
+}
+
+bool IsTimeCell(std::string_view text) {
+  if (ParseListTime(text)) return true;
+  // A failed block's time, or a time marked impossible by the download.
+  if (text == kMissingTime) return true;
+  const std::string_view mark = kImpossibleTimeMark;
+  return text.size() >= mark.size() && text.substr(text.size() - mark.size()) == mark;
+}
+
+int32_t Le32(const Bytes& b, size_t at) {
+  return static_cast<int32_t>(uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 |
+                              uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24);
+}
+
+// A stored value as the list would show it: "err" for the missing mark, one decimal for
+// readings in tenths, else the shortest decimal that reads back as the same single.
+std::string ValueText(float value) {
+  if (value == kMissingReading) return kMissingValue;
+  const double decimal = SingleToDecimal(value);
+  char text[64];
+  if (std::fabs(decimal) < 1e9 && std::round(decimal * 10) == decimal * 10) {
+    std::snprintf(text, sizeof text, "%.1f", decimal);
+  } else {
+    std::snprintf(text, sizeof text, "%.9g", decimal);
+  }
+  return text;
+}
+
+}  // namespace
+
+Result<LoadedRecords> ParseCsvExport(const Bytes& bytes) {
+  const std::string text = devlink::DecodeCodePageText(devlink::kCodePageOem, bytes.data(), bytes.size());
+  LoadedRecords loaded;
+  size_t number = 0;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + from, end - from);
+    from = end + 1;
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (number == 1) {
+      const std::string_view head = "文件保存时间：,";
+      if (line.substr(0, head.size()) != head) {
+        return NotAnExport(LineName(number), "应以“文件保存时间：,”开头");
+      }
+      loaded.savedAt = std::string(line.substr(head.size()));
+      continue;
+    }
+    if (number == 2) {
+      if (line != "序号,时间,温度℃,湿度%RH") {
+        return NotAnExport(LineName(number), "应为“序号,时间,温度℃,湿度%RH”");
+      }
+      continue;
+    }
+    const std::vector<std::string_view> cells = SplitList(line, ',');
+    if (cells.size() != 4) {
+      return NotAnExport(LineName(number), "应有4个以逗号分隔的字段，而有" +
+                                               std::to_string(cells.size()) + "个");
+    }
+    if (!ParseWholeInt(cells[0])) return NotAnExport(LineName(number), "序号不是整数");
+    if (!IsTimeCell(cells[1])) return NotAnExport(LineName(number), "时间不是记录的时间");
+    if (!IsValueCell(cells[2]) || !IsValueCell(cells[3])) {
+      return NotAnExport(LineName(number), "数值不是数字");
+    }
+    RecordRow row;
+    row.time = std::string(cells[1]);
+    const std::string_view mark = kImpossibleTimeMark;
+    row.impossibleTime = row.time.size() >= mark.size() &&
+                         std::string_view(row.time).substr(row.time.size() - mark.size()) == mark;
+    row.values = {std::string(TrimBlanks(cells[2])), std::string(TrimBlanks(cells[3]))};
+    loaded.rows.push_back(std::move(row));
+  }
+  if (number < 2) return NotAnExport(LineName(number + 1), "缺少文件头");
+  return {kReadOk, std::move(loaded)};
+}
+
+Result<LoadedRecords> ParseDataExport(const Bytes& bytes) {
+  if (bytes.size() < 8 || bytes[0] != 0) return NotAnExport("文件头", "不是数据文件的文件头");
+  LoadedRecords loaded;
+  loaded.valueCount = bytes[1];
+  const int32_t count = Le32(bytes, 4);
+  const size_t rowSize = 24 + 4 * size_t{bytes[1]};
+  if (count < 0) return NotAnExport("文件头", "记录条数为负");
+  if (bytes.size() != 8 + static_cast<size_t>(count) * rowSize) {
+    return NotAnExport("文件头", "记录条数" + std::to_string(count) + "与文件长度不符");
+  }
+  loaded.rows.reserve(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    const size_t at = 8 + static_cast<size_t>(i) * rowSize;
+    const std::string where = "第" + std::to_string(i + 1) + "条记录";
+    int32_t f[6];
+    for (size_t k = 0; k < 6; ++k) f[k] = Le32(bytes, at + 4 * k);
+    RecordRow row;
+    const bool unknown = f[0] == -1 && f[1] == -1 && f[2] == -1 && f[3] == -1 && f[4] == -1;
+    const bool inRange = f[0] >= 0 && f[0] <= 9999 && f[1] >= 0 && f[1] <= 12 && f[2] >= 0 &&
+                         f[2] <= 31 && f[3] >= 0 && f[3] <= 23 && f[4] >= 0 && f[4] <= 59;
+    if (f[5] != 0 || !(unknown || inRange)) return NotAnExport(where, "时间字段超出范围");
+    if (unknown) {
+      row.impossibleTime = true;
+      row.time = kImpossibleTimeMark;
+    } else {
+      char time[64];
+      std::snprintf(time, sizeof time, "%d年%.2d月%.2d日%.2d时%.2d分", f[0], f[1], f[2], f[3], f[4]);
+      row.time = time;
+    }
+    for (size_t k = 0; k < bytes[1] && k < kListValueColumns; ++k) {
+      const float value = std::bit_cast<float>(static_cast<uint32_t>(Le32(bytes, at + 24 + 4 * k)));
+      if (!std::isfinite(value)) return NotAnExport(where, "数值不是数字");
+      row.values.push_back(ValueText(value));
+    }
+    loaded.rows.push_back(std::move(row));
+  }
+  return {kReadOk, std::move(loaded)};
+}
+
+Result<LoadedRecords> LoadRecords(const std::string& path) {
+  const std::optional<FileType> type = TypeOfPath(path);
+  if (!type) return Outcome::Refused(kInNeedsType, "in");
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return Outcome::Failure(std::string(kOpenFileFailed) + path);
+  Bytes bytes;
+  uint8_t buffer[65536];
+  size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return Outcome::Failure(std::string(kOpenFileFailed) + path);
+  return *type == FileType::Csv ? ParseCsvExport(bytes) : ParseDataExport(bytes);
 }
 
 }  // namespace pages::history

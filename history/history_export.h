@@ -39,9 +39,36 @@ devlink::Bytes RecordDataBytes(const std::vector<RecordRow>& rows, int valueCoun
 // leaves an existing file as it was. False when the file cannot be created or written.
 bool ReplaceFile(const std::string& path, const devlink::Bytes& bytes);
 
+// The local date and time now.
+std::tm LocalNow();
+
 // Writes the list as `type` with the local time now; the empty text on success, else the
 // message to show ("创建文件失败").
 std::string SaveRecords(const std::string& path, FileType type, const std::vector<RecordRow>& rows,
                         int valueCount);
+
+// ---- reading an export back ----
+
+inline constexpr const char* kOpenFileFailed = "无法打开文件：";
+inline constexpr const char* kNotAnExport = "文件不是导出的历史数据：";
+inline constexpr const char* kInNeedsType = "--in 应以 .csv 或 .data 结尾";
+
+// The rows of an export file as the list showed them. From a RecordDataFile the times are
+// written in the list's form ("%d年%.2d月%.2d日%.2d时%.2d分", a row with -1 in its time fields
+// marked impossibleTime), -1000 as "err" and the other values as their shortest decimal.
+struct LoadedRecords {
+  std::vector<RecordRow> rows;
+  int valueCount = kTransmitterValueCount;
+  std::string savedAt;  // CSV: the save time of its first line
+};
+
+// Parses the bytes of a CSV export (GBK, CR LF or LF). The failure names the first line that is
+// not one of ours: its number from 1 in `detail` ("第3行：...").
+Result<LoadedRecords> ParseCsvExport(const devlink::Bytes& bytes);
+// Parses a RecordDataFile. The failure names the head or the first bad row ("第2条记录：...").
+Result<LoadedRecords> ParseDataExport(const devlink::Bytes& bytes);
+// Reads `path` by its extension (.csv, .data). A file that cannot be read fails with
+// kOpenFileFailed and the path.
+Result<LoadedRecords> LoadRecords(const std::string& path);
 
 }  // namespace pages::history

@@ -26,10 +26,13 @@
 #include <limits>
 
 #include "history/history_export.h"
+#include "history/report/history_stats_panel.h"
+#include "pages/settings/settings_commands.h"
 #include "pages/kit/page_kit.h"
 #include "pages/kit/value_label.h"
 #include "pages/widgets/column_fit.h"
 #include "ui/prompts.h"
+#include "tool_version.h"
 #include "ui/wait_cursor.h"
 
 namespace pages {
@@ -141,6 +144,16 @@ class DownloadWorker : public QObject {
     std::unique_ptr<StreamLine> stream = StreamBehind(channel);
     history::DownloadResult result =
         history::Download(channel, stream.get(), request, proceed_, events);
+    // A transmitter that gave its records is asked for its alarm limits, for the statistics.
+    if (request.source == history::Source::Transmitter && result.saveEnabled && proceed_.load()) {
+      const auto alarm = settings::ReadLimits(channel, settings::LimitKind::Alarm);
+      if (alarm.ok()) {
+        const history::ReportLimits limits{
+            {alarm.value.temperature.lower, alarm.value.temperature.upper},
+            {alarm.value.humidity.lower, alarm.value.humidity.upper}};
+        events.Post([limits](HistoryPage* p) { p->statsPanel_->OfferInstrumentLimits(limits); });
+      }
+    }
     {
       std::lock_guard lock(page_->workerMutex_);
       page_->workerUsesLink_ = false;
@@ -214,6 +227,17 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   top->addWidget(status_);
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("recordSplitter"));
+  // The statistics under the list and the chart, the page's whole width: the splitter stays free.
+  statsPanel_ = new HistoryStatsPanel(this);
+  statsPanel_->SetReportSource([this] {
+    history::ReportContent content;
+    content.rows = ListRows();
+    content.connection = history::DescribeConnection(Link());
+    content.downloadedAt = downloadedAt_;
+    content.programVersion = TOOL_VERSION;
+    return content;
+  });
+  connect(statsPanel_, &HistoryStatsPanel::limitsChanged, this, &HistoryPage::UpdateChart);
   splitter_->addWidget(list_);
   splitter_->addWidget(chartView_);
   splitter_->setChildrenCollapsible(false);
@@ -222,6 +246,7 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(splitter_, 1);
+  layout->addWidget(statsPanel_);
 
   progress_ = new DownloadProgressDialog(this);
   connect(progress_, &DownloadProgressDialog::cancelled, this,
@@ -322,6 +347,7 @@ void HistoryPage::Finished(const history::DownloadResult& result) {
   downloading_ = false;
   emit linkInUse(false);
   status_->setText(FromUtf8(result.status));
+  downloadedAt_ = history::LocalTimeNow();
   progress_->Close();
   saveEnabled_ = result.saveEnabled;
   unsaved_ = saveEnabled_ && list_->rowCount() > 0;
@@ -346,6 +372,7 @@ void HistoryPage::UpdateWidgets() {
   historyDownload_->setEnabled(idle);
   printDownload_->setEnabled(idle && gprs_->isChecked());
   saveAs_->setEnabled(idle && saveEnabled_);
+  statsPanel_->SetBusy(!idle);
 }
 
 std::vector<RecordRow> HistoryPage::ListRows() const {
@@ -488,9 +515,13 @@ void HistoryPage::UpdateChart() {
     // Which axis belongs to which curve: the axis in the curve's colour.
     axis->setLabelsColor(series->color());
     axis->setTitleBrush(series->color());
+    return axis;
   };
-  valueAxis(temperature, t, Qt::AlignLeft);
-  valueAxis(humidity, h, Qt::AlignRight);
+  QValueAxis* temperatureAxis = valueAxis(temperature, t, Qt::AlignLeft);
+  QValueAxis* humidityAxis = valueAxis(humidity, h, Qt::AlignRight);
+  const std::vector<RecordRow> rows = ListRows();
+  statsPanel_->ShowRows(rows);
+  statsPanel_->Decorate(chart, time, temperatureAxis, humidityAxis, rows);
   SpaceTimeTicks();
 }
 

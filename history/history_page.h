@@ -26,6 +26,7 @@ class QTimer;
 
 namespace pages {
 
+class HistoryStatsPanel;
 class ValueLabel;
 
 // "下载历史数据……": a modeless progress dialog with a cancel button, kept for the page's life.
@@ -74,6 +75,7 @@ class HistoryPage : public Page {
   std::atomic<bool>& DownloadContinue() { return downloadContinue_; }
   QChartView* Chart() const { return chartView_; }
   QSplitter* Splitter() const { return splitter_; }
+  HistoryStatsPanel* StatsPanel() const { return statsPanel_; }
 
  private:
   friend class DownloadWorker;
@@ -94,6 +96,8 @@ class HistoryPage : public Page {
   ValueLabel* count_ = nullptr;
   ValueLabel* status_ = nullptr;
   QChartView* chartView_ = nullptr;
+  HistoryStatsPanel* statsPanel_ = nullptr;  // under the list and the chart
+  std::string downloadedAt_;                  // when the list's download ended
   QDateTimeAxis* timeAxis_ = nullptr;
   QSplitter* splitter_ = nullptr;
   bool split_ = false;  // the splitter has its first sizes

@@ -1,6 +1,13 @@
 // tool-cli verbs of the history page: a download saved straight to a file.
+#include <variant>
+
 #include "history/history_commands.h"
 #include "history/history_export.h"
+#include "history/history_report.h"
+#include "history/history_stats.h"
+#include "pages/settings/settings_commands.h"
+#include "pages/widgets/sn_clock_protocols.h"
+#include "tool_version.h"
 
 namespace pages::history {
 
@@ -8,6 +15,56 @@ namespace {
 
 inline constexpr const char* kOutNeedsType = "--out 应以 .csv 或 .data 结尾";
 inline constexpr const char* kPrintNeedsGprs = "打印数据下载只用于GPRS";
+inline constexpr const char* kLimitsTwice = "--limits-from-instrument 与 --temp-upper 等上下限不能同时给出";
+inline constexpr const char* kLimitsReadFailed = "报警上下限读取失败：";
+
+std::vector<Field> WithReportFields(std::vector<Field> fields) {
+  for (Field& field : ReportLimitFields()) fields.push_back(std::move(field));
+  fields.push_back(Text("title", "the report's title (default 历史数据报告)", 200)
+                       .InCodePage(devlink::kCodePageUtf8)
+                       .Optional());
+  return fields;
+}
+
+ReportContent NewReport(const Args& args, const ReportLimits& limits, std::vector<RecordRow> rows) {
+  ReportContent content;
+  if (args.Has("title") && !args.Text("title").empty()) content.title = args.Text("title");
+  content.programVersion = TOOL_VERSION;
+  content.limits = limits;
+  content.rows = std::move(rows);
+  content.stats = ComputeStats(ReadingsOf(content.rows), limits);
+  return content;
+}
+
+// Writes the report and adds its outcome to `outcome`: the statistics on success (their names
+// after `prefix`), the reason (and ok false) on a failure.
+void AddReport(Outcome& outcome, const ReportContent& content, const std::string& path,
+               const std::string& prefix) {
+  const std::string failure = WriteReport(content, path);
+  if (!failure.empty()) {
+    outcome.ok = false;
+    outcome.message = outcome.message.empty() ? failure : outcome.message + "；" + failure;
+    return;
+  }
+  outcome.With(prefix.empty() ? "report" : prefix + "file", path);
+  for (auto& [name, value] : Describe(content.stats)) outcome.With(prefix + name, std::move(value));
+}
+
+Outcome ReportFromFile(const Args& args) {
+  const std::string& out = args.Text("out");
+  if (!IsPdfPath(out)) return Outcome::Refused(kOutNeedsPdf, "out");
+  auto limits = ReportLimitsOf(args);
+  if (auto* refused = std::get_if<Outcome>(&limits)) return *refused;
+  auto loaded = LoadRecords(args.Text("in"));
+  if (!loaded.ok()) return loaded.outcome;
+  ReportContent content =
+      NewReport(args, std::get<ReportLimits>(limits), std::move(loaded.value.rows));
+  content.source = args.Text("in");
+  content.downloadedAt = loaded.value.savedAt;
+  Outcome outcome = Outcome::Success(kReportDone);
+  AddReport(outcome, content, out, "");
+  return outcome;
+}
 
 // The file holds what arrived of a download that did not complete.
 std::string IncompleteSaved(int64_t missing) {
@@ -34,8 +91,37 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   const std::string& out = args.Text("out");
   const std::optional<FileType> type = TypeOfPath(out);
   if (!type) return Outcome::Refused(kOutNeedsType, "out");
+  // A report's options are checked before anything is sent.
+  const bool report = args.Has("report");
+  if (report && !IsPdfPath(args.Text("report"))) return Outcome::Refused(kReportNeedsPdf, "report");
+  auto given = ReportLimitsOf(args);
+  if (auto* refused = std::get_if<Outcome>(&given)) return *refused;
+  ReportLimits limits = std::get<ReportLimits>(given);
+  const bool fromInstrument = args.Switch("limits-from-instrument");
+  if (fromInstrument && AnyReportLimitGiven(args)) {
+    return Outcome::Refused(kLimitsTwice, "limits-from-instrument");
+  }
+  if (!report && (fromInstrument || AnyReportLimitGiven(args) || args.Has("title"))) {
+    return MissingField("report");  // options of a report that was not asked for
+  }
+  if (fromInstrument) {
+    const auto read = settings::ReadLimits(channel, settings::LimitKind::Alarm);
+    if (!read.ok()) {
+      Outcome failure = Outcome::Failure(kLimitsReadFailed + read.message());
+      failure.detail = read.outcome.detail;
+      return failure;
+    }
+    limits = {{read.value.temperature.lower, read.value.temperature.upper},
+              {read.value.humidity.lower, read.value.humidity.upper}};
+  }
   DownloadRequest request;
   request.source = args.Text("source") == "gprs" ? Source::Gprs : Source::Transmitter;
+  // The report names the transmitter by its SN when it tells it (a failed read names none).
+  std::string instrument;
+  if (report && request.source == Source::Transmitter) {
+    const WidgetReply sn = ReadSn(channel);
+    if (sn.ok()) instrument = "SN " + sn.value.text;
+  }
   request.kind = args.Text("kind") == "print" ? DownloadKind::Print : DownloadKind::History;
   if (request.source == Source::Transmitter && request.kind == DownloadKind::Print) {
     return Outcome::Refused(kPrintNeedsGprs, "kind");
@@ -50,8 +136,10 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   const bool empty = result.status == kStatusNormal && collector.rows_.empty();
   Outcome outcome = Outcome::Failure(result.message.empty() ? result.status : result.message);
   outcome.detail = result.detail;
+  bool saved = false;
   if (result.saveEnabled || empty) {
     const std::string failure = SaveRecords(out, *type, collector.rows_, result.valueCount);
+    saved = failure.empty();
     if (!failure.empty()) {
       outcome = Outcome::Failure(failure);
     } else {
@@ -73,6 +161,15 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   if (result.failedBlocks > 0) outcome.With("failed-blocks", int64_t{result.failedBlocks});
   if (result.missing > 0) outcome.With("missing", result.missing);
   outcome.With("impossible-times", static_cast<int64_t>(result.impossibleTimes));
+  // The report covers what was saved: a download that saved nothing has none.
+  if (report && saved) {
+    ReportContent content = NewReport(args, limits, std::move(collector.rows_));
+    if (const devlink::DeviceLink* link = channel.Link()) content.connection = DescribeConnection(*link);
+    content.downloadedAt = LocalTimeNow();
+    content.instrument = instrument;
+    // Beside the download's own values, in an object of their own.
+    AddReport(outcome, content, args.Text("report"), "report.");
+  }
   return outcome;
 }
 
@@ -91,8 +188,18 @@ CommandSet Commands() {
            .Optional("history"),
        FilePath("out", "FILE.csv or FILE.data"),
        Flag("keep-going",
-            "ask every block even after 3 blocks in a row received nothing (the window's way)")},
+            "ask every block even after 3 blocks in a row received nothing (the window's way)"),
+       FilePath("report", "also write a PDF report of the records saved: REPORT.pdf").Optional(),
+       Flag("limits-from-instrument",
+            "measure the report against the alarm limits read from the instrument first")},
       DownloadToFile));
+  set.commands.back().args = WithReportFields(std::move(set.commands.back().args));
+  set.commands.push_back(OfflineVerb(
+      "report",
+      "statistics of a saved export (CSV or .data) and a PDF report of it; talks to no instrument",
+      WithReportFields({FilePath("in", "FILE.csv or FILE.data, as saved by download or the window"),
+                        FilePath("out", "REPORT.pdf")}),
+      ReportFromFile));
   return set;
 }
 

@@ -59,6 +59,18 @@ TEST(OutcomeJsonTest, OneObjectWithValuesInOrder) {
   EXPECT_EQ(OutcomeJson(pages::Outcome::Refused("地址号范围为1-255", "new")),
             "{\"ok\":false,\"message\":\"地址号范围为1-255\",\"option\":\"--new\","
             "\"values\":{}}");
+  // "group.key" values form one object where the group first appears, members in order.
+  pages::Outcome grouped = pages::Outcome::Success("");
+  grouped.With("records", int64_t{2}).With("t.min", 1.5).With("h.min", 40.0).With("t.max", 9.0)
+      .With("last", "x");
+  EXPECT_EQ(OutcomeJson(grouped),
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"records\":2,\"t\":{\"min\":1.5,"
+            "\"max\":9},\"h\":{\"min\":40},\"last\":\"x\"}}");
+  pages::Outcome deep = pages::Outcome::Success("");
+  deep.With("rows", int64_t{1}).With("report.file", "r.pdf").With("report.t.min", 1.5).With("report.rows", int64_t{1});
+  EXPECT_EQ(OutcomeJson(deep),
+            "{\"ok\":true,\"message\":\"\",\"values\":{\"rows\":1,\"report\":{\"file\":\"r.pdf\","
+            "\"t\":{\"min\":1.5},\"rows\":1}}}");
 }
 
 // ---- hex ----

@@ -29,6 +29,9 @@ struct CommandDef {
   std::function<Outcome(devlink::Channel&, const Args&)> run;
   // Long work (a download) that reports its progress; `run` then runs it without a report.
   std::function<Outcome(devlink::Channel&, const Args&, const ProgressSink&)> runWithProgress;
+  // Works on files only and talks to no instrument (a report of a saved export): tool-cli takes
+  // no connection options for it, and its channel refuses every exchange.
+  bool offline = false;
 };
 
 struct CommandSet {
@@ -61,6 +64,15 @@ CommandDef LongVerb(std::string verb, std::string help, std::vector<Field> args,
   def.run = [long_run = def.runWithProgress](devlink::Channel& channel, const Args& args) {
     return long_run(channel, args, ProgressSink{});
   };
+  return def;
+}
+
+// A verb that reads and writes files only: run(args).
+template <class Run>
+CommandDef OfflineVerb(std::string verb, std::string help, std::vector<Field> args, Run run) {
+  CommandDef def = Verb(std::move(verb), std::move(help), std::move(args),
+                        [run = std::move(run)](devlink::Channel&, const Args& args) { return run(args); });
+  def.offline = true;
   return def;
 }
 
