@@ -116,16 +116,18 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   }
   if (parsed.flags.count("help")) {
     PrintVerb(out, def);
-    PrintConnectionHelp(out);
+    if (!def.runLocal) PrintConnectionHelp(out);
     return kExitOk;
   }
   // Plain words are the values of the positional fields, in their declared order.
   if (const std::optional<int> refused = TakeFieldWords(name, def, parsed, out)) return *refused;
   Connection connection;
-  if (!TakeConnection(parsed.options, /*withAddress=*/true, connection, &error, &option)) {
+  // A verb on the PC alone takes no connection: its options are refused as unknown below.
+  if (!def.runLocal &&
+      !TakeConnection(parsed.options, /*withAddress=*/true, connection, &error, &option)) {
     return UsageError(out, name + ": " + error, option);
   }
-  if (!TakeLinkFlags(parsed.flags, connection, &error)) {
+  if (!def.runLocal && !TakeLinkFlags(parsed.flags, connection, &error)) {
     return UsageError(out, name + ": " + error, "fixed-delay");
   }
   std::map<std::string, std::string> given;
@@ -157,7 +159,8 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   TraceWriter trace(err);
   devlink::DeviceLink link;
   std::string portDetail;
-  if (!OpenLink(connection, link, &error, &portDetail)) {
+  // A verb on the PC alone opens nothing.
+  if (!def.runLocal && !OpenLink(connection, link, &error, &portDetail)) {
     pages::Outcome failure = pages::Outcome::Failure(error);
     failure.detail = portDetail;
     out << OutcomeJson(failure) << '\n';
@@ -167,7 +170,9 @@ int RunVerb(const pages::CommandSet& set, const pages::CommandDef& def,
   devlink::LinkChannel channel(link);
   pages::Outcome outcome;
   try {
-    if (def.runWithProgress) {
+    if (def.runLocal) {
+      outcome = def.runLocal(std::get<pages::Args>(args));
+    } else if (def.runWithProgress) {
       // Long work shows one line on the error stream, rewritten as it goes.
       bool shown = false;
       const pages::ProgressSink progress = [&](int64_t current, int64_t maximum) {

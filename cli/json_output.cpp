@@ -46,6 +46,17 @@ std::string JsonValue(const pages::Value& value) {
   return JsonString(std::get<std::string>(value));
 }
 
+std::string ValuesJson(const pages::Values& values) {
+  std::string out = "{";
+  bool first = true;
+  for (const auto& [name, value] : values) {
+    if (!first) out.push_back(',');
+    first = false;
+    out += JsonString(name) + ":" + JsonValue(value);
+  }
+  return out + "}";
+}
+
 std::string OutcomeJson(const pages::Outcome& outcome) {
   std::string out = "{\"ok\":";
   out += outcome.ok ? "true" : "false";
@@ -53,14 +64,17 @@ std::string OutcomeJson(const pages::Outcome& outcome) {
   // A refused input names the option it came from.
   if (outcome.Refusal()) out += ",\"option\":" + JsonString("--" + outcome.field);
   if (!outcome.detail.empty()) out += ",\"detail\":" + JsonString(outcome.detail);
-  out += ",\"values\":{";
-  bool first = true;
-  for (const auto& [name, value] : outcome.values) {
-    if (!first) out.push_back(',');
-    first = false;
-    out += JsonString(name) + ":" + JsonValue(value);
+  // The values, then the lists of objects beside them.
+  std::string values = ValuesJson(outcome.values);
+  for (const auto& [name, items] : outcome.lists) {
+    values.pop_back();
+    if (values.size() > 1) values.push_back(',');
+    values += JsonString(name) + ":[";
+    for (size_t i = 0; i < items.size(); ++i) values += (i > 0 ? "," : "") + ValuesJson(items[i]);
+    values += "]}";
   }
-  out += "}}";
+  out += ",\"values\":" + values;
+  out += "}";
   return out;
 }
 

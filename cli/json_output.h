@@ -12,6 +12,8 @@ namespace cli {
 std::string JsonString(std::string_view text);
 // A value with its JSON type: true/false, a number (NaN and infinities as null), a string.
 std::string JsonValue(const pages::Value& value);
+// {"name":value,...}
+std::string ValuesJson(const pages::Values& values);
 std::string OutcomeJson(const pages::Outcome& outcome);
 
 }  // namespace cli

@@ -162,18 +162,22 @@ bool ReplaceFile(const std::string& path, const Bytes& bytes) {
   return true;
 }
 
+std::tm LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local;
+}
+
 std::string SaveRecords(const std::string& path, FileType type, const std::vector<RecordRow>& rows,
                         int valueCount) {
   Bytes bytes;
   if (type == FileType::Csv) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    bytes = CsvBytes(rows, local);
+    bytes = CsvBytes(rows, LocalTimeNow());
   } else {
     bytes = RecordDataBytes(rows, valueCount);
   }

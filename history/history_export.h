@@ -39,6 +39,9 @@ devlink::Bytes RecordDataBytes(const std::vector<RecordRow>& rows, int valueCoun
 // leaves an existing file as it was. False when the file cannot be created or written.
 bool ReplaceFile(const std::string& path, const devlink::Bytes& bytes);
 
+// The local date and time now.
+std::tm LocalTimeNow();
+
 // Writes the list as `type` with the local time now; the empty text on success, else the
 // message to show ("创建文件失败").
 std::string SaveRecords(const std::string& path, FileType type, const std::vector<RecordRow>& rows,

@@ -1,4 +1,5 @@
 // tool-cli verbs of the history page: a download saved straight to a file.
+#include "history/history_archive.h"
 #include "history/history_commands.h"
 #include "history/history_export.h"
 
@@ -8,10 +9,17 @@ namespace {
 
 inline constexpr const char* kOutNeedsType = "--out 应以 .csv 或 .data 结尾";
 inline constexpr const char* kPrintNeedsGprs = "打印数据下载只用于GPRS";
+inline constexpr const char* kNoArchiveNoOut = "--no-archive 时需要 --out（下载的记录无处存放）";
+inline constexpr const char* kArchiveAndNoArchive = "--archive 与 --no-archive 不能同时给出";
 
 // The file holds what arrived of a download that did not complete.
-std::string IncompleteSaved(int64_t missing) {
-  return "文件中的下载不完整：" + std::to_string(missing) + "条记录未收到";
+std::string IncompleteSaved(int64_t missing, bool inFile) {
+  return std::string(inFile ? "文件" : "历史档案") + "中的下载不完整：" + std::to_string(missing) +
+         "条记录未收到";
+}
+
+std::string ArchivePathHelp() {
+  return "$XDG_DATA_HOME/tool/" + std::string(kArchiveFileName);
 }
 
 // Collects the rows and passes the progress on.
@@ -31,14 +39,30 @@ class Collector : public DownloadEvents {
 };
 
 Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
-  const std::string& out = args.Text("out");
-  const std::optional<FileType> type = TypeOfPath(out);
-  if (!type) return Outcome::Refused(kOutNeedsType, "out");
+  const std::string out = args.Has("out") ? args.Text("out") : std::string();
+  const bool keep = !args.Switch("no-archive");
+  std::optional<FileType> type;
+  if (!out.empty()) {
+    type = TypeOfPath(out);
+    if (!type) return Outcome::Refused(kOutNeedsType, "out");
+  }
+  if (!keep && args.Has("archive")) return Outcome::Refused(kArchiveAndNoArchive, "no-archive");
+  if (!keep && out.empty()) return Outcome::Refused(kNoArchiveNoOut, "out");
   DownloadRequest request;
   request.source = args.Text("source") == "gprs" ? Source::Gprs : Source::Transmitter;
   request.kind = args.Text("kind") == "print" ? DownloadKind::Print : DownloadKind::History;
   if (request.source == Source::Transmitter && request.kind == DownloadKind::Print) {
     return Outcome::Refused(kPrintNeedsGprs, "kind");
+  }
+  // The archive is opened before anything is sent: one that is refused costs no download.
+  std::unique_ptr<Archive> archive;
+  ArchiveIdentity identity;
+  if (keep) {
+    const std::string path = args.Has("archive") ? args.Text("archive") : DefaultArchivePath();
+    ArchiveError error;
+    archive = Archive::Open(path, &error);
+    if (!archive) return Outcome::Failure(error);
+    identity = IdentifyInstrument(channel);
   }
   // Without a dialog to cancel, an instrument that fell silent ends the download.
   if (!args.Switch("keep-going")) request.silentBlockLimit = kSilentBlockLimit;
@@ -50,22 +74,35 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   const bool empty = result.status == kStatusNormal && collector.rows_.empty();
   Outcome outcome = Outcome::Failure(result.message.empty() ? result.status : result.message);
   outcome.detail = result.detail;
-  if (result.saveEnabled || empty) {
-    const std::string failure = SaveRecords(out, *type, collector.rows_, result.valueCount);
+  const bool saved = !out.empty() && (result.saveEnabled || empty);
+  // Every download that filled the list is kept, a partial one marked incomplete.
+  const bool stored = archive && !collector.rows_.empty();
+  if (saved || stored) {
+    std::string failure = saved ? SaveRecords(out, *type, collector.rows_, result.valueCount)
+                                : std::string();
+    std::optional<int64_t> id;
+    if (stored) {
+      ArchiveError error;
+      id = archive->Store({identity, request, result, collector.rows_, {}}, &error);
+      if (!id && failure.empty()) failure = error;
+    }
     if (!failure.empty()) {
       outcome = Outcome::Failure(failure);
-    } else {
-      if (result.status == kStatusNormal) {
-        outcome = Outcome::Success(kSaveDone);
-      } else {
-        // Saved, but not whole: the message says so, beside why the download ended.
-        const std::string why = result.message.empty() ? result.status : result.message;
-        outcome = Outcome::Failure(why + "；" + IncompleteSaved(result.missing));
-        outcome.detail = result.detail;
-      }
-      outcome.With("file", out);
+    } else if (result.status == kStatusNormal) {
+      outcome = Outcome::Success(saved ? kSaveDone : kStoredInArchive);
+    } else if (saved || stored) {
+      // Kept, but not whole: the message says so, beside why the download ended.
+      const std::string why = result.message.empty() ? result.status : result.message;
+      outcome = Outcome::Failure(why + "；" + IncompleteSaved(result.missing, saved));
+      outcome.detail = result.detail;
+    }
+    if (saved) outcome.With("file", out);
+    if (id) {
+      outcome.With("archive", archive->Path());
+      outcome.With("archive-id", *id);
     }
   }
+  if (keep) outcome.With("sn", identity.sn).With("instrument", identity.Instrument());
   if (outcome.detail.empty()) outcome.detail = result.detail;
   outcome.With("status", result.status);
   if (result.recordCount) outcome.With("records", int64_t{*result.recordCount});
@@ -84,12 +121,17 @@ CommandSet Commands() {
   set.help = "history and print records: download from a transmitter or a GPRS module, save";
   set.commands.push_back(LongVerb(
       "download",
-      "download the records and save them as CSV (GBK) or as a .data file (progress on stderr)",
+      "download the records, store them in the history archive (reading the SN first) and/or "
+      "save them as CSV (GBK) or as a .data file (progress on stderr)",
       {Choice("source", "transmitter (SumFrame blocks) or gprs (text stream, serial only)",
               {"transmitter", "gprs"}),
        Choice("kind", "history records or print records (print: gprs only)", {"history", "print"})
            .Optional("history"),
-       FilePath("out", "FILE.csv or FILE.data"),
+       FilePath("out", "FILE.csv or FILE.data").Optional(),
+       FilePath("archive", "the history archive to store the download in (default " +
+                               ArchivePathHelp() + ")")
+           .Optional(),
+       Flag("no-archive", "do not store this download in the history archive (then --out is needed)"),
        Flag("keep-going",
             "ask every block even after 3 blocks in a row received nothing (the window's way)")},
       DownloadToFile));

@@ -29,6 +29,9 @@ struct CommandDef {
   std::function<Outcome(devlink::Channel&, const Args&)> run;
   // Long work (a download) that reports its progress; `run` then runs it without a report.
   std::function<Outcome(devlink::Channel&, const Args&, const ProgressSink&)> runWithProgress;
+  // Work on the PC alone (the history archive): tool-cli opens no connection for it and takes
+  // no connection options; `run` runs it too, ignoring the channel.
+  std::function<Outcome(const Args&)> runLocal;
 };
 
 struct CommandSet {
@@ -61,6 +64,18 @@ CommandDef LongVerb(std::string verb, std::string help, std::vector<Field> args,
   def.run = [long_run = def.runWithProgress](devlink::Channel& channel, const Args& args) {
     return long_run(channel, args, ProgressSink{});
   };
+  return def;
+}
+
+// A verb that talks to no instrument: run(args).
+template <class Run>
+CommandDef LocalVerb(std::string verb, std::string help, std::vector<Field> args, Run run) {
+  CommandDef def;
+  def.verb = std::move(verb);
+  def.help = std::move(help);
+  def.args = std::move(args);
+  def.runLocal = [run = std::move(run)](const Args& args) { return ToOutcome(run(args)); };
+  def.run = [local = def.runLocal](devlink::Channel&, const Args& args) { return local(args); };
   return def;
 }
 
