@@ -236,12 +236,26 @@ std::string ArchiveIdentity::Instrument() const {
   return connection + " 地址" + std::to_string(address);
 }
 
-ArchiveIdentity IdentifyInstrument(devlink::Channel& channel) {
+namespace {
+std::string& ChosenArchivePath() {
+  static std::string path;
+  return path;
+}
+}  // namespace
+
+std::string ArchivePath() {
+  return ChosenArchivePath().empty() ? DefaultArchivePath() : ChosenArchivePath();
+}
+
+void UseArchivePath(std::string path) { ChosenArchivePath() = std::move(path); }
+
+ArchiveIdentity IdentifyInstrument(devlink::Channel& channel, Source source) {
   ArchiveIdentity identity;
   if (const devlink::DeviceLink* link = channel.Link()) {
     identity.connection =
         link->tcpMode ? link->ip + ":" + std::to_string(link->tcpPort) : link->portName;
     identity.address = link->address;
+    if (source == Source::Gprs && link->tcpMode) return identity;
   } else {
     identity.address = channel.DeviceAddress();
   }

@@ -29,6 +29,11 @@ inline constexpr const char* kArchiveFileName = "archive.sqlite3";
 // on Windows the user's AppData folder. Empty when no home folder is known.
 std::string DefaultArchivePath();
 
+// The archive this run uses: the one given at start (tool --archive PATH), else the default.
+std::string ArchivePath();
+// Set once at start, before any page reads it.
+void UseArchivePath(std::string path);
+
 // Who was downloaded: the SN when the instrument answered the SN read, else the connection and
 // the device address.
 struct ArchiveIdentity {
@@ -41,8 +46,9 @@ struct ArchiveIdentity {
 };
 
 // Reads the SN with the SN widget's read command; an instrument that does not answer it (or has
-// no SN) is named by the channel's connection and device address instead.
-ArchiveIdentity IdentifyInstrument(devlink::Channel& channel);
+// no SN) is named by the channel's connection and device address instead. Nothing is sent for a
+// GPRS download over TCP, which sends nothing at all.
+ArchiveIdentity IdentifyInstrument(devlink::Channel& channel, Source source);
 
 // One download as it is stored.
 struct DownloadToStore {

@@ -6,6 +6,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QColor>
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -25,6 +26,7 @@
 #include <functional>
 #include <limits>
 
+#include "history/history_archive.h"
 #include "history/history_export.h"
 #include "pages/kit/page_kit.h"
 #include "pages/kit/value_label.h"
@@ -110,7 +112,8 @@ class DownloadWorker : public QObject {
   DownloadWorker(HistoryPage* page, devlink::DeviceLink& link, const std::atomic<bool>& proceed)
       : page_(page), link_(link), proceed_(proceed) {}
 
-  void Run(history::DownloadRequest request) {
+  // `archivePath` empty: the download is not kept in the archive.
+  void Run(history::DownloadRequest request, std::string archivePath) {
     struct Events : history::DownloadEvents {
       explicit Events(HistoryPage* page) : page(page) {}
       void CountAnnounced(int32_t count) override {
@@ -126,6 +129,7 @@ class DownloadWorker : public QObject {
         });
       }
       void Rows(std::vector<RecordRow> rows) override {
+        if (keep) kept.insert(kept.end(), rows.begin(), rows.end());
         Post([rows = std::move(rows)](HistoryPage* p) { p->AddRows(rows); });
       }
       void BlocksFailed(int failed) override {
@@ -136,17 +140,44 @@ class DownloadWorker : public QObject {
                                   Qt::QueuedConnection);
       }
       HistoryPage* page;
+      bool keep = false;
+      std::vector<RecordRow> kept;
     } events(page_);
     devlink::LinkChannel channel(link_);
+    // The archive is opened and the instrument named before the download, so nothing it sends
+    // is lost to a slow open afterwards; a failed open costs the user no download.
+    std::unique_ptr<history::Archive> archive;
+    history::ArchiveIdentity identity;
+    std::string note;
+    if (!archivePath.empty()) {
+      history::ArchiveError error;
+      archive = history::Archive::Open(archivePath, &error);
+      if (archive) {
+        identity = history::IdentifyInstrument(channel, request.source);
+      } else {
+        note = error;
+      }
+    }
+    events.keep = archive != nullptr;
     std::unique_ptr<StreamLine> stream = StreamBehind(channel);
     history::DownloadResult result =
         history::Download(channel, stream.get(), request, proceed_, events);
+    if (archive && !events.kept.empty()) {
+      history::ArchiveError error;
+      const auto id = archive->Store({identity, request, result, std::move(events.kept), {}}, &error);
+      note = id ? std::string(history::kStoredInArchive) + "（" + identity.Instrument() + "，编号" +
+                      std::to_string(*id) + "）：" + archive->Path()
+                : error;
+    }
     {
       std::lock_guard lock(page_->workerMutex_);
       page_->workerUsesLink_ = false;
     }
     page_->workerIdle_.notify_all();
-    events.Post([result = std::move(result)](HistoryPage* p) { p->Finished(result); });
+    events.Post([result = std::move(result), note = FromUtf8(note)](HistoryPage* p) {
+      p->archiveNote_->setText(note);
+      p->Finished(result);
+    });
   }
 
  private:
@@ -165,6 +196,13 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   historyDownload_ =
       MakeButton(QStringLiteral("历史数据下载"), QStringLiteral("historyDownload"), this);
   saveAs_ = MakeButton(QStringLiteral("另存为"), QStringLiteral("saveAs"), this);
+  keepInArchive_ = MakeCheck(QStringLiteral("存入历史档案"), QStringLiteral("keepInArchive"), this);
+  keepInArchive_->setChecked(true);
+  openArchive_ = MakeButton(QStringLiteral("历史档案"), QStringLiteral("openArchive"), this);
+  archiveNote_ = new QLabel(this);
+  archiveNote_->setObjectName(QStringLiteral("archiveNote"));
+  archiveNote_->setAccessibleName(QStringLiteral("历史档案"));
+  archiveNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   count_ = new ValueLabel(QStringLiteral("数据总条数："), QStringLiteral("recordCount"), this);
   count_->setMinimumWidth(60);
   QLabel* countCaption = MakeCaption(QStringLiteral("数据总条数："), count_, this);
@@ -208,6 +246,8 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   top->addWidget(historyDownload_);
   top->addWidget(printDownload_);
   top->addWidget(saveAs_);
+  top->addWidget(keepInArchive_);
+  top->addWidget(openArchive_);
   top->addStretch(1);
   top->addWidget(countCaption);
   top->addWidget(count_);
@@ -222,6 +262,7 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(splitter_, 1);
+  layout->addWidget(archiveNote_);
 
   progress_ = new DownloadProgressDialog(this);
   connect(progress_, &DownloadProgressDialog::cancelled, this,
@@ -231,6 +272,7 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   connect(printDownload_, &QPushButton::clicked, this,
           [this] { StartDownload(DownloadKind::Print); });
   connect(saveAs_, &QPushButton::clicked, this, &HistoryPage::SaveAs);
+  connect(openArchive_, &QPushButton::clicked, this, &HistoryPage::OpenArchive);
   connect(transmitter_, &QRadioButton::toggled, this, &HistoryPage::UpdateWidgets);
 
   worker_ = new DownloadWorker(this, link, downloadContinue_);
@@ -293,7 +335,10 @@ void HistoryPage::StartDownload(DownloadKind kind) {
     workerUsesLink_ = true;
   }
   emit linkInUse(true);
-  QMetaObject::invokeMethod(worker_, [worker = worker_, request] { worker->Run(request); },
+  archiveNote_->clear();
+  const std::string archive = keepInArchive_->isChecked() ? history::ArchivePath() : std::string();
+  QMetaObject::invokeMethod(worker_,
+                            [worker = worker_, request, archive] { worker->Run(request, archive); },
                             Qt::QueuedConnection);
 }
 
@@ -346,6 +391,33 @@ void HistoryPage::UpdateWidgets() {
   historyDownload_->setEnabled(idle);
   printDownload_->setEnabled(idle && gprs_->isChecked());
   saveAs_->setEnabled(idle && saveEnabled_);
+  keepInArchive_->setEnabled(idle);
+  openArchive_->setEnabled(idle);
+}
+
+void HistoryPage::OpenArchive() {
+  if (downloading_) return;
+  auto* dialog = new ArchiveDialog(FromUtf8(history::ArchivePath()), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &ArchiveDialog::load, this, &HistoryPage::LoadArchived);
+  dialog->open();
+  dialog->Refresh();
+}
+
+void HistoryPage::LoadArchived(const ArchiveDialog::Records& records) {
+  if (downloading_) return;
+  list_->setRowCount(0);
+  AddRows(records.rows);
+  chartTimer_->stop();
+  UpdateChart();
+  valueCount_ = records.valueCount;
+  count_->setText(QString::number(records.rows.size()));
+  status_->clear();
+  archiveNote_->setText(QStringLiteral("已载入历史档案：%1").arg(records.caption));
+  // Saved already in the archive: leaving without "另存为" loses nothing.
+  saveEnabled_ = true;
+  unsaved_ = false;
+  UpdateWidgets();
 }
 
 std::vector<RecordRow> HistoryPage::ListRows() const {

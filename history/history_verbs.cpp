@@ -58,11 +58,11 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   std::unique_ptr<Archive> archive;
   ArchiveIdentity identity;
   if (keep) {
-    const std::string path = args.Has("archive") ? args.Text("archive") : DefaultArchivePath();
+    const std::string path = args.Has("archive") ? args.Text("archive") : ArchivePath();
     ArchiveError error;
     archive = Archive::Open(path, &error);
     if (!archive) return Outcome::Failure(error);
-    identity = IdentifyInstrument(channel);
+    identity = IdentifyInstrument(channel, request.source);
   }
   // Without a dialog to cancel, an instrument that fell silent ends the download.
   if (!args.Switch("keep-going")) request.silentBlockLimit = kSilentBlockLimit;
