@@ -429,7 +429,7 @@ std::optional<int64_t> Archive::Store(const DownloadToStore& download, ArchiveEr
 
 std::vector<ArchivedDownload> Archive::List(const std::string& instrument) const {
   const std::string sql = std::string("SELECT ") + kDownloadColumns + " FROM downloads" +
-                          (instrument.empty() ? "" : " WHERE instrument = ?1 OR sn = ?1") +
+                          (instrument.empty() ? "" : " WHERE instrument = ?1") +
                           " ORDER BY id DESC";
   Statement s(db_, sql.c_str());
   if (!instrument.empty()) s.Bind(1, instrument);
@@ -467,8 +467,8 @@ MergedRecords Archive::Merged(const std::string& instrument, std::optional<Momen
     Statement s(db_,
                 "SELECT max(value_count), sum(failed_rows), "
                 "(SELECT count(*) FROM downloads d JOIN records r ON r.download = d.id "
-                " WHERE (d.instrument = ?1 OR d.sn = ?1) AND r.moment IS NULL AND r.failed = 0) "
-                "FROM downloads WHERE instrument = ?1 OR sn = ?1");
+                " WHERE d.instrument = ?1 AND r.moment IS NULL AND r.failed = 0) "
+                "FROM downloads WHERE instrument = ?1");
     s.Bind(1, instrument);
     if (s.Step() == SQLITE_ROW && !s.IsNull(0)) {
       merged.valueCount = static_cast<int>(s.Int(0));
@@ -478,7 +478,7 @@ MergedRecords Archive::Merged(const std::string& instrument, std::optional<Momen
   // Per minute the preferred record comes first: received, from a complete download, newest.
   Statement s(db_,
               "SELECT r.moment, r.time, r.vals FROM downloads d JOIN records r ON r.download = d.id "
-              "WHERE (d.instrument = ?1 OR d.sn = ?1) AND r.moment IS NOT NULL AND r.failed = 0 "
+              "WHERE d.instrument = ?1 AND r.moment IS NOT NULL AND r.failed = 0 "
               "AND r.moment BETWEEN ?2 AND ?3 "
               "ORDER BY r.moment, d.complete DESC, d.id DESC");
   s.Bind(1, instrument).Bind(2, from.value_or(0)).Bind(3, to.value_or(INT64_MAX));
