@@ -338,6 +338,43 @@ TEST_F(ArchiveCliTest, TwoOverlappingDownloadsAreListedAndExportedMerged) {
   EXPECT_NE(run.out.find(kNoSuchDownload), std::string::npos) << run.out;
 }
 
+TEST_F(ArchiveCliTest, ADownloadWithAFailedBlockIsKeptIncompleteAndAGprsOneBesideIt) {
+  sim_.Device<sim::HistoryState>([&](sim::HistoryState& s) {
+    s.recordCount = 120;
+    s.failBlock = 2;  // records 41-80
+  });
+  auto run = Cli(DownloadWords());
+  EXPECT_EQ(run.exit, 1) << run.out;  // kept, but not whole: said so
+  EXPECT_NE(run.out.find("历史档案中的下载不完整"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"archive-id\":1"), std::string::npos) << run.out;
+  sim_.Device<sim::HistoryState>([&](sim::HistoryState& s) { s.failBlock = 0; });
+  std::vector<std::string> gprs = DownloadWords();
+  gprs[3] = "gprs";
+  run = Cli(gprs);
+  EXPECT_EQ(run.exit, 0) << run.out;
+
+  ArchiveError error;
+  const auto archive = Archive::Open(archive_, &error);
+  ASSERT_TRUE(archive) << error;
+  const auto list = archive->List("7EAC00001");
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].source, Source::Gprs);
+  EXPECT_TRUE(list[0].complete);
+  EXPECT_EQ(list[0].records, 120);
+  EXPECT_EQ(list[1].source, Source::Transmitter);
+  EXPECT_FALSE(list[1].complete);
+  EXPECT_EQ(list[1].failedBlocks, 1);
+  EXPECT_EQ(list[1].failedRows, 40);
+  EXPECT_EQ(list[1].blockCount, 3);
+  EXPECT_EQ(list[1].blockSize, 360);
+  EXPECT_EQ(list[1].connection, sim_.SerialPath());
+  EXPECT_EQ(archive->Rows(list[1].id)[40], MissingRecordRow());
+  // The failed rows are left out of the merge; the GPRS download fills them in.
+  const MergedRecords merged = archive->Merged("7EAC00001");
+  EXPECT_EQ(merged.rows.size(), 120u);
+  EXPECT_EQ(merged.withoutTime, 40);
+}
+
 TEST_F(ArchiveCliTest, BadOptionValuesAreRefusedBeforeAnythingIsDone) {
   const std::string out = dir_ / "x.csv";
   struct Case {
