@@ -39,6 +39,14 @@ Field SnField() {
       .Optional();
 }
 
+// An empty --sn would name every instrument at once.
+std::optional<Outcome> EmptySn(const Args& args) {
+  if (args.Has("sn") && TrimBlanks(args.Text("sn")).empty()) {
+    return Outcome::Refused("--sn 不能为空", "sn");
+  }
+  return std::nullopt;
+}
+
 Field TimeField(const std::string& name, const std::string& help) {
   return Text(name, help).Optional().Takes(std::string("\"") + kTimeFormat + "\"");
 }
@@ -83,6 +91,7 @@ Values Summary(const ArchivedDownload& d) {
 }
 
 Outcome List(const Args& args) {
+  if (auto refused = EmptySn(args)) return *refused;
   Outcome failure;
   const std::unique_ptr<Archive> archive = OpenArchive(args, &failure);
   if (!archive) {
@@ -128,6 +137,7 @@ Outcome Export(const Args& args) {
   const bool byId = args.Has("id");
   const bool bySn = args.Has("sn");
   if (byId == bySn) return Outcome::Refused(kIdOrSn, byId ? "sn" : "id");
+  if (auto refused = EmptySn(args)) return *refused;
   const std::string& out = args.Text("out");
   const std::optional<history::FileType> type = history::TypeOfPath(out);
   if (!type) return Outcome::Refused(kOutNeedsType, "out");
@@ -172,8 +182,11 @@ Outcome Export(const Args& args) {
   if (!saveFailure.empty()) return Outcome::Failure(saveFailure);
   Outcome outcome = Outcome::Success(kExported);
   outcome.With("file", out).With("rows", static_cast<int64_t>(rows.size()));
-  outcome.With("without-time", leftOut);
-  if (!byId) outcome.With("duplicates", duplicates);
+  if (byId) {
+    outcome.With("outside-range", leftOut);
+  } else {
+    outcome.With("without-time", leftOut).With("duplicates", duplicates);
+  }
   return outcome;
 }
 

@@ -395,6 +395,8 @@ TEST_F(ArchiveCliTest, BadOptionValuesAreRefusedBeforeAnythingIsDone) {
       {{"archive", "delete", "--id", "1", "--confirm", "no"}, "--confirm"},
       {{"archive", "delete", "--id", "1"}, "--confirm"},
       {{"archive", "show"}, "--id"},
+      {{"archive", "list", "--sn", " "}, "--sn"},
+      {{"archive", "export", "--sn", "", "--out", out}, "--sn"},
       {{"archive", "list", "--port", "/dev/null"}, "--port"},  // no connection here
       {{"history", "download", "--source", "transmitter", "--no-archive", "--port", sim_.SerialPath()},
        "--out"},
