@@ -2,6 +2,7 @@
 //   recordList      "记录列表"
 //   downloadStatus  "通讯状态"
 //   recordChart     "记录曲线"
+//   archiveNote     "存档情况"
 #include "history/history_page.h"
 
 #include <QChart>
@@ -201,7 +202,7 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   openArchive_ = MakeButton(QStringLiteral("历史档案"), QStringLiteral("openArchive"), this);
   archiveNote_ = new QLabel(this);
   archiveNote_->setObjectName(QStringLiteral("archiveNote"));
-  archiveNote_->setAccessibleName(QStringLiteral("历史档案"));
+  archiveNote_->setAccessibleName(QStringLiteral("存档情况"));
   archiveNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   count_ = new ValueLabel(QStringLiteral("数据总条数："), QStringLiteral("recordCount"), this);
   count_->setMinimumWidth(60);
