@@ -85,7 +85,7 @@ CommandLine ParseArguments(const std::vector<std::string>& args) {
       value = name.substr(eq + 1);
       name.resize(eq);
     }
-    const bool takesValue = name == "port" || name == "demo-shots";
+    const bool takesValue = name == "port" || name == "demo-shots" || name == "archive";
     if (takesValue && !value) {
       if (i + 1 >= args.size()) {
         result.error = "option --" + name + " needs a value";
@@ -105,6 +105,8 @@ CommandLine ParseArguments(const std::vector<std::string>& args) {
       result.port = *value;
     } else if (name == "demo-shots") {
       result.demoShots = *value;
+    } else if (name == "archive") {
+      result.archive = *value;
     } else if (name == "open") {
       result.openPort = true;
     } else if (name == "fast") {
@@ -139,6 +141,8 @@ std::string UsageText(std::string_view programName) {
       "  --fast             take each reply the moment it is whole (\"快速\" checked)\n"
       "  --demo-shots DIR   open the port, read the version and the clock, save a screenshot\n"
       "                     of every tab into DIR and exit\n"
+      "  --archive PATH     keep downloads in this history archive (default\n"
+      "                     $XDG_DATA_HOME/tool/archive.sqlite3)\n"
       "  --help             show this text\n"
       "  --version          print the version and exit\n";
   return usage;

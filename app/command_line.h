@@ -32,6 +32,7 @@ struct CommandLine {
   bool help = false;                     // --help
   bool version = false;                  // --version
   std::optional<std::string> demoShots;  // --demo-shots DIR: scripted screenshot run
+  std::optional<std::string> archive;    // --archive PATH: the history archive to use
   std::string error;                     // non-empty: the options could not be read
 };
 

@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/demo_shots.h"
 #include "app/main_window.h"
+#include "history/history_archive.h"
 #include "link/device_link.h"
 #include "tool_version.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName("net.veltrix.tool");
   // Qt took its own options (-platform, ...) out of argv; read ours again from what is left.
   const app::CommandLine commandLine = app::ParseArguments(Arguments(argc, argv));
+  if (commandLine.archive) pages::history::UseArchivePath(*commandLine.archive);
   devlink::DeviceLink link;
   app::MainWindow window(link, commandLine);
 

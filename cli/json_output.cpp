@@ -81,6 +81,12 @@ std::string ObjectJson(const std::vector<const pages::Values::value_type*>& entr
 
 }  // namespace
 
+std::string ValuesJson(const pages::Values& values) {
+  std::vector<const pages::Values::value_type*> all;
+  for (const auto& entry : values) all.push_back(&entry);
+  return ObjectJson(all, 0);
+}
+
 std::string OutcomeJson(const pages::Outcome& outcome) {
   std::string out = "{\"ok\":";
   out += outcome.ok ? "true" : "false";
@@ -88,10 +94,16 @@ std::string OutcomeJson(const pages::Outcome& outcome) {
   // A refused input names the option it came from.
   if (outcome.Refusal()) out += ",\"option\":" + JsonString("--" + outcome.field);
   if (!outcome.detail.empty()) out += ",\"detail\":" + JsonString(outcome.detail);
-  out += ",\"values\":";
-  std::vector<const pages::Values::value_type*> all;
-  for (const auto& entry : outcome.values) all.push_back(&entry);
-  out += ObjectJson(all, 0);
+  // The values, then the lists of objects beside them.
+  std::string values = ValuesJson(outcome.values);
+  for (const auto& [name, items] : outcome.lists) {
+    values.pop_back();
+    if (values.size() > 1) values.push_back(',');
+    values += JsonString(name) + ":[";
+    for (size_t i = 0; i < items.size(); ++i) values += (i > 0 ? "," : "") + ValuesJson(items[i]);
+    values += "]}";
+  }
+  out += ",\"values\":" + values;
   out += "}";
   return out;
 }

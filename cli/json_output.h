@@ -12,7 +12,10 @@ namespace cli {
 std::string JsonString(std::string_view text);
 // A value with its JSON type: true/false, a number (NaN and infinities as null), a string.
 std::string JsonValue(const pages::Value& value);
-// A value named "group.key" goes into the object "group" of "values" ("a.b.c": {"a":{"b":{"c":..}}}).
+// {"name":value,...}; a value named "group.key" goes into the object "group"
+// ("a.b.c": {"a":{"b":{"c":..}}}).
+std::string ValuesJson(const pages::Values& values);
+// The outcome with its values, and the lists of objects beside them.
 std::string OutcomeJson(const pages::Outcome& outcome);
 
 }  // namespace cli

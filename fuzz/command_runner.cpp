@@ -120,8 +120,12 @@ std::map<std::string, std::string> ArgumentsFor(const pages::CommandDef& def, ui
 }
 
 bool Drivable(const pages::CommandDef& def) {
+  // Work on the PC alone, and downloads that keep what they got in the history archive, would
+  // write into the user's data folder.
+  if (def.offline) return false;
   for (const pages::Field& field : def.args) {
     if (field.required && (IsFilePath(field) || field.name == "mac")) return false;
+    if (field.name == "archive") return false;
   }
   return true;
 }

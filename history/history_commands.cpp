@@ -101,6 +101,8 @@ DownloadResult DownloadTransmitter(devlink::Channel& channel, const DownloadRequ
   }
   const auto [records, blocks, blockSize] = announced.value;
   result.recordCount = records;
+  result.blockCount = blocks;
+  result.blockSize = blockSize;
   events.CountAnnounced(records);
   if (records <= 0) return Finish(std::move(result), true, proceed);
 

@@ -117,6 +117,8 @@ struct DownloadResult {
   bool stopped = false;                // the proceed flag was cleared
   bool saveEnabled = false;            // the list may be saved
   std::optional<int32_t> recordCount;  // as announced
+  int32_t blockCount = 0;              // transmitter: as announced
+  int32_t blockSize = 0;               // transmitter: bytes of a full block, as announced
   int valueCount = kTransmitterValueCount;
   size_t rows = 0;                     // rows reported
   int failedBlocks = 0;                // blocks that failed every attempt

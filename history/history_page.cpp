@@ -2,10 +2,12 @@
 //   recordList      "记录列表"
 //   downloadStatus  "通讯状态"
 //   recordChart     "记录曲线"
+//   archiveNote     "存档情况"
 #include "history/history_page.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QColor>
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -25,6 +27,7 @@
 #include <functional>
 #include <limits>
 
+#include "history/history_archive.h"
 #include "history/history_export.h"
 #include "history/report/history_stats_panel.h"
 #include "pages/settings/settings_commands.h"
@@ -113,7 +116,8 @@ class DownloadWorker : public QObject {
   DownloadWorker(HistoryPage* page, devlink::DeviceLink& link, const std::atomic<bool>& proceed)
       : page_(page), link_(link), proceed_(proceed) {}
 
-  void Run(history::DownloadRequest request) {
+  // `archivePath` empty: the download is not kept in the archive.
+  void Run(history::DownloadRequest request, std::string archivePath) {
     struct Events : history::DownloadEvents {
       explicit Events(HistoryPage* page) : page(page) {}
       void CountAnnounced(int32_t count) override {
@@ -129,6 +133,7 @@ class DownloadWorker : public QObject {
         });
       }
       void Rows(std::vector<RecordRow> rows) override {
+        if (keep) kept.insert(kept.end(), rows.begin(), rows.end());
         Post([rows = std::move(rows)](HistoryPage* p) { p->AddRows(rows); });
       }
       void BlocksFailed(int failed) override {
@@ -139,8 +144,25 @@ class DownloadWorker : public QObject {
                                   Qt::QueuedConnection);
       }
       HistoryPage* page;
+      bool keep = false;
+      std::vector<RecordRow> kept;
     } events(page_);
     devlink::LinkChannel channel(link_);
+    // The archive is opened and the instrument named before the download, so nothing it sends
+    // is lost to a slow open afterwards; a failed open costs the user no download.
+    std::unique_ptr<history::Archive> archive;
+    history::ArchiveIdentity identity;
+    std::string note;
+    if (!archivePath.empty()) {
+      history::ArchiveError error;
+      archive = history::Archive::Open(archivePath, &error);
+      if (archive) {
+        identity = history::IdentifyInstrument(channel, request.source);
+      } else {
+        note = error;
+      }
+    }
+    events.keep = archive != nullptr;
     std::unique_ptr<StreamLine> stream = StreamBehind(channel);
     history::DownloadResult result =
         history::Download(channel, stream.get(), request, proceed_, events);
@@ -154,12 +176,22 @@ class DownloadWorker : public QObject {
         events.Post([limits](HistoryPage* p) { p->statsPanel_->OfferInstrumentLimits(limits); });
       }
     }
+    if (archive && !events.kept.empty()) {
+      history::ArchiveError error;
+      const auto id = archive->Store({identity, request, result, std::move(events.kept), {}}, &error);
+      note = id ? std::string(history::kStoredInArchive) + "（" + identity.Instrument() + "，编号" +
+                      std::to_string(*id) + "）：" + archive->Path()
+                : error;
+    }
     {
       std::lock_guard lock(page_->workerMutex_);
       page_->workerUsesLink_ = false;
     }
     page_->workerIdle_.notify_all();
-    events.Post([result = std::move(result)](HistoryPage* p) { p->Finished(result); });
+    events.Post([result = std::move(result), note = FromUtf8(note)](HistoryPage* p) {
+      p->archiveNote_->setText(note);
+      p->Finished(result);
+    });
   }
 
  private:
@@ -178,6 +210,13 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   historyDownload_ =
       MakeButton(QStringLiteral("历史数据下载"), QStringLiteral("historyDownload"), this);
   saveAs_ = MakeButton(QStringLiteral("另存为"), QStringLiteral("saveAs"), this);
+  keepInArchive_ = MakeCheck(QStringLiteral("存入历史档案"), QStringLiteral("keepInArchive"), this);
+  keepInArchive_->setChecked(true);
+  openArchive_ = MakeButton(QStringLiteral("历史档案"), QStringLiteral("openArchive"), this);
+  archiveNote_ = new QLabel(this);
+  archiveNote_->setObjectName(QStringLiteral("archiveNote"));
+  archiveNote_->setAccessibleName(QStringLiteral("存档情况"));
+  archiveNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   count_ = new ValueLabel(QStringLiteral("数据总条数："), QStringLiteral("recordCount"), this);
   count_->setMinimumWidth(60);
   QLabel* countCaption = MakeCaption(QStringLiteral("数据总条数："), count_, this);
@@ -221,6 +260,8 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   top->addWidget(historyDownload_);
   top->addWidget(printDownload_);
   top->addWidget(saveAs_);
+  top->addWidget(keepInArchive_);
+  top->addWidget(openArchive_);
   top->addStretch(1);
   top->addWidget(countCaption);
   top->addWidget(count_);
@@ -247,6 +288,7 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   layout->addLayout(top);
   layout->addWidget(splitter_, 1);
   layout->addWidget(statsPanel_);
+  layout->addWidget(archiveNote_);
 
   progress_ = new DownloadProgressDialog(this);
   connect(progress_, &DownloadProgressDialog::cancelled, this,
@@ -256,6 +298,7 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
   connect(printDownload_, &QPushButton::clicked, this,
           [this] { StartDownload(DownloadKind::Print); });
   connect(saveAs_, &QPushButton::clicked, this, &HistoryPage::SaveAs);
+  connect(openArchive_, &QPushButton::clicked, this, &HistoryPage::OpenArchive);
   connect(transmitter_, &QRadioButton::toggled, this, &HistoryPage::UpdateWidgets);
 
   worker_ = new DownloadWorker(this, link, downloadContinue_);
@@ -318,7 +361,10 @@ void HistoryPage::StartDownload(DownloadKind kind) {
     workerUsesLink_ = true;
   }
   emit linkInUse(true);
-  QMetaObject::invokeMethod(worker_, [worker = worker_, request] { worker->Run(request); },
+  archiveNote_->clear();
+  const std::string archive = keepInArchive_->isChecked() ? history::ArchivePath() : std::string();
+  QMetaObject::invokeMethod(worker_,
+                            [worker = worker_, request, archive] { worker->Run(request, archive); },
                             Qt::QueuedConnection);
 }
 
@@ -347,7 +393,7 @@ void HistoryPage::Finished(const history::DownloadResult& result) {
   downloading_ = false;
   emit linkInUse(false);
   status_->setText(FromUtf8(result.status));
-  downloadedAt_ = history::LocalTimeNow();
+  downloadedAt_ = history::LocalNow();
   progress_->Close();
   saveEnabled_ = result.saveEnabled;
   unsaved_ = saveEnabled_ && list_->rowCount() > 0;
@@ -373,6 +419,33 @@ void HistoryPage::UpdateWidgets() {
   printDownload_->setEnabled(idle && gprs_->isChecked());
   saveAs_->setEnabled(idle && saveEnabled_);
   statsPanel_->SetBusy(!idle);
+  keepInArchive_->setEnabled(idle);
+  openArchive_->setEnabled(idle);
+}
+
+void HistoryPage::OpenArchive() {
+  if (downloading_) return;
+  auto* dialog = new ArchiveDialog(FromUtf8(history::ArchivePath()), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &ArchiveDialog::load, this, &HistoryPage::LoadArchived);
+  dialog->open();
+  dialog->Refresh();
+}
+
+void HistoryPage::LoadArchived(const ArchiveDialog::Records& records) {
+  if (downloading_) return;
+  list_->setRowCount(0);
+  AddRows(records.rows);
+  chartTimer_->stop();
+  UpdateChart();
+  valueCount_ = records.valueCount;
+  count_->setText(QString::number(records.rows.size()));
+  status_->clear();
+  archiveNote_->setText(QStringLiteral("已载入历史档案：%1").arg(records.caption));
+  // Saved already in the archive: leaving without "另存为" loses nothing.
+  saveEnabled_ = true;
+  unsaved_ = false;
+  UpdateWidgets();
 }
 
 std::vector<RecordRow> HistoryPage::ListRows() const {

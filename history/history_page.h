@@ -11,10 +11,12 @@
 #include <mutex>
 #include <vector>
 
+#include "history/archive_page.h"
 #include "history/history_commands.h"
 #include "pages/kit/page.h"
 
 class QChartView;
+class QCheckBox;
 class QDateTimeAxis;
 class QLabel;
 class QProgressBar;
@@ -67,6 +69,10 @@ class HistoryPage : public Page {
   // What the buttons do.
   void StartDownload(history::DownloadKind kind);
   void SaveAs();
+  // "历史档案": the archived downloads, one of which (or one instrument's merged records) the
+  // list then shows, saved with "另存为" as after a download.
+  void OpenArchive();
+  void LoadArchived(const ArchiveDialog::Records& records);
 
   bool Downloading() const { return downloading_; }
   // The list's rows as displayed (what the writers save).
@@ -92,6 +98,9 @@ class HistoryPage : public Page {
   QPushButton* printDownload_ = nullptr;
   QPushButton* historyDownload_ = nullptr;
   QPushButton* saveAs_ = nullptr;
+  QCheckBox* keepInArchive_ = nullptr;  // "存入历史档案"
+  QPushButton* openArchive_ = nullptr;  // "历史档案"
+  QLabel* archiveNote_ = nullptr;       // where the last download was kept
   QTableWidget* list_ = nullptr;
   ValueLabel* count_ = nullptr;
   ValueLabel* status_ = nullptr;

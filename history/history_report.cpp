@@ -24,7 +24,7 @@ std::string DescribeConnection(const devlink::DeviceLink& link) {
   return "串口 " + link.portName + address;
 }
 
-std::string LocalTimeNow() {
+std::string LocalNow() {
   const std::tm local = LocalNow();
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);

@@ -1,6 +1,7 @@
 // tool-cli verbs of the history page: a download saved straight to a file.
 #include <variant>
 
+#include "history/history_archive.h"
 #include "history/history_commands.h"
 #include "history/history_export.h"
 #include "history/history_report.h"
@@ -65,10 +66,17 @@ Outcome ReportFromFile(const Args& args) {
   AddReport(outcome, content, out, "");
   return outcome;
 }
+inline constexpr const char* kNoArchiveNoOut = "--no-archive 时需要 --out（下载的记录无处存放）";
+inline constexpr const char* kArchiveAndNoArchive = "--archive 与 --no-archive 不能同时给出";
 
 // The file holds what arrived of a download that did not complete.
-std::string IncompleteSaved(int64_t missing) {
-  return "文件中的下载不完整：" + std::to_string(missing) + "条记录未收到";
+std::string IncompleteSaved(int64_t missing, bool inFile) {
+  return std::string(inFile ? "文件" : "历史档案") + "中的下载不完整：" + std::to_string(missing) +
+         "条记录未收到";
+}
+
+std::string ArchivePathHelp() {
+  return "$XDG_DATA_HOME/tool/" + std::string(kArchiveFileName);
 }
 
 // Collects the rows and passes the progress on.
@@ -88,9 +96,15 @@ class Collector : public DownloadEvents {
 };
 
 Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
-  const std::string& out = args.Text("out");
-  const std::optional<FileType> type = TypeOfPath(out);
-  if (!type) return Outcome::Refused(kOutNeedsType, "out");
+  const std::string out = args.Has("out") ? args.Text("out") : std::string();
+  const bool keep = !args.Switch("no-archive");
+  std::optional<FileType> type;
+  if (!out.empty()) {
+    type = TypeOfPath(out);
+    if (!type) return Outcome::Refused(kOutNeedsType, "out");
+  }
+  if (!keep && args.Has("archive")) return Outcome::Refused(kArchiveAndNoArchive, "no-archive");
+  if (!keep && out.empty()) return Outcome::Refused(kNoArchiveNoOut, "out");
   // A report's options are checked before anything is sent.
   const bool report = args.Has("report");
   if (report && !IsPdfPath(args.Text("report"))) return Outcome::Refused(kReportNeedsPdf, "report");
@@ -104,6 +118,32 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   if (!report && (fromInstrument || AnyReportLimitGiven(args) || args.Has("title"))) {
     return MissingField("report");  // options of a report that was not asked for
   }
+  DownloadRequest request;
+  request.source = args.Text("source") == "gprs" ? Source::Gprs : Source::Transmitter;
+  request.kind = args.Text("kind") == "print" ? DownloadKind::Print : DownloadKind::History;
+  if (request.source == Source::Transmitter && request.kind == DownloadKind::Print) {
+    return Outcome::Refused(kPrintNeedsGprs, "kind");
+  }
+  // The archive is opened before anything is sent: one that is refused costs no download.
+  std::unique_ptr<Archive> archive;
+  ArchiveIdentity identity;
+  if (keep) {
+    const std::string path = args.Has("archive") ? args.Text("archive") : ArchivePath();
+    ArchiveError error;
+    archive = Archive::Open(path, &error);
+    if (!archive) return Outcome::Failure(error);
+    identity = IdentifyInstrument(channel, request.source);
+  }
+  // The report names the transmitter by its SN when it tells it (a failed read names none); the
+  // archive has asked for it already.
+  std::string instrument;
+  if (report && request.source == Source::Transmitter) {
+    if (keep) {
+      if (!identity.sn.empty()) instrument = "SN " + identity.sn;
+    } else if (const WidgetReply sn = ReadSn(channel); sn.ok()) {
+      instrument = "SN " + sn.value.text;
+    }
+  }
   if (fromInstrument) {
     const auto read = settings::ReadLimits(channel, settings::LimitKind::Alarm);
     if (!read.ok()) {
@@ -113,18 +153,6 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
     }
     limits = {{read.value.temperature.lower, read.value.temperature.upper},
               {read.value.humidity.lower, read.value.humidity.upper}};
-  }
-  DownloadRequest request;
-  request.source = args.Text("source") == "gprs" ? Source::Gprs : Source::Transmitter;
-  // The report names the transmitter by its SN when it tells it (a failed read names none).
-  std::string instrument;
-  if (report && request.source == Source::Transmitter) {
-    const WidgetReply sn = ReadSn(channel);
-    if (sn.ok()) instrument = "SN " + sn.value.text;
-  }
-  request.kind = args.Text("kind") == "print" ? DownloadKind::Print : DownloadKind::History;
-  if (request.source == Source::Transmitter && request.kind == DownloadKind::Print) {
-    return Outcome::Refused(kPrintNeedsGprs, "kind");
   }
   // Without a dialog to cancel, an instrument that fell silent ends the download.
   if (!args.Switch("keep-going")) request.silentBlockLimit = kSilentBlockLimit;
@@ -136,24 +164,37 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   const bool empty = result.status == kStatusNormal && collector.rows_.empty();
   Outcome outcome = Outcome::Failure(result.message.empty() ? result.status : result.message);
   outcome.detail = result.detail;
-  bool saved = false;
-  if (result.saveEnabled || empty) {
-    const std::string failure = SaveRecords(out, *type, collector.rows_, result.valueCount);
-    saved = failure.empty();
+  const bool saved = !out.empty() && (result.saveEnabled || empty);
+  // Every download that filled the list is kept, a partial one marked incomplete.
+  const bool stored = archive && !collector.rows_.empty();
+  std::optional<int64_t> id;
+  bool kept = false;  // in the file or the archive, as the outcome says
+  if (saved || stored) {
+    std::string failure = saved ? SaveRecords(out, *type, collector.rows_, result.valueCount)
+                                : std::string();
+    if (stored) {
+      ArchiveError error;
+      id = archive->Store({identity, request, result, collector.rows_, {}}, &error);
+      if (!id && failure.empty()) failure = error;
+    }
+    kept = failure.empty();
     if (!failure.empty()) {
       outcome = Outcome::Failure(failure);
-    } else {
-      if (result.status == kStatusNormal) {
-        outcome = Outcome::Success(kSaveDone);
-      } else {
-        // Saved, but not whole: the message says so, beside why the download ended.
-        const std::string why = result.message.empty() ? result.status : result.message;
-        outcome = Outcome::Failure(why + "；" + IncompleteSaved(result.missing));
-        outcome.detail = result.detail;
-      }
-      outcome.With("file", out);
+    } else if (result.status == kStatusNormal) {
+      outcome = Outcome::Success(saved ? kSaveDone : kStoredInArchive);
+    } else if (saved || stored) {
+      // Kept, but not whole: the message says so, beside why the download ended.
+      const std::string why = result.message.empty() ? result.status : result.message;
+      outcome = Outcome::Failure(why + "；" + IncompleteSaved(result.missing, saved));
+      outcome.detail = result.detail;
+    }
+    if (saved) outcome.With("file", out);
+    if (id) {
+      outcome.With("archive", archive->Path());
+      outcome.With("archive-id", *id);
     }
   }
+  if (keep) outcome.With("sn", identity.sn).With("instrument", identity.Instrument());
   if (outcome.detail.empty()) outcome.detail = result.detail;
   outcome.With("status", result.status);
   if (result.recordCount) outcome.With("records", int64_t{*result.recordCount});
@@ -161,11 +202,11 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   if (result.failedBlocks > 0) outcome.With("failed-blocks", int64_t{result.failedBlocks});
   if (result.missing > 0) outcome.With("missing", result.missing);
   outcome.With("impossible-times", static_cast<int64_t>(result.impossibleTimes));
-  // The report covers what was saved: a download that saved nothing has none.
-  if (report && saved) {
+  // The report covers what was kept: a download that kept nothing has none.
+  if (report && kept) {
     ReportContent content = NewReport(args, limits, std::move(collector.rows_));
     if (const devlink::DeviceLink* link = channel.Link()) content.connection = DescribeConnection(*link);
-    content.downloadedAt = LocalTimeNow();
+    content.downloadedAt = LocalNow();
     content.instrument = instrument;
     // Beside the download's own values, in an object of their own.
     AddReport(outcome, content, args.Text("report"), "report.");
@@ -181,12 +222,17 @@ CommandSet Commands() {
   set.help = "history and print records: download from a transmitter or a GPRS module, save";
   set.commands.push_back(LongVerb(
       "download",
-      "download the records and save them as CSV (GBK) or as a .data file (progress on stderr)",
+      "download the records, store them in the history archive (reading the SN first) and/or "
+      "save them as CSV (GBK) or as a .data file (progress on stderr)",
       {Choice("source", "transmitter (SumFrame blocks) or gprs (text stream, serial only)",
               {"transmitter", "gprs"}),
        Choice("kind", "history records or print records (print: gprs only)", {"history", "print"})
            .Optional("history"),
-       FilePath("out", "FILE.csv or FILE.data"),
+       FilePath("out", "FILE.csv or FILE.data").Optional(),
+       FilePath("archive", "the history archive to store the download in (default " +
+                               ArchivePathHelp() + ")")
+           .Optional(),
+       Flag("no-archive", "do not store this download in the history archive (then --out is needed)"),
        Flag("keep-going",
             "ask every block even after 3 blocks in a row received nothing (the window's way)"),
        FilePath("report", "also write a PDF report of the records saved: REPORT.pdf").Optional(),

@@ -54,12 +54,14 @@ TEST(ParseArguments, OptionsAreTakenOutBeforeTheWordsAreRead) {
 }
 
 TEST(ParseArguments, OptionValueAfterAnEqualsSign) {
-  const CommandLine line = ParseArguments({"3", "--demo-shots=/tmp/shots", "--port=/dev/ttyUSB0"});
+  const CommandLine line = ParseArguments(
+      {"3", "--demo-shots=/tmp/shots", "--port=/dev/ttyUSB0", "--archive", "/tmp/a.sqlite3"});
   EXPECT_TRUE(line.error.empty()) << line.error;
   EXPECT_EQ(line.variant, 3);
   EXPECT_EQ(line.label, "");
   EXPECT_EQ(line.demoShots, "/tmp/shots");
   EXPECT_EQ(line.port, "/dev/ttyUSB0");
+  EXPECT_EQ(line.archive, "/tmp/a.sqlite3");
 }
 
 TEST(ParseArguments, FastModeFlag) {
@@ -88,7 +90,8 @@ TEST(ParseArguments, DoubleDashEndsTheOptions) {
 
 TEST(ParseArguments, BadOptionsAreReported) {
   for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--bogus"}, {"1", "--port"}, {"--port="}, {"--help=yes"}, {"--demo-shots"}}) {
+           {"--bogus"}, {"1", "--port"}, {"--port="}, {"--help=yes"}, {"--demo-shots"},
+           {"--archive"}, {"--archive="}}) {
     SCOPED_TRACE(args.front());
     EXPECT_FALSE(ParseArguments(args).error.empty());
   }

@@ -15,6 +15,12 @@
 # name in lower case with words joined by '_'). NO_VERBS: a family that talks to no instrument
 # over the link (the gateway server) has no command table; tool-cli reaches it its own way.
 # The tests also find the built tool-sim in TOOL_SIM.
+# A test program's XDG_DATA_HOME (the history archive's folder) inside the build tree.
+function(tool_test_data_home target)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/pages/testing/test_data_home.cpp)
+  target_compile_definitions(${target} PRIVATE TOOL_TEST_DATA_HOME="${CMAKE_BINARY_DIR}/test-data")
+endfunction()
+
 function(tool_add_family name)
   cmake_parse_arguments(FAMILY "NO_VERBS" "KIND;PAGE;SIM;DIR" "" ${ARGN})
   if((FAMILY_KIND AND NOT FAMILY_PAGE) OR (FAMILY_PAGE AND NOT FAMILY_KIND))
@@ -44,6 +50,7 @@ function(tool_add_family name)
   if(plain_tests)
     add_executable(${name}_tests ${plain_tests})
     target_link_libraries(${name}_tests PRIVATE ${name}_commands sim GTest::gtest_main tool_warnings)
+    tool_test_data_home(${name}_tests)
     set_target_properties(${name}_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
     # Some of them run the tool-cli binary itself.
     add_dependencies(${name}_tests tool-cli)
@@ -59,6 +66,7 @@ function(tool_add_family name)
                           PRIVATE tool_warnings)
     if(page_tests)
       qt_add_executable(${name}_page_tests ${page_tests})
+      tool_test_data_home(${name}_page_tests)
       target_link_libraries(${name}_page_tests PRIVATE ${name}_page sim ui_test_main tool_warnings)
       gtest_discover_tests(${name}_page_tests DISCOVERY_TIMEOUT 60
                            PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

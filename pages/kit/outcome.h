@@ -22,15 +22,21 @@ struct Outcome {
   // Why an exchange failed, in the traffic view's words ("no reply within 600 ms"); tool-cli
   // prints it beside the message, which stays the instrument's own.
   std::string detail;
+  // Lists of objects tool-cli prints among the values ("downloads": [{...}, ...]).
+  std::vector<std::pair<std::string, std::vector<Values>>> lists;
 
-  static Outcome Success(std::string message) { return {true, std::move(message), {}, {}, {}}; }
-  static Outcome Failure(std::string message) { return {false, std::move(message), {}, {}, {}}; }
+  static Outcome Success(std::string message) { return {true, std::move(message), {}, {}, {}, {}}; }
+  static Outcome Failure(std::string message) { return {false, std::move(message), {}, {}, {}, {}}; }
   // Input refused before anything was sent.
   static Outcome Refused(std::string message, std::string field) {
-    return {false, std::move(message), std::move(field), {}, {}};
+    return {false, std::move(message), std::move(field), {}, {}, {}};
   }
   Outcome& With(std::string name, Value value) {
     values.emplace_back(std::move(name), std::move(value));
+    return *this;
+  }
+  Outcome& WithList(std::string name, std::vector<Values> items) {
+    lists.emplace_back(std::move(name), std::move(items));
     return *this;
   }
   bool Refusal() const { return !ok && !field.empty(); }

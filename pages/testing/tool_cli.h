@@ -27,6 +27,17 @@ inline std::string ReadAll(int fd) {
   return text;
 }
 
+// Starts the program `tool` with `words` and the file actions; posix_spawn's result.
+inline int SpawnToolCli(const char* tool, const std::vector<std::string>& words,
+                        const posix_spawn_file_actions_t& actions, pid_t* pid) {
+  std::vector<std::string> args{tool};
+  args.insert(args.end(), words.begin(), words.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  return ::posix_spawn(pid, tool, &actions, nullptr, argv.data(), environ);
+}
+
 // Runs tool-cli with `words`; the output streams are small, so they are read one after the other.
 inline ToolRun RunToolCli(const std::vector<std::string>& words) {
   ToolRun run;
@@ -49,13 +60,8 @@ inline ToolRun RunToolCli(const std::vector<std::string>& words) {
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addclose(&actions, err[0]);
-  std::vector<std::string> args{tool};
-  args.insert(args.end(), words.begin(), words.end());
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = ::posix_spawn(&pid, tool, &actions, nullptr, argv.data(), environ);
+  const int spawned = SpawnToolCli(tool, words, actions, &pid);
   posix_spawn_file_actions_destroy(&actions);
   ::close(out[1]);
   ::close(err[1]);
