@@ -133,13 +133,6 @@ bool HoldsOtherData(const std::string& path) {
   return in.gcount() != sizeof head || std::memcmp(head, "SQLite format 3\0", sizeof head) != 0;
 }
 
-std::string LocalNow() {
-  const std::tm local = LocalNow();
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
 std::string JoinValues(const std::vector<std::string>& values) {
   std::string text;
   for (size_t i = 0; i < values.size(); ++i) {
@@ -400,7 +393,7 @@ std::optional<int64_t> Archive::Store(const DownloadToStore& download, ArchiveEr
   if (!head.ok()) return fail(Message(db_));
   const ArchiveIdentity& id = download.identity;
   head.Bind(1, id.Instrument()).Bind(2, id.sn).Bind(3, id.connection).Bind(4, int64_t{id.address});
-  head.Bind(5, id.versions).Bind(6, download.started.empty() ? LocalNow() : download.started);
+  head.Bind(5, id.versions).Bind(6, download.started.empty() ? LocalNowText() : download.started);
   head.Bind(7, std::string(SourceName(download.request.source)));
   head.Bind(8, std::string(KindName(download.request.kind)));
   head.Bind(9, int64_t{result.recordCount.value_or(0)}).Bind(10, int64_t{result.blockCount});

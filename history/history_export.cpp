@@ -177,6 +177,13 @@ std::tm LocalNow() {
   return local;
 }
 
+std::string LocalNowText() {
+  const std::tm local = LocalNow();
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
 std::string SaveRecords(const std::string& path, FileType type, const std::vector<RecordRow>& rows,
                         int valueCount) {
   Bytes bytes;

@@ -41,6 +41,8 @@ bool ReplaceFile(const std::string& path, const devlink::Bytes& bytes);
 
 // The local date and time now.
 std::tm LocalNow();
+// The same as "YYYY-MM-DD HH:MM:SS".
+std::string LocalNowText();
 
 // Writes the list as `type` with the local time now; the empty text on success, else the
 // message to show ("创建文件失败").

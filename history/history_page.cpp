@@ -393,7 +393,7 @@ void HistoryPage::Finished(const history::DownloadResult& result) {
   downloading_ = false;
   emit linkInUse(false);
   status_->setText(FromUtf8(result.status));
-  downloadedAt_ = history::LocalNow();
+  downloadedAt_ = history::LocalNowText();
   progress_->Close();
   saveEnabled_ = result.saveEnabled;
   unsaved_ = saveEnabled_ && list_->rowCount() > 0;

@@ -24,13 +24,6 @@ std::string DescribeConnection(const devlink::DeviceLink& link) {
   return "串口 " + link.portName + address;
 }
 
-std::string LocalNow() {
-  const std::tm local = LocalNow();
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
 void InstallReportRenderer(ReportRenderer renderer) { Renderer() = std::move(renderer); }
 bool HaveReportRenderer() { return static_cast<bool>(Renderer()); }
 

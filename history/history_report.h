@@ -36,8 +36,6 @@ struct ReportContent {
 
 // The link as the report names it: "串口 /dev/ttyUSB0，地址 1" or "TCP 10.10.100.254:10001，地址 1".
 std::string DescribeConnection(const devlink::DeviceLink& link);
-// The local time now as "YYYY-MM-DD HH:MM:SS".
-std::string LocalNow();
 
 // Draws the report's PDF into bytes, or fails with the reason in `error`.
 using ReportRenderer =

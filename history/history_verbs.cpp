@@ -206,7 +206,7 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   if (report && kept) {
     ReportContent content = NewReport(args, limits, std::move(collector.rows_));
     if (const devlink::DeviceLink* link = channel.Link()) content.connection = DescribeConnection(*link);
-    content.downloadedAt = LocalNow();
+    content.downloadedAt = LocalNowText();
     content.instrument = instrument;
     // Beside the download's own values, in an object of their own.
     AddReport(outcome, content, args.Text("report"), "report.");
