@@ -1,5 +1,6 @@
 // OEM text through the Win32 code-page functions. Code page 54936 (GB18030) decodes the few GBK
-// byte pairs that the 936 table leaves out; encoding produces GBK (936) only.
+// byte pairs that the 936 table leaves out, where the system has it (Wine does not); encoding
+// produces GBK (936) only.
 #include <windows.h>
 
 #include "link/oem_text.h"
@@ -8,8 +9,12 @@ namespace devlink::detail {
 
 namespace {
 
-constexpr UINT kOemDecodeCodePage = 54936;
 constexpr UINT kOemEncodeCodePage = 936;
+
+UINT DecodeCodePage() {
+  static const UINT page = ::IsValidCodePage(54936) ? 54936 : kOemEncodeCodePage;
+  return page;
+}
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 // Converts bytes of a code page to UTF-16; false when any byte sequence is not valid in it.
@@ -49,11 +54,11 @@ bool OemToUtf8(std::string_view in, std::string& out) {
   std::string piece;
   // Whole runs convert at once; where a run holds an invalid sequence it goes one character
   // (a lead byte with what follows, up to four bytes for GB18030) at a time.
-  if (ToWide(kOemDecodeCodePage, in, wide)) return FromWide(CP_UTF8, wide, out);
+  if (ToWide(DecodeCodePage(), in, wide)) return FromWide(CP_UTF8, wide, out);
   while (!in.empty()) {
     size_t taken = 0;
     for (size_t length = 1; length <= 4 && length <= in.size(); ++length) {
-      if (ToWide(kOemDecodeCodePage, in.substr(0, length), wide) && FromWide(CP_UTF8, wide, piece)) {
+      if (ToWide(DecodeCodePage(), in.substr(0, length), wide) && FromWide(CP_UTF8, wide, piece)) {
         taken = length;
         break;
       }

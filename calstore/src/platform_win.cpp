@@ -2,6 +2,7 @@
 // and become UTF-16 only at the wide Win32 calls, so no ANSI code page ever sees them. The
 // temporary file is flushed with FlushFileBuffers and renamed over the old one with
 // MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -199,10 +200,22 @@ bool ProcessRunning(uint64_t id) {
 
 // ---- InputFile
 
-// "N": not inherited by child processes.
+// Shared for reading, writing and deleting, as a file being read is on Linux: another program
+// may rename or delete it meanwhile. Not inherited by child processes.
 std::FILE* OpenForReading(const std::string& path) {
   if (path.empty() || IsDirectory(path)) return nullptr;
-  return ::_wfopen(Wide(path).c_str(), L"rbN");
+  const HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    ::CloseHandle(h);
+    return nullptr;
+  }
+  std::FILE* file = ::_fdopen(fd, "rb");
+  if (file == nullptr) ::_close(fd);
+  return file;
 }
 
 bool InputFile::Seek(uint64_t offset) {
@@ -213,7 +226,6 @@ bool InputFile::Seek(uint64_t offset) {
   }
   return true;
 }
-
 
 // ---- ReplacementFile
 
