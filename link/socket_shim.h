@@ -26,6 +26,18 @@ bool StartConnect(SocketHandle socket, const std::string& ip, int port, bool& pe
 // ("connection refused", "network unreachable", ...).
 std::string ConnectResult(SocketHandle socket);
 
+// A dotted IPv4 address ("127.0.0.1").
+bool IsIpv4Address(const std::string& ip);
+
+// A non-blocking listener on 127.0.0.1:port (0: any free port, then `bound` says which);
+// kNoSocket with `why` on failure.
+SocketHandle ListenOnLoopback(uint16_t port, uint16_t& bound, std::string& why);
+// A connection waiting on the listener, non-blocking with Nagle off (pieces of a reply leave
+// when written); kNoSocket when none is waiting.
+SocketHandle AcceptConnection(SocketHandle listener);
+// The last send or recv failed only because it would have had to wait.
+bool LastCallWouldBlock();
+
 // Waits until the socket is readable (or writable), at most timeoutMs; restarts after signals.
 bool WaitReadable(SocketHandle socket, int timeoutMs);
 bool WaitWritable(SocketHandle socket, int timeoutMs);

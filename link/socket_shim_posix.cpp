@@ -2,6 +2,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -71,6 +72,46 @@ void CloseSocket(SocketHandle socket, bool connected) {
   ::close(static_cast<int>(socket));
 }
 
+bool IsIpv4Address(const std::string& ip) {
+  sockaddr_in address;
+  return ToAddress(ip, 1, address);
+}
+
+SocketHandle ListenOnLoopback(uint16_t port, uint16_t& bound, std::string& why) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    why = std::string("cannot create a socket: ") + std::strerror(errno);
+    return kNoSocket;
+  }
+  int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 16) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    why = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
+    ::close(fd);
+    return kNoSocket;
+  }
+  bound = ntohs(address.sin_port);
+  return fd;
+}
+
+SocketHandle AcceptConnection(SocketHandle listener) {
+  const int fd = ::accept4(static_cast<int>(listener), nullptr, nullptr,
+                           SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (fd < 0) return kNoSocket;
+  int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  return fd;
+}
+
+bool LastCallWouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
+
 bool StartConnect(SocketHandle socket, const std::string& ip, int port, bool& pending,
                   std::string& why) {
   pending = false;
@@ -103,7 +144,7 @@ bool WaitWritable(SocketHandle socket, int timeoutMs) {
 }
 
 long SendSome(SocketHandle socket, const void* bytes, size_t count) {
-  return ::send(static_cast<int>(socket), bytes, count, MSG_NOSIGNAL);
+  return ::send(static_cast<int>(socket), bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 long ReceiveSome(SocketHandle socket, void* bytes, size_t capacity) {

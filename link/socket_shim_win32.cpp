@@ -85,6 +85,55 @@ void CloseSocket(SocketHandle socket, bool connected) {
   ::closesocket(s);
 }
 
+bool IsIpv4Address(const std::string& ip) {
+  sockaddr_in address;
+  return ToAddress(ip, 1, address);
+}
+
+SocketHandle ListenOnLoopback(uint16_t port, uint16_t& bound, std::string& why) {
+  const SocketHandle listener = OpenTcpSocket();
+  if (listener == kNoSocket) {
+    why = SocketFailureText();
+    return kNoSocket;
+  }
+  const SOCKET s = static_cast<SOCKET>(listener);
+  // A second program on the same port is refused, as on Linux.
+  BOOL exclusive = TRUE;
+  ::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+               sizeof exclusive);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  int length = sizeof address;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(s, 16) != 0 || ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    why = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": Winsock error " +
+          std::to_string(::WSAGetLastError());
+    ::closesocket(s);
+    return kNoSocket;
+  }
+  bound = ntohs(address.sin_port);
+  return listener;
+}
+
+SocketHandle AcceptConnection(SocketHandle listener) {
+  const SOCKET s = ::accept(static_cast<SOCKET>(listener), nullptr, nullptr);
+  if (s == INVALID_SOCKET) return kNoSocket;
+  // An accepted socket inherits the listener's non-blocking mode; set it all the same.
+  u_long on = 1;
+  ::ioctlsocket(s, FIONBIO, &on);
+  BOOL noDelay = TRUE;
+  ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+               sizeof noDelay);
+  return static_cast<SocketHandle>(s);
+}
+
+bool LastCallWouldBlock() {
+  const int error = ::WSAGetLastError();
+  return error == WSAEWOULDBLOCK || error == WSAEINTR;
+}
+
 bool StartConnect(SocketHandle socket, const std::string& ip, int port, bool& pending,
                   std::string& why) {
   pending = false;
