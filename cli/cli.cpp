@@ -11,6 +11,7 @@
 #include "cli/raw_command.h"
 #include "cli/server_command.h"
 #include "link/exchange.h"
+#include "link/serial_port.h"
 #include "tool_version.h"
 
 namespace cli {
@@ -22,6 +23,7 @@ const char* const kUsage =
     "                [--address N] [--delay MS] [--baud B] [--fixed-delay] [--trace]\n"
     "       tool-cli raw (--port PATH | --tcp HOST:PORT) [options] HEX...\n"
     "       tool-cli server listen [--port N] [--bind ADDRESS]   (commands on standard input)\n"
+    "       tool-cli ports     the serial ports of this computer, one JSON object a line\n"
     "       tool-cli --help | tool-cli <page> --help | tool-cli <page> <verb> --help\n"
     "       tool-cli --version\n";
 
@@ -249,6 +251,16 @@ int Run(const std::vector<std::string>& words, const std::vector<pages::CommandS
   const std::vector<std::string> rest(words.begin() + 1, words.end());
   if (page == "raw") return RunRaw(rest, out, err);
   if (page == "server") return RunServer(rest, /*input=*/0, out, err);
+  if (page == "ports") {
+    if (!rest.empty()) return Usage(err, "ports takes no arguments");
+    // The list the main window offers: on Linux the serial devices from sysfs, on Windows the
+    // COM ports registered under HARDWARE\DEVICEMAP\SERIALCOMM.
+    for (const devlink::PortEntry& port : devlink::ListPorts()) {
+      out << "{\"name\":" << JsonString(port.name) << ",\"path\":" << JsonString(port.path)
+          << "}\n";
+    }
+    return kExitOk;
+  }
 
   const pages::CommandSet* set = nullptr;
   for (const pages::CommandSet& s : sets) {

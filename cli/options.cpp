@@ -1,8 +1,8 @@
 #include "cli/options.h"
 
-#include <arpa/inet.h>
-
 #include <charconv>
+
+#include "link/socket_shim.h"
 
 namespace cli {
 
@@ -100,11 +100,10 @@ bool TakeConnection(std::map<std::string, std::string>& options, bool withAddres
     connection.port = *port;
   } else {
     const size_t colon = tcp->rfind(':');
-    in_addr parsed{};
     const std::string host = colon == std::string::npos ? *tcp : tcp->substr(0, colon);
     const auto number =
         colon == std::string::npos ? std::nullopt : ParseInteger(tcp->substr(colon + 1), 1, 65535);
-    if (!number || inet_pton(AF_INET, host.c_str(), &parsed) != 1) {
+    if (!number || !devlink::net::IsIpv4Address(host)) {
       return fail("tcp", "--tcp wants HOST:PORT with a dotted IPv4 address, not \"" + *tcp + "\"");
     }
     connection.host = host;

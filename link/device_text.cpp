@@ -1,12 +1,12 @@
-// Device text conversion through iconv, and the UTF-8 checks it needs.
-#include <iconv.h>
-
+// Device text conversion, and the UTF-8 checks it needs. The OEM code page goes through the
+// platform's converter (oem_text.h).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "link/code_page_text.h"
 #include "link/codecs.h"
+#include "link/oem_text.h"
 #include "link/utf8.h"
 
 namespace devlink {
@@ -14,53 +14,6 @@ namespace devlink {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// The instrument's OEM code page is GBK. Decoding goes through its superset GB18030, which
-// also reads the few byte pairs that some GBK tables leave out; encoding produces GBK only.
-constexpr const char* kOemDecodeCharset = "GB18030";
-constexpr const char* kOemEncodeCharset = "GBK";
-
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts all of `in`. Unconvertible input either stops the conversion (returns false) or,
-  // with `replace`, is skipped one byte at a time and stands as U+FFFD in the output.
-  bool Convert(std::string_view in, bool replace, std::string& out) {
-    out.clear();
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char buffer[256];
-    while (true) {
-      char* dst = buffer;
-      size_t dstLeft = sizeof(buffer);
-      const size_t rc = srcLeft == 0 ? iconv(cd_, nullptr, nullptr, &dst, &dstLeft)
-                                     : iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-      const int err = errno;
-      out.append(buffer, static_cast<size_t>(dst - buffer));
-      if (rc != static_cast<size_t>(-1)) {
-        if (srcLeft == 0) return true;
-        continue;
-      }
-      if (err == E2BIG) continue;
-      if (!replace) return false;
-      out.append(kReplacement);
-      if (err == EINVAL) return true;  // incomplete sequence at the end
-      ++src;
-      --srcLeft;
-      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    }
-  }
-
- private:
-  iconv_t cd_;
-};
 
 }  // namespace
 
@@ -166,9 +119,8 @@ std::string DecodeCodePageText(int codePage, const uint8_t* bytes, size_t count)
   const std::string_view raw(reinterpret_cast<const char*>(bytes),
                              nul ? static_cast<size_t>(nul - bytes) : count);
   if (codePage == kCodePageOem) {
-    Converter converter("UTF-8", kOemDecodeCharset);
     std::string out;
-    if (converter.ok() && converter.Convert(raw, /*replace=*/true, out)) return out;
+    if (detail::OemToUtf8(raw, out)) return out;
     return SanitizeUtf8(raw);
   }
   if (codePage == kCodePageUtf8) return SanitizeUtf8(raw);
@@ -184,8 +136,7 @@ bool EncodeDeviceText(int codePage, std::string_view text, Bytes& out) {
   if (!IsValidUtf8(text)) return false;
   std::string converted;
   if (codePage == kCodePageOem) {
-    Converter converter(kOemEncodeCharset, "UTF-8");
-    if (!converter.ok() || !converter.Convert(text, /*replace=*/false, converted)) return false;
+    if (!detail::Utf8ToOem(text, converted)) return false;
   } else if (codePage == kCodePageUtf8) {
     converted.assign(text);
   } else {

@@ -20,7 +20,7 @@ enum class PortOpenProblem {
 struct PortOpenFailure {
   PortOpenProblem problem = PortOpenProblem::Other;
   std::string path;
-  int errorNumber = 0;  // errno of the call that failed
+  int errorNumber = 0;  // errno (Windows: the system error code) of the call that failed
   // NoPermission: the device's group when its members may read and write it, else empty.
   std::string group;
   // NoPermission: the user is listed in `group` but this login session does not carry it yet.
@@ -28,9 +28,11 @@ struct PortOpenFailure {
   // InUse: another process that has the port open, when this user may see it (0: unknown).
   int holderPid = 0;
   std::string holderName;  // its program name ("minicom")
+  // Other: the system's words for the error, where strerror cannot give them (Windows).
+  std::string errorText;
 };
 
-// Sorts the errno of a failed open or lock of `path` into a problem; for a permission problem
+// Sorts the errno (on Windows the GetLastError code) of a failed open or lock of `path` into a problem; for a permission problem
 // looks up the device's group and whether the user belongs to it, for a port in use the process
 // that holds it (among the processes whose open files this user may see). Reads only.
 PortOpenFailure ExplainPortOpenError(const std::string& path, int errorNumber);

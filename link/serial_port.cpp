@@ -1,134 +1,46 @@
+// The parts of the serial channel that are the same on every platform.
 #include "link/serial_port.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-
-#include "link/serial_custom_baud.h"
+#include <vector>
 
 namespace devlink {
 
-namespace {
+bool PortNameNumber(const std::string& name, unsigned& number) {
+  size_t start = name.size();
+  while (start > 0 && name[start - 1] >= '0' && name[start - 1] <= '9') --start;
+  if (start == name.size() || name.size() - start > 9) return false;
+  number = static_cast<unsigned>(std::stoul(name.substr(start)));
+  return true;
+}
 
-// How long a write may wait for room in the transmit queue before it gives up on the rest.
-constexpr int kWriteStallMs = 1000;
+// Enumeration order is arbitrary: order by name first so equal numbers come out the same way
+// every time, then by number, keeping equal numbers in that order.
+void SortPortEntries(std::vector<PortEntry>& ports) {
+  std::sort(ports.begin(), ports.end(),
+            [](const PortEntry& a, const PortEntry& b) { return a.name < b.name; });
+  std::stable_sort(ports.begin(), ports.end(),
+                   [](const PortEntry& a, const PortEntry& b) { return a.number < b.number; });
+}
+
+namespace {
 
 void SetError(std::string* error, std::string text) {
   if (error) *error = std::move(text);
 }
 
-std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
-
-// Errors of a descriptor whose device is no longer there (as opposed to a full queue or a
-// signal): EIO after a hang-up or a pulled USB adapter, ENXIO/ENODEV for a removed device.
-bool DeviceGone(int errorNumber) {
-  return errorNumber == EIO || errorNumber == ENXIO || errorNumber == ENODEV ||
-         errorNumber == EBADF;
-}
-
-// Poll events that mean the line is gone. POLLHUP on a terminal with CLOCAL set comes only
-// from a hang-up: the adapter was removed or the pseudo-terminal's other side closed.
-constexpr short kGoneEvents = POLLHUP | POLLERR | POLLNVAL;
-
-// Gives up the port. The exclusive-use flag belongs to the terminal, not to this descriptor: it
-// stays set after close() for as long as the terminal lives on, which for a pseudo-terminal whose
-// other side is still open (the simulator) means every later open by a normal user fails with
-// EBUSY. So it is cleared first; the advisory lock goes with the descriptor.
-void ReleasePort(int fd) {
-  ::ioctl(fd, TIOCNXCL);
-  ::close(fd);
-}
-
-speed_t StandardSpeed(unsigned baud) {
-  switch (baud) {
-    case 50: return B50;
-    case 75: return B75;
-    case 110: return B110;
-    case 134: return B134;
-    case 150: return B150;
-    case 200: return B200;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 1800: return B1800;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 500000: return B500000;
-    case 576000: return B576000;
-    case 921600: return B921600;
-    case 1000000: return B1000000;
-    case 1152000: return B1152000;
-    case 1500000: return B1500000;
-    case 2000000: return B2000000;
-    default: return B0;
-  }
-}
+}  // namespace
 
 // Decimal digits only; "9600 " or "96OO" is not a rate.
-bool ParseBaud(const std::string& text, unsigned& baud) {
+bool SerialPort::ParseBaud(const std::string& text, unsigned& baud) {
   if (text.empty()) return false;
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, baud);
   return ec == std::errc() && ptr == end && baud > 0;
 }
 
-}  // namespace
-
 SerialPort::~SerialPort() { ClosePort(); }
-
-bool SerialPort::OpenPort(const std::string& path, std::string* error,
-                          PortOpenFailure* failure) {
-  auto lock = Transaction();
-  if (fd_ >= 0) {
-    ReleasePort(fd_);
-    fd_ = -1;
-  }
-  auto fail = [&](const std::string& text, int errorNumber) {
-    SetError(error, text);
-    if (failure) *failure = ExplainPortOpenError(path, errorNumber);
-    return false;
-  };
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    const int openError = errno;
-    return fail(ErrnoText("cannot open " + path), openError);
-  }
-  if (!::isatty(fd)) {
-    ::close(fd);
-    return fail(path + " is not a serial device", ENOTTY);
-  }
-  // Exclusive use: the advisory lock holds against every process that also locks (including
-  // this program's other instances and root), TIOCEXCL against plain opens by other users.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int lockError = errno;
-    const std::string text = lockError == EWOULDBLOCK ? path + " is in use by another program"
-                                                      : ErrnoText("cannot lock " + path);
-    ::close(fd);
-    return fail(text, lockError);
-  }
-  ::ioctl(fd, TIOCEXCL);
-  fd_ = fd;
-  path_ = path;
-  vanished_ = false;
-  vanishedWhy_.clear();
-  return true;
-}
 
 bool SerialPort::ConfigurePort(const std::string& baudText, std::string* error) {
   auto lock = Transaction();
@@ -141,35 +53,7 @@ bool SerialPort::ConfigurePort(const std::string& baudText, std::string* error) 
     SetError(error, "\"" + baudText + "\" is not a baud rate");
     return false;
   }
-  struct termios tio;
-  if (::tcgetattr(fd_, &tio) != 0) {
-    SetError(error, ErrnoText("cannot read the line settings of " + path_));
-    return false;
-  }
-  // Raw 8N1. Raw mode also turns off XON/XOFF, which would swallow 0x11 and 0x13 in binary
-  // frames; hardware flow control stays as the port had it.
-  ::cfmakeraw(&tio);
-  tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB);
-  tio.c_cflag |= CS8 | CLOCAL | CREAD;
-  tio.c_cc[VMIN] = 0;
-  tio.c_cc[VTIME] = 0;
-  const speed_t standard = StandardSpeed(baud);
-  if (standard != B0) ::cfsetspeed(&tio, standard);
-  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
-    SetError(error, ErrnoText("cannot apply the line settings of " + path_));
-    return false;
-  }
-  if (standard == B0 && !detail::SetArbitraryBaud(fd_, baud, error)) return false;
-  // A driver may settle on another rate than asked for; within 2 % a UART still talks.
-  const unsigned actual = detail::ReadBaud(fd_);
-  const unsigned difference = actual > baud ? actual - baud : baud - actual;
-  if (actual == 0 || difference > baud / 50) {
-    SetError(error, "baud rate " + std::to_string(baud) + " cannot be set on " + path_ +
-                        " (the port reports " + std::to_string(actual) + ")");
-    return false;
-  }
-  ::tcflush(fd_, TCIOFLUSH);
-  return true;
+  return ApplyLineSettings(baud, error);
 }
 
 bool SerialPort::ReopenPort(const std::string& baudText, std::string* errorText) {
@@ -187,23 +71,6 @@ bool SerialPort::ReopenPort(const std::string& baudText, std::string* errorText)
   return true;
 }
 
-void SerialPort::ClosePort() {
-  auto lock = Transaction();
-  if (fd_ >= 0) {
-    ReleasePort(fd_);
-    fd_ = -1;
-  }
-}
-
-void SerialPort::MarkVanished(const std::string& why) {
-  if (fd_ < 0) return;
-  ReleasePort(fd_);
-  fd_ = -1;
-  vanished_ = true;
-  vanishedWhy_ = why;
-  if (vanishedHandler_) vanishedHandler_(path_);
-}
-
 bool SerialPort::Vanished() const {
   auto lock = Transaction();
   return vanished_;
@@ -219,22 +86,6 @@ void SerialPort::SetVanishedHandler(std::function<void(const std::string& path)>
   vanishedHandler_ = std::move(handler);
 }
 
-bool SerialPort::CheckVanished() {
-  auto lock = Transaction();
-  if (fd_ < 0) return vanished_;
-  struct pollfd p = {fd_, POLLIN, 0};
-  if (::poll(&p, 1, 0) > 0 && (p.revents & kGoneEvents) != 0) {
-    MarkVanished(path_ + ": the line hung up");
-    return true;
-  }
-  struct stat node;
-  if (::stat(path_.c_str(), &node) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-    MarkVanished(path_ + ": the device node is gone");
-    return true;
-  }
-  return false;
-}
-
 bool SerialPort::IsOpen() const {
   auto lock = Transaction();
   return fd_ >= 0;
@@ -245,70 +96,21 @@ std::string SerialPort::Path() const {
   return path_;
 }
 
-void SerialPort::PurgePort() {
+void SerialPort::ClosePort() {
   auto lock = Transaction();
-  if (fd_ >= 0) ::tcflush(fd_, TCIOFLUSH);
+  if (fd_ >= 0) {
+    ReleasePort(fd_);
+    fd_ = -1;
+  }
 }
 
-void SerialPort::SerialWrite(ByteView bytes) {
-  auto lock = Transaction();
+void SerialPort::MarkVanished(const std::string& why) {
   if (fd_ < 0) return;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && DeviceGone(errno)) {
-      MarkVanished(ErrnoText("write to " + path_));
-      return;
-    }
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return;
-    // Transmit queue full: wait for room, but not forever (a stalled line loses the rest, as a
-    // write time-out would).
-    struct pollfd p = {fd_, POLLOUT, 0};
-    int ready;
-    do {
-      ready = ::poll(&p, 1, kWriteStallMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready > 0 && (p.revents & kGoneEvents) != 0) {
-      MarkVanished(path_ + ": the line hung up");
-      return;
-    }
-    if (ready <= 0) return;
-  }
-}
-
-bool SerialPort::WaitReadable(int timeoutMs) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  if (fd_ < 0) return false;
-  struct pollfd p = {fd_, POLLIN, 0};
-  const int ready = ::poll(&p, 1, std::max(timeoutMs, 0));
-  if (ready > 0 && (p.revents & POLLIN) == 0 && (p.revents & kGoneEvents) != 0) {
-    MarkVanished(path_ + ": the line hung up");
-    return false;
-  }
-  return ready > 0 && (p.revents & POLLIN) != 0;
-}
-
-size_t SerialPort::SerialRead(uint8_t* buffer, size_t capacity) {
-  auto lock = Transaction();
-  if (fd_ < 0 || buffer == nullptr || capacity == 0) return 0;
-  int queued = 0;
-  if (::ioctl(fd_, FIONREAD, &queued) != 0) {
-    if (DeviceGone(errno)) MarkVanished(ErrnoText("read from " + path_));
-    return 0;
-  }
-  if (queued <= 0) return 0;
-  const size_t wanted = std::min({kSerialReadLimit, static_cast<size_t>(queued), capacity});
-  ssize_t n;
-  do {
-    n = ::read(fd_, buffer, wanted);
-  } while (n < 0 && errno == EINTR);
-  if (n < 0 && DeviceGone(errno)) MarkVanished(ErrnoText("read from " + path_));
-  return n > 0 ? static_cast<size_t>(n) : 0;
+  ReleasePort(fd_);
+  fd_ = -1;
+  vanished_ = true;
+  vanishedWhy_ = why;
+  if (vanishedHandler_) vanishedHandler_(path_);
 }
 
 }  // namespace devlink

@@ -71,11 +71,17 @@ class SerialPort {
   }
 
  private:
+  // Decimal digits only; "9600 " or "96OO" is not a rate.
+  static bool ParseBaud(const std::string& text, unsigned& baud);
+  // 8N1 at baud on the open port, then purges; with the lock held.
+  bool ApplyLineSettings(unsigned baud, std::string* error);
+  // Gives the port up and closes its descriptor.
+  static void ReleasePort(int fd);
   // Closes the descriptor and keeps why; with the lock held.
   void MarkVanished(const std::string& why);
 
   mutable std::recursive_mutex mutex_;
-  int fd_ = -1;
+  int fd_ = -1;  // on Windows a C run-time descriptor over the port's handle
   std::string path_;
   bool vanished_ = false;
   std::string vanishedWhy_;
@@ -95,6 +101,13 @@ struct PortEntry {
 // every configured slot even without hardware; one is listed only when its `type` reads non-zero
 // (0 is "unknown port") or, when `type` cannot be read, when its device is not the
 // `serial8250` placeholder.
+// On Windows: the COM ports registered under HARDWARE\DEVICEMAP\SERIALCOMM (the argument is not
+// used), in the same order.
 std::vector<PortEntry> ListPorts(const std::string& sysfsRoot = "/sys/class/tty");
+
+// The trailing decimal number of a port name ("ttyUSB12", "COM12" -> 12); false when it has none.
+bool PortNameNumber(const std::string& name, unsigned& number);
+// Ascending by number; equal numbers in name order.
+void SortPortEntries(std::vector<PortEntry>& ports);
 
 }  // namespace devlink

@@ -1,13 +1,7 @@
 #include "link/tcp_exchange.h"
 
+#include "link/socket_shim.h"
 #include "link/traffic.h"
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -32,61 +26,29 @@ void SleepMs(int32_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// poll() for one socket, restarted after signals with the time that is left.
-bool WaitFor(int fd, short events, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (true) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    struct pollfd p = {fd, events, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
-    if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
-  }
-}
-
-bool SetNonBlocking(int fd) {
-  const int flags = ::fcntl(fd, F_GETFL);
-  return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
-}
-
-std::string ErrnoText(int error) {
-  switch (error) {
-    case ECONNREFUSED: return "connection refused";
-    case ENETUNREACH: return "network unreachable";
-    case EHOSTUNREACH: return "host unreachable";
-    case ETIMEDOUT: return "connect timed out";
-    default: return std::string("connect failed: ") + std::strerror(error);
-  }
-}
-
 // Connects within the time-out; on failure says why (refused, unreachable, too slow).
-bool Connect(int fd, const sockaddr_in& address, std::string& why) {
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
-    return true;
-  }
-  if (errno != EINPROGRESS && errno != EINTR) {
-    why = ErrnoText(errno);
+bool Connect(net::SocketHandle socket, const TcpTarget& target, std::string& why) {
+  bool pending = false;
+  if (!net::StartConnect(socket, target.ip, target.port, pending, why)) {
+    if (why.empty()) why = "invalid address " + target.ip + ":" + std::to_string(target.port);
     return false;
   }
-  if (!WaitFor(fd, POLLOUT, kConnectTimeoutMs)) {
+  if (!pending) return true;
+  if (!net::WaitWritable(socket, kConnectTimeoutMs)) {
     why = "connect timed out after " + std::to_string(kConnectTimeoutMs / 1000) + " s";
     return false;
   }
-  int error = 0;
-  socklen_t length = sizeof(error);
-  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-  if (error != 0) why = ErrnoText(error);
-  return error == 0;
+  why = net::ConnectResult(socket);
+  return why.empty();
 }
 
 // Receives one burst: pieces keep coming only while each one arrives within the pause after
 // the previous one. Returns the number of bytes kept (at most `capacity`).
-uint32_t ReceiveBurst(int fd, uint8_t* reply, uint32_t capacity, Clock::time_point& lastByte) {
+uint32_t ReceiveBurst(net::SocketHandle fd, uint8_t* reply, uint32_t capacity, Clock::time_point& lastByte) {
   uint8_t piece[kPieceSize];
   uint32_t received = 0;
   while (true) {
-    const ssize_t n = ::recv(fd, piece, sizeof(piece), 0);
+    const long n = net::ReceiveSome(fd, piece, sizeof(piece));
     if (n <= 0) break;
     lastByte = Clock::now();
     const uint32_t room = capacity - received;
@@ -101,15 +63,15 @@ uint32_t ReceiveBurst(int fd, uint8_t* reply, uint32_t capacity, Clock::time_poi
 
 // Fast mode: reads as pieces arrive until the reply is whole, the buffer is full or `delayMs` has
 // passed. Returns the number of bytes kept.
-uint32_t ReceiveUntilComplete(int fd, uint8_t* reply, uint32_t capacity,
+uint32_t ReceiveUntilComplete(net::SocketHandle fd, uint8_t* reply, uint32_t capacity,
                               const ReplyCompletion& completion, int32_t delayMs,
                               Clock::time_point& lastByte) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(delayMs, 0));
   uint32_t received = 0;
   while (received < capacity && !completion.IsComplete(ByteView(reply, received))) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0 || !WaitFor(fd, POLLIN, static_cast<int>(left.count()))) break;
-    const ssize_t n = ::recv(fd, reply + received, capacity - received, 0);
+    if (left.count() <= 0 || !net::WaitReadable(fd, static_cast<int>(left.count()))) break;
+    const long n = net::ReceiveSome(fd, reply + received, capacity - received);
     if (n <= 0) break;
     received += static_cast<uint32_t>(n);
     lastByte = Clock::now();
@@ -134,19 +96,15 @@ std::string TcpRefusal(ByteView reply, int64_t least, FrameFamily family, bool c
 
 class Socket {
  public:
-  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
-  ~Socket() {
-    if (fd_ < 0) return;
-    if (connected_) ::shutdown(fd_, SHUT_RDWR);
-    ::close(fd_);
-  }
+  Socket() : socket_(net::OpenTcpSocket()) {}
+  ~Socket() { net::CloseSocket(socket_, connected_); }
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
-  int fd() const { return fd_; }
+  net::SocketHandle fd() const { return socket_; }
   void MarkConnected() { connected_ = true; }
 
  private:
-  int fd_;
+  net::SocketHandle socket_;
   bool connected_ = false;
 };
 
@@ -161,26 +119,17 @@ int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t request
   const int64_t least = minimum ? std::max<int32_t>(*minimum, 0) : int64_t{capacity};
   const size_t sendLength = request ? static_cast<size_t>(std::max<int32_t>(requestLength, 0)) : 0;
 
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  if (target.port <= 0 || target.port > 65535 ||
-      ::inet_pton(AF_INET, target.ip.c_str(), &address.sin_addr) != 1) {
-    told.detail = "invalid address " + target.ip + ":" + std::to_string(target.port);
-    return 0;
-  }
-  address.sin_port = htons(static_cast<uint16_t>(target.port));
-
   Socket socket;
-  if (socket.fd() < 0 || !SetNonBlocking(socket.fd())) {
-    told.detail = std::string("no socket: ") + std::strerror(errno);
+  if (socket.fd() == net::kNoSocket) {
+    told.detail = net::SocketFailureText();
     return 0;
   }
-  if (!Connect(socket.fd(), address, told.detail)) return 0;
+  if (!Connect(socket.fd(), target, told.detail)) return 0;
   socket.MarkConnected();
 
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    // One send call per attempt; MSG_NOSIGNAL keeps a peer that has gone away from killing us.
-    if (sendLength > 0) ::send(socket.fd(), request, sendLength, MSG_NOSIGNAL);
+    // One send call per attempt; a peer that has gone away never raises a signal.
+    if (sendLength > 0) net::SendSome(socket.fd(), request, sendLength);
     const auto sent = Clock::now();
     auto lastByte = sent;
     if (reply == nullptr) {
@@ -200,7 +149,7 @@ int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t request
     bool readable = received > 0;
     if (!target.completion.IsComplete(ByteView(reply, received)) || !target.fast) {
       if (received < capacity &&
-          WaitFor(socket.fd(), POLLIN, received > 0 ? 0 : kReadableTimeoutMs)) {
+          net::WaitReadable(socket.fd(), received > 0 ? 0 : kReadableTimeoutMs)) {
         readable = true;
         received += ReceiveBurst(socket.fd(), reply + received, capacity - received, lastByte);
       }
@@ -220,7 +169,7 @@ int TcpExchange(const TcpTarget& target, const uint8_t* request, int32_t request
                   std::to_string(attempt + 1) + (attempt == 0 ? " attempt)" : " attempts)");
     if (readable) {
       uint8_t drain[kDrainSize];
-      ::recv(socket.fd(), drain, sizeof(drain), 0);
+      net::ReceiveSome(socket.fd(), drain, sizeof(drain));
     }
   }
   return 0;

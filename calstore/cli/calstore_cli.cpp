@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "arguments.h"
 #include "calstore.h"
 #include "tool_version.h"
 #include "utf.h"
@@ -152,7 +153,7 @@ int Create(const Arguments& a) {
     std::fprintf(stderr, "usage: create OUT --csv FILE [--type T] [--kind K]\n");
     return kUsage;
   }
-  std::ifstream in(csv->second);
+  std::ifstream in(calstore_cli::Utf8Path(csv->second));
   if (!in) {
     std::fprintf(stderr, "cannot read %s\n", csv->second.c_str());
     return kUsage;
@@ -278,7 +279,8 @@ int ReportImport(const std::string& target, int32_t rc) {
                                  ? target
                                  : target + ".jz";
     std::error_code ec;
-    if (std::filesystem::exists(data + ".old", ec) && std::filesystem::exists(data, ec)) {
+    if (std::filesystem::exists(calstore_cli::Utf8Path(data + ".old"), ec) &&
+        std::filesystem::exists(calstore_cli::Utf8Path(data), ec)) {
       std::fprintf(stderr,
                    "import: result 103: %s.old is in the way, a backup that an earlier import left "
                    "beside %s; compare the two, then move one of them away\n",
@@ -380,6 +382,11 @@ int Read(const Arguments& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::string> arguments = calstore_cli::Utf8Arguments(argc, argv);
+  std::vector<char*> utf8Argv;
+  for (std::string& argument : arguments) utf8Argv.push_back(argument.data());
+  utf8Argv.push_back(nullptr);
+  argv = utf8Argv.data();
   if (argc == 2 && std::string_view(argv[1]) == "--version") {
     std::printf("calstore-cli %s\n", TOOL_VERSION);
     return 0;

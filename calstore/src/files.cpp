@@ -18,17 +18,21 @@ std::string MergeKey(int32_t card, unsigned type) {
 
 int32_t MergeInto(const std::string& destination, const std::string& source1,
                   const std::string& source2) {
-  InputFile first, second;
   ReplacementFile out(destination);
   IniDocument index;
   const std::string indexPath = IndexPathOf(destination);
-  if (!first.Open(source1) || !second.Open(source2) || !out.Open() ||
-      !LoadIni(indexPath, index)) {
-    return kFileMissing;
+  MergedRecords merged;
+  {
+    // The sources are closed before the destination, which may be one of them, is replaced:
+    // Windows refuses to rename over a file that is still open.
+    InputFile first, second;
+    if (!first.Open(source1) || !second.Open(source2) || !out.Open() ||
+        !LoadIni(indexPath, index)) {
+      return kFileMissing;
+    }
+    if (!CollectRecords(first, merged) || !CollectRecords(second, merged)) return kFailure;
   }
   index.DeleteSection(kCardsSection);
-  MergedRecords merged;
-  if (!CollectRecords(first, merged) || !CollectRecords(second, merged)) return kFailure;
   WriteMerged(merged, out, index);
   return CommitDataAndIndex(out, index, indexPath) ? kSuccess : kFailure;
 }

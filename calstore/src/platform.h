@@ -43,6 +43,9 @@ std::string ResolvedForReplacing(const std::string& path);
 uint64_t CurrentProcessId();
 bool ProcessRunning(uint64_t id);
 
+// A regular file (not a directory) opened for reading in binary mode; null when it cannot be.
+std::FILE* OpenForReading(const std::string& path);
+
 // A read-only file read in exact pieces: a piece that the file does not hold whole is not
 // returned at all.
 class InputFile {

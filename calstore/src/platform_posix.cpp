@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -61,25 +60,6 @@ bool RenameFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) return false;
   SyncDirectoryOf(to);
   return true;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  if (path.empty()) return std::nullopt;
-  std::FILE* f = std::fopen(path.c_str(), "rbe");
-  if (!f) return std::nullopt;
-  struct stat st;
-  if (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
-    std::fclose(f);
-    return std::nullopt;
-  }
-  std::string content;
-  char chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, got);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) return std::nullopt;
-  return content;
 }
 
 std::vector<std::string> ListFilesEndingIn(const std::string& directory, std::string_view suffix) {
@@ -158,33 +138,16 @@ bool ProcessRunning(uint64_t id) {
 
 // ---- InputFile
 
-InputFile::~InputFile() {
-  if (file_) std::fclose(file_);
-}
-
-bool InputFile::Open(const std::string& path) {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
-  failed_ = false;
-  if (path.empty()) return false;
+std::FILE* OpenForReading(const std::string& path) {
+  if (path.empty()) return nullptr;
   std::FILE* f = std::fopen(path.c_str(), "rbe");
-  if (!f) return false;
+  if (!f) return nullptr;
   struct stat st;
   if (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
     std::fclose(f);
-    return false;
+    return nullptr;
   }
-  file_ = f;
-  return true;
-}
-
-bool InputFile::ReadExact(void* buffer, size_t count) {
-  if (!file_) return false;
-  if (count == 0) return true;
-  const size_t got = std::fread(buffer, 1, count, file_);
-  if (got == count) return true;
-  if (std::ferror(file_)) failed_ = true;
-  return false;
+  return f;
 }
 
 bool InputFile::Seek(uint64_t offset) {
@@ -196,22 +159,10 @@ bool InputFile::Seek(uint64_t offset) {
   return true;
 }
 
-bool InputFile::Failed() const { return failed_; }
 
 // ---- ReplacementFile
 
-std::string NewTempToken() {
-  static std::atomic<unsigned> counter{0};
-  return std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
 
-std::string TempName(const std::string& path, std::string_view token, std::string_view role) {
-  return path + ".tmp-" + std::string(token) + std::string(role);
-}
-
-ReplacementFile::ReplacementFile(std::string path) : path_(ResolvedForReplacing(path)) {}
-
-ReplacementFile::~ReplacementFile() { Discard(); }
 
 bool ReplacementFile::Create(const std::string& temp, bool replaceLeftover) {
   fd_ = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -224,40 +175,6 @@ bool ReplacementFile::Create(const std::string& temp, bool replaceLeftover) {
   struct stat st;
   if (::stat(path_.c_str(), &st) == 0) ::fchmod(fd_, st.st_mode & 07777);
   return true;
-}
-
-bool ReplacementFile::Open() {
-  Discard();
-  ok_ = true;
-  finished_ = false;
-  if (path_.empty() || IsDirectory(path_)) return false;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    token_ = NewTempToken();
-    if (Create(TempName(path_, token_), false)) return true;
-    if (errno != EEXIST) break;
-  }
-  token_.clear();
-  return false;
-}
-
-bool ReplacementFile::OpenAs(std::string_view token, std::string_view role) {
-  Discard();
-  ok_ = true;
-  finished_ = false;
-  if (path_.empty() || IsDirectory(path_)) return false;
-  token_ = std::string(token);
-  if (Create(TempName(path_, token_, role), true)) return true;
-  token_.clear();
-  return false;
-}
-
-void ReplacementFile::Write(const void* bytes, size_t count) {
-  if (!ok_ || fd_ < 0) {
-    ok_ = false;
-    return;
-  }
-  buffer_.append(static_cast<const char*>(bytes), count);
-  if (buffer_.size() >= (1u << 16)) ok_ = Flush();
 }
 
 bool ReplacementFile::Flush() {
@@ -282,26 +199,12 @@ bool ReplacementFile::Finish() {
   return ok_;
 }
 
-bool ReplacementFile::Commit() {
-  if (!finished_ && !Finish()) return false;
-  if (!RenameFile(temp_, path_)) return false;
-  temp_.clear();
-  return true;
-}
-
 void ReplacementFile::Discard() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
   buffer_.clear();
-}
-
-bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
-  ReplacementFile out(path);
-  if (!out.Open()) return false;
-  out.Write(bytes);
-  return out.Commit();
 }
 
 }  // namespace calstore

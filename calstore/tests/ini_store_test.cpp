@@ -1,6 +1,5 @@
 // The INI store: UTF-8 values, the profile functions' buffer limits, line ends, sections.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <iterator>
 
 #include "ini_store.h"
+#include "test_files.h"
 #include "utf.h"
 
 namespace calstore {
@@ -18,17 +18,16 @@ namespace fs = std::filesystem;
 class IniStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "calstore-ini-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    path_ = (dir_ / "a.ini").string();
+    dir_ = calstore_test::NewTestFolder("calstore-ini");
+    ASSERT_FALSE(dir_.empty());
+    path_ = calstore_test::Utf8(dir_ / "a.ini");
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string Bytes() const {
-    std::ifstream in(path_, std::ios::binary);
+    std::ifstream in(calstore_test::PathOf(path_), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
-  void Put(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
+  void Put(const std::string& bytes) { std::ofstream(calstore_test::PathOf(path_), std::ios::binary) << bytes; }
 
   fs::path dir_;
   std::string path_;
@@ -47,7 +46,7 @@ TEST_F(IniStoreTest, ChineseValuesRoundTripAsUtf8WithCrLfAndNoBom) {
 }
 
 TEST_F(IniStoreTest, MissingKeysSectionsAndFilesReadEmpty) {
-  CIniUtf8 none((dir_ / "none.ini").string());
+  CIniUtf8 none(calstore_test::Utf8(dir_ / "none.ini"));
   EXPECT_EQ(none.ReadString("cards", "1_0"), u"");
   EXPECT_EQ(none.ReadSection("cards"), u"");
   none.DeleteSection("cards");

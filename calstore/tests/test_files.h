@@ -2,7 +2,6 @@
 // Helpers of the calstore tests: a temporary folder, UTF-16 paths, calibration records written
 // byte by byte (independently of the library's writer), and JZReadFile results as plain vectors.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,6 +21,29 @@ namespace calstore_test {
 namespace fs = std::filesystem;
 
 inline std::u16string U16(const std::string& utf8) { return calstore::Utf8ToUtf16(utf8); }
+
+// Paths to and from UTF-8 without the narrow code page (which on Windows is not UTF-8).
+inline std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+inline fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// A new folder under the temporary folder, its name holding Chinese characters so that every
+// test goes through paths outside ASCII.
+inline fs::path NewTestFolder(const std::string& stem) {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path dir =
+        fs::temp_directory_path() / PathOf(stem + "-校准-" + std::to_string(random() % 1000000000));
+    std::error_code ec;
+    if (fs::create_directory(dir, ec)) return dir;
+  }
+  return {};
+}
 
 struct Segment {
   float x0, x1, k, b;
@@ -100,7 +123,7 @@ inline ReadResult Read(const fs::path& path, uint8_t type) {
   float** values = nullptr;
   uint8_t pointCount = 0;
   uint32_t cardCount = 0;
-  const std::u16string p = U16(path.string());
+  const std::u16string p = U16(Utf8(path));
   r.rc = JZReadFile(p.c_str(), type, &points, &pointCount, &cards, &cardCount, &values, &r.kind);
   if (r.rc != 0) return r;
   EXPECT_NE(points, nullptr);
@@ -140,24 +163,23 @@ inline std::vector<std::pair<std::string, std::string>> Section(const fs::path& 
 class CalstoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "calstore-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = NewTestFolder("calstore-test");
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override {
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
 
-  fs::path At(const std::string& name) const { return dir_ / name; }
-  std::u16string W(const std::string& name) const { return U16(At(name).string()); }
-  std::u16string Wide(const fs::path& path) const { return U16(path.string()); }
+  fs::path At(const std::string& name) const { return dir_ / PathOf(name); }
+  std::u16string W(const std::string& name) const { return U16(Utf8(At(name))); }
+  std::u16string Wide(const fs::path& path) const { return U16(Utf8(path)); }
 
   // The files of the folder (recursively, relative names) with their bytes.
   std::map<std::string, std::string> Snapshot() const {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(dir_)) {
-      if (e.is_regular_file()) files[fs::relative(e.path(), dir_).string()] = ReadBytes(e.path());
+      if (e.is_regular_file()) files[Utf8(fs::relative(e.path(), dir_))] = ReadBytes(e.path());
     }
     return files;
   }

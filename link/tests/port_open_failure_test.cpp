@@ -26,7 +26,7 @@ TEST(PortOpenFailureTextTest, EachCauseNamesThePortAndWhatToDo) {
   const std::string path = "/dev/ttyUSB0";
   auto text = [&](PortOpenProblem problem, std::string group = {}, bool pending = false,
                   int errorNumber = 0) {
-    return PortOpenFailureText({problem, path, errorNumber, std::move(group), pending, 0, {}});
+    return PortOpenFailureText({problem, path, errorNumber, std::move(group), pending, 0, {}, {}});
   };
   EXPECT_EQ(text(PortOpenProblem::NoPermission, "dialout"),
             "端口已打开（无权限：/dev/ttyUSB0 属于 dialout 组，请将当前用户加入该组后重新登录）");
@@ -37,7 +37,7 @@ TEST(PortOpenFailureTextTest, EachCauseNamesThePortAndWhatToDo) {
             "端口已打开（无权限：当前用户不能读写 /dev/ttyUSB0，请检查该设备的权限）");
   EXPECT_EQ(text(PortOpenProblem::InUse),
             "端口已打开（/dev/ttyUSB0 正被其他程序占用，请先关闭该程序）");
-  PortOpenFailure held{PortOpenProblem::InUse, path, EBUSY, {}, false, 4711, "minicom"};
+  PortOpenFailure held{PortOpenProblem::InUse, path, EBUSY, {}, false, 4711, "minicom", {}};
   EXPECT_EQ(PortOpenFailureText(held),
             "端口已打开（/dev/ttyUSB0 正被其他程序占用：minicom（进程号 4711），请先关闭该程序）");
   EXPECT_EQ(text(PortOpenProblem::Missing),

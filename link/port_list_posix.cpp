@@ -12,15 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Trailing decimal number of a name ("ttyUSB12" -> 12); false when it has none.
-bool TrailingNumber(const std::string& name, unsigned& number) {
-  size_t start = name.size();
-  while (start > 0 && name[start - 1] >= '0' && name[start - 1] <= '9') --start;
-  if (start == name.size() || name.size() - start > 9) return false;
-  number = static_cast<unsigned>(std::stoul(name.substr(start)));
-  return true;
-}
-
 bool AllDigits(const std::string& text, size_t from) {
   return from < text.size() &&
          std::all_of(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
@@ -56,18 +47,13 @@ std::vector<PortEntry> ListPorts(const std::string& sysfsRoot) {
     const fs::directory_entry& item = *it;
     const std::string name = item.path().filename().string();
     unsigned number = 0;
-    if (IsVirtualConsole(name) || !TrailingNumber(name, number)) continue;
+    if (IsVirtualConsole(name) || !PortNameNumber(name, number)) continue;
     std::error_code linkError;
     if (!fs::exists(fs::symlink_status(item.path() / "device", linkError))) continue;
     if (IsLegacySlot(name) && !LegacyPortPresent(item.path())) continue;
     ports.push_back({name, "/dev/" + name, number});
   }
-  // Directory order is arbitrary: order by name first so equal numbers come out the same way
-  // every time, then by number, keeping equal numbers in that order.
-  std::sort(ports.begin(), ports.end(),
-            [](const PortEntry& a, const PortEntry& b) { return a.name < b.name; });
-  std::stable_sort(ports.begin(), ports.end(),
-                   [](const PortEntry& a, const PortEntry& b) { return a.number < b.number; });
+  SortPortEntries(ports);
   return ports;
 }
 
