@@ -102,6 +102,10 @@ struct MergedRecords {
 // Text of a failure: empty on success.
 using ArchiveError = std::string;
 
+// False in a build without SQLite: there every archive refuses to open (kArchiveNotBuiltIn) and
+// a download is not stored unless an archive is asked for by name.
+bool ArchiveBuiltIn();
+
 class Archive {
  public:
   // Opens the archive at `path`, creating it (and its folder) when missing, migrating an older
@@ -143,5 +147,6 @@ inline constexpr const char* kArchiveStoreFailed = "历史档案写入失败："
 inline constexpr const char* kNoArchiveYet = "历史档案尚不存在：";
 inline constexpr const char* kStoredInArchive = "已存入历史档案";
 inline constexpr const char* kNoSuchDownload = "历史档案中没有这次下载：";
+inline constexpr const char* kArchiveNotBuiltIn = "此版本不含历史档案（没有 SQLite）：";
 
 }  // namespace pages::history

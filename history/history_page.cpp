@@ -176,9 +176,11 @@ class DownloadWorker : public QObject {
         events.Post([limits](HistoryPage* p) { p->statsPanel_->OfferInstrumentLimits(limits); });
       }
     }
+    bool archived = false;
     if (archive && !events.kept.empty()) {
       history::ArchiveError error;
       const auto id = archive->Store({identity, request, result, std::move(events.kept), {}}, &error);
+      archived = id.has_value();
       note = id ? std::string(history::kStoredInArchive) + "（" + identity.Instrument() + "，编号" +
                       std::to_string(*id) + "）：" + archive->Path()
                 : error;
@@ -188,9 +190,11 @@ class DownloadWorker : public QObject {
       page_->workerUsesLink_ = false;
     }
     page_->workerIdle_.notify_all();
-    events.Post([result = std::move(result), note = FromUtf8(note)](HistoryPage* p) {
+    events.Post([result = std::move(result), note = FromUtf8(note), archived](HistoryPage* p) {
       p->archiveNote_->setText(note);
       p->Finished(result);
+      // Kept in the archive: closing without "另存为" loses nothing.
+      if (archived) p->unsaved_ = false;
     });
   }
 

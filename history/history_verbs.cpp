@@ -67,6 +67,7 @@ Outcome ReportFromFile(const Args& args) {
   return outcome;
 }
 inline constexpr const char* kNoArchiveNoOut = "--no-archive 时需要 --out（下载的记录无处存放）";
+inline constexpr const char* kNoArchiveBuiltInNoOut = "此版本不含历史档案，需要 --out（下载的记录无处存放）";
 inline constexpr const char* kArchiveAndNoArchive = "--archive 与 --no-archive 不能同时给出";
 
 // The file holds what arrived of a download that did not complete.
@@ -97,14 +98,17 @@ class Collector : public DownloadEvents {
 
 Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
   const std::string out = args.Has("out") ? args.Text("out") : std::string();
-  const bool keep = !args.Switch("no-archive");
+  // A build without an archive stores only into one asked for by name (which then says why not).
+  const bool keep = !args.Switch("no-archive") && (ArchiveBuiltIn() || args.Has("archive"));
   std::optional<FileType> type;
   if (!out.empty()) {
     type = TypeOfPath(out);
     if (!type) return Outcome::Refused(kOutNeedsType, "out");
   }
   if (!keep && args.Has("archive")) return Outcome::Refused(kArchiveAndNoArchive, "no-archive");
-  if (!keep && out.empty()) return Outcome::Refused(kNoArchiveNoOut, "out");
+  if (!keep && out.empty()) {
+    return Outcome::Refused(ArchiveBuiltIn() ? kNoArchiveNoOut : kNoArchiveBuiltInNoOut, "out");
+  }
   // A report's options are checked before anything is sent.
   const bool report = args.Has("report");
   if (report && !IsPdfPath(args.Text("report"))) return Outcome::Refused(kReportNeedsPdf, "report");

@@ -74,6 +74,7 @@ TEST_F(ArchivePageTest, DownloadsAreKeptListedByInstrumentAndLoadedBackIntoTheLi
   EXPECT_TRUE(Find<QCheckBox>("keepInArchive")->isChecked());
   Download(120);
   EXPECT_TRUE(Note().startsWith(QStringLiteral("已存入历史档案（7EAC00001，编号1）："))) << Note().toStdString();
+  EXPECT_TRUE(page_->UnfinishedWork().isEmpty());  // kept: closing loses nothing
   EXPECT_TRUE(Note().endsWith(QString::fromStdString(archive_))) << Note().toStdString();
   Download(150);
   EXPECT_NE(Note().indexOf(QStringLiteral("编号2")), -1) << Note().toStdString();
