@@ -190,8 +190,12 @@ class DownloadWorker : public QObject {
       page_->workerUsesLink_ = false;
     }
     page_->workerIdle_.notify_all();
-    events.Post([result = std::move(result), note = FromUtf8(note), archived](HistoryPage* p) {
+    // The SN read for the archive also names the instrument in a report of this list.
+    std::string instrument = identity.sn.empty() ? std::string() : "SN " + identity.sn;
+    events.Post([result = std::move(result), note = FromUtf8(note), archived,
+                 instrument = std::move(instrument)](HistoryPage* p) {
       p->archiveNote_->setText(note);
+      p->instrument_ = instrument;
       p->Finished(result);
       // Kept in the archive: closing without "另存为" loses nothing.
       if (archived) p->unsaved_ = false;
@@ -279,6 +283,7 @@ HistoryPage::HistoryPage(devlink::DeviceLink& link, int productVariant, QWidget*
     content.rows = ListRows();
     content.connection = history::DescribeConnection(Link());
     content.downloadedAt = downloadedAt_;
+    content.instrument = instrument_;
     content.programVersion = TOOL_VERSION;
     return content;
   });
@@ -446,6 +451,7 @@ void HistoryPage::LoadArchived(const ArchiveDialog::Records& records) {
   count_->setText(QString::number(records.rows.size()));
   status_->clear();
   archiveNote_->setText(QStringLiteral("已载入历史档案：%1").arg(records.caption));
+  instrument_ = records.caption.toStdString();  // the instrument and which of its downloads
   // Saved already in the archive: leaving without "另存为" loses nothing.
   saveEnabled_ = true;
   unsaved_ = false;

@@ -107,6 +107,7 @@ class HistoryPage : public Page {
   QChartView* chartView_ = nullptr;
   HistoryStatsPanel* statsPanel_ = nullptr;  // under the list and the chart
   std::string downloadedAt_;                  // when the list's download ended
+  std::string instrument_;                    // "SN …" when the download read it, for the report
   QDateTimeAxis* timeAxis_ = nullptr;
   QSplitter* splitter_ = nullptr;
   bool split_ = false;  // the splitter has its first sizes

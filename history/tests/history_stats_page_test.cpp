@@ -6,6 +6,7 @@
 #include <QChartView>
 #include <QLineEdit>
 #include <QtTest/QTest>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -89,6 +90,15 @@ TEST_F(HistoryStatsPageTest, TheInstrumentsLimitsFillThePanelAndTheReportIsSaved
   char head[5] = {};
   pdf.read(head, 4);
   EXPECT_EQ(std::string(head), "%PDF");
+  // The SN that the download read for the archive names the instrument.
+  const std::string command = "pdftotext '" + (dir / "report.pdf").string() + "' -";
+  std::string text;
+  if (FILE* out = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
+    ::pclose(out);
+  }
+  EXPECT_NE(text.find("SN 7EAC00001"), std::string::npos) << text.substr(0, 400);
   std::filesystem::remove_all(dir);
 }
 
