@@ -31,7 +31,7 @@
 #include "app/panel_rules.h"
 #include "app/traffic_window.h"
 #include "app/variants.h"
-#include "app/version_read.h"
+#include "pages/widgets/version_read.h"
 #include "pages/kit/page_kit.h"
 #include "link/bluetooth.h"
 #include "link/exchange.h"
@@ -547,7 +547,7 @@ void MainWindow::OnIpOk() {
 void MainWindow::OnReadVersions() {
   ui::WaitCursor wait;
   devlink::LinkChannel channel(link_);
-  const pages::Result<Versions> result = ReadVersions(channel);
+  const pages::Result<pages::Versions> result = pages::ReadVersions(channel);
   if (result.ok()) {
     hardwareValue_->setText(Q(result.value.hardware));
     softwareValue_->setText(Q(result.value.software));

@@ -15,6 +15,7 @@
 #include "history/history_export.h"
 #include "pages/kit/fields.h"
 #include "pages/widgets/sn_clock_protocols.h"
+#include "pages/widgets/version_read.h"
 
 namespace pages::history {
 
@@ -63,6 +64,11 @@ std::string DefaultArchivePath() {
   return (base / "tool" / kArchiveFileName).string();
 }
 
+std::string ArchiveIdentity::Named() const {
+  if (sn.empty()) return {};
+  return "SN " + sn + (versions.empty() ? std::string() : "，" + versions);
+}
+
 std::string ArchiveIdentity::Instrument() const {
   if (!sn.empty()) return sn;
   return connection + " 地址" + std::to_string(address);
@@ -92,7 +98,12 @@ ArchiveIdentity IdentifyInstrument(devlink::Channel& channel, Source source) {
     identity.address = channel.DeviceAddress();
   }
   const WidgetReply sn = ReadSn(channel);
-  if (sn.ok()) identity.sn = sn.value.text;
+  if (!sn.ok()) return identity;
+  identity.sn = sn.value.text;
+  // Asked only of an instrument that answered: a silent one costs one wait, not two.
+  if (const auto versions = ReadVersions(channel); versions.ok()) {
+    identity.versions = "硬件 " + versions.value.hardware + "，软件 " + versions.value.software;
+  }
   return identity;
 }
 

@@ -43,9 +43,12 @@ struct ArchiveIdentity {
   std::string versions;    // the instrument's versions when they were read; empty otherwise
   // What lists and merges group by: the SN, else "connection 地址N".
   std::string Instrument() const;
+  // As a report names it: "SN 7EAC00001，硬件 1.00，软件 1.00"; empty when the SN was not read.
+  std::string Named() const;
 };
 
-// Reads the SN with the SN widget's read command; an instrument that does not answer it (or has
+// Reads the SN with the SN widget's read command, then the versions with the band's version read;
+// an instrument that does not answer it (or has
 // no SN) is named by the channel's connection and device address instead. Nothing is sent for a
 // GPRS download over TCP, which sends nothing at all.
 ArchiveIdentity IdentifyInstrument(devlink::Channel& channel, Source source);

@@ -191,7 +191,7 @@ class DownloadWorker : public QObject {
     }
     page_->workerIdle_.notify_all();
     // The SN read for the archive also names the instrument in a report of this list.
-    std::string instrument = identity.sn.empty() ? std::string() : "SN " + identity.sn;
+    std::string instrument = identity.Named();
     events.Post([result = std::move(result), note = FromUtf8(note), archived,
                  instrument = std::move(instrument)](HistoryPage* p) {
       p->archiveNote_->setText(note);

@@ -7,7 +7,6 @@
 #include "history/history_report.h"
 #include "history/history_stats.h"
 #include "pages/settings/settings_commands.h"
-#include "pages/widgets/sn_clock_protocols.h"
 #include "tool_version.h"
 
 namespace pages::history {
@@ -142,11 +141,8 @@ Outcome DownloadToFile(devlink::Channel& channel, const Args& args, const Progre
   // archive has asked for it already.
   std::string instrument;
   if (report && request.source == Source::Transmitter) {
-    if (keep) {
-      if (!identity.sn.empty()) instrument = "SN " + identity.sn;
-    } else if (const WidgetReply sn = ReadSn(channel); sn.ok()) {
-      instrument = "SN " + sn.value.text;
-    }
+    if (!keep) identity = IdentifyInstrument(channel, request.source);
+    instrument = identity.Named();
   }
   if (fromInstrument) {
     const auto read = settings::ReadLimits(channel, settings::LimitKind::Alarm);

@@ -1,10 +1,10 @@
-#include "app/version_read.h"
+#include "pages/widgets/version_read.h"
 
 #include <gtest/gtest.h>
 
 #include "link/testing/scripted_channel.h"
 
-namespace app {
+namespace pages {
 namespace {
 
 using devlink::Bytes;
@@ -87,4 +87,4 @@ TEST(VersionRead, OutcomeMessages) {
 }
 
 }  // namespace
-}  // namespace app
+}  // namespace pages

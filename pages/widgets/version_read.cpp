@@ -1,4 +1,4 @@
-#include "app/version_read.h"
+#include "pages/widgets/version_read.h"
 
 #include <cstdio>
 
@@ -6,7 +6,7 @@
 #include "pages/kit/exchange_step.h"
 #include "pages/kit/messages.h"
 
-namespace app {
+namespace pages {
 namespace {
 
 // The device sends each version as four ASCII characters "d.dd"; every digit is shown in hex
@@ -36,11 +36,11 @@ std::optional<Versions> ParseVersionReply(devlink::ByteView reply) {
   return Decode(reply);
 }
 
-pages::Result<Versions> ReadVersions(devlink::Channel& channel) {
+Result<Versions> ReadVersions(devlink::Channel& channel) {
   const auto reply = pages::RunExchange(channel, BuildVersionRequest(channel.DeviceAddress()),
                                         VersionReply(), pages::kReadFailed);
   if (!reply.ok()) return reply.outcome;
   return {pages::kReadOk, Decode(reply.value)};
 }
 
-}  // namespace app
+}  // namespace pages

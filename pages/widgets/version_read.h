@@ -6,7 +6,7 @@
 #include "link/exchange.h"
 #include "pages/kit/outcome.h"
 
-namespace app {
+namespace pages {
 
 constexpr uint8_t kVersionCommand = 0x0C;
 constexpr uint8_t kVersionSubCommand = 0xAA;
@@ -26,6 +26,6 @@ std::optional<Versions> ParseVersionReply(devlink::ByteView reply);
 
 // One version read over the channel: "数据读取成功" with the versions, else "数据读取失败" or
 // "串口打开失败".
-pages::Result<Versions> ReadVersions(devlink::Channel& channel);
+Result<Versions> ReadVersions(devlink::Channel& channel);
 
-}  // namespace app
+}  // namespace pages
