@@ -6,6 +6,7 @@
 
 #include "history/history_export.h"
 #include "pages/settings/settings_commands.h"
+#include "tool_version.h"
 
 namespace pages::history {
 
@@ -79,6 +80,38 @@ std::string WriteReport(const ReportContent& content, const std::string& path) {
   if (!pdf) return std::string(kReportFailed) + (error.empty() ? "" : "：" + error);
   if (!ReplaceFile(path, *pdf)) return std::string(kCreateFileFailed) + "：" + path;
   return {};
+}
+
+std::vector<Field> WithReportFields(std::vector<Field> fields) {
+  for (Field& field : ReportLimitFields()) fields.push_back(std::move(field));
+  fields.push_back(Text("title", "the report's title (default 历史数据报告)", 200)
+                       .InCodePage(devlink::kCodePageUtf8)
+                       .Optional());
+  return fields;
+}
+
+ReportContent NewReport(const Args& args, const ReportLimits& limits, std::vector<RecordRow> rows) {
+  ReportContent content;
+  if (args.Has("title") && !args.Text("title").empty()) content.title = args.Text("title");
+  content.programVersion = TOOL_VERSION;
+  content.limits = limits;
+  content.rows = std::move(rows);
+  content.stats = ComputeStats(ReadingsOf(content.rows), limits);
+  return content;
+}
+
+// Writes the report and adds its outcome to `outcome`: the statistics on success (their names
+// after `prefix`), the reason (and ok false) on a failure.
+void AddReport(Outcome& outcome, const ReportContent& content, const std::string& path,
+               const std::string& prefix) {
+  const std::string failure = WriteReport(content, path);
+  if (!failure.empty()) {
+    outcome.ok = false;
+    outcome.message = outcome.message.empty() ? failure : outcome.message + "；" + failure;
+    return;
+  }
+  outcome.With(prefix.empty() ? "report" : prefix + "file", path);
+  for (auto& [name, value] : Describe(content.stats)) outcome.With(prefix + name, std::move(value));
 }
 
 }  // namespace pages::history

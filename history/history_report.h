@@ -57,6 +57,16 @@ bool AnyReportLimitGiven(const Args& args);
 // messages, naming the upper field).
 std::variant<ReportLimits, Outcome> ReportLimitsOf(const Args& args);
 
+// `fields` with the limit fields and an optional "title".
+std::vector<Field> WithReportFields(std::vector<Field> fields);
+// A report of `rows` measured against `limits`, titled by the "title" argument when given, with
+// its statistics and this program's version.
+ReportContent NewReport(const Args& args, const ReportLimits& limits, std::vector<RecordRow> rows);
+// Writes the report and adds its outcome to `outcome`: the statistics on success (their names
+// after `prefix`), the reason (and ok false) on a failure.
+void AddReport(Outcome& outcome, const ReportContent& content, const std::string& path,
+               const std::string& prefix);
+
 // A path that ends in ".pdf" (any case).
 bool IsPdfPath(const std::string& path);
 

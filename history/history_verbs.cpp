@@ -18,38 +18,6 @@ inline constexpr const char* kPrintNeedsGprs = "打印数据下载只用于GPRS"
 inline constexpr const char* kLimitsTwice = "--limits-from-instrument 与 --temp-upper 等上下限不能同时给出";
 inline constexpr const char* kLimitsReadFailed = "报警上下限读取失败：";
 
-std::vector<Field> WithReportFields(std::vector<Field> fields) {
-  for (Field& field : ReportLimitFields()) fields.push_back(std::move(field));
-  fields.push_back(Text("title", "the report's title (default 历史数据报告)", 200)
-                       .InCodePage(devlink::kCodePageUtf8)
-                       .Optional());
-  return fields;
-}
-
-ReportContent NewReport(const Args& args, const ReportLimits& limits, std::vector<RecordRow> rows) {
-  ReportContent content;
-  if (args.Has("title") && !args.Text("title").empty()) content.title = args.Text("title");
-  content.programVersion = TOOL_VERSION;
-  content.limits = limits;
-  content.rows = std::move(rows);
-  content.stats = ComputeStats(ReadingsOf(content.rows), limits);
-  return content;
-}
-
-// Writes the report and adds its outcome to `outcome`: the statistics on success (their names
-// after `prefix`), the reason (and ok false) on a failure.
-void AddReport(Outcome& outcome, const ReportContent& content, const std::string& path,
-               const std::string& prefix) {
-  const std::string failure = WriteReport(content, path);
-  if (!failure.empty()) {
-    outcome.ok = false;
-    outcome.message = outcome.message.empty() ? failure : outcome.message + "；" + failure;
-    return;
-  }
-  outcome.With(prefix.empty() ? "report" : prefix + "file", path);
-  for (auto& [name, value] : Describe(content.stats)) outcome.With(prefix + name, std::move(value));
-}
-
 Outcome ReportFromFile(const Args& args) {
   const std::string& out = args.Text("out");
   if (!IsPdfPath(out)) return Outcome::Refused(kOutNeedsPdf, "out");

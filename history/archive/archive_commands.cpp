@@ -1,9 +1,11 @@
 #include "history/archive/archive_commands.h"
 
 #include <filesystem>
+#include <variant>
 
 #include "history/history_archive.h"
 #include "history/history_export.h"
+#include "history/history_report.h"
 
 namespace pages::archive {
 
@@ -133,60 +135,114 @@ Outcome Show(const Args& args) {
   return outcome;
 }
 
-Outcome Export(const Args& args) {
-  const bool byId = args.Has("id");
-  const bool bySn = args.Has("sn");
-  if (byId == bySn) return Outcome::Refused(kIdOrSn, byId ? "sn" : "id");
-  if (auto refused = EmptySn(args)) return *refused;
-  const std::string& out = args.Text("out");
-  const std::optional<history::FileType> type = history::TypeOfPath(out);
-  if (!type) return Outcome::Refused(kOutNeedsType, "out");
-  std::optional<Moment> from, to;
-  if (auto refused = TakeBound(args, "from", from)) return *refused;
-  if (auto refused = TakeBound(args, "to", to)) return *refused;
-  if (from && to && *from > *to) return Outcome::Refused(kFromAfterTo, "from");
-  Outcome failure;
-  const std::unique_ptr<Archive> archive = OpenArchive(args, &failure);
-  if (!archive) return failure;
-
+// The records a verb works on: one download (--id) or one instrument's merged records (--sn),
+// within --from/--to.
+struct Selection {
   std::vector<history::RecordRow> rows;
   int valueCount = history::kTransmitterValueCount;
-  int64_t leftOut = 0, duplicates = 0;
-  if (byId) {
-    const std::optional<ArchivedDownload> d = archive->Find(args.Int("id"));
+  int64_t leftOut = 0;     // --id: outside the range; --sn: without a real time
+  int64_t duplicates = 0;  // --sn: times more than one download held
+  std::string instrument;  // as a report names it
+  std::string source;      // which of the archive's records
+  std::string started;     // --id: when the download was made
+};
+
+// Checks --id/--sn and the bounds before the archive is opened.
+std::optional<Outcome> CheckSelection(const Args& args, std::optional<Moment>& from,
+                                      std::optional<Moment>& to) {
+  const bool byId = args.Has("id");
+  if (byId == args.Has("sn")) return Outcome::Refused(kIdOrSn, byId ? "sn" : "id");
+  if (auto refused = EmptySn(args)) return refused;
+  if (auto refused = TakeBound(args, "from", from)) return refused;
+  if (auto refused = TakeBound(args, "to", to)) return refused;
+  if (from && to && *from > *to) return Outcome::Refused(kFromAfterTo, "from");
+  return std::nullopt;
+}
+
+std::variant<Selection, Outcome> Select(const Args& args, const Archive& archive,
+                                        std::optional<Moment> from, std::optional<Moment> to) {
+  Selection selected;
+  if (args.Has("id")) {
+    const std::optional<ArchivedDownload> d = archive.Find(args.Int("id"));
     if (!d) return Outcome::Failure(history::kNoSuchDownload + std::to_string(args.Int("id")));
-    valueCount = d->valueCount;
-    for (history::RecordRow& row : archive->Rows(d->id)) {
+    selected.valueCount = d->valueCount;
+    selected.instrument = d->sn.empty() ? d->instrument
+                                        : "SN " + d->sn + (d->versions.empty() ? "" : "，" + d->versions);
+    selected.source = "历史档案 " + archive.Path() + "，编号" + std::to_string(d->id);
+    selected.started = d->started;
+    for (history::RecordRow& row : archive.Rows(d->id)) {
       // Within bounds only a record with a real time can be said to lie.
       if (from || to) {
         const std::optional<Moment> m =
             row.impossibleTime ? std::nullopt : history::MomentOfTime(row.time);
         if (!m || (from && *m < *from) || (to && *m > *to)) {
-          ++leftOut;
+          ++selected.leftOut;
           continue;
         }
       }
-      rows.push_back(std::move(row));
+      selected.rows.push_back(std::move(row));
     }
-  } else {
-    if (archive->List(args.Text("sn")).empty()) {
-      return Outcome::Failure(kNothingInArchive + args.Text("sn"));
-    }
-    history::MergedRecords merged = archive->Merged(args.Text("sn"), from, to);
-    rows = std::move(merged.rows);
-    valueCount = merged.valueCount;
-    leftOut = merged.withoutTime;
-    duplicates = merged.duplicates;
+    return selected;
   }
-  const std::string saveFailure = history::SaveRecords(out, *type, rows, valueCount);
+  const std::vector<ArchivedDownload> downloads = archive.List(args.Text("sn"));
+  if (downloads.empty()) return Outcome::Failure(kNothingInArchive + args.Text("sn"));
+  history::MergedRecords merged = archive.Merged(args.Text("sn"), from, to);
+  selected.rows = std::move(merged.rows);
+  selected.valueCount = merged.valueCount;
+  selected.leftOut = merged.withoutTime;
+  selected.duplicates = merged.duplicates;
+  selected.instrument = downloads.front().sn.empty() ? downloads.front().instrument
+                                                     : "SN " + downloads.front().sn;
+  selected.source = "历史档案 " + archive.Path() + "，" + std::to_string(downloads.size()) +
+                    "次下载合并";
+  return selected;
+}
+
+Outcome Export(const Args& args) {
+  std::optional<Moment> from, to;
+  if (auto refused = CheckSelection(args, from, to)) return *refused;
+  const std::string& out = args.Text("out");
+  const std::optional<history::FileType> type = history::TypeOfPath(out);
+  if (!type) return Outcome::Refused(kOutNeedsType, "out");
+  Outcome failure;
+  const std::unique_ptr<Archive> archive = OpenArchive(args, &failure);
+  if (!archive) return failure;
+  auto selection = Select(args, *archive, from, to);
+  if (auto* failed = std::get_if<Outcome>(&selection)) return *failed;
+  const Selection& selected = std::get<Selection>(selection);
+  const std::string saveFailure =
+      history::SaveRecords(out, *type, selected.rows, selected.valueCount);
   if (!saveFailure.empty()) return Outcome::Failure(saveFailure);
   Outcome outcome = Outcome::Success(kExported);
-  outcome.With("file", out).With("rows", static_cast<int64_t>(rows.size()));
-  if (byId) {
-    outcome.With("outside-range", leftOut);
+  outcome.With("file", out).With("rows", static_cast<int64_t>(selected.rows.size()));
+  if (args.Has("id")) {
+    outcome.With("outside-range", selected.leftOut);
   } else {
-    outcome.With("without-time", leftOut).With("duplicates", duplicates);
+    outcome.With("without-time", selected.leftOut).With("duplicates", selected.duplicates);
   }
+  return outcome;
+}
+
+// The statistics and PDF report of what export would write.
+Outcome Report(const Args& args) {
+  std::optional<Moment> from, to;
+  if (auto refused = CheckSelection(args, from, to)) return *refused;
+  if (!history::IsPdfPath(args.Text("out"))) return Outcome::Refused(history::kOutNeedsPdf, "out");
+  auto limits = history::ReportLimitsOf(args);
+  if (auto* refused = std::get_if<Outcome>(&limits)) return *refused;
+  Outcome failure;
+  const std::unique_ptr<Archive> archive = OpenArchive(args, &failure);
+  if (!archive) return failure;
+  auto selection = Select(args, *archive, from, to);
+  if (auto* failed = std::get_if<Outcome>(&selection)) return *failed;
+  Selection& selected = std::get<Selection>(selection);
+  history::ReportContent content = history::NewReport(
+      args, std::get<history::ReportLimits>(limits), std::move(selected.rows));
+  content.instrument = selected.instrument;
+  content.source = selected.source;
+  content.downloadedAt = selected.started;
+  Outcome outcome = Outcome::Success(history::kReportDone);
+  history::AddReport(outcome, content, args.Text("out"), "");
   return outcome;
 }
 
@@ -217,6 +273,14 @@ CommandSet Commands() {
        TimeField("from", "only records from this time on"),
        TimeField("to", "only records up to this time"), ArchiveField()},
       Export));
+  set.commands.push_back(OfflineVerb(
+      "report",
+      "statistics and a PDF report of one download (--id) or of one instrument's merged records "
+      "(--sn), measured against the limits given",
+      history::WithReportFields({IdField(false), SnField(), FilePath("out", "REPORT.pdf"),
+                                 TimeField("from", "only records from this time on"),
+                                 TimeField("to", "only records up to this time"), ArchiveField()}),
+      Report));
   set.commands.push_back(OfflineVerb(
       "delete", "remove one download and its records from the archive",
       {IdField(true), Choice("confirm", "yes: the download is deleted for good", {"yes"}),

@@ -330,6 +330,16 @@ TEST_F(ArchiveCliTest, TwoOverlappingDownloadsAreListedAndExportedMerged) {
              "--to", "2023-05-06 07:19", "--archive", archive_});
   ASSERT_EQ(run.exit, 0) << run.out;
   EXPECT_NE(run.out.find("\"rows\":10,"), std::string::npos) << run.out;
+  // The report of the merged records covers the same 150, measured against the limits given.
+  const std::string report = dir_ / "merged.pdf";
+  run = Cli({"archive", "report", "--sn", "7EAC00001", "--out", report, "--temp-upper", "20",
+             "--archive", archive_});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\"records\":150,\"missing\":0,\"first\":\"2023-05-06 07:08\","
+                         "\"last\":\"2023-05-06 09:37\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(ReadFile(report).substr(0, 4), "%PDF");
 
   run = Cli({"archive", "delete", "--id", "1", "--confirm", "yes", "--archive", archive_});
   EXPECT_EQ(run.exit, 0) << run.out;
