@@ -110,8 +110,9 @@ class ServerSession {
  private:
   void Accepted(const gateway::GatewayInfo& info) {
     loggers_[info.key];
+    // The port tells apart two gateways behind one address.
     out_ << "{\"event\":\"connected\",\"gateway\":" << info.key
-         << ",\"address\":" << JsonString(info.address) << "}\n"
+         << ",\"address\":" << JsonString(info.address) << ",\"port\":" << info.port << "}\n"
          << std::flush;
   }
   void Closed(GatewayKey key) {
@@ -129,7 +130,7 @@ class ServerSession {
     bool first = true;
     for (const gateway::GatewayInfo& info : server_.Gateways()) {
       out_ << (first ? "" : ",") << "{\"gateway\":" << info.key
-           << ",\"address\":" << JsonString(info.address)
+           << ",\"address\":" << JsonString(info.address) << ",\"port\":" << info.port
            << ",\"loggers\":" << LoggersJson(loggers_[info.key]) << "}";
       first = false;
     }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include <utility>
 
 #include <cstdlib>
@@ -146,7 +148,7 @@ TEST(GatewayCliTest, ServerListenDrivesSimulatedGateways) {
 
   Child normal("TOOL_SIM", {"--gateway", where, "--gateways", "2"});
   ASSERT_TRUE(normal.Running());
-  EXPECT_HAS(cli.Line(), R"({"event":"connected","gateway":1,"address":"127.0.0.1"})");
+  EXPECT_HAS(cli.Line(), R"({"event":"connected","gateway":1,"address":"127.0.0.1","port":)");
   EXPECT_HAS(cli.Line(), R"("gateway":2)");
   Child silent("TOOL_SIM", {"--gateway", where, "--gateway-mode", "silent"});
   ASSERT_TRUE(silent.Running());
@@ -198,8 +200,13 @@ TEST(GatewayCliTest, ServerListenDrivesSimulatedGateways) {
   const std::string timedOut = cli.Line(8000ms);
   EXPECT_HAS(timedOut, R"({"command":"read","gateway":3,"ok":false,"message":"操作失败")");
   const std::string list = cli.Line();
-  EXPECT_HAS(list, R"({"gateway":1,"address":"127.0.0.1","loggers":["ABCD34463"]})");
-  EXPECT_HAS(list, R"({"gateway":4,"address":"127.0.0.1","loggers":[]})");
+  // Each gateway with its address and its own port.
+  EXPECT_TRUE(std::regex_search(
+      list, std::regex(R"(\{"gateway":1,"address":"127\.0\.0\.1","port":[1-9][0-9]*,"loggers":\["ABCD34463"\]\})")))
+      << list;
+  EXPECT_TRUE(std::regex_search(
+      list, std::regex(R"(\{"gateway":4,"address":"127\.0\.0\.1","port":[1-9][0-9]*,"loggers":\[\]\})")))
+      << list;
 
   cli.Send("clear 1");
   EXPECT_HAS(cli.Line(), R"({"command":"clear","gateway":1,"loggers":[],"ok":true,"message":"操作成功")");
