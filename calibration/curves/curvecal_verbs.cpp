@@ -91,15 +91,16 @@ void AddCardVerbs(std::vector<CommandDef>& c) {
                    [](devlink::Channel& channel, const Args& args) {
                      return ReadCardChannel(channel, static_cast<int>(args.Int(kFieldChannel)));
                    }));
-  c.push_back(Verb("load-file", "the calibration points of a card in a calibration file (.jz)",
-                   {FilePath("path", "the calibration file"),
-                    Integer("card", "card number", 0, INT32_MAX),
-                    Choice("type", "channel type", {"temperature", "humidity"})},
-                   [](devlink::Channel&, const Args& args) {
-                     return LoadCalibrationFile(args.Text("path"),
-                                                static_cast<int>(args.Int("card")),
-                                                args.Text("type") == "humidity");
-                   }));
+  // Reads the file only: no connection is opened for it.
+  c.push_back(OfflineVerb("load-file", "the calibration points of a card in a calibration file (.jz)",
+                          {FilePath("path", "the calibration file"),
+                           Integer("card", "card number", 0, INT32_MAX),
+                           Choice("type", "channel type", {"temperature", "humidity"})},
+                          [](const Args& args) {
+                            return LoadCalibrationFile(args.Text("path"),
+                                                       static_cast<int>(args.Int("card")),
+                                                       args.Text("type") == "humidity");
+                          }));
 }
 
 // ---- the logger kind (2): "全调", single point and "初始化" ----

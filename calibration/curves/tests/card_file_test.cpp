@@ -188,13 +188,19 @@ TEST_F(CardCliTest, ReadTheCardThenItsPointsFromAFile) {
   const int32_t card = 1002;
   const float measured[10] = {22.0f, 78.5f};
   ASSERT_EQ(JZCreateFile(wide.c_str(), JZ_HUMIDITY, references, 2, &card, 1, measured, 0), 0);
-  run = Run({"load-file", "--path", path, "--card", "1002", "--type", "humidity"});
+  // The file alone: no connection is asked for, and one given is refused.
+  run = pages::testing::RunToolCli(
+      {"curvecal", "load-file", "--path", path, "--card", "1002", "--type", "humidity"});
   EXPECT_EQ(run.exit, 0) << run.out << run.err;
   EXPECT_EQ(run.out,
             "{\"ok\":true,\"message\":\"\",\"values\":{\"pairs\":2,\"environment-1\":20,"
             "\"raw-1\":22,\"environment-2\":80,\"raw-2\":78.5}}\n");
-  run = Run({"load-file", "--path", path, "--card", "1002", "--type", "temperature"});
+  run = pages::testing::RunToolCli(
+      {"curvecal", "load-file", "--path", path, "--card", "1002", "--type", "temperature"});
   EXPECT_NE(run.out.find("卡片 00001002 的校准信息载入失败！"), std::string::npos) << run.out;
+  run = Run({"load-file", "--path", path, "--card", "1002", "--type", "humidity"});
+  EXPECT_EQ(run.exit, 2) << run.out;
+  EXPECT_NE(run.out.find("talks to no instrument"), std::string::npos) << run.out;
   std::error_code ec;
   fs::remove_all(pattern, ec);
 }
