@@ -35,6 +35,7 @@
 #include "pages/kit/page_kit.h"
 #include "link/bluetooth.h"
 #include "link/exchange.h"
+#include "pages/kit/local_files.h"
 #include "pages/kit/page.h"
 #include "pages/kit/value_label.h"
 #include "ui/fields.h"
@@ -589,14 +590,7 @@ void MainWindow::OnReadAdapterMac() {
 }
 
 void MainWindow::UpdateClock() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  clockField_->setText(Q(ClockFieldText(local)));
+  clockField_->setText(Q(ClockFieldText(pages::LocalNow())));
   // A port pulled out while nothing talks to it is noticed here, within a second, and named once.
   // While a worker uses the link, its own exchanges find it.
   if (!linkInUse_ && !link_.tcpMode && link_.serial.IsOpen() && link_.serial.CheckVanished()) {

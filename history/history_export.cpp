@@ -1,7 +1,6 @@
 #include "history/history_export.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cctype>
 #include <cmath>
@@ -10,10 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <random>
 
 #ifndef _WIN32
-#include <unistd.h>
 #endif
 
 #include "history/history_stats.h"
@@ -81,14 +78,6 @@ float ValueOf(std::string_view text) {
   return parsed.ec == std::errc() ? static_cast<float>(value) : 0.0f;
 }
 
-std::string TemporaryName(const std::string& path) {
-  static std::atomic<unsigned> serial{0};
-  std::random_device random;
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".%08x%u.tmp", random(), serial++);
-  return path + suffix;
-}
-
 }  // namespace
 
 std::string SavePath(const std::string& chosen, FileType type) {
@@ -145,43 +134,6 @@ Bytes RecordDataBytes(const std::vector<RecordRow>& rows, int valueCount) {
     }
   }
   return out;
-}
-
-bool ReplaceFile(const std::string& path, const Bytes& bytes) {
-  const std::string temporary = TemporaryName(path);
-  std::FILE* file = std::fopen(temporary.c_str(), "wbx");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = std::fflush(file) == 0 && ok;
-#ifndef _WIN32
-  ok = ok && ::fsync(::fileno(file)) == 0;
-#endif
-  ok = std::fclose(file) == 0 && ok;
-  std::error_code error;
-  if (ok) std::filesystem::rename(temporary, path, error);
-  if (!ok || error) {
-    std::filesystem::remove(temporary, error);
-    return false;
-  }
-  return true;
-}
-
-std::tm LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return local;
-}
-
-std::string LocalNowText() {
-  const std::tm local = LocalNow();
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
 }
 
 std::string SaveRecords(const std::string& path, FileType type, const std::vector<RecordRow>& rows,

@@ -15,6 +15,7 @@
 
 #include "history/history_commands.h"
 #include "link/codecs.h"
+#include "pages/kit/local_files.h"
 
 namespace pages::history {
 
@@ -35,14 +36,10 @@ std::optional<FileType> TypeOfPath(const std::string& path);
 devlink::Bytes CsvBytes(const std::vector<RecordRow>& rows, const std::tm& savedAt);
 devlink::Bytes RecordDataBytes(const std::vector<RecordRow>& rows, int valueCount);
 
-// Writes `bytes` to a new file beside `path` and renames it over `path`, so a failed save
-// leaves an existing file as it was. False when the file cannot be created or written.
-bool ReplaceFile(const std::string& path, const devlink::Bytes& bytes);
-
-// The local date and time now.
-std::tm LocalNow();
-// The same as "YYYY-MM-DD HH:MM:SS".
-std::string LocalNowText();
+// A file replaced whole or not at all, and the local time now: the kit's.
+using pages::LocalNow;
+using pages::LocalNowText;
+using pages::ReplaceFile;
 
 // Writes the list as `type` with the local time now; the empty text on success, else the
 // message to show ("创建文件失败").

@@ -15,5 +15,7 @@ bool IsValidUtf8(std::string_view text);
 std::string_view ValidUtf8Prefix(std::string_view text);
 // `text` with every byte that does not belong to a well-formed sequence replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view text);
+// Appends the UTF-8 form of the code point `code` (below U+110000, not a surrogate).
+void AppendUtf8(std::string& out, char32_t code);
 
 }  // namespace devlink

@@ -12,6 +12,7 @@
 #include "calibration/curves/curvecal_kinds.h"
 #include "ini_document.h"  // calstore_ini: the INI reader calstore uses
 #include "link/relay_frame.h"
+#include "pages/kit/local_files.h"
 #include "pages/kit/exchange_step.h"
 
 namespace pages::curvecal {
@@ -269,16 +270,7 @@ std::optional<uint16_t> WholeReading(double value) {
   return static_cast<uint16_t>(whole);
 }
 
-int LocalDayOfMonth() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return local.tm_mday;
-}
+int LocalDayOfMonth() { return pages::LocalNow().tm_mday; }
 
 }  // namespace
 

@@ -2,6 +2,13 @@
 
 namespace pages {
 
+const CommandDef* CommandSet::Find(std::string_view verb) const {
+  for (const CommandDef& def : commands) {
+    if (def.verb == verb) return &def;
+  }
+  return nullptr;
+}
+
 Outcome RunVerb(const CommandDef& def, devlink::Channel& channel,
                 const std::map<std::string, std::string>& given) {
   auto parsed = ParseArgs(def.args, given);

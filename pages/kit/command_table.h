@@ -3,7 +3,9 @@
 // driven from these tables (one verb per entry, its options from the declared fields), and the
 // Qt page calls the same typed functions that the entries wrap.
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -34,10 +36,17 @@ struct CommandDef {
   bool offline = false;
 };
 
+struct ProfileDef;  // pages/kit/profile.h
+
 struct CommandSet {
   std::string page;  // "settings"
   std::string help;
   std::vector<CommandDef> commands;
+  // The verbs that make up the instrument's configuration, when the page has one (AddProfile).
+  std::shared_ptr<const ProfileDef> profile = nullptr;
+
+  // The command named `verb`, or null.
+  const CommandDef* Find(std::string_view verb) const;
 };
 
 // A verb whose function returns an Outcome or a Result<T> (printed with Describe(T)).

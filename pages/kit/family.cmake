@@ -133,12 +133,14 @@ function(tool_cli_registry file)
   endforeach()
   tool_write_if_changed(${file} "// Generated from the families of pages/CMakeLists.txt.
 #include \"cli/cli.h\"
+#include \"pages/kit/profile.h\"
 ${includes}
 namespace cli {
 
 std::vector<pages::CommandSet> CommandSets() {
   std::vector<pages::CommandSet> sets;
-${calls}  return sets;
+${calls}  sets.push_back(pages::ProfileCommands());
+  return sets;
 }
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 
 #include "link/frames.h"
 #include "pages/kit/exchange_step.h"
+#include "pages/kit/profile.h"
 #include "pages/widgets/sn_clock_protocols.h"
 
 namespace pages::settings {
@@ -367,6 +368,15 @@ CommandSet Commands() {
   c.push_back(Verb("clear-data", "erase the stored history (cannot be undone)",
                    {Choice("confirm", "must be yes", {"yes"})},
                    [](devlink::Channel& channel, const Args&) { return ClearHistory(channel); }));
+  // The configuration a profile keeps: recording first (a new interval may restart the
+  // logging), then the switches, each before the limits they enable.
+  AddProfile(set, {{{"read-recording", "write-recording"},
+                    {"read-calibration", "write-calibration"},
+                    {"read-alarm-limits", "write-alarm-limits"},
+                    {"read-alarm-switches", "write-alarm-switches"},
+                    {"read-control-limits", "write-control-limits"},
+                    {"read-control-switches", "write-control-switches"}},
+                   {}});
   return set;
 }
 

@@ -1,0 +1,140 @@
+#pragma once
+// Instrument profiles: a page's whole configuration read into one JSON document, written back
+// to another instrument and proven by reading every written value back, and two documents
+// compared.
+//
+// A family declares which of its read verbs make up its configuration and the write verb that
+// takes each read's values back (the write's options are named as the read's values), in the
+// order the writes go out. Identity and actions (address, SN, clock, clearing, resets, power,
+// control commands) are never part of a profile.
+//
+//   {"format": "tool-profile", "version": 1, "page": "settings",
+//    "instrument": {"sn": ..., "connection": {...}}, "taken": "2026-12-09T16:30:05+00:00",
+//    "program": "1.4.0",
+//    "values": {"recording": {"interval": 10, "unit": "minutes", "capacity": 300},
+//               "protection:3": {"channel": 3, "upper": 40, "lower": -10}, ...}}
+//
+// A group of values is named after its write verb ("write-recording" -> "recording"); a pair
+// read once per channel or slot adds the options that pick it ("protection:3").
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "link/exchange.h"
+#include "pages/kit/command_table.h"
+#include "pages/kit/outcome.h"
+
+namespace pages {
+
+inline constexpr const char* kProfileFormat = "tool-profile";
+inline constexpr int kProfileVersion = 1;
+
+inline constexpr const char* kProfileSaved = "配置已保存";
+inline constexpr const char* kProfileSaveFailed = "配置保存失败";
+inline constexpr const char* kProfileReadFailed = "读取配置失败";
+inline constexpr const char* kProfileNotReadable = "无法打开配置文件";
+inline constexpr const char* kProfileMalformed = "配置文件格式错误";
+inline constexpr const char* kProfileOtherPage = "配置文件属于另一页面";
+inline constexpr const char* kProfileBadValue = "配置文件中的数值有误";
+inline constexpr const char* kProfileApplied = "配置已写入，全部读回一致";
+inline constexpr const char* kProfileWriteFailed = "配置写入失败";
+inline constexpr const char* kProfileNotKept = "配置已写入，但以下数值读回不一致";
+inline constexpr const char* kProfileDryRun = "试运行：未写入任何数值";
+inline constexpr const char* kProfilesEqual = "两份配置相同";
+inline constexpr const char* kProfilesDiffer = "两份配置不同";
+
+// Selections of a pair: the texts of its `select` options, one list per group.
+using Selections = std::vector<std::vector<std::string>>;
+
+// One read verb and the write verb that takes its values back.
+struct ProfilePair {
+  std::string read;   // "read-protection"
+  std::string write;  // "write-protection"
+  // Options that pick one of several like settings ("channel"): given to both verbs, kept in
+  // the group and in its name.
+  std::vector<std::string> select = {};
+  // The selections a snapshot reads: fixed ones, or those `find` learns from the instrument
+  // (the channels it reports). Neither: one group without selection.
+  Selections instances = {};
+  std::function<std::variant<Selections, Outcome>(devlink::Channel&)> find = nullptr;
+  // Values of the read that the write takes but the read-back is not compared on (a value the
+  // instrument reports in another form than it takes it).
+  std::vector<std::string> notCompared = {};
+};
+
+struct ProfileDef {
+  std::vector<ProfilePair> pairs;  // in the order they are written
+  // Read verbs whose values name the instrument in a snapshot (SN, versions); one that fails
+  // is left out.
+  std::vector<std::string> identity = {};
+};
+
+// One group of a profile: the write's options by name, selecting options included.
+struct ProfileGroup {
+  std::string name;  // "recording", "protection:3"
+  Values values;
+  size_t pair = 0;  // which pair of the page's profile (set by CheckProfile and snapshots)
+};
+
+struct Profile {
+  std::string page;
+  Values instrument;  // "sn", ..., "connection.port", "connection.address"
+  std::string taken;
+  std::string program;
+  std::vector<ProfileGroup> groups;
+};
+
+// Gives `set` its profile and the verbs that use it: snapshot --out FILE, apply --in FILE
+// [--dry-run] [--only NAME,...].
+void AddProfile(CommandSet& set, ProfileDef def);
+
+// Reads every group of the page's profile (and the identity) from the instrument.
+Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
+                             const ProgressSink& progress = {});
+// The profile as its JSON document (UTF-8, a newline at the end).
+std::string ProfileText(const Profile& profile);
+// A profile document of any page: format, version and the shape of its members checked.
+Result<Profile> ParseProfile(std::string_view text);
+// The same from a file.
+Result<Profile> LoadProfile(const std::string& path);
+// Writes the document through a temporary file renamed over `path`.
+Outcome SaveProfile(const Profile& profile, const std::string& path);
+
+// Checks a parsed profile against the page: its page, its group names, and every group's
+// values through the write verb's own fields and checks, nothing sent. On success the groups
+// know their pair. A refusal names the group and value ("alarm-limits.temp-lower").
+Outcome CheckProfile(const CommandSet& set, Profile& profile);
+
+struct ApplyOptions {
+  bool dryRun = false;
+  // Groups to write, by name ("protection:3") or by the name of their pair ("protection");
+  // empty: every group.
+  std::vector<std::string> only;
+};
+// Checks the profile, then writes its groups in the declared order and reads every written
+// value back. Succeeds only when every value reads back as written; the failure names each
+// value that did not take. A dry run reads the instrument and lists the writes it would make.
+Outcome ApplyProfile(const CommandSet& set, devlink::Channel& channel, Profile profile,
+                     const ApplyOptions& options, const ProgressSink& progress = {});
+
+// A value that differs between two profiles, by "group.name"; absent on one side: nullopt.
+struct ProfileDifference {
+  std::string name;
+  std::optional<Value> first;
+  std::optional<Value> second;
+};
+std::vector<ProfileDifference> CompareProfiles(const Profile& first, const Profile& second);
+
+// A value as the option text its write verb takes ("on", "12.5", "minutes").
+std::string OptionText(const Value& value);
+// Two values that mean the same option: the same text, the same number, the same switch.
+bool SameOption(const Value& first, const Value& second);
+
+// The "profile" command set: diff A.json B.json (files only).
+CommandSet ProfileCommands();
+
+}  // namespace pages
