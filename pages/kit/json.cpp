@@ -233,24 +233,6 @@ class JsonReader {
     return true;
   }
 
-  static void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-      out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-  }
-
   bool ReadString(std::string& out) {
     ++at_;  // '"'
     while (true) {
@@ -292,7 +274,7 @@ class JsonReader {
           } else if (code >= 0xDC00 && code < 0xE000) {
             return Fail("lone surrogate in \\u escape");
           }
-          AppendUtf8(out, code);
+          devlink::AppendUtf8(out, code);
           break;
         }
         default:
