@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pages/settings/settings_commands.h"
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/settings.h"
 
@@ -103,6 +104,22 @@ TEST(SettingsTcp, HoursRecordingIsReadOverTcp) {
   read = ReadRecording(channel);
   ASSERT_EQ(read.message(), kReadOk);
   EXPECT_EQ(read.value.unit, RecordingUnit::Minutes);
+}
+
+// The page's whole configuration carried from one instrument to another by its profile.
+TEST(SettingsProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  pages::testing::ProfileRoundTrip trip;
+  const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
+    ASSERT_TRUE(WriteRecording(a, {7, RecordingUnit::Hours, 4321}).ok);
+    ASSERT_TRUE(WriteSwitches(a, SwitchKind::Calibration, {false, true}).ok);
+    ASSERT_TRUE(WriteLimits(a, LimitKind::Alarm, {"-12.5", "38", "15", "85.5"}).ok);
+    ASSERT_TRUE(WriteSwitches(a, SwitchKind::Alarm, {false, false}).ok);
+    ASSERT_TRUE(WriteLimits(a, LimitKind::Control, {"1.5", "9", "20", "60"}).ok);
+    ASSERT_TRUE(WriteSwitches(a, SwitchKind::Control, {true, true}).ok);
+  });
+  ASSERT_EQ(profile.groups.size(), 6u);
+  EXPECT_EQ(trip.B().Device<sim::SettingsState>([](sim::SettingsState& s) { return s.alarm.tempLower; }),
+            -125);
 }
 
 }  // namespace
