@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 
 #include "pages/testing/sim_fixtures.h"
 #include "sim/families/clock.h"
@@ -82,6 +84,62 @@ TEST_F(SettingsCliTest, HelpListsTheVerbs) {
         "write-screen-off"}) {
     EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
   }
+}
+
+// A profile through the binary: the exit codes a script relies on, and a document that is
+// refused sends nothing.
+TEST_F(SettingsCliTest, ProfileSnapshotApplyAndDiffExitCodes) {
+  const std::string dir = ::testing::TempDir();
+  const std::string a = dir + "/settings-a.json", b = dir + "/settings-b.json";
+  const auto write = [](const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  };
+  const auto read = [](const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+  };
+  ASSERT_EQ(Run({"snapshot", "--out", a}).exit, 0);
+  ASSERT_EQ(Run({"write-recording", "--interval", "9", "--unit", "hours", "--capacity", "77"}).exit, 0);
+  ASSERT_EQ(Run({"snapshot", "--out", b}).exit, 0);
+  const std::string snapshot = read(a);
+  EXPECT_NE(snapshot.find("\"format\": \"tool-profile\""), std::string::npos) << snapshot;
+  EXPECT_NE(snapshot.find("\"recording\": {\"interval\":10,\"unit\":\"minutes\""),
+            std::string::npos)
+      << snapshot;
+
+  const ToolRun differ = RunToolCli({"profile", "diff", a, b});
+  EXPECT_EQ(differ.exit, 1) << differ.out;
+  EXPECT_NE(differ.out.find("{\"name\":\"recording.interval\",\"first\":10,\"second\":9}"),
+            std::string::npos)
+      << differ.out;
+  EXPECT_EQ(RunToolCli({"profile", "diff", a, a}).exit, 0);
+
+  // Refused documents: exit 2, not one request.
+  std::string tampered = snapshot;
+  const size_t limit = tampered.find("\"temp-upper\":40");
+  ASSERT_NE(limit, std::string::npos) << snapshot;
+  tampered.replace(limit, std::string("\"temp-upper\":40").size(), "\"temp-upper\":5000");
+  std::string otherPage = snapshot;
+  otherPage.replace(otherPage.find("\"settings\""), 10, "\"fridge\"");
+  const std::pair<std::string, std::string> refused[] = {
+      {tampered, "配置文件中的数值有误：alarm-limits.temp-upper"},
+      {otherPage, "配置文件属于另一页面：fridge"},
+      {snapshot.substr(0, snapshot.size() / 2), "配置文件格式错误"},
+  };
+  for (const auto& [document, message] : refused) {
+    write(b, document);
+    const size_t before = sim_.Requests();
+    const ToolRun run = Run({"apply", "--in", b});
+    EXPECT_EQ(run.exit, 2) << run.out;
+    EXPECT_NE(run.out.find(message), std::string::npos) << run.out;
+    EXPECT_EQ(sim_.Requests(), before) << document;
+  }
+  EXPECT_EQ(RunToolCli({"profile", "diff", a, b}).exit, 2);
+
+  const ToolRun applied = Run({"apply", "--in", a});
+  EXPECT_EQ(applied.exit, 0) << applied.out;
+  EXPECT_EQ(sim_.Device<sim::SettingsState>([](sim::SettingsState& s) { return s.interval; }), 10);
 }
 
 }  // namespace
