@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "history/history_archive.h"
+#include "pages/kit/messages.h"
 #include "pages/kit/page_kit.h"
 #include "pages/widgets/column_fit.h"
 #include "ui/prompts.h"
@@ -61,6 +62,8 @@ ArchiveDialog::ArchiveDialog(const QString& path, QWidget* parent) : QDialog(par
   loadDownload_ = MakeButton(QStringLiteral("载入所选下载"), QStringLiteral("loadDownload"), this);
   loadInstrument_ =
       MakeButton(QStringLiteral("载入该仪器全部记录"), QStringLiteral("loadInstrument"), this);
+  deleteDownload_ =
+      MakeButton(QStringLiteral("删除所选下载"), QStringLiteral("deleteDownload"), this);
   QPushButton* close = MakeButton(QStringLiteral("关闭"), QStringLiteral("closeArchive"), this);
 
   auto* top = new QHBoxLayout;
@@ -71,6 +74,7 @@ ArchiveDialog::ArchiveDialog(const QString& path, QWidget* parent) : QDialog(par
   buttons->addWidget(where_, 1);
   buttons->addWidget(loadDownload_);
   buttons->addWidget(loadInstrument_);
+  buttons->addWidget(deleteDownload_);
   buttons->addWidget(close);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
@@ -84,6 +88,7 @@ ArchiveDialog::ArchiveDialog(const QString& path, QWidget* parent) : QDialog(par
   connect(list_, &QTableWidget::cellDoubleClicked, this, &ArchiveDialog::LoadDownload);
   connect(loadDownload_, &QPushButton::clicked, this, &ArchiveDialog::LoadDownload);
   connect(loadInstrument_, &QPushButton::clicked, this, &ArchiveDialog::LoadInstrument);
+  connect(deleteDownload_, &QPushButton::clicked, this, &ArchiveDialog::DeleteDownload);
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   where_->setText(QStringLiteral("档案：%1").arg(path_));
   UpdateButtons();
@@ -138,6 +143,32 @@ void ArchiveDialog::UpdateButtons() {
   const bool chosen = SelectedId() != 0;
   loadDownload_->setEnabled(chosen);
   loadInstrument_->setEnabled(chosen);
+  deleteDownload_->setEnabled(chosen);
+}
+
+void ArchiveDialog::DeleteDownload() {
+  const int64_t id = SelectedId();
+  if (id == 0) return;
+  const int row = list_->selectedItems().front()->row();
+  const QString question =
+      QStringLiteral("即将从历史档案删除下载 %1（%2，%3 条记录），该操作无法撤销！\n是否继续？")
+          .arg(id)
+          .arg(list_->item(row, kInstrumentColumn)->text(), list_->item(row, 3)->text());
+  if (!ui::CurrentPrompts().AskOkCancel(this, question, QString::fromUtf8(kPromptCaption),
+                                        ui::MessageKind::Warning)) {
+    return;
+  }
+  {
+    ui::WaitCursor wait;
+    const auto archive = OpenOrSay(this, path_);
+    if (!archive) return;
+    history::ArchiveError error;
+    if (!archive->Delete(id, &error)) {
+      ui::ShowMessage(this, FromUtf8(error), {}, ui::MessageKind::Warning);
+      return;
+    }
+  }
+  Refresh();
 }
 
 void ArchiveDialog::LoadDownload() {

@@ -1,6 +1,7 @@
 #pragma once
 // "历史档案": the downloads kept in the history archive, filtered by SN, from which one download
-// or one instrument's records merged across its downloads go back into the history page's list.
+// or one instrument's records merged across its downloads go back into the history page's list,
+// and a download is deleted for good.
 #include <QDialog>
 #include <QString>
 #include <vector>
@@ -36,6 +37,8 @@ class ArchiveDialog : public QDialog {
  private:
   void LoadDownload();
   void LoadInstrument();
+  // Asks, then removes the selected download and its records from the archive.
+  void DeleteDownload();
   void UpdateButtons();
   // The instrument and id of the selected row (id 0: none).
   int64_t SelectedId() const;
@@ -47,6 +50,7 @@ class ArchiveDialog : public QDialog {
   QLabel* where_;
   QPushButton* loadDownload_;
   QPushButton* loadInstrument_;
+  QPushButton* deleteDownload_;
 };
 
 }  // namespace pages

@@ -126,6 +126,24 @@ TEST_F(ArchivePageTest, DownloadsAreKeptListedByInstrumentAndLoadedBackIntoTheLi
   const auto series = page_->Chart()->chart()->series();
   ASSERT_FALSE(series.isEmpty());
   EXPECT_EQ(static_cast<QLineSeries*>(series[0])->count(), 150);
+
+  // Deleting asks first: Cancel keeps the download, OK removes it from the list and the file.
+  dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  list = In<QTableWidget>(dialog, "archiveList");
+  list->selectRow(0);
+  prompts_.answers.push_back(false);
+  In<QPushButton>(dialog, "deleteDownload")->click();
+  EXPECT_TRUE(prompts_.shown.back().text.contains(QStringLiteral("150 条记录"))) << prompts_.shown.back().text.toStdString();
+  EXPECT_EQ(list->rowCount(), 2);
+  prompts_.answers.push_back(true);
+  In<QPushButton>(dialog, "deleteDownload")->click();
+  ASSERT_EQ(list->rowCount(), 1);
+  EXPECT_EQ(list->item(0, 3)->text(), QStringLiteral("120"));
+  history::ArchiveError error;
+  const auto archive = history::Archive::Open(archive_, &error, /*create=*/false);
+  ASSERT_NE(archive, nullptr) << error;
+  EXPECT_EQ(archive->List({}).size(), 1u);
 }
 
 TEST_F(ArchivePageTest, AFileThatIsNoArchiveIsSaidSoAndTheDownloadStillFillsTheList) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -186,6 +187,14 @@ void AddProfile(CommandSet& set, ProfileDef def) {
       "read the whole configuration of the page (every setting a profile keeps) into a JSON file",
       {FilePath("out", "the profile file to write (JSON)")},
       [page](devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
+        // A file that cannot be written is refused before the instrument is read.
+        const std::string& out = args.Text("out");
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::path(out).parent_path();
+        if (TrimBlanks(out).empty() || std::filesystem::is_directory(out, error) ||
+            (!folder.empty() && !std::filesystem::is_directory(folder, error))) {
+          return Outcome::Refused(std::string(kProfileSaveFailed) + "：" + out, "out");
+        }
         Result<Profile> snapshot = TakeSnapshot(*page, channel, progress);
         if (!snapshot.ok()) return snapshot.outcome;
         Outcome saved = SaveProfile(snapshot.value, args.Text("out"));
@@ -220,6 +229,7 @@ void AddProfile(CommandSet& set, ProfileDef def) {
             if (name.empty()) return Outcome::Refused("--only: an empty group name", "only");
             options.only.push_back(name);
           }
+          if (options.only.empty()) return Outcome::Refused("--only: no group named", "only");
         }
         return ApplyProfile(*page, channel, std::move(profile.value), options, progress);
       }));
