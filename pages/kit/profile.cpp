@@ -87,6 +87,19 @@ std::variant<Selections, Outcome> SelectionsOf(const ProfilePair& pair, devlink:
   return Selections{{}};
 }
 
+using FindFunction = std::variant<Selections, Outcome> (*)(devlink::Channel&);
+
+// An earlier pair whose `find` is the same plain function as pair `p`'s: its list serves both.
+std::optional<size_t> SameFindBefore(const ProfileDef& def, size_t p) {
+  const FindFunction* mine = def.pairs[p].find.target<FindFunction>();
+  if (mine == nullptr) return std::nullopt;
+  for (size_t q = 0; q < p; ++q) {
+    const FindFunction* other = def.pairs[q].find.target<FindFunction>();
+    if (other != nullptr && *other == *mine) return q;
+  }
+  return std::nullopt;
+}
+
 // The read's values that the write takes back, selecting options first. A write option the
 // read does not give is left to the write's default when the option is optional.
 Result<ProfileGroup> GroupOfRead(const CommandSet& set, const ProfilePair& pair,
@@ -250,8 +263,13 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
   // Every pair's selections first (a channel list is read once), so progress knows the total.
   std::vector<Selections> selections;
   int64_t total = 0;
-  for (const ProfilePair& pair : def.pairs) {
-    auto found = SelectionsOf(pair, channel);
+  for (size_t p = 0; p < def.pairs.size(); ++p) {
+    if (const std::optional<size_t> same = SameFindBefore(def, p)) {
+      selections.push_back(selections[*same]);
+      total += static_cast<int64_t>(selections.back().size());
+      continue;
+    }
+    auto found = SelectionsOf(def.pairs[p], channel);
     if (auto* failure = std::get_if<Outcome>(&found)) return std::move(*failure);
     selections.push_back(std::get<Selections>(std::move(found)));
     total += static_cast<int64_t>(selections.back().size());

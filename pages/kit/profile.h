@@ -58,7 +58,8 @@ struct ProfilePair {
   // the group and in its name.
   std::vector<std::string> select = {};
   // The selections a snapshot reads: fixed ones, or those `find` learns from the instrument
-  // (the channels it reports). Neither: one group without selection.
+  // (the channels it reports). Neither: one group without selection. Pairs whose `find` is one
+  // and the same plain function learn the list once per snapshot.
   Selections instances = {};
   std::function<std::variant<Selections, Outcome>(devlink::Channel&)> find = nullptr;
   // Values of the read that the write takes but the read-back is not compared on (a value the
