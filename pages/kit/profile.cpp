@@ -174,6 +174,12 @@ std::string ConnectionWords(const devlink::DeviceLink& link) {
 
 }  // namespace
 
+Selections NumberSelections(int first, int last) {
+  Selections selections;
+  for (int number = first; number <= last; ++number) selections.push_back({std::to_string(number)});
+  return selections;
+}
+
 std::string OptionText(const Value& value) {
   if (const bool* b = std::get_if<bool>(&value)) return *b ? "on" : "off";
   if (const int64_t* i = std::get_if<int64_t>(&value)) return std::to_string(*i);

@@ -50,6 +50,9 @@ inline constexpr const char* kProfilesDiffer = "两份配置不同";
 // Selections of a pair: the texts of its `select` options, one list per group.
 using Selections = std::vector<std::vector<std::string>>;
 
+// The selections first..last as numbers ("1" .. "32"): every channel or slot of a fixed count.
+Selections NumberSelections(int first, int last);
+
 // One read verb and the write verb that takes its values back.
 struct ProfilePair {
   std::string read;   // "read-protection"
