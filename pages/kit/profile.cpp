@@ -57,6 +57,10 @@ const CommandDef& Verb(const CommandSet& set, const std::string& verb) {
   return *def;
 }
 
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
 std::map<std::string, std::string> OptionTexts(const Values& values) {
   std::map<std::string, std::string> texts;
   for (const auto& [name, value] : values) texts[name] = OptionText(value);
@@ -111,7 +115,7 @@ Result<ProfileGroup> GroupOfRead(const CommandSet& set, const ProfilePair& pair,
     group.values.emplace_back(pair.select[i], SelectionValue(selection[i]));
   }
   for (const Field& field : write.args) {
-    if (std::find(pair.select.begin(), pair.select.end(), field.name) != pair.select.end()) continue;
+    if (Contains(pair.select, field.name) || Contains(pair.leftOut, field.name)) continue;
     if (const Value* value = FindValue(read.values, field.name)) {
       group.values.emplace_back(field.name, *value);
     } else if (field.required) {
@@ -124,7 +128,9 @@ Result<ProfileGroup> GroupOfRead(const CommandSet& set, const ProfilePair& pair,
 
 Outcome ReadGroup(const CommandSet& set, const ProfilePair& pair, devlink::Channel& channel,
                   const std::map<std::string, std::string>& selection) {
-  return RunVerb(Verb(set, pair.read), channel, selection);
+  Outcome read = RunVerb(Verb(set, pair.read), channel, selection);
+  if (read.ok && pair.asWritten) read.values = pair.asWritten(read.values);
+  return read;
 }
 
 std::string NumberText(double value) {
@@ -297,6 +303,11 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
       }
       Result<ProfileGroup> group = GroupOfRead(set, pair, selection, read);
       if (!group.ok()) return group.outcome;
+      // The instrument's own values name it, once.
+      for (const std::string& name : pair.leftOut) {
+        const Value* value = FindValue(read.values, name);
+        if (value && !FindValue(profile.instrument, name)) profile.instrument.emplace_back(name, *value);
+      }
       group.value.pair = p;
       profile.groups.push_back(std::move(group.value));
       if (progress) progress(++done, total);
@@ -459,6 +470,11 @@ Outcome CheckProfile(const CommandSet& set, Profile& profile) {
       const bool declared = std::any_of(write.args.begin(), write.args.end(),
                                         [&](const Field& field) { return field.name == name; });
       if (!declared) return BadValue(group, Outcome::Refused("no such value", name));
+      if (Contains(pair->leftOut, name)) {
+        return BadValue(group, Outcome::Refused("the instrument's own value: a profile never "
+                                                "carries it",
+                                                name));
+      }
     }
     // The write's fields, then the command's own checks: it stops at its first exchange.
     CheckOnly check;

@@ -68,6 +68,14 @@ struct ProfilePair {
   // Values of the read that the write takes but the read-back is not compared on (a value the
   // instrument reports in another form than it takes it).
   std::vector<std::string> notCompared = {};
+  // Values of the read that the write takes but that are the instrument's own (a MAC): a
+  // snapshot names them under "instrument", a profile that carries one is refused, and the
+  // write goes without them (which leaves them as they are).
+  std::vector<std::string> leftOut = {};
+  // The read's values in the form the write takes them, where the two differ (a table read as
+  // one value a row and written as one repeated option): used for the snapshot and the
+  // read-back alike.
+  std::function<Values(const Values& read)> asWritten = nullptr;
 };
 
 struct ProfileDef {
