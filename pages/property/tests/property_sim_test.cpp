@@ -192,6 +192,10 @@ TEST(PropertyProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual)
   EXPECT_EQ(names, (std::vector<std::string>{"channel:1", "channel:2", "channel:7", "protection:1",
                                              "protection:2", "protection:7", "company", "plate",
                                              "server:data", "server:config"}));
+  // A snapshot reads the SN, the channel list once for both per-channel pairs, then each group.
+  const size_t requests = trip.B().Requests();
+  ASSERT_TRUE(TakeSnapshot(Commands(), trip.ChannelB()).ok());
+  EXPECT_EQ(trip.B().Requests() - requests, 1 + kChannelCount + profile.groups.size());
   const sim::PropertyChannel b7 =
       trip.B().Device<sim::PropertyState>([](sim::PropertyState& s) { return s.channels[6]; });
   EXPECT_EQ(b7.type, 49);
