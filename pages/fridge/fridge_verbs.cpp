@@ -1,5 +1,6 @@
 // tool-cli verbs of the refrigerated box page, one per command, built on the typed commands.
 #include "pages/fridge/fridge_commands.h"
+#include "pages/kit/profile.h"
 #include "pages/widgets/sn_clock_protocols.h"
 
 namespace pages::fridge {
@@ -65,6 +66,13 @@ CommandSet Commands() {
   c.push_back(Verb("clear-data", "erase the stored history (cannot be undone)",
                    {Choice("confirm", "must be yes", {"yes"})},
                    [](devlink::Channel& channel, const Args&) { return ClearHistory(channel); }));
+  // The status is no part of the profile: its write always carries the device's power flag,
+  // and recording is switched on the spot when a run starts or ends, so a profile taken from a
+  // stopped box must not stop a box that is recording (nor start one in the store room).
+  AddProfile(set, {{{"read-intervals", "write-intervals"},
+                    {"read-alarm-number", "write-alarm-number", {"slot"},
+                     NumberSelections(1, gsm::kAlarmSlots)},
+                    {"read-sms-interval", "write-sms-interval"}}});
   return set;
 }
 

@@ -58,6 +58,10 @@ const CommandDef& Verb(const CommandSet& set, const std::string& verb) {
   return *def;
 }
 
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
 std::map<std::string, std::string> OptionTexts(const Values& values) {
   std::map<std::string, std::string> texts;
   for (const auto& [name, value] : values) texts[name] = OptionText(value);
@@ -88,6 +92,19 @@ std::variant<Selections, Outcome> SelectionsOf(const ProfilePair& pair, devlink:
   return Selections{{}};
 }
 
+using FindFunction = std::variant<Selections, Outcome> (*)(devlink::Channel&);
+
+// An earlier pair whose `find` is the same plain function as pair `p`'s: its list serves both.
+std::optional<size_t> SameFindBefore(const ProfileDef& def, size_t p) {
+  const FindFunction* mine = def.pairs[p].find.target<FindFunction>();
+  if (mine == nullptr) return std::nullopt;
+  for (size_t q = 0; q < p; ++q) {
+    const FindFunction* other = def.pairs[q].find.target<FindFunction>();
+    if (other != nullptr && *other == *mine) return q;
+  }
+  return std::nullopt;
+}
+
 // The read's values that the write takes back, selecting options first. A write option the
 // read does not give is left to the write's default when the option is optional.
 Result<ProfileGroup> GroupOfRead(const CommandSet& set, const ProfilePair& pair,
@@ -99,7 +116,7 @@ Result<ProfileGroup> GroupOfRead(const CommandSet& set, const ProfilePair& pair,
     group.values.emplace_back(pair.select[i], SelectionValue(selection[i]));
   }
   for (const Field& field : write.args) {
-    if (std::find(pair.select.begin(), pair.select.end(), field.name) != pair.select.end()) continue;
+    if (Contains(pair.select, field.name) || Contains(pair.leftOut, field.name)) continue;
     if (const Value* value = FindValue(read.values, field.name)) {
       group.values.emplace_back(field.name, *value);
     } else if (field.required) {
@@ -112,7 +129,9 @@ Result<ProfileGroup> GroupOfRead(const CommandSet& set, const ProfilePair& pair,
 
 Outcome ReadGroup(const CommandSet& set, const ProfilePair& pair, devlink::Channel& channel,
                   const std::map<std::string, std::string>& selection) {
-  return RunVerb(Verb(set, pair.read), channel, selection);
+  Outcome read = RunVerb(Verb(set, pair.read), channel, selection);
+  if (read.ok && pair.asWritten) read.values = pair.asWritten(read.values);
+  return read;
 }
 
 std::string NumberText(double value) {
@@ -161,6 +180,12 @@ std::string ConnectionWords(const devlink::DeviceLink& link) {
 }
 
 }  // namespace
+
+Selections NumberSelections(int first, int last) {
+  Selections selections;
+  for (int number = first; number <= last; ++number) selections.push_back({std::to_string(number)});
+  return selections;
+}
 
 std::string OptionText(const Value& value) {
   if (const bool* b = std::get_if<bool>(&value)) return *b ? "on" : "off";
@@ -260,8 +285,13 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
   // Every pair's selections first (a channel list is read once), so progress knows the total.
   std::vector<Selections> selections;
   int64_t total = 0;
-  for (const ProfilePair& pair : def.pairs) {
-    auto found = SelectionsOf(pair, channel);
+  for (size_t p = 0; p < def.pairs.size(); ++p) {
+    if (const std::optional<size_t> same = SameFindBefore(def, p)) {
+      selections.push_back(selections[*same]);
+      total += static_cast<int64_t>(selections.back().size());
+      continue;
+    }
+    auto found = SelectionsOf(def.pairs[p], channel);
     if (auto* failure = std::get_if<Outcome>(&found)) return std::move(*failure);
     selections.push_back(std::get<Selections>(std::move(found)));
     total += static_cast<int64_t>(selections.back().size());
@@ -283,6 +313,11 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
       }
       Result<ProfileGroup> group = GroupOfRead(set, pair, selection, read);
       if (!group.ok()) return group.outcome;
+      // The instrument's own values name it, once.
+      for (const std::string& name : pair.leftOut) {
+        const Value* value = FindValue(read.values, name);
+        if (value && !FindValue(profile.instrument, name)) profile.instrument.emplace_back(name, *value);
+      }
       group.value.pair = p;
       profile.groups.push_back(std::move(group.value));
       if (progress) progress(++done, total);
@@ -445,6 +480,11 @@ Outcome CheckProfile(const CommandSet& set, Profile& profile) {
       const bool declared = std::any_of(write.args.begin(), write.args.end(),
                                         [&](const Field& field) { return field.name == name; });
       if (!declared) return BadValue(group, Outcome::Refused("no such value", name));
+      if (Contains(pair->leftOut, name)) {
+        return BadValue(group, Outcome::Refused("the instrument's own value: a profile never "
+                                                "carries it",
+                                                name));
+      }
     }
     // The write's fields, then the command's own checks: it stops at its first exchange.
     CheckOnly check;

@@ -50,6 +50,9 @@ inline constexpr const char* kProfilesDiffer = "两份配置不同";
 // Selections of a pair: the texts of its `select` options, one list per group.
 using Selections = std::vector<std::vector<std::string>>;
 
+// The selections first..last as numbers ("1" .. "32"): every channel or slot of a fixed count.
+Selections NumberSelections(int first, int last);
+
 // One read verb and the write verb that takes its values back.
 struct ProfilePair {
   std::string read;   // "read-protection"
@@ -58,12 +61,21 @@ struct ProfilePair {
   // the group and in its name.
   std::vector<std::string> select = {};
   // The selections a snapshot reads: fixed ones, or those `find` learns from the instrument
-  // (the channels it reports). Neither: one group without selection.
+  // (the channels it reports). Neither: one group without selection. Pairs whose `find` is one
+  // and the same plain function learn the list once per snapshot.
   Selections instances = {};
   std::function<std::variant<Selections, Outcome>(devlink::Channel&)> find = nullptr;
   // Values of the read that the write takes but the read-back is not compared on (a value the
   // instrument reports in another form than it takes it).
   std::vector<std::string> notCompared = {};
+  // Values of the read that the write takes but that are the instrument's own (a MAC): a
+  // snapshot names them under "instrument", a profile that carries one is refused, and the
+  // write goes without them (which leaves them as they are).
+  std::vector<std::string> leftOut = {};
+  // The read's values in the form the write takes them, where the two differ (a table read as
+  // one value a row and written as one repeated option): used for the snapshot and the
+  // read-back alike.
+  std::function<Values(const Values& read)> asWritten = nullptr;
 };
 
 struct ProfileDef {

@@ -75,7 +75,7 @@ inline constexpr const char* kFieldType = "type-code";
 inline constexpr const char* kFieldUpper = "upper";
 inline constexpr const char* kFieldDomain = "domain";
 inline constexpr const char* kFieldPort = "server-port";
-inline constexpr const char* kFieldCompany = "name";
+inline constexpr const char* kFieldCompany = "company";
 inline constexpr const char* kFieldPlate = "plate";
 
 // ---- Channel types ----

@@ -1,5 +1,6 @@
 // tool-cli verbs of the property settings page, one per command, built on the typed commands.
 #include "pages/property/property_commands.h"
+#include "pages/kit/profile.h"
 #include "pages/widgets/sn_clock_protocols.h"
 
 namespace pages::property {
@@ -14,6 +15,23 @@ Field ChannelField() { return Integer("channel", "channel number", 1, kChannelCo
 Field ServerField() { return Choice("server", "which server", {"data", "config"}).Optional("data"); }
 Field UpperField() { return Number("upper", "upper limit"); }
 Field LowerField() { return Number("lower", "lower limit"); }
+
+// The channels the instrument reports: those whose record names a sensor type of the table. An
+// unconfigured channel (type 0) holds nothing to carry over, and a type the table lacks could
+// not be written back.
+std::variant<Selections, Outcome> ReportedChannels(devlink::Channel& channel) {
+  Selections channels;
+  for (int number = 1; number <= kChannelCount; ++number) {
+    Result<ChannelConfig> read = ReadChannel(channel, number);
+    if (!read.ok()) {
+      read.outcome.message = std::string(kProfileReadFailed) + "：channel:" +
+                             std::to_string(number) + "：" + read.outcome.message;
+      return read.outcome;
+    }
+    if (ChannelTypePosition(read.value.typeCode)) channels.push_back({std::to_string(number)});
+  }
+  return channels;
+}
 
 }  // namespace
 
@@ -92,6 +110,13 @@ CommandSet Commands() {
       }));
   // The SN widget that the page hosts: its read and write are the page's too.
   for (CommandDef& def : WidgetVerbs({"read-sn", "write-sn"})) c.push_back(std::move(def));
+  // A channel's record before its protection values, as on the page.
+  AddProfile(set, {{{"read-channel", "write-channel", {"channel"}, {}, ReportedChannels},
+                    {"read-protection", "write-protection", {"channel"}, {}, ReportedChannels},
+                    {"read-company", "write-company"},
+                    {"read-plate", "write-plate"},
+                    {"read-server", "write-server", {"server"}, {{"data"}, {"config"}}}},
+                   {"read-sn"}});
   return set;
 }
 

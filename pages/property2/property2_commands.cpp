@@ -4,6 +4,7 @@
 
 #include "link/frames.h"
 #include "pages/kit/exchange_step.h"
+#include "pages/kit/profile.h"
 
 namespace pages::property2 {
 
@@ -164,6 +165,10 @@ CommandSet Commands() {
                      return WriteScreenOff(channel,
                                            EntrySecondsOf(args.Text("time"), ScreenOffTimes()));
                    }));
+  // The instrument reports no channel list: every channel the page offers has a period.
+  AddProfile(set, {{{"read-sample-period", "write-sample-period", {"channel"},
+                     NumberSelections(1, kChannelCount)},
+                    {"read-screen-off", "write-screen-off"}}});
   return set;
 }
 

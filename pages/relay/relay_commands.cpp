@@ -155,11 +155,21 @@ Result<GprsRecord> ReadGprs(devlink::Channel& channel) {
   return {kReadConfigOk, record};
 }
 
-Outcome WriteGprs(devlink::Channel& channel, const GprsSettings& settings) {
+namespace {
+
+// The checks of the settings before the SN's, which WriteGprsKeepingSn makes before it reads.
+std::optional<Outcome> GprsRefusal(const GprsSettings& settings) {
   if (settings.interval > kIntervalMax || !IsDivisorOrMultiple(settings.interval, kIntervalBase)) {
     return Outcome::Refused(kIntervalRange, "interval");
   }
   if (settings.port < 0 || settings.port > 0xFFFF) return Outcome::Refused(kPortRange, "server-port");
+  return std::nullopt;
+}
+
+}  // namespace
+
+Outcome WriteGprs(devlink::Channel& channel, const GprsSettings& settings) {
+  if (std::optional<Outcome> refused = GprsRefusal(settings)) return *refused;
   if (settings.sn.empty()) return Outcome::Refused(kSnInvalid, "sn");
   const auto sn = EncodeSn(settings.sn);
   if (!sn) return Outcome::Refused(kSnInvalid, "sn");
@@ -185,6 +195,16 @@ Outcome WriteGprs(devlink::Channel& channel, const GprsSettings& settings) {
                               kGprsFailed);
   if (!reply.ok()) return reply.outcome;
   return Outcome::Success(kGprsOk);
+}
+
+Outcome WriteGprsKeepingSn(devlink::Channel& channel, GprsSettings settings) {
+  if (std::optional<Outcome> refused = GprsRefusal(settings)) return *refused;
+  auto domainBytes = DeviceTextBytes(settings.domain, devlink::kCodePageOem, kDomainBytes, "domain");
+  if (auto* refused = std::get_if<Outcome>(&domainBytes)) return *refused;
+  const Result<GprsRecord> record = ReadGprs(channel);
+  if (!record.ok()) return record.outcome;  // nothing written
+  settings.sn = record.value.sn;
+  return WriteGprs(channel, settings);
 }
 
 // ---- clock and history ----

@@ -146,6 +146,9 @@ Result<GprsRecord> ReadGprs(devlink::Channel& channel);
 // Refuses an interval outside 0-9999 ("interval"), a port outside 0-65535 ("server-port"), an
 // SN that is empty or malformed ("sn", "sn号无效！"), a domain name over 30 bytes ("domain").
 Outcome WriteGprs(devlink::Channel& channel, const GprsSettings& settings);
+// The same with the relay's own SN, as it reads now (settings.sn is not used): the settings
+// change and the relay keeps its identity. The settings are checked before the read.
+Outcome WriteGprsKeepingSn(devlink::Channel& channel, GprsSettings settings);
 
 Outcome SetTime(devlink::Channel& channel, const RelayTime& time);
 Result<ClockText> ReadTime(devlink::Channel& channel);

@@ -2,6 +2,7 @@
 #include <ctime>
 #include <cstdio>
 
+#include "pages/kit/profile.h"
 #include "pages/kit/serial_line.h"
 #include "pages/relay/relay_commands.h"
 
@@ -45,6 +46,22 @@ std::variant<InstrumentTable, Outcome> ParseRows(const std::string& given) {
   return table;
 }
 
+// The table as read ("row-1": "ID,SN,UPPER,LOWER,on|off", ...) as write-instruments takes it:
+// one "row" of "N:..." lines, numbered as the write places them (moved up without gaps).
+Values RowsAsWritten(const Values& read) {
+  std::string rows;
+  int placed = 0;
+  for (int n = 1; n <= kInstrumentRows; ++n) {
+    const std::string name = "row-" + std::to_string(n);
+    for (const auto& [key, value] : read) {
+      const std::string* text = std::get_if<std::string>(&value);
+      if (key != name || text == nullptr) continue;
+      rows += (rows.empty() ? "" : "\n") + std::to_string(++placed) + ":" + *text;
+    }
+  }
+  return {{"row", rows}};
+}
+
 RelayTime TimeOf(const Args& args) {
   if (args.Has("at")) return *ParseDateTime(args.Text("at"));  // the field took it
   const std::time_t now = std::time(nullptr);
@@ -79,7 +96,9 @@ CommandSet Commands() {
       {DivisorOrMultiple("interval", "send interval, minutes", kIntervalBase, kIntervalMax,
                          kIntervalRange),
        Integer("server-port", "server port", 0, 65535, kPortRange).Refuse(kPortRange),
-       Text("sn", "relay SN: 4 hexadecimal and 5 decimal digits (up to 65535)"),
+       Text("sn", "relay SN: 4 hexadecimal and 5 decimal digits (up to 65535); without it "
+                  "the relay keeps its own, read first")
+           .Optional(),
        Choice("mode", "server address as IP or domain name", {"ip", "domain"}).Optional("ip"),
        Ipv4("ip", "server IP address", "--ip 应为 IPv4 地址").Optional("0.0.0.0"),
        Text("domain", "server domain name, at most 30 bytes", kDomainBytes)
@@ -89,12 +108,13 @@ CommandSet Commands() {
         GprsSettings settings;
         settings.interval = args.Int("interval");
         settings.port = args.Int("server-port");
-        settings.sn = args.Text("sn");
+        if (args.Has("sn")) settings.sn = args.Text("sn");
         settings.domainMode = args.Text("mode") == "domain";
         settings.ip = args.Ip("ip");
         settings.domain = args.Text("domain");
         settings.gprsOff = !args.Switch("gprs");
-        return WriteGprs(channel, settings);
+        return args.Has("sn") ? WriteGprs(channel, settings)
+                              : WriteGprsKeepingSn(channel, settings);
       }));
   c.push_back(Verb("read-instruments", "read the instrument table (10 rows)", {},
                    [](devlink::Channel& channel, const Args&) {
@@ -152,6 +172,13 @@ CommandSet Commands() {
                    [](devlink::Channel& channel, const Args&) {
                      return SwitchAtLinkRate(channel, relay::Power::Off);
                    }));
+  // The SN in the GPRS record names the relay: it stays the relay's own. The clock, clearing
+  // and power are actions.
+  AddProfile(set, {{{"read-gprs", "write-gprs", {}, {}, nullptr, {}, {"sn"}},
+                    {"read-instruments", "write-instruments", {}, {}, nullptr, {}, {},
+                     RowsAsWritten},
+                    {"read-phones", "write-phones"},
+                    {"read-print", "write-print"}}});
   return set;
 }
 

@@ -1,5 +1,6 @@
 // tool-cli verbs of the 32-bit transmitter page, one per command, built on the typed commands.
 #include "pages/transmitter32/transmitter32_commands.h"
+#include "pages/kit/profile.h"
 #include "pages/widgets/sn_clock_protocols.h"
 
 namespace pages::transmitter32 {
@@ -113,6 +114,15 @@ CommandSet Commands() {
                    [](devlink::Channel& channel, const Args&) {
                      return RestoreFactorySettings(channel);
                    }));
+  // The signal strength is only read; clock, clearing and factory settings are actions.
+  AddProfile(set, {{{"read-intervals", "write-intervals"},
+                    {"read-alarm-delay", "write-alarm-delay"},
+                    {"read-recording", "write-recording"},
+                    {"read-sound-light", "write-sound-light"},
+                    {"read-sms-alarm", "write-sms-alarm", {"scope"}, {{"master"}, {"external"}}},
+                    {"read-alarm-number", "write-alarm-number", {"slot"},
+                     NumberSelections(1, gsm::kAlarmSlots)},
+                    {"read-apn", "write-apn"}}});
   return set;
 }
 

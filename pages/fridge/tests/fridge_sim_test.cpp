@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pages/fridge/fridge_commands.h"
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/fridge_box.h"
 #include "sim/families/settings.h"
@@ -71,6 +72,24 @@ TEST_P(FridgeSimTest, GarbledAndMissingRepliesLeaveNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(Channels, FridgeSimTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Tcp" : "Serial"; });
+
+// Intervals, the three alarm numbers (an empty one clears B's) and the SMS interval carried to
+// B; the recording state stays B's own.
+TEST(FridgeProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  pages::testing::ProfileRoundTrip trip;
+  trip.A().link.fast = trip.B().link.fast = true;
+  trip.B().Device<sim::GsmRecorderState>([](auto& s) { s.alarmNumbers[1] = "13912345678"; });
+  const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
+    ASSERT_TRUE(WriteIntervals(a, {25, 65535, 3, 7}).ok);
+    ASSERT_TRUE(WriteAlarmNumber(a, 1, "13800138000").ok);
+    ASSERT_TRUE(WriteAlarmNumber(a, 3, "110").ok);
+    ASSERT_TRUE(WriteSmsInterval(a, 300).ok);
+    ASSERT_TRUE(WriteStatus(a, ToggleRecording(Status{})).ok);
+  });
+  ASSERT_EQ(profile.groups.size(), 5u);
+  EXPECT_EQ(trip.B().Device<sim::GsmRecorderState>([](auto& s) { return s.alarmNumbers[1]; }), "");
+  EXPECT_EQ(trip.B().Device<sim::FridgeBoxState>([](auto& s) { return s.recording; }), 1);
+}
 
 }  // namespace
 }  // namespace pages::fridge

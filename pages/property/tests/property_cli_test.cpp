@@ -60,7 +60,7 @@ TEST_F(PropertyCli, ProtectionTextsAndServersRoundTrip) {
             "{\"ok\":true,\"message\":\"\",\"values\":{\"channel\":2,\"upper\":70.5,"
             "\"lower\":-20}}\n");
 
-  ASSERT_EQ(Tool({"write-company", "--name", "华南冷链"}).exit, 0);
+  ASSERT_EQ(Tool({"write-company", "--company", "华南冷链"}).exit, 0);
   EXPECT_EQ(Tool({"read-company"}).out,
             "{\"ok\":true,\"message\":\"\",\"values\":{\"company\":\"华南冷链\"}}\n");
   ASSERT_EQ(Tool({"write-plate", "--plate", "粤B12345"}).exit, 0);

@@ -5,6 +5,7 @@
 
 #include "pages/property/property_commands.h"
 
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/results.h"
 #include "sim/families/property.h"
 #include "sim/simulator.h"
@@ -165,6 +166,42 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"WrongEnd", Fault([](sim::Faults& f) { f.wrongEnd = true; })},
                       FaultCase{"Truncated", Fault([](sim::Faults& f) { f.truncateTo = 7; })}),
     [](const auto& info) { return info.param.name; });
+
+// Every channel A reports, its protection values, the texts and both servers carried to B; a
+// channel A leaves unconfigured is not part of the profile.
+TEST(PropertyProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  pages::testing::ProfileRoundTrip trip;
+  // Replies taken when whole: the channel list alone is 32 reads a snapshot.
+  trip.A().link.fast = trip.B().link.fast = true;
+  const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
+    ChannelWrite first{1, 4, false, true, "0000BEEF", "2C3D00007", 30.5, -5};
+    ChannelWrite added{7, 49, true, true, "12345678", "0A0B65535", 12, -18.5};
+    ASSERT_TRUE(WriteChannel(a, first).ok);
+    ASSERT_TRUE(WriteChannel(a, added).ok);
+    ASSERT_TRUE(WriteProtection(a, 2, {60.5, -30}).ok);
+    ASSERT_TRUE(WriteProtection(a, 7, {20, -25.5}).ok);
+    ASSERT_TRUE(WriteCompany(a, "华北冷链").ok);
+    ASSERT_TRUE(WritePlate(a, "京C54321").ok);
+    ServerWrite data{Server::Data, false, {127, 0, 0, 9}, "", "7001"};
+    ServerWrite config{Server::Config, true, {}, "cfg.example.org", "7002"};
+    ASSERT_TRUE(WriteServer(a, data).ok);
+    ASSERT_TRUE(WriteServer(a, config).ok);
+  });
+  std::vector<std::string> names;
+  for (const ProfileGroup& group : profile.groups) names.push_back(group.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"channel:1", "channel:2", "channel:7", "protection:1",
+                                             "protection:2", "protection:7", "company", "plate",
+                                             "server:data", "server:config"}));
+  // A snapshot reads the SN, the channel list once for both per-channel pairs, then each group.
+  const size_t requests = trip.B().Requests();
+  ASSERT_TRUE(TakeSnapshot(Commands(), trip.ChannelB()).ok());
+  EXPECT_EQ(trip.B().Requests() - requests, 1 + kChannelCount + profile.groups.size());
+  const sim::PropertyChannel b7 =
+      trip.B().Device<sim::PropertyState>([](sim::PropertyState& s) { return s.channels[6]; });
+  EXPECT_EQ(b7.type, 49);
+  EXPECT_EQ(b7.snSerial, 65535);
+  EXPECT_FLOAT_EQ(b7.protectionLower, -25.5f);
+}
 
 }  // namespace
 }  // namespace pages::property

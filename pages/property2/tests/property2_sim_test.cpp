@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pages/property2/property2_commands.h"
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/property2.h"
 
@@ -46,6 +47,22 @@ TEST_F(Property2SimTest, SilenceIsAFailure) {
   sim_.simulator.SetFaults(faults);
   EXPECT_EQ(ReadSamplePeriod(channel_, 2).message(), kReadFailed);
   EXPECT_EQ(WriteScreenOff(channel_, 15).message, kWriteFailed);
+}
+
+// Every channel's period and the screen-off time, "永不" (0 seconds) among them, carried to B.
+TEST(Property2ProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  pages::testing::ProfileRoundTrip trip;
+  trip.A().link.fast = trip.B().link.fast = true;  // 32 channels a snapshot
+  const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
+    ASSERT_TRUE(WriteSamplePeriod(a, 1, 2).ok);
+    ASSERT_TRUE(WriteSamplePeriod(a, 17, 540).ok);
+    ASSERT_TRUE(WriteSamplePeriod(a, 32, 600).ok);
+    ASSERT_TRUE(WriteScreenOff(a, 0).ok);
+  });
+  ASSERT_EQ(profile.groups.size(), 33u);
+  EXPECT_EQ(profile.groups[16].name, "sample-period:17");
+  EXPECT_EQ(trip.B().Device<sim::Property2State>([](auto& s) { return s.periods[16]; }), 540);
+  EXPECT_EQ(trip.B().Device<sim::Property2State>([](auto& s) { return s.screenOff; }), 0);
 }
 
 }  // namespace

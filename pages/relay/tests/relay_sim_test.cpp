@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pages/relay/relay_commands.h"
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_link.h"
 #include "pages/testing/results.h"
 #include "sim/families/relay.h"
@@ -118,6 +119,41 @@ TEST(RelayTcpTest, OnlyThePrintSettingsTravelOverTcp) {
     EXPECT_TRUE(outcome.message.empty()) << outcome.message;
   }
   EXPECT_EQ(sim.Requests(), before);
+}
+
+// GPRS settings, the instrument table, phones and print name carried to B, which keeps its own
+// SN: the profile names A's SN under "instrument" only, and one that carries an SN is refused.
+TEST(RelayProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  pages::testing::ProfileRoundTrip trip;
+  trip.A().link.fast = trip.B().link.fast = true;
+  Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
+    GprsSettings settings;
+    settings.interval = 120;
+    settings.port = 7001;
+    settings.sn = "2B3C00077";
+    settings.domain = "relay.example.org";
+    settings.domainMode = true;
+    ASSERT_TRUE(WriteGprs(a, settings).ok);
+    InstrumentTable table;
+    table[0] = {false, "7", "0A1B00042", "-18.5", "-25"};
+    table[4] = {true, "9999", "00FF65535", "8", "2"};
+    ASSERT_TRUE(WriteInstruments(a, table).ok);
+    ASSERT_TRUE(WritePhones(a, {{"13800138000", "", "13912345678"}}).ok);
+    ASSERT_TRUE(WritePrintSettings(a, "华东冷链运输").ok);
+  });
+  ASSERT_EQ(profile.groups.size(), 4u);
+  EXPECT_NE(std::find(profile.instrument.begin(), profile.instrument.end(),
+                      std::pair<std::string, Value>{"sn", std::string("2b3c00077")}),
+            profile.instrument.end());
+  const Result<GprsRecord> b = ReadGprs(trip.ChannelB());
+  ASSERT_TRUE(b.ok()) << b.message();
+  EXPECT_EQ(b.value.sn, "0a1b00042");
+  EXPECT_EQ(b.value.domain, "relay.example.org");
+
+  profile.groups[0].values.emplace_back("sn", std::string("2b3c00077"));
+  const size_t requests = trip.B().Requests();
+  EXPECT_TRUE(ApplyProfile(Commands(), trip.ChannelB(), profile, {}).Refusal());
+  EXPECT_EQ(trip.B().Requests(), requests);
 }
 
 }  // namespace

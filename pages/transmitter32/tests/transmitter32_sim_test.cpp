@@ -2,6 +2,7 @@
 // simulator: what is written is read back and lands in the simulated instrument.
 #include <gtest/gtest.h>
 
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_link.h"
 #include "pages/transmitter32/transmitter32_commands.h"
 #include "sim/families/fridge_box.h"
@@ -86,6 +87,30 @@ TEST(Transmitter32Serial, FactoryResetWaitsTwiceTheDelay) {
   EXPECT_EQ(RestoreFactorySettings(channel).message, kResetOk);
   EXPECT_EQ(sim.link.delayMs, 200);
   EXPECT_EQ(ReadRecording(channel).message(), kReadFailed);
+}
+
+// Intervals, alarm delay, recording, both alarm scopes, the alarm numbers and the APN carried
+// to B.
+TEST(Transmitter32ProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  pages::testing::ProfileRoundTrip trip;
+  trip.A().link.fast = trip.B().link.fast = true;
+  const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
+    ASSERT_TRUE(WriteIntervals(a, {7, 9, 11}).ok);
+    ASSERT_TRUE(WriteAlarmDelay(a, 45).ok);
+    ASSERT_TRUE(WriteRecording(a, false).ok);
+    ASSERT_TRUE(WriteSoundLight(a, false).ok);
+    ASSERT_TRUE(WriteSmsAlarm(a, AlarmScope::Master, false, false).ok);
+    ASSERT_TRUE(WriteSmsAlarm(a, AlarmScope::External, false, true).ok);
+    ASSERT_TRUE(WriteAlarmNumber(a, 2, "13700000000").ok);
+    ASSERT_TRUE(WriteApn(a, {"cmiot", "gsm", "pw1234"}).ok);
+  });
+  ASSERT_EQ(profile.groups.size(), 10u);
+  const sim::Transmitter32State b =
+      trip.B().Device<sim::Transmitter32State>([](auto& s) { return s; });
+  EXPECT_EQ(b.recording, 0);
+  EXPECT_EQ(b.sms, 0);
+  EXPECT_EQ(b.externalSoundLight, 0);
+  EXPECT_EQ(b.externalSms, 1);
 }
 
 }  // namespace
