@@ -115,6 +115,10 @@ Result<ProfileGroup> GroupOfRead(const CommandSet& set, const ProfilePair& pair,
   }
   for (const Field& field : write.args) {
     if (Contains(pair.select, field.name) || Contains(pair.leftOut, field.name)) continue;
+    const auto& given = set.profile->given;
+    if (std::any_of(given.begin(), given.end(), [&](const Field& g) { return g.name == field.name; })) {
+      continue;
+    }
     if (const Value* value = FindValue(read.values, ReadName(pair, field.name))) {
       group.values.emplace_back(field.name, *value);
     } else if (field.required) {
