@@ -209,7 +209,7 @@ void AddProfile(CommandSet& set, ProfileDef def) {
   const auto givenOf = [shared](const Args& args) {
     GivenOptions given;
     for (const Field& field : shared->given) {
-      if (args.Has(field.name)) given[field.name] = args.Text(field.name);
+      if (args.Has(field.name)) given[field.name] = OptionText(args.All().at(field.name));
     }
     return given;
   };
@@ -343,6 +343,8 @@ std::string ProfileText(const Profile& profile) {
   }
   // One member a line at the top, so a profile reads well and diffs well in a text editor.
   std::string text = ValuesJson(document);
+  // A profile of no groups (a page whose instrument reported none) still has its "values".
+  if (profile.groups.empty() && !text.empty()) text.insert(text.size() - 1, ",\"values\":{}");
   std::string pretty;
   int depth = 0;
   bool inString = false;
