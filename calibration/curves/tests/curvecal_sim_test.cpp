@@ -98,6 +98,25 @@ TEST_F(CurveCliTest, WriteThenReadAChannelsCurve) {
             "\"raw-1\":24.6,\"environment-2\":50,\"raw-2\":49.5,\"curve\":\"25:24.6,50:49.5\"}}\n");
 }
 
+// Through tool-cli: --kind is a number, and a channel list that holds no curve gives a profile
+// of no groups, which applies as nothing to write.
+TEST_F(CurveCliTest, SnapshotAndApplyTakeTheKind) {
+  ASSERT_EQ(Run({"write", "--kind", "0", "--channel", "2", "--type", "temperature", "--pairs",
+                 "25:24.6"}).exit, 0);
+  const std::string full = ::testing::TempDir() + "curvecal_full.json";
+  const std::string none = ::testing::TempDir() + "curvecal_none.json";
+  ToolRun run = Run({"snapshot", "--kind", "0", "--out", full});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\"groups\":1"), std::string::npos) << run.out;
+  run = Run({"snapshot", "--kind", "0", "--channels", "1", "--out", none});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\"groups\":0"), std::string::npos) << run.out;
+  for (const std::string& file : {full, none}) {
+    run = Run({"apply", "--in", file});
+    EXPECT_EQ(run.exit, 0) << run.out << run.err;
+  }
+}
+
 TEST_F(CurveCliTest, RefusedInputSendsNothing) {
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"write", "--kind", "0", "--channel", "1", "--type", "temperature", "--pairs", "25"},
