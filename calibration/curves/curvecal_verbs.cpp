@@ -220,13 +220,15 @@ void AddCurvesProfile(CommandSet& set) {
   kind.help = "snapshot: " + kind.help;
   Field type = TargetFields()[2];
   type.help = "snapshot: the type of every channel read (default temperature)";
+  Field mac = MacField().Optional();
+  mac.help = "kind 5: " + mac.help;
   AddProfile(set, {{std::move(pair)},
                    {},
                    {kind.Optional(), type.Optional(),
                     Text(kFieldChannels, "snapshot: the channels to read, comma-separated "
                                          "(default: every channel of the kind)")
                         .Optional(),
-                    MacField().Optional()}});
+                    std::move(mac)}});
 }
 
 }  // namespace
