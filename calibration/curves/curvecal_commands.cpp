@@ -12,6 +12,7 @@
 #include "link/codecs.h"
 #include "link/frames.h"
 #include "pages/kit/exchange_step.h"
+#include "pages/kit/profile.h"
 
 namespace pages::curvecal {
 
@@ -269,12 +270,16 @@ std::variant<std::vector<CurvePair>, Outcome> ParsePairs(std::string_view text) 
 }
 
 Values Describe(const Curve& curve) {
+  // "curve": the same as the write verb's --pairs takes it.
+  std::string text;
   if (!curve.readings.empty()) {
     Values values{{"readings", int64_t(curve.readings.size())}};
     for (size_t i = 0; i < curve.readings.size(); ++i) {
-      values.emplace_back("reading-" + std::to_string(i + 1),
-                          static_cast<int64_t>(std::llround(curve.readings[i])));
+      const auto reading = static_cast<int64_t>(std::llround(curve.readings[i]));
+      values.emplace_back("reading-" + std::to_string(i + 1), reading);
+      text += (i == 0 ? "" : ",") + std::to_string(reading);
     }
+    values.emplace_back(kValueCurve, text);
     return values;
   }
   Values values{{"pairs", int64_t(curve.pairs.size())}};
@@ -282,7 +287,10 @@ Values Describe(const Curve& curve) {
     const std::string n = std::to_string(i + 1);
     values.emplace_back("environment-" + n, curve.pairs[i].environment);
     values.emplace_back("raw-" + n, curve.pairs[i].raw);
+    text += (i == 0 ? "" : ",") + OptionText(curve.pairs[i].environment) + ":" +
+            OptionText(curve.pairs[i].raw);
   }
+  values.emplace_back(kValueCurve, text);
   return values;
 }
 

@@ -64,6 +64,8 @@ inline constexpr const char* kNoRawValue = "记录仪没有原始值可读";
 inline constexpr const char* kFieldKind = "kind";
 inline constexpr const char* kFieldChannel = "channel";
 inline constexpr const char* kFieldPairs = "pairs";
+// The read's value that holds the curve as --pairs takes it.
+inline constexpr const char* kValueCurve = "curve";
 
 // The offset added to temperatures before they are stored as tenths: 273.1, not 273.15.
 inline constexpr double kKelvinOffset = 273.1;
@@ -141,7 +143,7 @@ struct Curve {
 // buffer with nothing to write back.
 Result<Curve> CurveOfBuffer(const PairLayout& layout, CurveBuffer& buffer);
 // tool-cli values: "pairs" and "environment-i"/"raw-i", or for the logger kind "readings" and
-// "reading-i".
+// "reading-i"; and "curve", the same as the write's --pairs ("E:R,..." or "V,...").
 Values Describe(const Curve& curve);
 
 // Reads the channel's curve into `buffer` (its frame length becomes the reply's length). An

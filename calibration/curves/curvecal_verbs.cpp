@@ -9,6 +9,7 @@
 
 #include "calibration/curves/curvecal_commands.h"
 #include "pages/kit/bluetooth_device.h"
+#include "pages/kit/profile.h"
 #include "calibration/curves/curvecal_kinds.h"
 
 namespace pages::curvecal {
@@ -158,6 +159,78 @@ void LoggerVerbs(std::vector<CommandDef>& c) {
                    }));
 }
 
+// ---- profile: the curve of every calibrated channel of one kind ----
+
+constexpr const char* kFieldChannels = "channels";
+// tool-cli's own refusals.
+constexpr const char* kSnapshotNeedsKind = "--kind: the kind of instrument whose curves to read";
+constexpr const char* kBadChannelList = "--channels: channel numbers of the kind, comma-separated";
+
+// The channels --channels names, or every channel of the kind.
+std::optional<std::vector<int>> ChannelsOf(InstrumentKind kind, const GivenOptions& given) {
+  std::vector<int> channels;
+  const auto listed = given.find(kFieldChannels);
+  if (listed == given.end()) {
+    for (int n = 1; n <= ChannelCount(kind); ++n) channels.push_back(n);
+    return channels;
+  }
+  for (std::string_view part : SplitList(listed->second, ',')) {
+    const std::optional<int64_t> n = ParseWholeInt(TrimBlanks(part));
+    if (!n || *n < 1 || *n > ChannelCount(kind)) return std::nullopt;
+    channels.push_back(static_cast<int>(*n));
+  }
+  return channels;
+}
+
+// The selections (kind, channel, type) of the channels that hold a curve: an uncalibrated one
+// has nothing a write could take, and a logger channel beyond its channel list is no channel.
+ProfilePair CurvesPair(const CommandDef& read) {
+  ProfilePair pair{"read", "write", {kFieldKind, kFieldChannel, "type"}};
+  pair.renamed = {{kFieldPairs, kValueCurve}};
+  pair.findGiven = [read](devlink::Channel& channel,
+                          const GivenOptions& given) -> std::variant<Selections, Outcome> {
+    const auto kindText = given.find(kFieldKind);
+    if (kindText == given.end()) return Outcome::Refused(kSnapshotNeedsKind, kFieldKind);
+    const auto kind = static_cast<InstrumentKind>(ParseWholeInt(kindText->second).value_or(0));
+    const auto channels = ChannelsOf(kind, given);
+    if (!channels) return Outcome::Refused(kBadChannelList, kFieldChannels);
+    const auto type = given.find("type");
+    const std::string typeText = type == given.end() ? "temperature" : type->second;
+    Selections found;
+    for (int n : *channels) {
+      GivenOptions options = given;
+      options[kFieldChannel] = std::to_string(n);
+      options["type"] = typeText;
+      const Outcome curve = RunVerb(read, channel, options);
+      if (!curve.ok && curve.message == kChannelNotListed) continue;
+      if (!curve.ok) return curve;
+      const auto text = std::find_if(curve.values.begin(), curve.values.end(),
+                                     [](const auto& v) { return v.first == kValueCurve; });
+      if (text == curve.values.end() || OptionText(text->second).empty()) continue;
+      found.push_back({kindText->second, std::to_string(n), typeText});
+    }
+    return found;
+  };
+  return pair;
+}
+
+void AddCurvesProfile(CommandSet& set) {
+  ProfilePair pair = CurvesPair(*set.Find("read"));
+  Field kind = TargetFields()[0];
+  kind.help = "snapshot: " + kind.help;
+  Field type = TargetFields()[2];
+  type.help = "snapshot: the type of every channel read (default temperature)";
+  Field mac = MacField().Optional();
+  mac.help = "kind 5: " + mac.help;
+  AddProfile(set, {{std::move(pair)},
+                   {},
+                   {kind.Optional(), type.Optional(),
+                    Text(kFieldChannels, "snapshot: the channels to read, comma-separated "
+                                         "(default: every channel of the kind)")
+                        .Optional(),
+                    std::move(mac)}});
+}
+
 }  // namespace
 
 CommandSet Commands() {
@@ -191,6 +264,7 @@ CommandSet Commands() {
   RouteBluetoothKind(c, {"read", "write", "read-display", "read-raw"});
   AddCardVerbs(c);
   LoggerVerbs(c);
+  AddCurvesProfile(set);
   return set;
 }
 

@@ -6,6 +6,7 @@
 #include "link/codecs.h"
 #include "link/frames.h"
 #include "pages/kit/exchange_step.h"
+#include "pages/kit/profile.h"
 #include "pages/kit/serial_line.h"
 
 namespace pages::fixedcal {
@@ -81,9 +82,12 @@ double RawPoint(Quantity quantity, size_t index) {
 
 Values Describe(const CalibrationTable& table) {
   Values values{{"quantity", std::string(QuantityWord(table.quantity))}};
+  std::string list;  // the same as write-table's --values takes them
   for (size_t i = 0; i < table.values.size(); ++i) {
     values.emplace_back("point-" + std::to_string(i + 1), table.values[i]);
+    list += (i == 0 ? "" : ",") + OptionText(table.values[i]);
   }
+  values.emplace_back(kFieldValues, list);
   return values;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "calibration/fixed/fixedcal_commands.h"
+#include "pages/kit/profile.h"
 
 namespace pages::fixedcal {
 
@@ -58,6 +59,8 @@ CommandSet Commands() {
                      return WriteZeroPoint(channel, {args.Number(kFieldTemperature),
                                                      args.Number(kFieldHumidity)});
                    }));
+  AddProfile(set, {{{"read-table", "write-table", {"quantity"}, {{"temperature"}, {"humidity"}}},
+                    {"read-zero", "write-zero"}}});
   return set;
 }
 

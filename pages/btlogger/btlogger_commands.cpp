@@ -106,6 +106,14 @@ Values Describe(const LoggerConfig& config) {
     values.emplace_back(channel, std::string(TypeText(config.Type(k))));
     values.emplace_back(channel + "-type", int64_t{config.Type(k)});
   }
+  // The same list as write-channels takes it; a type it has no word for stays empty.
+  std::string types;
+  for (size_t k = 0; k < config.records.size(); ++k) {
+    const uint8_t type = config.Type(k);
+    types += k == 0 ? "" : ",";
+    types += type == kTemperatureType ? kTemperatureWord : type == kHumidityType ? kHumidityWord : "";
+  }
+  values.emplace_back(kFieldTypes, types);
   return values;
 }
 

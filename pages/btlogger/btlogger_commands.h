@@ -70,6 +70,9 @@ inline constexpr uint8_t kTemperatureType = 1;
 inline constexpr uint8_t kHumidityType = 2;
 inline constexpr const char* kTemperatureText = "温度";
 inline constexpr const char* kHumidityText = "湿度";
+// The same in tool-cli's channel lists.
+inline constexpr const char* kTemperatureWord = "temperature";
+inline constexpr const char* kHumidityWord = "humidity";
 
 // Messages.
 inline constexpr const char* kHeaderReadFailed = "读取通道失败";

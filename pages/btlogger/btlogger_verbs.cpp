@@ -7,13 +7,11 @@
 #include "pages/btlogger/btlogger_commands.h"
 #include "pages/kit/bluetooth_device.h"
 #include "pages/kit/fields.h"
+#include "pages/kit/profile.h"
 
 namespace pages::btlogger {
 
 namespace {
-
-constexpr const char* kTemperatureWord = "temperature";
-constexpr const char* kHumidityWord = "humidity";
 
 // The channel types of a comma-separated list of words ("temperature,humidity"; the list's own
 // "温度" and "湿度" too); an unknown word gives a row without a type.
@@ -90,6 +88,8 @@ CommandSet Commands() {
                             [](devlink::Channel& channel, const Args&) {
                               return SetLoggerClock(channel, LocalClockTime());
                             }));
+  // The channel types; the SN names the logger. Every verb reaches it through --mac.
+  AddProfile(set, {{{"read-channels", "write-channels"}}, {"read-sn"}, {MacField()}});
   return set;
 }
 

@@ -7,6 +7,7 @@
 #include "link/frames.h"
 #include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
+#include "pages/kit/profile.h"
 
 namespace pages::chiller {
 
@@ -138,6 +139,8 @@ CommandSet Commands() {
            [](devlink::Channel& channel, const Args& args) {
              return WriteSetPoint(channel, args.Number("set-point"));
            }));
+  // The set point is the unit's one setting; the rest of what the read gives is its state.
+  AddProfile(set, {{{"read", "write"}}});
   return set;
 }
 

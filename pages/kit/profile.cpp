@@ -8,6 +8,7 @@
 #include <set>
 
 #include "link/device_link.h"
+#include "pages/kit/bluetooth_device.h"
 #include "pages/kit/json.h"
 #include "pages/kit/local_files.h"
 #include "pages/kit/messages.h"
@@ -62,10 +63,23 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-std::map<std::string, std::string> OptionTexts(const Values& values) {
-  std::map<std::string, std::string> texts;
+// A group's values as the options of its write, after the page's given options.
+GivenOptions OptionTexts(const Values& values, const GivenOptions& given) {
+  GivenOptions texts = given;
   for (const auto& [name, value] : values) texts[name] = OptionText(value);
   return texts;
+}
+
+// The read value a write option is taken from.
+std::string ReadName(const ProfilePair& pair, const std::string& option) {
+  for (const auto& [write, read] : pair.renamed) {
+    if (write == option) return read;
+  }
+  return option;
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 // The options that pick the group (the selection), as texts.
@@ -86,7 +100,9 @@ bool Selected(const ProfilePair& pair, const ProfileGroup& group,
 }
 
 // The groups of one pair that a snapshot reads.
-std::variant<Selections, Outcome> SelectionsOf(const ProfilePair& pair, devlink::Channel& channel) {
+std::variant<Selections, Outcome> SelectionsOf(const ProfilePair& pair, devlink::Channel& channel,
+                                               const GivenOptions& given) {
+  if (pair.findGiven) return pair.findGiven(channel, given);
   if (pair.find) return pair.find(channel);
   if (!pair.instances.empty()) return pair.instances;
   return Selections{{}};
@@ -117,19 +133,28 @@ Result<ProfileGroup> GroupOfRead(const CommandSet& set, const ProfilePair& pair,
   }
   for (const Field& field : write.args) {
     if (Contains(pair.select, field.name) || Contains(pair.leftOut, field.name)) continue;
-    if (const Value* value = FindValue(read.values, field.name)) {
+    const auto& given = set.profile->given;
+    if (std::any_of(given.begin(), given.end(), [&](const Field& g) { return g.name == field.name; })) {
+      continue;
+    }
+    if (const Value* value = FindValue(read.values, ReadName(pair, field.name))) {
       group.values.emplace_back(field.name, *value);
     } else if (field.required) {
       return Outcome::Failure(std::string(kProfileReadFailed) + "：" + pair.read + " gives no " +
-                              field.name);
+                              ReadName(pair, field.name));
     }
   }
+  if (pair.trim) pair.trim(group.values);
   return {read.message, std::move(group)};
 }
 
+// The pair's read of one selection; the selecting options count before the given ones.
 Outcome ReadGroup(const CommandSet& set, const ProfilePair& pair, devlink::Channel& channel,
-                  const std::map<std::string, std::string>& selection) {
-  Outcome read = RunVerb(Verb(set, pair.read), channel, selection);
+                  const std::map<std::string, std::string>& selection,
+                  const GivenOptions& given) {
+  GivenOptions options = selection;
+  options.insert(given.begin(), given.end());
+  Outcome read = RunVerb(Verb(set, pair.read), channel, options);
   if (read.ok && pair.asWritten) read.values = pair.asWritten(read.values);
   return read;
 }
@@ -207,11 +232,20 @@ void AddProfile(CommandSet& set, ProfileDef def) {
   set.profile = shared;
   // The verbs run on a copy of the page's commands as they are now, the profile verbs left out.
   auto page = std::make_shared<const CommandSet>(set);
+  const auto givenOf = [shared](const Args& args) {
+    GivenOptions given;
+    for (const Field& field : shared->given) {
+      if (args.Has(field.name)) given[field.name] = OptionText(args.All().at(field.name));
+    }
+    return given;
+  };
+  std::vector<Field> snapshotFields{FilePath("out", "the profile file to write (JSON)")};
+  snapshotFields.insert(snapshotFields.end(), shared->given.begin(), shared->given.end());
   set.commands.push_back(LongVerb(
       "snapshot",
       "read the whole configuration of the page (every setting a profile keeps) into a JSON file",
-      {FilePath("out", "the profile file to write (JSON)")},
-      [page](devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
+      std::move(snapshotFields),
+      [page, givenOf](devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
         // A file that cannot be written is refused before the instrument is read.
         const std::string& out = args.Text("out");
         std::error_code error;
@@ -220,7 +254,7 @@ void AddProfile(CommandSet& set, ProfileDef def) {
             (!folder.empty() && !std::filesystem::is_directory(folder, error))) {
           return Outcome::Refused(std::string(kProfileSaveFailed) + "：" + out, "out");
         }
-        Result<Profile> snapshot = TakeSnapshot(*page, channel, progress);
+        Result<Profile> snapshot = TakeSnapshot(*page, channel, progress, givenOf(args));
         if (!snapshot.ok()) return snapshot.outcome;
         Outcome saved = SaveProfile(snapshot.value, args.Text("out"));
         if (!saved.ok) return saved;
@@ -231,15 +265,18 @@ void AddProfile(CommandSet& set, ProfileDef def) {
         }
         return saved;
       }));
+  std::vector<Field> applyFields{
+      FilePath("in", "the profile file to apply (JSON)"),
+      Flag("dry-run", "write nothing: read the instrument and list the writes that would be made"),
+      Text("only", "groups to write, by name (\"recording,protection:3\" or \"protection\")")
+          .Optional()};
+  applyFields.insert(applyFields.end(), shared->given.begin(), shared->given.end());
   set.commands.push_back(LongVerb(
       "apply",
       "write a profile to the instrument in order, then read every value back and compare "
       "(exit 1 names each value that did not take)",
-      {FilePath("in", "the profile file to apply (JSON)"),
-       Flag("dry-run", "write nothing: read the instrument and list the writes that would be made"),
-       Text("only", "groups to write, by name (\"recording,protection:3\" or \"protection\")")
-           .Optional()},
-      [page](devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
+      std::move(applyFields),
+      [page, givenOf](devlink::Channel& channel, const Args& args, const ProgressSink& progress) {
         Result<Profile> profile = LoadProfile(args.Text("in"));
         if (!profile.ok()) {
           Outcome refused = profile.outcome;
@@ -248,6 +285,7 @@ void AddProfile(CommandSet& set, ProfileDef def) {
         }
         ApplyOptions options;
         options.dryRun = args.Switch("dry-run");
+        options.given = givenOf(args);
         if (args.Has("only")) {
           for (std::string_view part : SplitList(args.Text("only"), ',')) {
             const std::string name(TrimBlanks(part));
@@ -261,7 +299,7 @@ void AddProfile(CommandSet& set, ProfileDef def) {
 }
 
 Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
-                             const ProgressSink& progress) {
+                             const ProgressSink& progress, const GivenOptions& given) {
   if (!set.profile) return Outcome::Failure(set.page + ": this page keeps no profile");
   const ProfileDef& def = *set.profile;
   Profile profile;
@@ -269,11 +307,14 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
   profile.program = TOOL_VERSION;
   profile.taken = LocalNowIso();
   for (const std::string& verb : def.identity) {
-    const Outcome read = RunVerb(Verb(set, verb), channel, {});
+    const Outcome read = RunVerb(Verb(set, verb), channel, given);
     if (!read.ok) continue;
     for (const auto& [name, value] : read.values) {
       if (!FindValue(profile.instrument, name)) profile.instrument.emplace_back(name, value);
     }
+  }
+  for (const auto& [name, text] : given) {
+    if (!FindValue(profile.instrument, name)) profile.instrument.emplace_back(name, text);
   }
   if (const devlink::DeviceLink* link = channel.Link()) {
     profile.instrument.emplace_back(link->tcpMode ? "connection.tcp" : "connection.port",
@@ -291,7 +332,7 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
       total += static_cast<int64_t>(selections.back().size());
       continue;
     }
-    auto found = SelectionsOf(def.pairs[p], channel);
+    auto found = SelectionsOf(def.pairs[p], channel, given);
     if (auto* failure = std::get_if<Outcome>(&found)) return std::move(*failure);
     selections.push_back(std::get<Selections>(std::move(found)));
     total += static_cast<int64_t>(selections.back().size());
@@ -300,11 +341,11 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
   for (size_t p = 0; p < def.pairs.size(); ++p) {
     const ProfilePair& pair = def.pairs[p];
     for (const std::vector<std::string>& selection : selections[p]) {
-      std::map<std::string, std::string> given;
+      std::map<std::string, std::string> selected;
       for (size_t i = 0; i < pair.select.size() && i < selection.size(); ++i) {
-        given[pair.select[i]] = selection[i];
+        selected[pair.select[i]] = selection[i];
       }
-      Outcome read = ReadGroup(set, pair, channel, given);
+      Outcome read = ReadGroup(set, pair, channel, selected, given);
       if (!read.ok) {
         read.message = std::string(kProfileReadFailed) + "：" + GroupName(pair, selection) + "：" +
                        read.message;
@@ -342,6 +383,8 @@ std::string ProfileText(const Profile& profile) {
   }
   // One member a line at the top, so a profile reads well and diffs well in a text editor.
   std::string text = ValuesJson(document);
+  // A profile of no groups (a page whose instrument reported none) still has its "values".
+  if (profile.groups.empty() && !text.empty()) text.insert(text.size() - 1, ",\"values\":{}");
   std::string pretty;
   int depth = 0;
   bool inString = false;
@@ -445,7 +488,7 @@ Outcome SaveProfile(const Profile& profile, const std::string& path) {
   return Outcome::Success(kProfileSaved);
 }
 
-Outcome CheckProfile(const CommandSet& set, Profile& profile) {
+Outcome CheckProfile(const CommandSet& set, Profile& profile, const GivenOptions& given) {
   if (!set.profile) return Outcome::Refused(set.page + ": this page keeps no profile", "in");
   if (profile.page != set.page) {
     Outcome refused = Outcome::Refused(std::string(kProfileOtherPage) + "：" + profile.page, "in");
@@ -486,18 +529,22 @@ Outcome CheckProfile(const CommandSet& set, Profile& profile) {
                                                 name));
       }
     }
-    // The write's fields, then the command's own checks: it stops at its first exchange.
+    // The write's fields, then the command's own checks: it stops at its first exchange. A
+    // command behind the Bluetooth adapter stops before it, at the adapter's connection, which
+    // this channel does not have: it has taken its values by then.
     CheckOnly check;
-    const Outcome checked = RunVerb(write, check, OptionTexts(group.values));
+    const Outcome checked = RunVerb(write, check, OptionTexts(group.values, given));
     if (checked.Refusal()) return BadValue(group, checked);
-    if (!checked.ok && check.attempts == 0) return BadValue(group, checked);
+    if (!checked.ok && check.attempts == 0 && checked.message != kConnectBluetoothFirst) {
+      return BadValue(group, checked);
+    }
   }
   return Outcome::Success(kReadOk);
 }
 
 Outcome ApplyProfile(const CommandSet& set, devlink::Channel& channel, Profile profile,
                      const ApplyOptions& options, const ProgressSink& progress) {
-  if (Outcome checked = CheckProfile(set, profile); !checked.ok) return checked;
+  if (Outcome checked = CheckProfile(set, profile, options.given); !checked.ok) return checked;
   const ProfileDef& def = *set.profile;
   for (const std::string& name : options.only) {
     const bool known = std::any_of(profile.groups.begin(), profile.groups.end(),
@@ -521,12 +568,8 @@ Outcome ApplyProfile(const CommandSet& set, devlink::Channel& channel, Profile p
                            std::vector<Values>& differing) {
     const ProfilePair& pair = def.pairs[group.pair];
     for (const auto& [name, value] : group.values) {
-      if (std::find(pair.select.begin(), pair.select.end(), name) != pair.select.end()) continue;
-      if (std::find(pair.notCompared.begin(), pair.notCompared.end(), name) !=
-          pair.notCompared.end()) {
-        continue;
-      }
-      const Value* now = FindValue(read.values, name);
+      if (Contains(pair.select, name) || Contains(pair.notCompared, name)) continue;
+      const Value* now = FindValue(read.values, ReadName(pair, name));
       if (now != nullptr && SameOption(value, *now)) continue;
       Values entry{{"name", group.name + "." + name}, {"profile", value}};
       if (now != nullptr) entry.emplace_back("instrument", *now);
@@ -544,7 +587,7 @@ Outcome ApplyProfile(const CommandSet& set, devlink::Channel& channel, Profile p
     std::vector<Values> differing;
     for (const ProfileGroup* group : order) {
       const ProfilePair& pair = def.pairs[group->pair];
-      const Outcome read = ReadGroup(set, pair, channel, SelectionTexts(pair, group->values));
+      const Outcome read = ReadGroup(set, pair, channel, SelectionTexts(pair, group->values), options.given);
       if (!read.ok) return readFailure(*group, read);
       const size_t before = differing.size();
       compare(*group, read, differing);
@@ -569,7 +612,7 @@ Outcome ApplyProfile(const CommandSet& set, devlink::Channel& channel, Profile p
   std::vector<Values> written;
   for (const ProfileGroup* group : order) {
     const ProfilePair& pair = def.pairs[group->pair];
-    Outcome wrote = RunVerb(Verb(set, pair.write), channel, OptionTexts(group->values));
+    Outcome wrote = RunVerb(Verb(set, pair.write), channel, OptionTexts(group->values, options.given));
     if (!wrote.ok) {
       Outcome failure = Outcome::Failure(std::string(kProfileWriteFailed) + "：" + group->name +
                                          "：" + wrote.message);
@@ -587,7 +630,7 @@ Outcome ApplyProfile(const CommandSet& set, devlink::Channel& channel, Profile p
   int64_t checked = 0;
   for (const ProfileGroup* group : order) {
     const ProfilePair& pair = def.pairs[group->pair];
-    const Outcome read = ReadGroup(set, pair, channel, SelectionTexts(pair, group->values));
+    const Outcome read = ReadGroup(set, pair, channel, SelectionTexts(pair, group->values), options.given);
     if (!read.ok) {
       Outcome failure = readFailure(*group, read);
       failure.With("written", static_cast<int64_t>(written.size()));

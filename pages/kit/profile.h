@@ -17,6 +17,7 @@
 // A group of values is named after its write verb ("write-recording" -> "recording"); a pair
 // read once per channel or slot adds the options that pick it ("protection:3").
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,8 @@ inline constexpr const char* kProfilesDiffer = "两份配置不同";
 
 // Selections of a pair: the texts of its `select` options, one list per group.
 using Selections = std::vector<std::vector<std::string>>;
+// Option texts by name, as a verb is given them.
+using GivenOptions = std::map<std::string, std::string>;
 
 // The selections first..last as numbers ("1" .. "32"): every channel or slot of a fixed count.
 Selections NumberSelections(int first, int last);
@@ -68,6 +71,11 @@ struct ProfilePair {
   // Values of the read that the write takes but the read-back is not compared on (a value the
   // instrument reports in another form than it takes it).
   std::vector<std::string> notCompared = {};
+  // Like `find`, also seeing the options the snapshot was given (ProfileDef::given).
+  std::function<std::variant<Selections, Outcome>(devlink::Channel&, const GivenOptions&)>
+      findGiven = nullptr;
+  // Write options taken from a read value of another name: {write option, read value}.
+  std::vector<std::pair<std::string, std::string>> renamed = {};
   // Values of the read that the write takes but that are the instrument's own (a MAC): a
   // snapshot names them under "instrument", a profile that carries one is refused, and the
   // write goes without them (which leaves them as they are).
@@ -76,6 +84,9 @@ struct ProfilePair {
   // one value a row and written as one repeated option): used for the snapshot and the
   // read-back alike.
   std::function<Values(const Values& read)> asWritten = nullptr;
+  // Drops from a group as read the values that are no setting in the state the read reports
+  // (addresses a DHCP server gave): the write goes without them.
+  std::function<void(Values& group)> trim = nullptr;
 };
 
 struct ProfileDef {
@@ -83,6 +94,10 @@ struct ProfileDef {
   // Read verbs whose values name the instrument in a snapshot (SN, versions); one that fails
   // is left out.
   std::vector<std::string> identity = {};
+  // Options of the snapshot and apply verbs handed to every verb of the profile: what reaches
+  // or picks the instrument rather than configures it (the logger's Bluetooth --mac, the kind
+  // of instrument). A snapshot names them under "instrument"; a profile never carries them.
+  std::vector<Field> given = {};
 };
 
 // One group of a profile: the write's options by name, selecting options included.
@@ -106,7 +121,7 @@ void AddProfile(CommandSet& set, ProfileDef def);
 
 // Reads every group of the page's profile (and the identity) from the instrument.
 Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
-                             const ProgressSink& progress = {});
+                             const ProgressSink& progress = {}, const GivenOptions& given = {});
 // The profile as its JSON document (UTF-8, a newline at the end).
 std::string ProfileText(const Profile& profile);
 // A profile document of any page: format, version and the shape of its members checked.
@@ -119,13 +134,15 @@ Outcome SaveProfile(const Profile& profile, const std::string& path);
 // Checks a parsed profile against the page: its page, its group names, and every group's
 // values through the write verb's own fields and checks, nothing sent. On success the groups
 // know their pair. A refusal names the group and value ("alarm-limits.temp-lower").
-Outcome CheckProfile(const CommandSet& set, Profile& profile);
+Outcome CheckProfile(const CommandSet& set, Profile& profile, const GivenOptions& given = {});
 
 struct ApplyOptions {
   bool dryRun = false;
   // Groups to write, by name ("protection:3") or by the name of their pair ("protection");
   // empty: every group.
   std::vector<std::string> only;
+  // The page's ProfileDef::given options.
+  GivenOptions given;
 };
 // Checks the profile, then writes its groups in the declared order and reads every written
 // value back. Succeeds only when every value reads back as written; the failure names each

@@ -33,6 +33,8 @@ class ProfileRoundTrip {
   SimLink& B() { return b_; }
   devlink::LinkChannel& ChannelA() { return channelA_; }
   devlink::LinkChannel& ChannelB() { return channelB_; }
+  // The page's given options (ProfileDef::given) for both instruments.
+  GivenOptions given;
 
   // `prepare` sets instrument A apart from the simulator's defaults (through A's channel or its
   // state); the snapshot of A is then applied to B. Returns A's snapshot.
@@ -40,9 +42,9 @@ class ProfileRoundTrip {
     EXPECT_TRUE(started_) << error_;
     if (!started_) return {};
     prepare(a_, channelA_);
-    Result<Profile> snapshotA = TakeSnapshot(set, channelA_);
+    Result<Profile> snapshotA = TakeSnapshot(set, channelA_, {}, given);
     EXPECT_TRUE(snapshotA.ok()) << snapshotA.message() << " " << snapshotA.outcome.detail;
-    Result<Profile> before = TakeSnapshot(set, channelB_);
+    Result<Profile> before = TakeSnapshot(set, channelB_, {}, given);
     EXPECT_TRUE(before.ok()) << before.message();
     if (!snapshotA.ok() || !before.ok()) return {};
     EXPECT_FALSE(snapshotA.value.groups.empty());
@@ -57,15 +59,18 @@ class ProfileRoundTrip {
 
     ApplyOptions dry;
     dry.dryRun = true;
+    dry.given = given;
     const Outcome dryRun = ApplyProfile(set, channelB_, reread.value, dry);
     EXPECT_TRUE(dryRun.ok) << dryRun.message;
-    Result<Profile> afterDry = TakeSnapshot(set, channelB_);
+    Result<Profile> afterDry = TakeSnapshot(set, channelB_, {}, given);
     EXPECT_TRUE(afterDry.ok() && CompareProfiles(before.value, afterDry.value).empty())
         << "a dry run changed" << DifferenceNames(CompareProfiles(before.value, afterDry.value));
 
-    const Outcome applied = ApplyProfile(set, channelB_, reread.value, {});
+    ApplyOptions apply;
+    apply.given = given;
+    const Outcome applied = ApplyProfile(set, channelB_, reread.value, apply);
     EXPECT_TRUE(applied.ok) << applied.message << " " << applied.detail;
-    Result<Profile> after = TakeSnapshot(set, channelB_);
+    Result<Profile> after = TakeSnapshot(set, channelB_, {}, given);
     EXPECT_TRUE(after.ok()) << after.message();
     EXPECT_TRUE(CompareProfiles(snapshotA.value, after.value).empty())
         << "B differs from A after the apply in"

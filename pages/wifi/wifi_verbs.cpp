@@ -1,7 +1,9 @@
 // tool-cli verbs of the WiFi module page: the read chain, the set chain and module control.
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "pages/kit/profile.h"
 #include "pages/wifi/wifi_commands.h"
 
 namespace pages::wifi {
@@ -87,6 +89,22 @@ CommandSet Commands() {
                      }
                      return Outcome::Refused(kControlFailed, "action");
                    }));
+  // The MAC is the module's own: a profile copied to many modules must not give them one MAC.
+  // The write without --mac sends an empty MAC text, which the module takes as no change. With
+  // DHCP on the addresses are the network's, which the write does not send.
+  ProfilePair settings{"read", "write"};
+  settings.leftOut = {"mac"};
+  settings.trim = [](Values& group) {
+    const bool dhcp = std::any_of(group.begin(), group.end(), [](const auto& entry) {
+      return entry.first == "dhcp" && std::get_if<bool>(&entry.second) && std::get<bool>(entry.second);
+    });
+    if (!dhcp) return;
+    std::erase_if(group, [](const auto& entry) {
+      return entry.first == "ip" || entry.first == "mask" || entry.first == "gateway" ||
+             entry.first == "dns";
+    });
+  };
+  AddProfile(set, {{settings}});
   return set;
 }
 

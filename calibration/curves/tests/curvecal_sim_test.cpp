@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "calibration/curves/curvecal_commands.h"
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_fixtures.h"
 #include "sim/families/channel_curves.h"
 
@@ -94,7 +95,26 @@ TEST_F(CurveCliTest, WriteThenReadAChannelsCurve) {
   ASSERT_EQ(run.exit, 0) << run.out << run.err;
   EXPECT_EQ(run.out,
             "{\"ok\":true,\"message\":\"\",\"values\":{\"pairs\":2,\"environment-1\":25,"
-            "\"raw-1\":24.6,\"environment-2\":50,\"raw-2\":49.5}}\n");
+            "\"raw-1\":24.6,\"environment-2\":50,\"raw-2\":49.5,\"curve\":\"25:24.6,50:49.5\"}}\n");
+}
+
+// Through tool-cli: --kind is a number, and a channel list that holds no curve gives a profile
+// of no groups, which applies as nothing to write.
+TEST_F(CurveCliTest, SnapshotAndApplyTakeTheKind) {
+  ASSERT_EQ(Run({"write", "--kind", "0", "--channel", "2", "--type", "temperature", "--pairs",
+                 "25:24.6"}).exit, 0);
+  const std::string full = ::testing::TempDir() + "curvecal_full.json";
+  const std::string none = ::testing::TempDir() + "curvecal_none.json";
+  ToolRun run = Run({"snapshot", "--kind", "0", "--out", full});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\"groups\":1"), std::string::npos) << run.out;
+  run = Run({"snapshot", "--kind", "0", "--channels", "1", "--out", none});
+  ASSERT_EQ(run.exit, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\"groups\":0"), std::string::npos) << run.out;
+  for (const std::string& file : {full, none}) {
+    run = Run({"apply", "--in", file});
+    EXPECT_EQ(run.exit, 0) << run.out << run.err;
+  }
 }
 
 TEST_F(CurveCliTest, RefusedInputSendsNothing) {
@@ -111,6 +131,34 @@ TEST_F(CurveCliTest, RefusedInputSendsNothing) {
     EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
   }
   EXPECT_EQ(sim_.Requests(), 0u);
+}
+
+// The curves of the channels named (or every channel of the kind) go to another instrument of
+// the kind: singles that are no exact decimal included. An uncalibrated channel is left out.
+TEST(CurveProfileTest, TheCurvesOfAKindGoToAnotherInstrument) {
+  pages::testing::ProfileRoundTrip trip;
+  trip.given = {{"kind", "3"}, {"channels", "2,7,9"}};
+  const CommandSet set = Commands();
+  for (pages::testing::SimLink* sim : {&trip.A(), &trip.B()}) {
+    sim->Device<sim::ChannelCurvesState>([](sim::ChannelCurvesState& s) { s.kind = 3; });
+  }
+  const Profile profile = trip.Run(set, [&](pages::testing::SimLink&, devlink::Channel& a) {
+    for (const auto& [channel, pairs] : {std::pair{"2", "30:29.3,-10.1:-9.5"}, {"7", "0:0.25"}}) {
+      const Outcome wrote = RunVerb(*set.Find("write"), a,
+                                    {{"kind", "3"}, {"channel", channel}, {"type", "temperature"},
+                                     {"pairs", pairs}});
+      ASSERT_TRUE(wrote.ok) << wrote.message;
+    }
+  });
+  ASSERT_EQ(profile.groups.size(), 2u);
+  EXPECT_EQ(profile.groups[1].name, "write:3,7,temperature");
+  const Outcome read = RunVerb(*set.Find("read"), trip.ChannelB(),
+                               {{"kind", "3"}, {"channel", "2"}, {"type", "temperature"}});
+  EXPECT_EQ(read.values.size(), 6u);
+  EXPECT_FLOAT_EQ(static_cast<float>(std::get<double>(read.values[4].second)), 29.3f);
+
+  Result<Profile> noKind = TakeSnapshot(set, trip.ChannelA());
+  EXPECT_EQ(noKind.outcome.field, "kind");
 }
 
 }  // namespace

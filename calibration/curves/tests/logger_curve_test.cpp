@@ -185,7 +185,7 @@ TEST(LoggerCurve, ReadsElevenOrFifteenReadingsHighByteFirst) {
   EXPECT_EQ(buffer.length, 107u);
   EXPECT_EQ(Describe(Curve{{}, {180, 248}}),
             (Values{{"readings", int64_t{2}}, {"reading-1", int64_t{180}},
-                    {"reading-2", int64_t{248}}}));
+                    {"reading-2", int64_t{248}}, {"curve", std::string("180,248")}}));
 }
 
 TEST(LoggerCurve, AdjustAllWritesTheWholePartsAndZeroForReadingsWithoutARow) {

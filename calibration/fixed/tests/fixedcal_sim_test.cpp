@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "calibration/fixed/fixedcal_commands.h"
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_fixtures.h"
 #include "sim/families/fixed_curves.h"
 
@@ -109,6 +110,24 @@ TEST_F(FixedCalCliTest, RefusedInputSendsNothing) {
     EXPECT_NE(run.out.find(message), std::string::npos) << run.out;
   }
   EXPECT_EQ(sim_.Requests(), 0u);
+}
+
+// Both tables and the zero-point corrections go to another instrument, negative tenths included.
+TEST(FixedCalProfileTest, TablesAndCorrectionsGoToAnotherInstrument) {
+  pages::testing::ProfileRoundTrip trip;
+  const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
+    ASSERT_TRUE(WriteTable(a, Shifted(IdentityTable(Quantity::Temperature), -0.35)).ok);
+    CalibrationTable humidity = IdentityTable(Quantity::Humidity);
+    humidity.values[3] = 31.7;
+    ASSERT_TRUE(WriteTable(a, humidity).ok);
+    ASSERT_TRUE(WriteZeroPoint(a, {-2.5, 3.1}).ok);
+  });
+  ASSERT_EQ(profile.groups.size(), 3u);
+  EXPECT_EQ(profile.groups[0].name, "table:temperature");
+  const auto b = trip.B().Device<sim::FixedCurvesState>([](sim::FixedCurvesState& s) { return s; });
+  EXPECT_EQ(b.temperature[0], -403);  // -40.35 truncated toward zero
+  EXPECT_EQ(b.humidity[3], 317);
+  EXPECT_EQ(b.temperatureZero, -25);
 }
 
 }  // namespace

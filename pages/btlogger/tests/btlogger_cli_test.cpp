@@ -26,7 +26,7 @@ TEST_F(BtLoggerCli, EveryVerbThroughTheAdapter) {
   EXPECT_EQ(r.out,
             "{\"ok\":true,\"message\":\"\",\"values\":{\"maximum\":8,\"count\":2,"
             "\"channel-1\":\"温度\",\"channel-1-type\":1,\"channel-2\":\"湿度\","
-            "\"channel-2-type\":2}}\n");
+            "\"channel-2-type\":2,\"types\":\"temperature,humidity\"}}\n");
 
   // Refused before anything is sent: a row without a type, a MAC that is not twelve digits.
   size_t before = sim_.Requests();

@@ -5,6 +5,8 @@
 
 #include "pages/btlogger/btlogger_commands.h"
 #include "pages/kit/bluetooth_device.h"
+#include "pages/kit/profile.h"
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/bluetooth_logger.h"
 
@@ -132,6 +134,25 @@ TEST_F(BtLoggerSimTest, ReadWriteClearSnAndClockRoundTrip) {
   EXPECT_EQ(Logger().clock,
             (std::array<uint8_t, 8>{0x59, 0x58, 0x05, 0x23, 0x02, 0x28, 0x20, 0x31}));
   EXPECT_EQ(ReadLoggerClock(channel).value.text, "2031-02-28 23:59:58");
+}
+
+// The channel types go to another logger through its adapter; the SN names the logger, the MAC
+// is given to snapshot and apply and is no value of the profile.
+TEST(BtLoggerProfileTest, ChannelTypesGoToAnotherLogger) {
+  pages::testing::ProfileRoundTrip trip;
+  trip.given = {{"mac", kLoggerMac}};
+  const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
+    const Outcome wrote = RunVerb(*Commands().Find("write-channels"), a,
+                                  {{"mac", kLoggerMac}, {"types", "humidity,humidity,temperature"}});
+    ASSERT_TRUE(wrote.ok) << wrote.message;
+  });
+  ASSERT_EQ(profile.groups.size(), 1u);
+  EXPECT_EQ(profile.groups[0].values, (Values{{"types", std::string("humidity,humidity,temperature")}}));
+  EXPECT_EQ(profile.instrument.front().first, "text");  // the SN read
+  const auto b = trip.B().Device<sim::BluetoothLoggerState>([](sim::BluetoothLoggerState& s) { return s; });
+  EXPECT_EQ(b.header[45], 3);
+  EXPECT_EQ(b.records[0][1], kHumidityType);
+  EXPECT_EQ(b.records[2][1], kTemperatureType);
 }
 
 }  // namespace

@@ -143,9 +143,8 @@ TEST(ChillerWrite, SetPointsThatDoNotFitSixteenBitsAreRefused) {
 
 TEST(ChillerVerbs, WriteParsesTheSetPoint) {
   const CommandSet set = Commands();
-  ASSERT_EQ(set.commands.size(), 2u);
-  const CommandDef& write = set.commands[1];
-  ASSERT_EQ(write.verb, "write");
+  ASSERT_NE(set.Find("write"), nullptr);
+  const CommandDef& write = *set.Find("write");
   ScriptedChannel channel;
   channel.Expect(WithXor({0x7B, 0x01, 0x02, 0x00, 0x02, 0xF8, 0xC6}), Reply(0x81, 0x02, {0x00}));
   EXPECT_TRUE(RunVerb(write, channel, {{"set-point", "-18.5"}}).ok);

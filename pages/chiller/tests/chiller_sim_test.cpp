@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pages/chiller/chiller_commands.h"
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/chiller.h"
 
@@ -55,6 +56,22 @@ TEST_P(ChillerSimTest, TheUnitsRefusalComesWithItsCode) {
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.message, "配置失败！错误代码：2");
   EXPECT_EQ(sim_.Device<sim::ChillerState>([](auto& s) { return s.setPointHundredths; }), -1850);
+}
+
+// Only the set point goes to the other unit: its air temperatures and mode are its own state.
+TEST(ChillerProfileTest, TheSetPointGoesToAnotherUnit) {
+  pages::testing::ProfileRoundTrip trip;
+  const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink& a, devlink::Channel&) {
+    a.Device<sim::ChillerState>([](sim::ChillerState& s) {
+      s.setPointHundredths = 731;
+      s.workMode = 3;
+    });
+  });
+  ASSERT_EQ(profile.groups.size(), 1u);
+  EXPECT_EQ(profile.groups[0].values.size(), 1u);
+  const auto b = trip.B().Device<sim::ChillerState>([](sim::ChillerState& s) { return s; });
+  EXPECT_EQ(b.setPointHundredths, 731);
+  EXPECT_EQ(b.workMode, sim::ChillerState{}.workMode);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ChillerSimTest,

@@ -2,6 +2,7 @@
 // what is written is kept by the module and read back, and module control reaches it.
 #include <gtest/gtest.h>
 
+#include "pages/testing/profile_roundtrip.h"
 #include "pages/testing/sim_fixtures.h"
 #include "pages/wifi/wifi_commands.h"
 #include "sim/families/wifi_module.h"
@@ -67,6 +68,44 @@ TEST_P(WifiSimTest, ModuleControlAndAModuleThatDoesNotAnswer) {
 
   Module([](sim::WifiModuleState& s) { s.unanswered = {0x25}; });
   EXPECT_EQ(Control(channel_, ModuleControl::Reset).message, kControlFailed);
+}
+
+// A profile carries every setting but the module's own MAC: B keeps its MAC, and a profile that
+// carries one is refused with nothing sent. With DHCP on the addresses are not carried.
+TEST(WifiProfileTest, SettingsGoToAnotherModuleWhichKeepsItsOwnMac) {
+  pages::testing::ProfileRoundTrip trip;
+  const std::string macB =
+      trip.B().Device<sim::WifiModuleState>([](sim::WifiModuleState& s) { return s.mac; });
+  Profile profile = trip.Run(Commands(), [](pages::testing::SimLink& a, devlink::Channel&) {
+    a.Device<sim::WifiModuleState>([](sim::WifiModuleState& s) {
+      s = {"仓库二号", 4, "s3cret!", false, {192, 168, 10, 20}, {255, 255, 0, 0},
+           {192, 168, 10, 1}, {192, 168, 10, 2}, "AC:CF:23:00:00:01", 0, 0, 0, {}};
+    });
+  });
+  ASSERT_EQ(profile.groups.size(), 1u);
+  EXPECT_EQ(profile.groups[0].values.size(), 8u);  // all but the MAC
+  EXPECT_EQ(OptionText(profile.instrument.back().second), "AC:CF:23:00:00:01");
+  EXPECT_EQ(profile.instrument.back().first, "mac");
+  const auto b = trip.B().Device<sim::WifiModuleState>([](sim::WifiModuleState& s) { return s; });
+  EXPECT_EQ(b.mac, macB);
+  EXPECT_EQ(b.mask, (std::array<uint8_t, 4>{255, 255, 0, 0}));
+
+  Profile tampered = profile;
+  tampered.groups[0].values.emplace_back("mac", std::string("AC:CF:23:00:00:01"));
+  const size_t sent = trip.B().Requests();
+  EXPECT_EQ(ApplyProfile(Commands(), trip.ChannelB(), tampered, {}).field, "in");
+  EXPECT_EQ(trip.B().Requests(), sent);
+
+  // DHCP on: the addresses are the network's, B's stay and still nothing differs.
+  trip.A().Device<sim::WifiModuleState>([](sim::WifiModuleState& s) { s.dhcp = true; });
+  Result<Profile> dhcp = TakeSnapshot(Commands(), trip.ChannelA());
+  ASSERT_TRUE(dhcp.ok());
+  EXPECT_EQ(dhcp.value.groups[0].values.size(), 4u);
+  trip.B().Device<sim::WifiModuleState>([](sim::WifiModuleState& s) { s.ip = {10, 0, 0, 9}; });
+  const Outcome applied = ApplyProfile(Commands(), trip.ChannelB(), dhcp.value, {});
+  EXPECT_TRUE(applied.ok) << applied.message;
+  EXPECT_EQ(trip.B().Device<sim::WifiModuleState>([](sim::WifiModuleState& s) { return s.ip; }),
+            (std::array<uint8_t, 4>{10, 0, 0, 9}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, WifiSimTest, ::testing::Values(false, true),
