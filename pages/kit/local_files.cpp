@@ -46,6 +46,9 @@ bool ReplaceFile(const std::string& path, const devlink::Bytes& bytes) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
+  // A folder opens as an empty stream on some systems: it is no file to read.
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream content;

@@ -78,10 +78,6 @@ std::string ReadName(const ProfilePair& pair, const std::string& option) {
   return option;
 }
 
-bool Contains(const std::vector<std::string>& names, const std::string& name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 // The options that pick the group (the selection), as texts.
 std::map<std::string, std::string> SelectionTexts(const ProfilePair& pair, const Values& values) {
   std::map<std::string, std::string> texts;
@@ -310,7 +306,10 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
     const Outcome read = RunVerb(Verb(set, verb), channel, given);
     if (!read.ok) continue;
     for (const auto& [name, value] : read.values) {
-      if (!FindValue(profile.instrument, name)) profile.instrument.emplace_back(name, value);
+      // A read of one text (the SN widget's "text") names it after the verb: "sn".
+      const std::string named = name == "text" ? verb.substr(verb.rfind("read-", 0) == 0 ? 5 : 0)
+                                               : name;
+      if (!FindValue(profile.instrument, named)) profile.instrument.emplace_back(named, value);
     }
   }
   for (const auto& [name, text] : given) {

@@ -71,11 +71,6 @@ struct ProfilePair {
   // Values of the read that the write takes but the read-back is not compared on (a value the
   // instrument reports in another form than it takes it).
   std::vector<std::string> notCompared = {};
-  // Like `find`, also seeing the options the snapshot was given (ProfileDef::given).
-  std::function<std::variant<Selections, Outcome>(devlink::Channel&, const GivenOptions&)>
-      findGiven = nullptr;
-  // Write options taken from a read value of another name: {write option, read value}.
-  std::vector<std::pair<std::string, std::string>> renamed = {};
   // Values of the read that the write takes but that are the instrument's own (a MAC): a
   // snapshot names them under "instrument", a profile that carries one is refused, and the
   // write goes without them (which leaves them as they are).
@@ -84,6 +79,11 @@ struct ProfilePair {
   // one value a row and written as one repeated option): used for the snapshot and the
   // read-back alike.
   std::function<Values(const Values& read)> asWritten = nullptr;
+  // Like `find`, also seeing the options the snapshot was given (ProfileDef::given).
+  std::function<std::variant<Selections, Outcome>(devlink::Channel&, const GivenOptions&)>
+      findGiven = nullptr;
+  // Write options taken from a read value of another name: {write option, read value}.
+  std::vector<std::pair<std::string, std::string>> renamed = {};
   // Drops from a group as read the values that are no setting in the state the read reports
   // (addresses a DHCP server gave): the write goes without them.
   std::function<void(Values& group)> trim = nullptr;

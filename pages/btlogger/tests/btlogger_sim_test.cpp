@@ -148,7 +148,7 @@ TEST(BtLoggerProfileTest, ChannelTypesGoToAnotherLogger) {
   });
   ASSERT_EQ(profile.groups.size(), 1u);
   EXPECT_EQ(profile.groups[0].values, (Values{{"types", std::string("humidity,humidity,temperature")}}));
-  EXPECT_EQ(profile.instrument.front().first, "text");  // the SN read
+  EXPECT_EQ(profile.instrument.front().first, "sn");  // the SN read, named after its verb
   const auto b = trip.B().Device<sim::BluetoothLoggerState>([](sim::BluetoothLoggerState& s) { return s; });
   EXPECT_EQ(b.header[45], 3);
   EXPECT_EQ(b.records[0][1], kHumidityType);
