@@ -97,12 +97,11 @@ ArchiveIdentity IdentifyInstrument(devlink::Channel& channel, Source source) {
   } else {
     identity.address = channel.DeviceAddress();
   }
-  const WidgetReply sn = ReadSn(channel);
-  if (!sn.ok()) return identity;
-  identity.sn = sn.value.text;
-  // Asked only of an instrument that answered: a silent one costs one wait, not two.
-  if (const auto versions = ReadVersions(channel); versions.ok()) {
-    identity.versions = "硬件 " + versions.value.hardware + "，软件 " + versions.value.software;
+  const std::optional<SnAndVersions> read = ReadSnAndVersions(channel);
+  if (!read) return identity;
+  identity.sn = read->sn;
+  if (read->versions) {
+    identity.versions = "硬件 " + read->versions->hardware + "，软件 " + read->versions->software;
   }
   return identity;
 }

@@ -312,6 +312,11 @@ Result<Profile> TakeSnapshot(const CommandSet& set, devlink::Channel& channel,
       if (!FindValue(profile.instrument, named)) profile.instrument.emplace_back(named, value);
     }
   }
+  if (def.identify) {
+    for (auto& [name, value] : def.identify(channel)) {
+      if (!FindValue(profile.instrument, name)) profile.instrument.emplace_back(name, std::move(value));
+    }
+  }
   for (const auto& [name, text] : given) {
     if (!FindValue(profile.instrument, name)) profile.instrument.emplace_back(name, text);
   }

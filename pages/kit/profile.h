@@ -98,6 +98,9 @@ struct ProfileDef {
   // or picks the instrument rather than configures it (the logger's Bluetooth --mac, the kind
   // of instrument). A snapshot names them under "instrument"; a profile never carries them.
   std::vector<Field> given = {};
+  // Reads that name the instrument without a verb of the page (the SN and versions every
+  // transmitter answers): their values join the identity's.
+  std::function<Values(devlink::Channel&)> identify = nullptr;
 };
 
 // One group of a profile: the write's options by name, selecting options included.

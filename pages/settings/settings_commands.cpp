@@ -7,6 +7,7 @@
 #include "pages/kit/exchange_step.h"
 #include "pages/kit/profile.h"
 #include "pages/widgets/sn_clock_protocols.h"
+#include "pages/widgets/version_read.h"
 
 namespace pages::settings {
 
@@ -376,7 +377,9 @@ CommandSet Commands() {
                     {"read-alarm-switches", "write-alarm-switches"},
                     {"read-control-limits", "write-control-limits"},
                     {"read-control-switches", "write-control-switches"}},
-                   {}});
+                   {},
+                   {},
+                   IdentityValues});
   return set;
 }
 

@@ -5,6 +5,7 @@
 #include "link/frames.h"
 #include "pages/kit/exchange_step.h"
 #include "pages/kit/messages.h"
+#include "pages/widgets/sn_clock_protocols.h"
 
 namespace pages {
 namespace {
@@ -41,6 +42,26 @@ Result<Versions> ReadVersions(devlink::Channel& channel) {
                                         VersionReply(), pages::kReadFailed);
   if (!reply.ok()) return reply.outcome;
   return {pages::kReadOk, Decode(reply.value)};
+}
+
+std::optional<SnAndVersions> ReadSnAndVersions(devlink::Channel& channel) {
+  const WidgetReply sn = ReadSn(channel);
+  if (!sn.ok()) return std::nullopt;
+  SnAndVersions identity{sn.value.text, std::nullopt};
+  // A silent instrument costs one wait, not two.
+  if (auto versions = ReadVersions(channel); versions.ok()) identity.versions = versions.value;
+  return identity;
+}
+
+Values IdentityValues(devlink::Channel& channel) {
+  const std::optional<SnAndVersions> identity = ReadSnAndVersions(channel);
+  if (!identity) return {};
+  Values values{{"sn", identity->sn}};
+  if (identity->versions) {
+    values.emplace_back("hardware", identity->versions->hardware);
+    values.emplace_back("software", identity->versions->software);
+  }
+  return values;
 }
 
 }  // namespace pages

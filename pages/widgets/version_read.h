@@ -28,4 +28,14 @@ std::optional<Versions> ParseVersionReply(devlink::ByteView reply);
 // "串口打开失败".
 Result<Versions> ReadVersions(devlink::Channel& channel);
 
+// What names an instrument: its SN (the SN widget's read) and, asked only of an instrument that
+// answered it, its versions. Nothing when the SN read failed.
+struct SnAndVersions {
+  std::string sn;
+  std::optional<Versions> versions;
+};
+std::optional<SnAndVersions> ReadSnAndVersions(devlink::Channel& channel);
+// The same as a profile's instrument values: "sn", "hardware", "software" (none when unread).
+Values IdentityValues(devlink::Channel& channel);
+
 }  // namespace pages

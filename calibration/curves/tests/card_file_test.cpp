@@ -194,7 +194,7 @@ TEST_F(CardCliTest, ReadTheCardThenItsPointsFromAFile) {
   EXPECT_EQ(run.exit, 0) << run.out << run.err;
   EXPECT_EQ(run.out,
             "{\"ok\":true,\"message\":\"\",\"values\":{\"pairs\":2,\"environment-1\":20,"
-            "\"raw-1\":22,\"environment-2\":80,\"raw-2\":78.5}}\n");
+            "\"raw-1\":22,\"environment-2\":80,\"raw-2\":78.5,\"curve\":\"20:22,80:78.5\"}}\n");
   run = pages::testing::RunToolCli(
       {"curvecal", "load-file", "--path", path, "--card", "1002", "--type", "temperature"});
   EXPECT_NE(run.out.find("卡片 00001002 的校准信息载入失败！"), std::string::npos) << run.out;

@@ -128,7 +128,7 @@ TEST_F(LiveCliTest, BluetoothLoggerAndLiveValueVerbs) {
   ASSERT_EQ(r.exit, 0) << r.out << r.err;
   EXPECT_EQ(r.out,
             "{\"ok\":true,\"message\":\"\",\"values\":{\"pairs\":2,\"environment-1\":10,"
-            "\"raw-1\":11,\"environment-2\":90,\"raw-2\":88.5}}\n");
+            "\"raw-1\":11,\"environment-2\":90,\"raw-2\":88.5,\"curve\":\"10:11,90:88.5\"}}\n");
   r = run("read-display", logger);
   ASSERT_EQ(r.exit, 0) << r.out << r.err;
   EXPECT_EQ(r.out, "{\"ok\":true,\"message\":\"\",\"values\":{\"value\":21.5}}\n");

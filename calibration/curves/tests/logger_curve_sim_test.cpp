@@ -128,7 +128,8 @@ TEST_F(LoggerCliTest, InitialiseWriteAndReadThroughTheVerbs) {
             "{\"ok\":true,\"message\":\"\",\"values\":{\"readings\":11,\"reading-1\":30,"
             "\"reading-2\":130,\"reading-3\":225,\"reading-4\":325,\"reading-5\":427,"
             "\"reading-6\":525,\"reading-7\":626,\"reading-8\":725,\"reading-9\":834,"
-            "\"reading-10\":925,\"reading-11\":1025}}\n");
+            "\"reading-10\":925,\"reading-11\":1025,"
+            "\"curve\":\"30,130,225,325,427,525,626,725,834,925,1025\"}}\n");
 
   // "全调" (the default for kind 2) with plain values and with pairs, then a single point.
   for (const std::vector<std::string>& words :
@@ -149,7 +150,7 @@ TEST_F(LoggerCliTest, InitialiseWriteAndReadThroughTheVerbs) {
             "{\"ok\":true,\"message\":\"\",\"values\":{\"readings\":11,\"reading-1\":11,"
             "\"reading-2\":40,\"reading-3\":33,\"reading-4\":0,\"reading-5\":0,\"reading-6\":0,"
             "\"reading-7\":0,\"reading-8\":0,\"reading-9\":0,\"reading-10\":0,"
-            "\"reading-11\":0}}\n");
+            "\"reading-11\":0,\"curve\":\"11,40,33,0,0,0,0,0,0,0,0\"}}\n");
 }
 
 TEST_F(LoggerCliTest, RefusedInputSendsNothing) {
