@@ -196,7 +196,7 @@ class JsonReader {
         if (!Take(':')) return Fail("expected ':'");
         JsonNode value;
         if (!ReadValue(value, depth + 1)) return false;
-        members.emplace_back(std::move(name), std::move(value));
+        members.push_back({std::move(name), std::move(value)});
       } while (Take(','));
       if (!Take('}')) return Fail("expected ',' or '}'");
     }

@@ -24,11 +24,14 @@ std::string ValuesJson(const Values& values);
 
 // A parsed JSON value. Numbers without fraction or exponent that fit 64 bits are integers;
 // objects keep their members in document order.
+struct JsonMember;
+
 struct JsonNode {
   struct Null {
     bool operator==(const Null&) const = default;
   };
-  using Members = std::vector<std::pair<std::string, JsonNode>>;
+  // Members of an object as {name, value} (first, second), in document order.
+  using Members = std::vector<JsonMember>;
   using Items = std::vector<JsonNode>;
   std::variant<Null, bool, int64_t, double, std::string, Members, Items> data;
 
@@ -39,6 +42,11 @@ struct JsonNode {
   const std::string* String() const { return std::get_if<std::string>(&data); }
   // A scalar as a Value (null, objects and arrays: none).
   std::optional<Value> Scalar() const;
+};
+
+struct JsonMember {
+  std::string first;
+  JsonNode second;
 };
 
 // The whole text as one JSON value (blanks around it allowed), or why it is none, with the

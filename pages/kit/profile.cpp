@@ -523,7 +523,8 @@ Outcome CheckProfile(const CommandSet& set, Profile& profile, const GivenOptions
                                               ""));
     }
     const CommandDef& write = Verb(set, pair->write);
-    for (const auto& [name, value] : group.values) {
+    for (const auto& entry : group.values) {
+      const std::string& name = entry.first;
       const bool declared = std::any_of(write.args.begin(), write.args.end(),
                                         [&](const Field& field) { return field.name == name; });
       if (!declared) return BadValue(group, Outcome::Refused("no such value", name));
