@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <algorithm>
 
 #include "ui/fields.h"
 #include "ui/prompts.h"
@@ -103,6 +104,87 @@ void Report(QWidget* page, const Outcome& outcome, FieldControls controls) {
   if (message.isEmpty()) return;
   ui::ShowMessage(page, message, {},
                   outcome.ok ? ui::MessageKind::Information : ui::MessageKind::Warning);
+}
+
+ProfileSetter ShowsText(QLineEdit* edit) {
+  return [edit](const Value& value) {
+    const QString text = FromUtf8(OptionText(value));
+    edit->setText(text);
+    return edit->text() == text;  // a range edit empties a value out of its range
+  };
+}
+
+ProfileSetter ShowsNumber(QLineEdit* edit, int decimals) {
+  return [edit, decimals](const Value& value) {
+    bool ok = false;
+    const double number = FromUtf8(OptionText(value)).toDouble(&ok);
+    if (!ok) return false;
+    const QString text = QString::number(number, 'f', decimals);
+    edit->setText(text);
+    return edit->text() == text;
+  };
+}
+
+ProfileSetter ShowsSwitch(QCheckBox* box) {
+  return [box](const Value& value) {
+    if (SameOption(value, true)) {
+      box->setChecked(true);
+    } else if (SameOption(value, false)) {
+      box->setChecked(false);
+    } else {
+      return false;
+    }
+    return true;
+  };
+}
+
+ProfileSetter ShowsChoice(QComboBox* list) {
+  return [list](const Value& value) {
+    const QString text = FromUtf8(OptionText(value));
+    int index = list->findData(text);
+    if (index < 0) index = list->findText(text);
+    if (index < 0) return false;
+    list->setCurrentIndex(index);
+    return true;
+  };
+}
+
+ProfileSetter ShowsOneOf(std::vector<std::pair<std::string, QRadioButton*>> radios) {
+  return [radios = std::move(radios)](const Value& value) {
+    for (const auto& [name, radio] : radios) {
+      if (SameOption(value, name)) {
+        radio->setChecked(true);
+        return true;
+      }
+    }
+    return false;
+  };
+}
+
+ProfileSetter PickedByPage() {
+  return [](const Value&) { return true; };
+}
+
+std::vector<std::string> ShowProfileValues(const Profile& profile,
+                                           const std::vector<GroupControls>& controls) {
+  std::vector<std::string> notShown;
+  for (const ProfileGroup& group : profile.groups) {
+    const auto found = std::find_if(controls.begin(), controls.end(),
+                                    [&](const GroupControls& c) { return c.group == group.name; });
+    if (found == controls.end()) {
+      notShown.push_back(group.name);
+      continue;
+    }
+    for (const auto& [name, value] : group.values) {
+      const auto control =
+          std::find_if(found->values.begin(), found->values.end(),
+                       [&name = name](const auto& entry) { return entry.first == name; });
+      if (control == found->values.end() || !control->second(value)) {
+        notShown.push_back(group.name + "." + name);
+      }
+    }
+  }
+  return notShown;
 }
 
 }  // namespace pages
