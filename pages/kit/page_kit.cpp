@@ -9,6 +9,7 @@
 #include <QRegularExpressionValidator>
 #include <algorithm>
 
+#include "pages/kit/fields.h"
 #include "ui/fields.h"
 #include "ui/prompts.h"
 
@@ -114,14 +115,36 @@ ProfileSetter ShowsText(QLineEdit* edit) {
   };
 }
 
-ProfileSetter ShowsNumber(QLineEdit* edit, int decimals) {
-  return [edit, decimals](const Value& value) {
-    bool ok = false;
-    const double number = FromUtf8(OptionText(value)).toDouble(&ok);
-    if (!ok) return false;
-    const QString text = QString::number(number, 'f', decimals);
+std::optional<double> ProfileNumber(const Value& value) {
+  if (std::holds_alternative<bool>(value)) return std::nullopt;
+  bool ok = false;
+  const double number = FromUtf8(OptionText(value)).toDouble(&ok);
+  if (!ok) return std::nullopt;
+  return number;
+}
+
+ProfileSetter ShowsNumber(QLineEdit* edit, std::function<std::string(double)> format) {
+  return [edit, format = std::move(format)](const Value& value) {
+    const std::optional<double> number = ProfileNumber(value);
+    if (!number) return false;
+    const QString text = FromUtf8(format(*number));
     edit->setText(text);
-    return edit->text() == text;
+    return edit->text() == text;  // a range edit empties a value out of its range
+  };
+}
+
+ProfileSetter ShowsNumber(QLineEdit* edit, int decimals) {
+  return ShowsNumber(edit, [decimals](double number) {
+    return QString::number(number, 'f', decimals).toStdString();
+  });
+}
+
+ProfileSetter ShowsIpv4(std::function<void(const std::array<uint8_t, 4>&)> set) {
+  return [set = std::move(set)](const Value& value) {
+    const std::optional<std::array<uint8_t, 4>> address = ParseIpv4(OptionText(value));
+    if (!address) return false;
+    set(*address);
+    return true;
   };
 }
 
@@ -141,11 +164,14 @@ ProfileSetter ShowsSwitch(QCheckBox* box) {
 ProfileSetter ShowsChoice(QComboBox* list) {
   return [list](const Value& value) {
     const QString text = FromUtf8(OptionText(value));
-    int index = list->findData(text);
-    if (index < 0) index = list->findText(text);
-    if (index < 0) return false;
-    list->setCurrentIndex(index);
-    return true;
+    for (int i = 0; i < list->count(); ++i) {
+      const QVariant data = list->itemData(i);
+      if ((data.isValid() && data.toString() == text) || list->itemText(i) == text) {
+        list->setCurrentIndex(i);
+        return true;
+      }
+    }
+    return false;
   };
 }
 

@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QRadioButton>
 #include <QString>
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -91,14 +94,21 @@ using ProfileSetter = std::function<bool(const Value&)>;
 ProfileSetter ShowsText(QLineEdit* edit);
 // A number with `decimals` places ("-20.0"), as the page's own read shows it.
 ProfileSetter ShowsNumber(QLineEdit* edit, int decimals);
+// A number in the page's own format.
+ProfileSetter ShowsNumber(QLineEdit* edit, std::function<std::string(double)> format);
+// A dotted IPv4 address, given to `set` (an IpAddressEdit's SetAddress).
+ProfileSetter ShowsIpv4(std::function<void(const std::array<uint8_t, 4>&)> set);
 ProfileSetter ShowsSwitch(QCheckBox* box);
-// Selects the item whose text or data is the value's option text.
+// Selects the item whose data or text is the value's option text (a type code, "9600").
 ProfileSetter ShowsChoice(QComboBox* list);
 // Checks the radio named by the value's option text ("hours" -> the hours radio).
 ProfileSetter ShowsOneOf(std::vector<std::pair<std::string, QRadioButton*>> radios);
 // An option that picks the group (the channel of "protection:3"): the page shows it by which
 // group it fills, so there is nothing to put anywhere.
 ProfileSetter PickedByPage();
+
+// A value of a profile as a number ("12.5" and 12.5 alike); nullopt for anything else.
+std::optional<double> ProfileNumber(const Value& value);
 
 // The controls of one group, by the option names of its write verb.
 struct GroupControls {

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
+#include <map>
 
 #include "pages/kit/page_kit.h"
 #include "pages/property/property_commands.h"
@@ -319,6 +320,55 @@ void PropertyPage::writeServer() {
   write.portText = port_->text().toStdString();
   Show(RunCommand(*this,
                   [&](devlink::Channel& channel) { return cmd::WriteServer(channel, write); }));
+}
+
+std::vector<std::string> PropertyPage::ShowProfile(const Profile& profile) {
+  // The channel's configuration and its protection values share the limit edits: a second
+  // group that would put other limits there is named instead of hiding the first one's.
+  std::map<QLineEdit*, QString> placed;
+  const auto limit = [&placed](QLineEdit* edit) -> ProfileSetter {
+    return [edit, &placed](const Value& value) {
+      const std::optional<double> number = ProfileNumber(value);
+      if (!number) return false;
+      const QString text = FromUtf8(cmd::FormatLimit(*number));
+      if (const auto before = placed.find(edit); before != placed.end()) {
+        return before->second == text;
+      }
+      edit->setText(text);
+      if (edit->text() != text) return false;
+      placed[edit] = text;
+      return true;
+    };
+  };
+  const std::string channel = std::to_string(SelectedChannel());
+  const std::string server = serverSelector_->currentIndex() == 1 ? "config" : "data";
+  std::vector<GroupControls> controls = {
+      {"channel:" + channel,
+       {{cmd::kFieldChannel, PickedByPage()},
+        {cmd::kFieldType, ShowsChoice(channelType_)},
+        {cmd::kFieldCardId, ShowsText(cardId_)},
+        {cmd::kFieldSn, ShowsText(sn_)},
+        {cmd::kFieldUpper, limit(upper_)},
+        {"lower", limit(lower_)},
+        {"sound-light", ShowsSwitch(soundLight_)},
+        {"sms", ShowsSwitch(sms_)}}},
+      {"company", {{cmd::kFieldCompany, ShowsText(company_)}}},
+      {"plate", {{cmd::kFieldPlate, ShowsText(plate_)}}},
+      {"server:" + server,
+       {{"server", PickedByPage()},
+        {"mode", ShowsOneOf({{"ip", ipMode_}, {"domain", domainMode_}})},
+        {"ip", ShowsIpv4([this](const std::array<uint8_t, 4>& ip) { ipAddress_->SetAddress(ip); })},
+        {cmd::kFieldDomain, ShowsText(domain_)},
+        {cmd::kFieldPort, ShowsText(port_)}}}};
+  if (protectionWrite_->isVisibleTo(this)) {
+    controls.push_back({"protection:" + channel,
+                        {{cmd::kFieldChannel, PickedByPage()},
+                         {cmd::kFieldUpper, limit(upper_)},
+                         {"lower", limit(lower_)}}});
+  }
+  const std::vector<std::string> notShown = ShowProfileValues(profile, controls);
+  updateWidgets();
+  return notShown;
 }
 
 }  // namespace pages
