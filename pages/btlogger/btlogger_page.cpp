@@ -230,4 +230,32 @@ void BluetoothLoggerPage::RemoveChannel() {
   if (list_->rowCount() > 0) list_->removeRow(list_->rowCount() - 1);
 }
 
+std::vector<std::string> BluetoothLoggerPage::ShowProfile(const Profile& profile) {
+  // "temperature,humidity" (the write's words) or the list's own texts.
+  const ProfileSetter types = [this](const Value& value) {
+    QStringList rows;
+    const std::string text = OptionText(value);
+    for (std::string_view part : SplitList(text, ',')) {
+      const std::string word(TrimBlanks(part));
+      const std::optional<uint8_t> type = word == "temperature" ? cmd::kTemperatureType
+                                          : word == "humidity"  ? cmd::kHumidityType
+                                                                : cmd::TypeOfText(word);
+      if (!type) return false;
+      rows << FromUtf8(std::string(cmd::TypeText(*type)));
+    }
+    list_->CommitEditors();
+    list_->setRowCount(0);
+    for (int row = 0; row < rows.size(); ++row) list_->AddRow({QString::number(row + 1), rows[row]});
+    UpdateWidgets();
+    return true;
+  };
+  const ProfileSetter mac = [this](const Value& value) {
+    return SameOption(value, Link().macText);
+  };
+  const std::vector<std::pair<std::string, ProfileSetter>> controls = {{"mac", mac},
+                                                                       {"types", types}};
+  return ShowProfileValues(profile,
+                           {{"channels", controls}, {"channels:" + Link().macText, controls}});
+}
+
 }  // namespace pages

@@ -187,6 +187,17 @@ ProfileSetter ShowsOneOf(std::vector<std::pair<std::string, QRadioButton*>> radi
   };
 }
 
+ProfileSetter SharedControls::Shows(const QWidget* control, ProfileSetter setter) {
+  return [this, control, setter = std::move(setter)](const Value& value) {
+    for (const auto& [placed, before] : placed_) {
+      if (placed == control) return SameOption(before, value);
+    }
+    if (!setter(value)) return false;
+    placed_.emplace_back(control, value);
+    return true;
+  };
+}
+
 ProfileSetter PickedByPage() {
   return [](const Value&) { return true; };
 }

@@ -107,6 +107,17 @@ ProfileSetter ShowsOneOf(std::vector<std::pair<std::string, QRadioButton*>> radi
 // group it fills, so there is nothing to put anywhere.
 ProfileSetter PickedByPage();
 
+// Controls that two groups fill (the limit edits of a channel's configuration and of its
+// protection values): the first group's value stays, and a later one that differs reports
+// itself not shown instead of replacing it. Lives for one ShowProfile call.
+class SharedControls {
+ public:
+  ProfileSetter Shows(const QWidget* control, ProfileSetter setter);
+
+ private:
+  std::vector<std::pair<const QWidget*, Value>> placed_;
+};
+
 // A value of a profile as a number ("12.5" and 12.5 alike); nullopt for anything else.
 std::optional<double> ProfileNumber(const Value& value);
 

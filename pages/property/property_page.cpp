@@ -16,7 +16,6 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-#include <map>
 
 #include "pages/kit/page_kit.h"
 #include "pages/property/property_commands.h"
@@ -323,22 +322,10 @@ void PropertyPage::writeServer() {
 }
 
 std::vector<std::string> PropertyPage::ShowProfile(const Profile& profile) {
-  // The channel's configuration and its protection values share the limit edits: a second
-  // group that would put other limits there is named instead of hiding the first one's.
-  std::map<QLineEdit*, QString> placed;
-  const auto limit = [&placed](QLineEdit* edit) -> ProfileSetter {
-    return [edit, &placed](const Value& value) {
-      const std::optional<double> number = ProfileNumber(value);
-      if (!number) return false;
-      const QString text = FromUtf8(cmd::FormatLimit(*number));
-      if (const auto before = placed.find(edit); before != placed.end()) {
-        return before->second == text;
-      }
-      edit->setText(text);
-      if (edit->text() != text) return false;
-      placed[edit] = text;
-      return true;
-    };
+  // The channel's configuration and its protection values share the limit edits.
+  SharedControls shared;
+  const auto limit = [&shared](QLineEdit* edit) {
+    return shared.Shows(edit, ShowsNumber(edit, cmd::FormatLimit));
   };
   const std::string channel = std::to_string(SelectedChannel());
   const std::string server = serverSelector_->currentIndex() == 1 ? "config" : "data";
