@@ -96,6 +96,7 @@ const char kProfileNotShown[] = "以下数值未在本页面显示（“写入�
 const char kReadingProfile[] = "正在读取配置…";
 const char kWritingProfile[] = "正在写入配置并读回核对…";
 constexpr int kProgressDelayMs = 400;
+constexpr size_t kNotShownListed = 12;
 
 // The outcome with its detail (why a file or an exchange failed) under the message.
 pages::Outcome WithDetail(pages::Outcome outcome) {
@@ -459,9 +460,11 @@ void MainWindow::LoadProfileIntoPage() {
   UpdateProfileButtons();
   QString message = kProfileShown;
   if (!notShown.empty()) {
+    // A profile of 32 channels on a page that shows one: the first names and the count.
     QStringList names;
-    for (const std::string& name : notShown) names << Q(name);
+    for (size_t i = 0; i < notShown.size() && i < kNotShownListed; ++i) names << Q(notShown[i]);
     message += QString("\n\n") + kProfileNotShown + names.join("，");
+    if (notShown.size() > kNotShownListed) message += QString("…（共%1项）").arg(notShown.size());
   }
   ui::ShowMessage(page, message);
 }
