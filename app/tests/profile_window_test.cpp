@@ -16,6 +16,7 @@
 #include "pages/kit/profile.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/settings.h"
+#include "sim/framing.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "ui/prompts.h"
@@ -212,6 +213,31 @@ TEST_F(ProfileWindowTest, WriteAllAppliesTheLoadedProfileWithReadBack) {
   EXPECT_TRUE(prompts_.LastMessage().startsWith("配置写入失败"))
       << prompts_.LastMessage().toStdString();
   EXPECT_EQ(prompts_.shown.back().icon, ui::MessageKind::Warning);
+}
+
+// An instrument that acknowledges the alarm temperature limits but keeps the old ones: the
+// write names exactly those two values as not taken.
+TEST_F(ProfileWindowTest, WriteAllNamesTheValuesThatDidNotTake) {
+  Device(SetApart);
+  const QString path = Save("a.json");
+  Device([](sim::SettingsState& s) { s = sim::SettingsState{}; });
+  simulator_.AddHandlerFirst(sim::kSumFamily, [](sim::Instrument& device, const sim::Bytes& frame)
+                                                  -> std::optional<sim::Bytes> {
+    const sim::SumRequest request = sim::ParseSum(frame);
+    if (request.command != 0x0A || request.sub != 0x01 || request.payload.size() != 4) {
+      return std::nullopt;
+    }
+    return sim::SumReply(device.address, request.command, request.sub, {sim::kAck});
+  });
+  Load(path);
+  prompts_.Clear();
+  Click("profileWrite");
+  EXPECT_EQ(prompts_.LastMessage(),
+            "配置已写入，但以下数值读回不一致：alarm-limits.temp-lower, alarm-limits.temp-upper");
+  EXPECT_EQ(prompts_.shown.back().icon, ui::MessageKind::Warning);
+  // The rest was written and kept.
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.alarm.humUpper; }), 805);
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.capacity; }), 4321);
 }
 
 // A tampered value, a profile of another page, malformed JSON and a missing file are refused
