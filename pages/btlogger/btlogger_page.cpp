@@ -249,8 +249,16 @@ std::vector<std::string> BluetoothLoggerPage::ShowProfile(const Profile& profile
     UpdateWidgets();
     return true;
   };
-  const ProfileSetter mac = [this](const Value& value) {
-    return SameOption(value, Link().macText);
+  // The same MAC however it is written ("00:1A:..." in a profile, "00 1A ..." in the window).
+  const auto hexDigits = [](const std::string& text) {
+    QString digits;
+    for (const QChar c : FromUtf8(text)) {
+      if (c.isDigit() || (c.toUpper() >= 'A' && c.toUpper() <= 'F')) digits += c.toUpper();
+    }
+    return digits;
+  };
+  const ProfileSetter mac = [this, hexDigits](const Value& value) {
+    return hexDigits(OptionText(value)) == hexDigits(Link().macText);
   };
   const std::vector<std::pair<std::string, ProfileSetter>> controls = {{"mac", mac},
                                                                        {"types", types}};
