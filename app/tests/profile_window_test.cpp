@@ -154,6 +154,17 @@ TEST_F(ProfileWindowTest, SaveWritesASnapshotOfTheInstrument) {
   prompts_.Clear();
   Click("profileSave");
   EXPECT_TRUE(prompts_.Messages().isEmpty());
+
+  // A silent instrument: the read's failure is shown and no file dialog is opened.
+  simulator_.SetFaults({.silent = true});
+  prompts_.Clear();
+  prompts_.fileNames = {Path("b.json")};
+  Click("profileSave");
+  ASSERT_EQ(prompts_.shown.size(), 1u);
+  EXPECT_TRUE(prompts_.LastMessage().startsWith("读取配置失败：recording："))
+      << prompts_.LastMessage().toStdString();
+  EXPECT_EQ(prompts_.shown.back().icon, ui::MessageKind::Warning);
+  EXPECT_FALSE(QFile::exists(Path("b.json")));
 }
 
 TEST_F(ProfileWindowTest, LoadFillsTheControlsAndSendsNothing) {
