@@ -35,6 +35,32 @@ QString FileName(int index, const QString& caption) {
   return QString("%1-%2.png").arg(index + 1, 2, 10, QChar('0')).arg(caption);
 }
 
+// On a page that keeps a profile: "保存配置" into the folder, "载入配置" of that file, and a
+// screenshot of the page showing it. False when the screenshot could not be written.
+bool ShowLoadedProfile(MainWindow& window, const QDir& dir, int index,
+                       ui::ScriptedPrompts& prompts, DemoShots& shots) {
+  auto* save = window.findChild<QPushButton*>("profileSave");
+  if (save == nullptr || !save->isEnabled()) return true;
+  const QString caption = window.Tabs()->tabText(index);
+  const QString profile = dir.filePath(FileName(index, caption).replace(".png", ".json"));
+  prompts.fileNames = {profile};
+  Click(&window, "profileSave");
+  prompts.fileNames = {profile};
+  Click(&window, "profileLoad");
+  prompts.fileNames.clear();
+  shots.profileFiles << profile;
+  const QString path = dir.filePath(FileName(index, caption + "-配置已载入"));
+  if (!window.grab().save(path, "PNG")) {
+    shots.error = "cannot write " + path;
+    return false;
+  }
+  shots.profileFiles << path;
+  for (const LayoutFinding& finding : AuditLayout(&window)) {
+    shots.findings << caption + " (配置已载入): " + Describe(finding);
+  }
+  return true;
+}
+
 }  // namespace
 
 DemoShots RunDemoShots(MainWindow& window, const QString& directory) {
@@ -68,6 +94,7 @@ DemoShots RunDemoShots(MainWindow& window, const QString& directory) {
     for (const LayoutFinding& finding : AuditLayout(&window)) {
       shots.findings << tabs->tabText(i) + ": " + Describe(finding);
     }
+    if (shots.profileFiles.isEmpty() && !ShowLoadedProfile(window, dir, i, prompts, shots)) break;
   }
   shots.messages = prompts.Messages();
   ui::InstallPrompts(nullptr);

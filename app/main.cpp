@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
       std::printf("layout: %s\n", finding.toUtf8().constData());
     }
     for (const QString& file : shots.files) std::printf("saved %s\n", file.toUtf8().constData());
+    for (const QString& file : shots.profileFiles) {
+      std::printf("saved %s\n", file.toUtf8().constData());
+    }
     std::printf("screenshots in %s\n", directory.toUtf8().constData());
     if (!shots.error.isEmpty()) {
       std::fprintf(stderr, "tool: %s\n", shots.error.toUtf8().constData());

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -79,6 +80,64 @@ QLineEdit* Field(QWidget* parent, const char* name, const QString& accessibleNam
 
 // Keeps the window painted while an adapter command waits, without taking user input.
 void KeepPainting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+const char kProfileSaveCaption[] = "保存配置";
+const char kProfileLoadCaption[] = "载入配置";
+const char kProfileWriteCaption[] = "写入全部";
+const char kProfileFilter[] = "配置文件 (*.json);;所有文件 (*)";
+const char kNoProfileTip[] = "此页面没有可保存或载入的配置";
+const char kSaveTip[] = "读取当前页面仪表的全部配置，保存为配置文件";
+const char kLoadTip[] = "把配置文件载入当前页面的输入框（不写入仪表）";
+const char kWriteTip[] = "把载入的配置写入仪表，并逐项读回核对";
+const char kWriteWaitsTip[] = "先用“载入配置”把配置载入当前页面";
+const char kProfileShown[] =
+    "配置已载入页面，尚未写入仪表。\n请用各组的写按钮或“写入全部”写入。";
+const char kProfileNotShown[] = "以下数值未在本页面显示（“写入全部”仍会写入）：";
+const char kReadingProfile[] = "正在读取配置…";
+const char kWritingProfile[] = "正在写入配置并读回核对…";
+constexpr int kProgressDelayMs = 400;
+constexpr size_t kNotShownListed = 12;
+
+// The outcome with its detail (why a file or an exchange failed) under the message.
+pages::Outcome WithDetail(pages::Outcome outcome) {
+  if (!outcome.detail.empty()) outcome.message += "\n" + outcome.detail;
+  return outcome;
+}
+
+// Runs `work(channel, progress)` over the link with the wait cursor; a progress bar shows once
+// the work takes longer than a moment (a 32-channel instrument needs some 64 exchanges).
+template <class Work>
+auto RunWithProgress(QWidget* parent, devlink::DeviceLink& link, const QString& label,
+                     Work&& work) {
+  ui::WaitCursor wait;
+  QProgressDialog dialog(label, QString(), 0, 0, parent);
+  dialog.setObjectName("profileProgress");
+  dialog.setWindowTitle(parent->windowTitle());
+  dialog.setWindowModality(Qt::WindowModal);
+  dialog.setCancelButton(nullptr);
+  dialog.setMinimumDuration(kProgressDelayMs);
+  dialog.setAutoReset(false);
+  dialog.setAutoClose(false);
+  devlink::LinkChannel channel(link);
+  const pages::ProgressSink progress = [&dialog](int64_t current, int64_t maximum) {
+    dialog.setMaximum(static_cast<int>(maximum));
+    dialog.setValue(static_cast<int>(current));  // a modal dialog repaints here
+  };
+  return work(channel, progress);
+}
+
+// A file name for a snapshot: the page, the instrument's SN when it has one, the time.
+QString SnapshotFileName(const pages::Profile& profile) {
+  QString name = QString::fromStdString(profile.page);
+  for (const auto& [key, value] : profile.instrument) {
+    if (key == "sn") {
+      QString sn = QString::fromStdString(pages::OptionText(value));
+      sn.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
+      if (!sn.isEmpty()) name += "-" + sn;
+    }
+  }
+  return name + "-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss") + ".json";
+}
 
 }  // namespace
 
@@ -232,6 +291,9 @@ void MainWindow::BuildPanel() {
   tcpPortLabel_->setBuddy(tcpPortField_);
   ipOk_ = pages::MakeButton("OK", "ipOk", band_);
   trafficButton_ = pages::MakeButton("通讯记录", "trafficOpen", band_);
+  profileSave_ = pages::MakeButton(kProfileSaveCaption, "profileSave", band_);
+  profileLoad_ = pages::MakeButton(kProfileLoadCaption, "profileLoad", band_);
+  profileWrite_ = pages::MakeButton(kProfileWriteCaption, "profileWrite", band_);
   aboutButton_ = new QToolButton(band_);
   aboutButton_->setObjectName("aboutButton");
   aboutButton_->setText("?");
@@ -258,6 +320,13 @@ void MainWindow::BuildPanel() {
            hardwareValue_, softwareLabel_, softwareValue_, versionRead_, macLabel_, macField_,
            connectButton_, macRead_}) {
     row1->addWidget(w);
+  }
+  // The profile buttons act on the current page; as wide as their captions, so the band keeps
+  // the window's first width.
+  row1->addSpacing(6);
+  for (QPushButton* button : {profileSave_, profileLoad_, profileWrite_}) {
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(button->text()) + 20);
+    row1->addWidget(button);
   }
   row1->addStretch(1);
   row1->addWidget(labelField_);
@@ -318,6 +387,102 @@ void MainWindow::BuildPanel() {
   connect(connectButton_, &QPushButton::clicked, this, &MainWindow::OnConnectAdapter);
   connect(macRead_, &QPushButton::clicked, this, &MainWindow::OnReadAdapterMac);
   connect(trafficButton_, &QPushButton::clicked, this, &MainWindow::ShowTraffic);
+  connect(profileSave_, &QPushButton::clicked, this, &MainWindow::SaveCurrentProfile);
+  connect(profileLoad_, &QPushButton::clicked, this, &MainWindow::LoadProfileIntoPage);
+  connect(profileWrite_, &QPushButton::clicked, this, &MainWindow::WriteLoadedProfile);
+}
+
+pages::Page* MainWindow::CurrentPage() const {
+  return qobject_cast<pages::Page*>(tabs_->currentWidget());
+}
+
+const pages::CommandSet* MainWindow::CurrentCommands() const {
+  const int index = tabs_->currentIndex();
+  if (index < 0 || static_cast<size_t>(index) >= pageKinds_.size()) return nullptr;
+  const pages::CommandSet* set = FamilyCommands(pageKinds_[static_cast<size_t>(index)]);
+  return set != nullptr && set->profile ? set : nullptr;
+}
+
+void MainWindow::UpdateProfileButtons() {
+  if (profileSave_ == nullptr || tabs_ == nullptr) return;
+  const bool keeps = CurrentCommands() != nullptr && CurrentPage() != nullptr;
+  // While a worker thread uses the link, no profile is read or written over it.
+  profileSave_->setEnabled(keeps && !linkInUse_);
+  profileLoad_->setEnabled(keeps);
+  profileSave_->setToolTip(keeps ? kSaveTip : kNoProfileTip);
+  profileLoad_->setToolTip(keeps ? kLoadTip : kNoProfileTip);
+  const bool loaded = keeps && loadedProfiles_.count(CurrentPage()) > 0;
+  profileWrite_->setEnabled(loaded && !linkInUse_);
+  profileWrite_->setToolTip(!keeps ? kNoProfileTip : loaded ? kWriteTip : kWriteWaitsTip);
+}
+
+void MainWindow::SaveCurrentProfile() {
+  pages::Page* page = CurrentPage();
+  const pages::CommandSet* set = CurrentCommands();
+  if (page == nullptr || set == nullptr) return;
+  const pages::Result<pages::Profile> snapshot =
+      RunWithProgress(this, link_, kReadingProfile,
+                      [&](devlink::Channel& channel, const pages::ProgressSink& progress) {
+                        return pages::TakeSnapshot(*set, channel, progress);
+                      });
+  if (!snapshot.ok()) {
+    pages::Report(page, WithDetail(snapshot.outcome));
+    return;
+  }
+  const QString path = ui::CurrentPrompts().SaveFileName(this, kProfileSaveCaption, kProfileFilter,
+                                                          SnapshotFileName(snapshot.value));
+  if (path.isEmpty()) return;
+  pages::Report(page, WithDetail(pages::SaveProfile(snapshot.value, path.toStdString())));
+}
+
+void MainWindow::LoadProfileIntoPage() {
+  pages::Page* page = CurrentPage();
+  const pages::CommandSet* set = CurrentCommands();
+  if (page == nullptr || set == nullptr) return;
+  const QString path = ui::CurrentPrompts().OpenFileName(this, kProfileLoadCaption, kProfileFilter);
+  if (path.isEmpty()) return;
+  pages::Result<pages::Profile> profile = pages::LoadProfile(path.toStdString());
+  if (!profile.ok()) {
+    pages::Report(page, WithDetail(profile.outcome));
+    return;
+  }
+  // A profile of another page or with a bad value is refused whole: the controls stay as they
+  // are and a profile loaded before stays the one "写入全部" writes.
+  const pages::Outcome checked = pages::CheckProfile(*set, profile.value);
+  if (!checked.ok) {
+    pages::Outcome refused = WithDetail(checked);
+    refused.field.clear();
+    pages::Report(page, refused);
+    return;
+  }
+  const std::vector<std::string> notShown = page->ShowProfile(profile.value);
+  loadedProfiles_[page] = std::move(profile.value);
+  UpdateProfileButtons();
+  QString message = kProfileShown;
+  if (!notShown.empty()) {
+    // A profile of 32 channels on a page that shows one: the first names and the count.
+    QStringList names;
+    for (size_t i = 0; i < notShown.size() && i < kNotShownListed; ++i) names << Q(notShown[i]);
+    message += QString("\n\n") + kProfileNotShown + names.join("，");
+    if (notShown.size() > kNotShownListed) message += QString("…（共%1项）").arg(notShown.size());
+  }
+  ui::ShowMessage(page, message);
+}
+
+void MainWindow::WriteLoadedProfile() {
+  pages::Page* page = CurrentPage();
+  const pages::CommandSet* set = CurrentCommands();
+  if (page == nullptr || set == nullptr) return;
+  const auto loaded = loadedProfiles_.find(page);
+  if (loaded == loadedProfiles_.end()) return;
+  const pages::Outcome applied =
+      RunWithProgress(this, link_, kWritingProfile,
+                      [&](devlink::Channel& channel, const pages::ProgressSink& progress) {
+                        return pages::ApplyProfile(*set, channel, loaded->second, {}, progress);
+                      });
+  pages::Outcome shown = WithDetail(applied);
+  shown.field.clear();
+  pages::Report(page, shown);
 }
 
 void MainWindow::ShowTraffic() {
@@ -440,6 +605,7 @@ void MainWindow::UpdateWidgets() {
       w->setEnabled(true);
     }
   }
+  UpdateProfileButtons();
 }
 
 void MainWindow::OnAddressEdited(const QString& text) {
@@ -531,6 +697,7 @@ void MainWindow::OnTabChanged(int index) {
       page->TabChanged(page == selected);
     }
   }
+  UpdateProfileButtons();
 }
 
 void MainWindow::OpenSelectedPort() {

@@ -3,11 +3,13 @@
 // the tab control with the product variant's pages below it. Closing it ends the program.
 #include <QDialog>
 #include <QString>
+#include <map>
 #include <vector>
 
 #include "app/command_line.h"
 #include "link/device_link.h"
 #include "link/serial_port.h"
+#include "pages/kit/profile.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -21,6 +23,7 @@ class QTimer;
 class QToolButton;
 
 namespace pages {
+class Page;
 class ValueLabel;
 }
 
@@ -52,6 +55,15 @@ class MainWindow : public QDialog {
   QDialog* TrafficView() const { return trafficWindow_; }
   // The about box, not yet shown (for tests and the scripted run).
   QDialog* CreateAboutBox();
+
+  // Profiles of the current page. "保存配置": reads the whole configuration of the page's
+  // instrument and saves it in a file chosen in the save dialog. "载入配置": a profile file
+  // chosen in the open dialog, checked against the page's commands, goes into the page's
+  // controls; nothing is written. "写入全部": writes the profile loaded into the current page
+  // and reads every value back.
+  void SaveCurrentProfile();
+  void LoadProfileIntoPage();
+  void WriteLoadedProfile();
   // Escape and the close box: the window closes, but while a page holds work that closing would
   // lose (a download running, records not saved, gateways served) only after the user said yes.
   void reject() override;
@@ -69,6 +81,11 @@ class MainWindow : public QDialog {
   // controls into the link. Stops at the first field that is not a number (its notice shown).
   void TakeFields();
   void UpdateWidgets();
+  // The profile buttons as the current page allows: a page whose family keeps no profile has
+  // them disabled, "写入全部" waits for a profile loaded into the page.
+  void UpdateProfileButtons();
+  pages::Page* CurrentPage() const;
+  const pages::CommandSet* CurrentCommands() const;
 
   void OnAddressEdited(const QString& text);
   void OnSingleMode();
@@ -122,6 +139,11 @@ class MainWindow : public QDialog {
   pages::ValueLabel* clockField_ = nullptr;
   QToolButton* aboutButton_ = nullptr;
   QPushButton* trafficButton_ = nullptr;
+  QPushButton* profileSave_ = nullptr;
+  QPushButton* profileLoad_ = nullptr;
+  QPushButton* profileWrite_ = nullptr;
+  // The profile loaded into each page, by page.
+  std::map<const QWidget*, pages::Profile> loadedProfiles_;
   QDialog* trafficWindow_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   QTimer* clockTimer_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "link/device_link.h"
+#include "pages/kit/command_table.h"
 
 namespace app {
 
@@ -13,5 +14,10 @@ QWidget* CreatePage(int kind, devlink::DeviceLink& link, int variant, QWidget* p
 // The page of the instrument family registered for `kind`, or null when none is (generated from
 // pages/CMakeLists.txt).
 QWidget* CreateFamilyPage(int kind, devlink::DeviceLink& link, int variant, QWidget* parent);
+
+// The command set of the family registered for `kind` (with its profile when the family keeps
+// one), made once; null for a kind whose family has no verbs or no page (generated from
+// pages/CMakeLists.txt).
+const pages::CommandSet* FamilyCommands(int kind);
 
 }  // namespace app

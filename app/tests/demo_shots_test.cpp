@@ -43,6 +43,14 @@ TEST(DemoShots, OneScreenshotPerTabAfterReadingTheVersions) {
     // The grey band across the top.
     EXPECT_EQ(image.pixelColor(2, 2), QColor(102, 102, 102)) << file.toStdString();
   }
+  // The settings page's profile saved, loaded back and shown.
+  ASSERT_EQ(shots.profileFiles.size(), 2) << shots.messages.join('|').toStdString();
+  EXPECT_TRUE(shots.profileFiles[0].endsWith("01-设置.json"));
+  EXPECT_TRUE(QFileInfo(shots.profileFiles[0]).size() > 0);
+  EXPECT_TRUE(shots.profileFiles[1].endsWith("01-设置-配置已载入.png"));
+  EXPECT_FALSE(QImage(shots.profileFiles[1]).isNull());
+  EXPECT_TRUE(shots.messages.contains("配置已保存"));
+  EXPECT_TRUE(shots.findings.isEmpty()) << shots.findings.join('\n').toStdString();
   // The versions, then the clock of the first page that has one.
   EXPECT_EQ(shots.messages.count("数据读取成功"), 2) << shots.messages.join('|').toStdString();
   EXPECT_EQ(window.Tabs()->currentIndex(), 12);

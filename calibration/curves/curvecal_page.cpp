@@ -527,4 +527,36 @@ void CurveCalibrationPage::Shift(int sign) {
   }
 }
 
+std::vector<std::string> CurveCalibrationPage::ShowProfile(const Profile& profile) {
+  const curvecal::CurveTarget target = Target();
+  const bool logger = target.kind == InstrumentKind::Logger;
+  // "E:R,..." pairs; the logger kind's readings may come as plain values.
+  const ProfileSetter pairs = [this, logger](const Value& value) {
+    const std::string text = OptionText(value);
+    curvecal::Curve curve;
+    if (logger) {
+      for (std::string_view part : SplitList(text, ',')) {
+        const std::string item(TrimBlanks(part.substr(0, part.find(':'))));
+        const std::optional<double> reading = ParseWholeNumber(item);
+        if (!reading) return false;
+        curve.readings.push_back(*reading);
+      }
+    } else {
+      auto parsed = curvecal::ParsePairs(text);
+      if (!std::holds_alternative<std::vector<curvecal::CurvePair>>(parsed)) return false;
+      curve.pairs = std::get<std::vector<curvecal::CurvePair>>(std::move(parsed));
+    }
+    ShowCurve(curve);
+    return true;
+  };
+  const std::string group = "write:" + std::to_string(static_cast<int>(target.kind)) + "," +
+                            std::to_string(target.channel) + "," +
+                            (target.humidity ? "humidity" : "temperature");
+  return ShowProfileValues(profile, {{group,
+                                      {{"kind", PickedByPage()},
+                                       {"channel", PickedByPage()},
+                                       {"type", PickedByPage()},
+                                       {"pairs", pairs}}}});
+}
+
 }  // namespace pages

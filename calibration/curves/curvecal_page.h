@@ -42,6 +42,10 @@ class CurveCalibrationPage : public Page {
   void LoadCalibrationFile();
   void Browse();
   void ReadDisplayValue();
+
+  // The curve of the kind, channel and type the page shows ("write:<kind>,<channel>,<type>"),
+  // as the list's rows; other channels are named. Its "校准" still needs the curve read first.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
   void AddRow();
   void DeleteRows();
   // "+" (sign 1) and "-" (sign -1): every environment value shifted by the step.

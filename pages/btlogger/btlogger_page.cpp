@@ -230,4 +230,40 @@ void BluetoothLoggerPage::RemoveChannel() {
   if (list_->rowCount() > 0) list_->removeRow(list_->rowCount() - 1);
 }
 
+std::vector<std::string> BluetoothLoggerPage::ShowProfile(const Profile& profile) {
+  // "temperature,humidity" (the write's words) or the list's own texts.
+  const ProfileSetter types = [this](const Value& value) {
+    QStringList rows;
+    const std::string text = OptionText(value);
+    for (std::string_view part : SplitList(text, ',')) {
+      const std::string word(TrimBlanks(part));
+      const std::optional<uint8_t> type = word == "temperature" ? cmd::kTemperatureType
+                                          : word == "humidity"  ? cmd::kHumidityType
+                                                                : cmd::TypeOfText(word);
+      if (!type) return false;
+      rows << FromUtf8(std::string(cmd::TypeText(*type)));
+    }
+    list_->CommitEditors();
+    list_->setRowCount(0);
+    for (int row = 0; row < rows.size(); ++row) list_->AddRow({QString::number(row + 1), rows[row]});
+    UpdateWidgets();
+    return true;
+  };
+  // The same MAC however it is written ("00:1A:..." in a profile, "00 1A ..." in the window).
+  const auto hexDigits = [](const std::string& text) {
+    QString digits;
+    for (const QChar c : FromUtf8(text)) {
+      if (c.isDigit() || (c.toUpper() >= 'A' && c.toUpper() <= 'F')) digits += c.toUpper();
+    }
+    return digits;
+  };
+  const ProfileSetter mac = [this, hexDigits](const Value& value) {
+    return hexDigits(OptionText(value)) == hexDigits(Link().macText);
+  };
+  const std::vector<std::pair<std::string, ProfileSetter>> controls = {{"mac", mac},
+                                                                       {"types", types}};
+  return ShowProfileValues(profile,
+                           {{"channels", controls}, {"channels:" + Link().macText, controls}});
+}
+
 }  // namespace pages

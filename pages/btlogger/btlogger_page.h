@@ -33,6 +33,10 @@ class BluetoothLoggerPage : public Page {
   void AddChannel();
   void RemoveChannel();
 
+  // The channel types, one row per channel. A profile taken from another logger (another MAC
+  // than the main window's) names its MAC as not shown.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
  private:
   // The main window's Bluetooth connection; false after "请连接蓝牙设备" was shown.
   bool BluetoothUp();

@@ -78,4 +78,11 @@ void ChillerPage::WriteSetPoint() {
          {{"set-point", setPoint_}});
 }
 
+std::vector<std::string> ChillerPage::ShowProfile(const Profile& profile) {
+  return ShowProfileValues(
+      profile, {{"write", {{"set-point", ShowsNumber(setPoint_, [](double value) {
+                             return QString::number(value, 'g', 6).toStdString();
+                           })}}}});
+}
+
 }  // namespace pages

@@ -20,6 +20,9 @@ class ChillerPage : public Page {
   void ReadState();
   void WriteSetPoint();
 
+  // The set point.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
  private:
   void Show(const chiller::ChillerState& state);
 

@@ -228,4 +228,14 @@ void RefrigeratedBoxPage::ClearData() {
   Report(this, fridge::ClearHistory(channel));
 }
 
+std::vector<std::string> RefrigeratedBoxPage::ShowProfile(const Profile& profile) {
+  return ShowProfileValues(profile, {{"intervals",
+                                      {{"upload", ShowsText(upload_)},
+                                       {"history", ShowsText(history_)},
+                                       {"print", ShowsText(print_)},
+                                       {"alarm", ShowsText(alarm_)}}},
+                                     {"sms-interval", {{"seconds", ShowsText(sms_)}}},
+                                     alarmNumbers_->ProfileControls()});
+}
+
 }  // namespace pages

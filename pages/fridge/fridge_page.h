@@ -35,6 +35,10 @@ class RefrigeratedBoxPage : public Page {
   void WriteSmsInterval();
   void ClearData();
 
+  // The four intervals, the SMS interval and the number of the selected alarm slot. The
+  // device and recording state have no control to hold them (their buttons switch at once).
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
   const fridge::Status& CurrentStatus() const { return status_; }
 
  private:

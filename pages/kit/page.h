@@ -3,8 +3,11 @@
 // commands over the link the main window edits.
 #include <QString>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 #include "link/device_link.h"
+#include "pages/kit/profile.h"
 
 namespace pages {
 
@@ -27,6 +30,16 @@ class Page : public QWidget {
   // saved yet, gateways being served), said in a sentence for the question before the window
   // closes; empty when there is none.
   virtual QString UnfinishedWork() const { return {}; }
+  // Puts the values of a profile of this page (already checked against the page's commands)
+  // into the page's controls, sending nothing, so the user sees them and writes them with the
+  // page's own buttons. Returns the names of what it could not show: a whole group
+  // ("protection:7", a channel the page does not show now) or one value ("recording.capacity").
+  // The default shows nothing: a page without profile controls returns every group.
+  virtual std::vector<std::string> ShowProfile(const Profile& profile) {
+    std::vector<std::string> notShown;
+    for (const ProfileGroup& group : profile.groups) notShown.push_back(group.name);
+    return notShown;
+  }
 
  signals:
   // The page learnt the instrument's address (after an address change or a clock read); the

@@ -5,14 +5,20 @@
 #include <QObject>
 #include <QRadioButton>
 #include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "link/exchange.h"
 #include "pages/kit/outcome.h"
 #include "pages/kit/page.h"
+#include "pages/kit/profile.h"
 #include "ui/wait_cursor.h"
 
 class QCheckBox;
@@ -78,5 +84,53 @@ using FieldControls = std::initializer_list<std::pair<std::string_view, QWidget*
 // empty message not at all. A refused field named in `controls` then gets the focus, its text
 // selected.
 void Report(QWidget* page, const Outcome& outcome, FieldControls controls = {});
+
+// ---- A profile's values in a page's controls (Page::ShowProfile) ----
+
+// Puts one value of a profile into a control; false when the control cannot show it (a list
+// without that item, a number its range edit refuses).
+using ProfileSetter = std::function<bool(const Value&)>;
+// The value as its write option's text ("12.5", "minutes", "on").
+ProfileSetter ShowsText(QLineEdit* edit);
+// A number with `decimals` places ("-20.0"), as the page's own read shows it.
+ProfileSetter ShowsNumber(QLineEdit* edit, int decimals);
+// A number in the page's own format.
+ProfileSetter ShowsNumber(QLineEdit* edit, std::function<std::string(double)> format);
+// A dotted IPv4 address, given to `set` (an IpAddressEdit's SetAddress).
+ProfileSetter ShowsIpv4(std::function<void(const std::array<uint8_t, 4>&)> set);
+ProfileSetter ShowsSwitch(QCheckBox* box);
+// Selects the item whose data or text is the value's option text (a type code, "9600").
+ProfileSetter ShowsChoice(QComboBox* list);
+// Checks the radio named by the value's option text ("hours" -> the hours radio).
+ProfileSetter ShowsOneOf(std::vector<std::pair<std::string, QRadioButton*>> radios);
+// An option that picks the group (the channel of "protection:3"): the page shows it by which
+// group it fills, so there is nothing to put anywhere.
+ProfileSetter PickedByPage();
+
+// Controls that two groups fill (the limit edits of a channel's configuration and of its
+// protection values): the first group's value stays, and a later one that differs reports
+// itself not shown instead of replacing it. Lives for one ShowProfile call.
+class SharedControls {
+ public:
+  ProfileSetter Shows(const QWidget* control, ProfileSetter setter);
+
+ private:
+  std::vector<std::pair<const QWidget*, Value>> placed_;
+};
+
+// A value of a profile as a number ("12.5" and 12.5 alike); nullopt for anything else.
+std::optional<double> ProfileNumber(const Value& value);
+
+// The controls of one group, by the option names of its write verb.
+struct GroupControls {
+  std::string group;  // "recording", "protection:3"
+  std::vector<std::pair<std::string, ProfileSetter>> values;
+};
+
+// Puts every group of `profile` that `controls` names into its controls. Returns the names of
+// what it could not show, in the profile's order: a group without controls ("protection:7"),
+// a value without a control or that its control could not show ("recording.capacity").
+std::vector<std::string> ShowProfileValues(const Profile& profile,
+                                           const std::vector<GroupControls>& controls);
 
 }  // namespace pages

@@ -321,4 +321,41 @@ void PropertyPage::writeServer() {
                   [&](devlink::Channel& channel) { return cmd::WriteServer(channel, write); }));
 }
 
+std::vector<std::string> PropertyPage::ShowProfile(const Profile& profile) {
+  // The channel's configuration and its protection values share the limit edits.
+  SharedControls shared;
+  const auto limit = [&shared](QLineEdit* edit) {
+    return shared.Shows(edit, ShowsNumber(edit, cmd::FormatLimit));
+  };
+  const std::string channel = std::to_string(SelectedChannel());
+  const std::string server = serverSelector_->currentIndex() == 1 ? "config" : "data";
+  std::vector<GroupControls> controls = {
+      {"channel:" + channel,
+       {{cmd::kFieldChannel, PickedByPage()},
+        {cmd::kFieldType, ShowsChoice(channelType_)},
+        {cmd::kFieldCardId, ShowsText(cardId_)},
+        {cmd::kFieldSn, ShowsText(sn_)},
+        {cmd::kFieldUpper, limit(upper_)},
+        {"lower", limit(lower_)},
+        {"sound-light", ShowsSwitch(soundLight_)},
+        {"sms", ShowsSwitch(sms_)}}},
+      {"company", {{cmd::kFieldCompany, ShowsText(company_)}}},
+      {"plate", {{cmd::kFieldPlate, ShowsText(plate_)}}},
+      {"server:" + server,
+       {{"server", PickedByPage()},
+        {"mode", ShowsOneOf({{"ip", ipMode_}, {"domain", domainMode_}})},
+        {"ip", ShowsIpv4([this](const std::array<uint8_t, 4>& ip) { ipAddress_->SetAddress(ip); })},
+        {cmd::kFieldDomain, ShowsText(domain_)},
+        {cmd::kFieldPort, ShowsText(port_)}}}};
+  if (protectionWrite_->isVisibleTo(this)) {
+    controls.push_back({"protection:" + channel,
+                        {{cmd::kFieldChannel, PickedByPage()},
+                         {cmd::kFieldUpper, limit(upper_)},
+                         {"lower", limit(lower_)}}});
+  }
+  const std::vector<std::string> notShown = ShowProfileValues(profile, controls);
+  updateWidgets();
+  return notShown;
+}
+
 }  // namespace pages

@@ -26,6 +26,10 @@ class PropertyPage : public Page {
  public:
   PropertyPage(devlink::DeviceLink& link, int productVariant, QWidget* parent = nullptr);
 
+  // The selected channel's configuration and protection values, the company name, the plate
+  // and the server the selector shows; other channels and the other server are named.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
  private:
   void BuildChannelGroup(QGroupBox* group);
   void BuildPrintGroup(QGroupBox* group);

@@ -109,4 +109,12 @@ void PropertySettings2Page::WriteScreenOff() {
          }));
 }
 
+std::vector<std::string> PropertySettings2Page::ShowProfile(const Profile& profile) {
+  const std::string channel = std::to_string(channel_->currentData().toInt());
+  return ShowProfileValues(
+      profile, {{"sample-period:" + channel,
+                 {{"channel", PickedByPage()}, {"period", ShowsChoice(period_)}}},
+                {"screen-off", {{"time", ShowsChoice(screenOff_)}}}});
+}
+
 }  // namespace pages

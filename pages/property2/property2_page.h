@@ -20,6 +20,9 @@ class PropertySettings2Page : public Page {
   void ReadScreenOff();
   void WriteScreenOff();
 
+  // The selected channel's sample period and the screen-off time.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
  private:
   QGroupBox* BuildPeriodGroup();
   QGroupBox* BuildScreenOffGroup();

@@ -471,4 +471,24 @@ void RelayPage::OpenPrintSettings() {
   dialog.exec();
 }
 
+std::vector<std::string> RelayPage::ShowProfile(const Profile& profile) {
+  // The page asks the opposite question: "GPRS关闭".
+  const ProfileSetter gprs = [this](const Value& value) {
+    if (!SameOption(value, true) && !SameOption(value, false)) return false;
+    gprsOff_->setChecked(SameOption(value, false));
+    return true;
+  };
+  const std::vector<std::string> notShown = ShowProfileValues(
+      profile, {{"gprs",
+                 {{"interval", ShowsText(interval_)},
+                  {"server-port", ShowsText(port_)},
+                  {"sn", ShowsText(sn_)},
+                  {"mode", ShowsOneOf({{"ip", ipMode_}, {"domain", domainMode_}})},
+                  {"ip", ShowsText(ip_)},
+                  {"domain", ShowsText(domain_)},
+                  {"gprs", gprs}}}});
+  UpdateAddressControls();
+  return notShown;
+}
+
 }  // namespace pages

@@ -99,6 +99,10 @@ class RelayPage : public Page {
   void OpenPrintSettings();
 
   EditableList* InstrumentList() const { return list_; }
+
+  // The GPRS settings. The phone numbers and the print settings live in dialogs of their own
+  // and the instrument table's rows have no profile form yet: those groups are named.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
   const ManualTime& CurrentManualTime() const { return manualTime_; }
 
  private:

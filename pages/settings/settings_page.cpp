@@ -294,4 +294,28 @@ void SettingsPage::ClearData() {
   Report(this, RunCommand(*this, [](devlink::Channel& c) { return settings::ClearHistory(c); }));
 }
 
+std::vector<std::string> SettingsPage::ShowProfile(const Profile& profile) {
+  const auto limits = [](const LimitEdits& edits) {
+    return std::vector<std::pair<std::string, ProfileSetter>>{
+        {"temp-lower", ShowsNumber(edits.tempLower, 1)},
+        {"temp-upper", ShowsNumber(edits.tempUpper, 1)},
+        {"hum-lower", ShowsNumber(edits.humLower, 1)},
+        {"hum-upper", ShowsNumber(edits.humUpper, 1)}};
+  };
+  const auto switches = [](const SwitchBoxes& boxes) {
+    return std::vector<std::pair<std::string, ProfileSetter>>{
+        {"temp", ShowsSwitch(boxes.temperature)}, {"hum", ShowsSwitch(boxes.humidity)}};
+  };
+  return ShowProfileValues(
+      profile, {{"recording",
+                 {{"interval", ShowsText(interval_)},
+                  {"unit", ShowsOneOf({{"hours", hours_}, {"minutes", minutes_}})},
+                  {"capacity", ShowsText(capacity_)}}},
+                {"calibration", switches(calibration_)},
+                {"alarm-limits", limits(alarmLimits_)},
+                {"alarm-switches", switches(alarmSwitches_)},
+                {"control-limits", limits(controlLimits_)},
+                {"control-switches", switches(controlSwitches_)}});
+}
+
 }  // namespace pages

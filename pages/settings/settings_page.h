@@ -31,6 +31,9 @@ class SettingsPage : public Page {
   void WriteSwitches(settings::SwitchKind kind);
   void ClearData();
 
+  // Recording, calibration switches, both limit groups and their switches.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
  protected:
   // Enter in a field does nothing (no button of the page is triggered by it).
   void keyPressEvent(QKeyEvent* event) override;

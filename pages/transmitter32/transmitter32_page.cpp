@@ -344,4 +344,37 @@ void Transmitter32Page::RestoreFactorySettings() {
   Show(RunCommand(*this, [](devlink::Channel& c) { return cmd::RestoreFactorySettings(c); }));
 }
 
+std::vector<std::string> Transmitter32Page::ShowProfile(const Profile& profile) {
+  SharedControls shared;
+  const auto onOff = [](const OnOff& radios) {
+    return ShowsOneOf({{"on", radios.on}, {"off", radios.off}});
+  };
+  const ProfileSetter scope = [this](const Value& value) {
+    const int index = SameOption(value, std::string("external")) ? 1
+                      : SameOption(value, std::string("master")) ? 0
+                                                                 : -1;
+    if (index < 0) return false;
+    scope_->setCurrentIndex(index);
+    return true;
+  };
+  const ProfileSetter soundLight = shared.Shows(soundLight_.on, onOff(soundLight_));
+  const std::vector<std::pair<std::string, ProfileSetter>> smsAlarm = {
+      {"scope", scope}, {"sms", onOff(sms_)}, {"sound-light", soundLight}};
+  const std::string shownScope = Scope() == cmd::AlarmScope::External ? "external" : "master";
+  return ShowProfileValues(
+      profile, {{"intervals",
+                 {{"history", ShowsText(history_)},
+                  {"print", ShowsText(print_)},
+                  {"alarm", ShowsText(alarm_)}}},
+                {"alarm-delay", {{"seconds", ShowsText(delay_)}}},
+                {"recording", {{"recording", onOff(recording_)}}},
+                {"sound-light", {{"sound-light", soundLight}}},
+                {"sms-alarm", smsAlarm},
+                {"sms-alarm:" + shownScope, smsAlarm},
+                {"apn",
+                 {{"apn", ShowsText(apn_)}, {"user", ShowsText(user_)},
+                  {"password", ShowsText(password_)}}},
+                alarmNumbers_->ProfileControls()});
+}
+
 }  // namespace pages

@@ -43,6 +43,11 @@ class Transmitter32Page : public Page {
   void ClearData();
   void RestoreFactorySettings();
 
+  // The intervals, the alarm delay, the recording, sound/light and SMS switches, the APN and
+  // the number of the selected alarm slot. The switch radios hold one sound/light value: the
+  // master switch's, unless the SMS alarm's scope says otherwise.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
  private:
   // The numeric fields as the page collects them before a write.
   struct Fields {

@@ -63,4 +63,9 @@ void AlarmNumberGroup::Write() {
   Report(&host_, outcome, {{"number", number_}});
 }
 
+GroupControls AlarmNumberGroup::ProfileControls() {
+  return {"alarm-number:" + std::to_string(slot_->currentIndex() + 1),
+          {{"slot", PickedByPage()}, {"number", ShowsText(number_)}}};
+}
+
 }  // namespace pages

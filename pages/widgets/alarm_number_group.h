@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <functional>
 
+#include "pages/kit/page_kit.h"
 #include "pages/widgets/alarm_numbers.h"
 
 class QComboBox;
@@ -25,6 +26,8 @@ class AlarmNumberGroup : public QGroupBox {
   // What the buttons do: the number of the selected slot from or to the instrument.
   void Read();
   void Write();
+  // Where a profile's number of the selected slot goes (the group "alarm-number:<slot>").
+  GroupControls ProfileControls();
 
  private:
   void ShowCachedNumber();

@@ -181,4 +181,22 @@ void WifiPage::ControlModule(wifi::ModuleControl code) {
   Report(this, RunCommand(*this, [code](devlink::Channel& c) { return wifi::Control(c, code); }));
 }
 
+std::vector<std::string> WifiPage::ShowProfile(const Profile& profile) {
+  const auto address = [](IpAddressEdit* edit) {
+    return ShowsIpv4([edit](const std::array<uint8_t, 4>& ip) { edit->SetAddress(ip); });
+  };
+  const std::vector<std::string> notShown = ShowProfileValues(
+      profile, {{"write",
+                 {{"ssid", ShowsText(ssid_)},
+                  {"security", ShowsChoice(security_)},
+                  {"password", ShowsText(password_)},
+                  {"dhcp", ShowsOneOf({{"on", dhcpOn_}, {"off", dhcpOff_}})},
+                  {"ip", address(ip_)},
+                  {"mask", address(mask_)},
+                  {"gateway", address(gateway_)},
+                  {"dns", address(dns_)}}}});
+  updateWidgets();
+  return notShown;
+}
+
 }  // namespace pages

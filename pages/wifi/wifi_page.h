@@ -24,6 +24,10 @@ class WifiPage : public Page {
   void CopyMac();
   void ControlModule(wifi::ModuleControl code);
 
+  // The network settings. A MAC in the profile is another module's: it stays out of the MAC
+  // field (which "设置" writes back) and is named.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
  private:
   // The settings as the controls hold them.
   wifi::Settings FromControls() const;

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "pages/widgets/editable_list.h"
 #include "sim/families/channel_curves.h"
@@ -433,6 +434,22 @@ TEST_F(CurvePageCardTest, ACardsPointsComeFromTheCalibrationFile) {
   this->Click("loadCalibrationFile");
   EXPECT_EQ(this->prompts_.LastMessage(), "卡片 00001002 的校准信息载入失败！");
   EXPECT_EQ(Rows(), (std::vector<Row>{{"1", "", ""}}));
+}
+
+// A profile's curve of the kind, channel and type shown becomes the list's rows, unsent; the
+// curve of another channel is named.
+TEST_F(CurvePageDefault, ProfileCurveFillsTheList) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"curvecal","values":{
+      "write:0,1,temperature":{"kind":0,"channel":1,"type":"temperature",
+                               "pairs":"-20.0:-19.6,25.0:24.8"},
+      "write:0,2,temperature":{"kind":0,"channel":2,"type":"temperature","pairs":"25.0:25.1"}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  ASSERT_EQ(Combo("instrumentKind")->currentIndex(), 0);
+  ASSERT_EQ(Combo("channelNumber")->currentIndex(), 0);
+  EXPECT_EQ(page_->ShowProfile(profile.value), std::vector<std::string>{"write:0,2,temperature"});
+  EXPECT_EQ(sim_.Requests(), 0u);
+  EXPECT_EQ(Rows(), (std::vector<Row>{{"1", "-20.0", "-19.6"}, {"2", "25.0", "24.8"}}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 
 #include "link/codecs.h"
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "pages/widgets/clock_widget.h"
 #include "pages/widgets/editable_list.h"
@@ -183,6 +184,24 @@ TEST_F(BtLoggerPageTest, ClearAsksFirst) {
   Click("clearData");
   EXPECT_EQ(prompts_.LastMessage(), "历史数据清除成功");
   EXPECT_EQ(Logger([](sim::BluetoothLoggerState& s) { return s.clears; }), 1);
+}
+
+// A profile's channel types become the list's rows, unsent; a profile of another logger (its
+// MAC not the window's) names the MAC.
+TEST_F(BtLoggerPageTest, ProfileChannelTypesFillTheList) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"btlogger","values":{"channels":{"mac":"00:1A:7D:DA:71:13",
+      "types":"temperature,humidity,temperature"}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  EXPECT_TRUE(page_->ShowProfile(profile.value).empty());
+  EXPECT_EQ(sim_.Requests(), 0u);
+  ASSERT_EQ(List()->rowCount(), 3);
+  EXPECT_EQ(List()->CellText(0, 1), "温度");
+  EXPECT_EQ(List()->CellText(1, 1), "湿度");
+  EXPECT_EQ(List()->CellText(2, 0), "3");
+
+  sim_.link.macText = "00 1A 7D DA 71 14";
+  EXPECT_EQ(page_->ShowProfile(profile.value), std::vector<std::string>{"channels.mac"});
 }
 
 }  // namespace

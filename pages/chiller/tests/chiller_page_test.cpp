@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "sim/families/chiller.h"
 
@@ -79,6 +80,18 @@ TEST_F(ChillerPageTest, NotANumberIsRefusedBeforeSending) {
   EXPECT_EQ(prompts_.LastMessage(), "请键入一个数。");
   EXPECT_EQ(page_->focusWidget(), Edit("setPoint"));
   EXPECT_EQ(sim_.Requests(), 0u);
+}
+
+// A profile's set point goes into its field unsent; "写配置" then sends it.
+TEST_F(ChillerPageTest, ProfileSetPointGoesIntoItsField) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"chiller","values":{"write":{"set-point":-18.5}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  EXPECT_TRUE(page_->ShowProfile(profile.value).empty());
+  EXPECT_EQ(sim_.Requests(), 0u);
+  EXPECT_EQ(Edit("setPoint")->text(), "-18.5");
+  Click("chillerWrite");
+  EXPECT_EQ(Device([](sim::ChillerState& s) { return s.setPointHundredths; }), -1850);
 }
 
 }  // namespace

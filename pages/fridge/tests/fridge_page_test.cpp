@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "pages/widgets/clock_widget.h"
 #include "sim/families/fridge_box.h"
@@ -195,6 +196,34 @@ TEST_F(FridgePageTest, ClosedPortLeavesTheFieldsAlone) {
   Click("intervalsRead");
   EXPECT_EQ(prompts_.LastMessage(), "串口打开失败");
   EXPECT_EQ(Text("historyInterval"), "30");
+}
+
+// A profile's intervals and the selected slot's number go into the controls unsent; the
+// device state (switched at once by its buttons) and the other slots are named.
+TEST_F(FridgePageTest, ProfileValuesGoIntoTheControlsUnsent) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"fridge","values":{
+      "status":{"device":"on","recording":"on"},
+      "intervals":{"upload":15,"history":20,"print":25,"alarm":3},
+      "alarm-number:1":{"slot":1,"number":"13800138000"},
+      "alarm-number:3":{"slot":3,"number":"13700137000"},
+      "sms-interval":{"seconds":600}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  Slot()->setCurrentIndex(2);  // 号码3
+
+  const std::vector<std::string> notShown = page_->ShowProfile(profile.value);
+  EXPECT_EQ(sim_.Requests(), 0u);
+  EXPECT_EQ(notShown, (std::vector<std::string>{"status", "alarm-number:1"}));
+  EXPECT_EQ(Text("uploadInterval"), "15");
+  EXPECT_EQ(Text("historyInterval"), "20");
+  EXPECT_EQ(Text("printInterval"), "25");
+  EXPECT_EQ(Text("alarmInterval"), "3");
+  EXPECT_EQ(Text("smsInterval"), "600");
+  EXPECT_EQ(Text("alarmNumber"), "13700137000");
+
+  Click("intervalsWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "设置成功");
+  EXPECT_EQ(Recorder([](sim::GsmRecorderState& s) { return s.print; }), 25);
 }
 
 }  // namespace

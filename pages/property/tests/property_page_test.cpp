@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include "pages/kit/profile.h"
 #include "pages/property/property_page.h"
 #include "pages/widgets/range_edit.h"
 #include "pages/widgets/sn_widget.h"
@@ -333,6 +334,53 @@ TEST_F(PropertyPageTest, SnWidgetSpeaksOverThePagesLink) {
   ASSERT_NE(sn, nullptr);
   sn->ReadButton()->click();
   EXPECT_EQ(sn->SnField()->text(), "7EAC00001");
+}
+
+// A profile in the write verbs' names goes into the controls of the channel and the server the
+// page shows, unsent; the page's own write buttons then send those values. Other channels,
+// the other server and limits that would overwrite the channel's are named.
+TEST_F(PropertyPageTest, ProfileValuesGoIntoTheShownChannelUnsent) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"property","values":{
+      "channel:3":{"channel":3,"type-code":4,"card-id":"0A0B0C0D","sn":"1A2B00042",
+                   "upper":80,"lower":-12.5,"sound-light":true,"sms":false},
+      "channel:4":{"channel":4,"type-code":1,"card-id":"00000001","sn":"1A2B00043",
+                   "upper":1,"lower":0,"sound-light":false,"sms":false},
+      "protection:3":{"channel":3,"upper":70,"lower":-12.5},
+      "company":{"name":"华东冷链"},"plate":{"plate":"沪A12345"},
+      "server:data":{"server":"data","mode":"domain","ip":"10.1.2.3","domain":"log.example",
+                     "server-port":9000},
+      "server:config":{"server":"config","mode":"ip","ip":"10.9.9.9","server-port":1}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  Find<QComboBox>("channelNumber")->setCurrentIndex(2);  // channel 3
+  const size_t before = Requests();
+
+  const std::vector<std::string> notShown = Page().ShowProfile(profile.value);
+  EXPECT_EQ(Requests(), before);
+  EXPECT_TRUE(prompts_.shown.empty());
+  EXPECT_EQ(notShown, (std::vector<std::string>{"channel:4", "protection:3.upper", "server:config"}));
+  EXPECT_EQ(Find<QComboBox>("channelType")->currentText(), "温湿卡片-温度");
+  EXPECT_EQ(Text("cardId"), "0A0B0C0D");
+  EXPECT_EQ(Text("sn"), "1A2B00042");
+  EXPECT_EQ(Text("upper"), "80.0");
+  EXPECT_EQ(Text("lower"), "-12.5");
+  EXPECT_TRUE(Find<QCheckBox>("soundLight")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>("sms")->isChecked());
+  EXPECT_EQ(Text("company"), "华东冷链");
+  EXPECT_EQ(Text("plate"), "沪A12345");
+  EXPECT_TRUE(Find<QRadioButton>("domainMode")->isChecked());
+  EXPECT_TRUE(Find<QLineEdit>("domain")->isEnabled());
+  EXPECT_EQ(Text("domain"), "log.example");
+  EXPECT_EQ(Text("port"), "9000");
+
+  Click("channelWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "数据设置成功");
+  const sim::PropertyChannel written = Device([](sim::PropertyState& s) { return s.channels[2]; });
+  EXPECT_EQ(written.type, 4);
+  EXPECT_EQ(written.cardId, 0x0A0B0C0Du);
+  EXPECT_TRUE(written.soundLight);
+  EXPECT_FLOAT_EQ(written.upper, 80.0f);
+  EXPECT_FLOAT_EQ(written.lower, -12.5f);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "sim/families/property2.h"
 
@@ -71,6 +72,20 @@ TEST_F(Property2PageTest, FailuresHaveTheirTexts) {
   sim_.link.serial.ClosePort();
   Click("periodWrite");
   EXPECT_EQ(prompts_.LastMessage(), "串口打开失败");
+}
+
+// A profile's sample period (in seconds, as the write takes it) of the selected channel and the
+// screen-off time select their list entries, unsent; other channels are named.
+TEST_F(Property2PageTest, ProfileValuesSelectTheListEntries) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"property2","values":{
+      "sample-period:1":{"channel":1,"period":"5分"},"sample-period:2":{"channel":2,"period":600},
+      "screen-off":{"time":0}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  EXPECT_EQ(page_->ShowProfile(profile.value), std::vector<std::string>{"sample-period:2"});
+  EXPECT_EQ(sim_.Requests(), 0u);
+  EXPECT_EQ(List("samplePeriod")->currentText(), "5分");
+  EXPECT_EQ(List("screenOffTime")->currentText(), "永不");
 }
 
 }  // namespace

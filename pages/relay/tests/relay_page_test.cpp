@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "pages/widgets/editable_list.h"
 #include "sim/families/relay.h"
@@ -220,6 +221,33 @@ TEST(RelayPageTcpTest, OverTcpOnlyThePrintSettingsDoAnything) {
     EXPECT_TRUE(driven);
   }
   ui::InstallPrompts(nullptr);
+}
+
+// A profile's GPRS settings go into the controls unsent ("gprs": off checks "GPRS关闭"); the
+// phone numbers and print settings, kept in dialogs of their own, are named.
+TEST_F(RelayPageTest, ProfileGprsSettingsGoIntoTheControlsUnsent) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"relay","values":{
+      "gprs":{"interval":15,"server-port":4000,"sn":"0A1B00042","mode":"domain",
+              "ip":"0.0.0.0","domain":"relay.example.org","gprs":"off"},
+      "phones":{"1":"13800138000"},"print":{"company":"华东冷链"}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  EXPECT_EQ(page_->ShowProfile(profile.value), (std::vector<std::string>{"phones", "print"}));
+  EXPECT_EQ(sim_.Requests(), 0u);
+  EXPECT_EQ(Edit("sendInterval")->text(), "15");
+  EXPECT_EQ(Edit("serverPort")->text(), "4000");
+  EXPECT_EQ(Edit("relaySn")->text(), "0A1B00042");
+  EXPECT_EQ(Edit("domain")->text(), "relay.example.org");
+  EXPECT_TRUE(Find<QRadioButton>("domainMode")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>("gprsOff")->isChecked());
+  EXPECT_FALSE(Edit("domain")->isEnabled());  // the address controls follow the switches
+
+  const Result<Profile> on = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"relay","values":{"gprs":{"gprs":true}}})");
+  ASSERT_TRUE(on.ok());
+  EXPECT_TRUE(page_->ShowProfile(on.value).empty());
+  EXPECT_FALSE(Find<QCheckBox>("gprsOff")->isChecked());
+  EXPECT_TRUE(Edit("domain")->isEnabled());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "pages/widgets/clock_widget.h"
 #include "sim/families/settings.h"
@@ -211,6 +212,55 @@ TEST_F(SettingsPageTest, ClosedPortAndSilentInstrument) {
   sim_.link.serial.ClosePort();
   Click("alarmSwitchesRead");
   EXPECT_EQ(prompts_.LastMessage(), "串口打开失败");
+}
+
+// A snapshot of the instrument goes into the controls as the page's own reads would show it,
+// without an exchange; what the page has no control for is named.
+TEST_F(SettingsPageTest, ProfileValuesGoIntoTheControlsUnsent) {
+  Device([](sim::SettingsState& s) {
+    s.interval = 7;
+    s.hours = true;
+    s.capacity = 1234;
+    s.calibration = 0x02;
+    s.alarm = {-155, 455, 55, 955};
+    s.alarmSwitches = 0x01;
+    s.control = {-50, 125, 305, 695};
+    s.controlSwitches = 0x02;
+  });
+  const CommandSet set = settings::Commands();
+  devlink::LinkChannel channel(sim_.link);
+  Result<Profile> snapshot = TakeSnapshot(set, channel);
+  ASSERT_TRUE(snapshot.ok()) << snapshot.message();
+  Profile profile = snapshot.value;
+  profile.groups.push_back({"protection:3", {{"channel", int64_t{3}}}, 0});
+  profile.groups[0].values.emplace_back("colour", std::string("red"));
+  Find<QRadioButton>("recordingMinutes")->setChecked(true);
+  const size_t before = sim_.Requests();
+
+  const std::vector<std::string> notShown = page_->ShowProfile(profile);
+  EXPECT_EQ(sim_.Requests(), before);
+  EXPECT_EQ(notShown, (std::vector<std::string>{"recording.colour", "protection:3"}));
+  EXPECT_TRUE(prompts_.shown.empty());
+  const std::pair<const char*, const char*> edits[] = {
+      {"recordingInterval", "7"},   {"recordingCapacity", "1234"}, {"alarmTempLower", "-15.5"},
+      {"alarmTempUpper", "45.5"},   {"alarmHumLower", "5.5"},      {"alarmHumUpper", "95.5"},
+      {"controlTempLower", "-5.0"}, {"controlTempUpper", "12.5"},  {"controlHumLower", "30.5"},
+      {"controlHumUpper", "69.5"}};
+  for (const auto& [name, text] : edits) EXPECT_EQ(Text(name), text) << name;
+  EXPECT_TRUE(Find<QRadioButton>("recordingHours")->isChecked());
+  const std::pair<const char*, bool> boxes[] = {
+      {"calibrationTemp", false}, {"calibrationHum", true}, {"alarmTempOn", true},
+      {"alarmHumOn", false},      {"controlTempOn", false}, {"controlHumOn", true}};
+  for (const auto& [name, checked] : boxes) {
+    EXPECT_EQ(Find<QCheckBox>(name)->isChecked(), checked) << name;
+  }
+
+  // The page's own write button then sends what the profile put there.
+  Device([](sim::SettingsState& s) { s.alarm = {}; });
+  Click("alarmLimitsWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "数据设置成功");
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.alarm.tempLower; }), -155);
+  EXPECT_EQ(Device([](sim::SettingsState& s) { return s.alarm.humUpper; }), 955);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "pages/widgets/clock_widget.h"
 #include "sim/families/fridge_box.h"
@@ -182,6 +183,40 @@ TEST_F(Transmitter32PageTest, ClearAsksFirstAndFactoryResetDoesNot) {
   sim_.link.serial.ClosePort();
   Click("factoryReset");
   EXPECT_EQ(prompts_.LastMessage(), "串口打开失败！");
+}
+
+// A profile goes into the controls unsent: the selected alarm slot's number, the scope's SMS
+// alarm, and one sound/light value for the shared radios (a second that differs is named).
+TEST_F(Transmitter32PageTest, ProfileValuesGoIntoTheControlsUnsent) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"transmitter32","values":{
+      "intervals":{"history":7,"print":9,"alarm":3},"alarm-delay":{"seconds":120},
+      "recording":{"recording":"off"},"sound-light":{"sound-light":false},
+      "sms-alarm:external":{"scope":"external","sms":false,"sound-light":true},
+      "alarm-number:1":{"slot":1,"number":"13800138000"},
+      "alarm-number:2":{"slot":2,"number":"13900139000"},
+      "apn":{"apn":"CMIOT","user":"u1","password":"p1"}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  Find<QComboBox>("alarmScope")->setCurrentIndex(1);  // 外接电
+
+  const std::vector<std::string> notShown = page_->ShowProfile(profile.value);
+  EXPECT_EQ(sim_.Requests(), 0u);
+  EXPECT_EQ(notShown,
+            (std::vector<std::string>{"sms-alarm:external.sound-light", "alarm-number:2"}));
+  EXPECT_EQ(Text("historyInterval"), "7");
+  EXPECT_EQ(Text("printInterval"), "9");
+  EXPECT_EQ(Text("alarmInterval"), "3");
+  EXPECT_EQ(Text("alarmDelay"), "120");
+  EXPECT_TRUE(Radio("recordingOff")->isChecked());
+  EXPECT_TRUE(Radio("soundLightOff")->isChecked());
+  EXPECT_TRUE(Radio("smsAlarmOff")->isChecked());
+  EXPECT_EQ(Text("alarmNumber"), "13800138000");
+  EXPECT_EQ(Text("apn"), "CMIOT");
+  EXPECT_EQ(Text("apnPassword"), "p1");
+
+  Click("intervalsWrite");
+  EXPECT_EQ(prompts_.LastMessage(), "设置成功") << prompts_.LastMessage().toStdString();
+  EXPECT_GT(sim_.Requests(), 0u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include "pages/kit/profile.h"
 #include "pages/testing/page_fixture.h"
 #include "pages/widgets/ip_address_edit.h"
 #include "sim/families/wifi_module.h"
@@ -179,6 +180,38 @@ TEST_F(WifiPageTest, ModuleControlButtonsAndAClosedPort) {
   Edit("ssid")->setText(QString(31, 'x'));
   Click("write");
   EXPECT_EQ(prompts_.LastMessage(), "输入的文字过长！");
+}
+
+// A profile's network settings go into the controls unsent and "设置" then writes them; the
+// MAC of the module the profile came from stays out of this module's MAC field.
+TEST_F(WifiPageTest, ProfileValuesGoIntoTheControlsUnsent) {
+  const Result<Profile> profile = ParseProfile(R"({"format":"tool-profile","version":1,
+      "page":"wifi","values":{"write":{"ssid":"冷库-2","security":"WPA-PSK AES",
+      "password":"secret99","dhcp":"off","ip":"192.168.7.20","mask":"255.255.0.0",
+      "gateway":"192.168.7.1","dns":"8.8.4.4","mac":"02:00:00:00:00:01"}}})");
+  ASSERT_TRUE(profile.ok()) << profile.message() << profile.outcome.detail;
+  Radio("dhcpOn")->setChecked(true);
+  Edit("mac")->setText("AC:CF:23:5A:0B:17");
+
+  const std::vector<std::string> notShown = page_->ShowProfile(profile.value);
+  EXPECT_EQ(sim_.Requests(), 0u);
+  EXPECT_EQ(notShown, (std::vector<std::string>{"write.mac"}));
+  EXPECT_EQ(Edit("ssid")->text(), "冷库-2");
+  EXPECT_EQ(Security()->currentText(), "WPA-PSK AES");
+  EXPECT_EQ(Edit("password")->text(), "secret99");
+  EXPECT_TRUE(Radio("dhcpOff")->isChecked());
+  EXPECT_TRUE(IpControlsEnabled(true));
+  EXPECT_EQ(Address("subnetMask")->Address(), (std::array<uint8_t, 4>{255, 255, 0, 0}));
+  EXPECT_EQ(Address("dns")->Address(), (std::array<uint8_t, 4>{8, 8, 4, 4}));
+  EXPECT_EQ(Edit("mac")->text(), "AC:CF:23:5A:0B:17");
+
+  Click("write");
+  EXPECT_EQ(prompts_.LastMessage(), "设置成功！");
+  const sim::WifiModuleState module = Module([](sim::WifiModuleState& s) { return s; });
+  EXPECT_EQ(module.ssid, "冷库-2");
+  EXPECT_EQ(module.security, 4);
+  EXPECT_EQ(module.ip, (std::array<uint8_t, 4>{192, 168, 7, 20}));
+  EXPECT_EQ(module.gateway, (std::array<uint8_t, 4>{192, 168, 7, 1}));
 }
 
 }  // namespace
