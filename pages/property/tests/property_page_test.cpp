@@ -347,7 +347,7 @@ TEST_F(PropertyPageTest, ProfileValuesGoIntoTheShownChannelUnsent) {
       "channel:4":{"channel":4,"type-code":1,"card-id":"00000001","sn":"1A2B00043",
                    "upper":1,"lower":0,"sound-light":false,"sms":false},
       "protection:3":{"channel":3,"upper":70,"lower":-12.5},
-      "company":{"name":"华东冷链"},"plate":{"plate":"沪A12345"},
+      "company":{"company":"华东冷链"},"plate":{"plate":"沪A12345"},
       "server:data":{"server":"data","mode":"domain","ip":"10.1.2.3","domain":"log.example",
                      "server-port":9000},
       "server:config":{"server":"config","mode":"ip","ip":"10.9.9.9","server-port":1}}})");
