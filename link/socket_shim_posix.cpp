@@ -143,6 +143,17 @@ bool WaitWritable(SocketHandle socket, int timeoutMs) {
   return WaitFor(socket, POLLOUT, timeoutMs);
 }
 
+bool WaitAnyReadable(const std::vector<SocketHandle>& sockets, int timeoutMs,
+                     std::vector<bool>& ready) {
+  std::vector<pollfd> fds;
+  fds.reserve(sockets.size());
+  for (SocketHandle s : sockets) fds.push_back({static_cast<int>(s), POLLIN, 0});
+  ready.assign(sockets.size(), false);
+  if (::poll(fds.data(), fds.size(), std::max(timeoutMs, 0)) <= 0) return false;
+  for (size_t i = 0; i < fds.size(); ++i) ready[i] = fds[i].revents != 0;
+  return true;
+}
+
 long SendSome(SocketHandle socket, const void* bytes, size_t count) {
   return ::send(static_cast<int>(socket), bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
 }

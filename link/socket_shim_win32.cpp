@@ -165,6 +165,28 @@ std::string ConnectResult(SocketHandle socket) {
 bool WaitReadable(SocketHandle socket, int timeoutMs) { return WaitFor(socket, false, timeoutMs); }
 bool WaitWritable(SocketHandle socket, int timeoutMs) { return WaitFor(socket, true, timeoutMs); }
 
+bool WaitAnyReadable(const std::vector<SocketHandle>& sockets, int timeoutMs,
+                     std::vector<bool>& ready) {
+  // WSAPoll is given the open sockets only (an entry of kNoSocket is passed over, as poll does).
+  std::vector<WSAPOLLFD> fds;
+  std::vector<size_t> index;
+  for (size_t i = 0; i < sockets.size(); ++i) {
+    if (sockets[i] == kNoSocket) continue;
+    fds.push_back({static_cast<SOCKET>(sockets[i]), POLLRDNORM, 0});
+    index.push_back(i);
+  }
+  ready.assign(sockets.size(), false);
+  if (fds.empty()) {
+    ::Sleep(static_cast<DWORD>(std::max(timeoutMs, 0)));
+    return false;
+  }
+  if (::WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), std::max(timeoutMs, 0)) <= 0) {
+    return false;
+  }
+  for (size_t k = 0; k < fds.size(); ++k) ready[index[k]] = fds[k].revents != 0;
+  return true;
+}
+
 long SendSome(SocketHandle socket, const void* bytes, size_t count) {
   return ::send(static_cast<SOCKET>(socket), static_cast<const char*>(bytes),
                 static_cast<int>(std::min<size_t>(count, 0x7fffffff)), 0);
