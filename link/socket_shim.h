@@ -11,6 +11,10 @@ namespace devlink::net {
 using SocketHandle = std::intptr_t;
 constexpr SocketHandle kNoSocket = -1;
 
+// Starts the socket library once (Winsock 2.2 on Windows; nothing to do on POSIX). False when it
+// cannot start. Every call here that makes a socket does this itself.
+bool StartSockets();
+
 // A TCP socket in non-blocking mode, not inherited by child processes; kNoSocket on failure
 // (SocketFailureText then says why).
 SocketHandle OpenTcpSocket();

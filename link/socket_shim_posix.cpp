@@ -53,6 +53,8 @@ bool ToAddress(const std::string& ip, int port, sockaddr_in& address) {
 
 }  // namespace
 
+bool StartSockets() { return true; }
+
 SocketHandle OpenTcpSocket() {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return kNoSocket;

@@ -13,16 +13,6 @@ namespace devlink::net {
 
 namespace {
 
-bool StartWinsock() {
-  static std::once_flag once;
-  static bool started = false;
-  std::call_once(once, [] {
-    WSADATA data;
-    started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  });
-  return started;
-}
-
 std::string ConnectErrorText(int error) {
   switch (error) {
     case WSAECONNREFUSED: return "connection refused";
@@ -60,8 +50,18 @@ bool ToAddress(const std::string& ip, int port, sockaddr_in& address) {
 
 }  // namespace
 
+bool StartSockets() {
+  static std::once_flag once;
+  static bool started = false;
+  std::call_once(once, [] {
+    WSADATA data;
+    started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  });
+  return started;
+}
+
 SocketHandle OpenTcpSocket() {
-  if (!StartWinsock()) return kNoSocket;
+  if (!StartSockets()) return kNoSocket;
   // Sockets from WSASocket with no inherit flag stay out of child processes.
   const SOCKET s =
       ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
