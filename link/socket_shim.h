@@ -4,11 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace devlink::net {
 
 using SocketHandle = std::intptr_t;
 constexpr SocketHandle kNoSocket = -1;
+
+// Starts the socket library once (Winsock 2.2 on Windows; nothing to do on POSIX). False when it
+// cannot start. Every call here that makes a socket does this itself.
+bool StartSockets();
 
 // A TCP socket in non-blocking mode, not inherited by child processes; kNoSocket on failure
 // (SocketFailureText then says why).
@@ -41,6 +46,10 @@ bool LastCallWouldBlock();
 // Waits until the socket is readable (or writable), at most timeoutMs; restarts after signals.
 bool WaitReadable(SocketHandle socket, int timeoutMs);
 bool WaitWritable(SocketHandle socket, int timeoutMs);
+// Waits at most timeoutMs until any of `sockets` is readable or closed (poll or WSAPoll: no
+// limit on their number); `ready` then tells which. False on a timeout or a failure.
+bool WaitAnyReadable(const std::vector<SocketHandle>& sockets, int timeoutMs,
+                     std::vector<bool>& ready);
 // One send or recv call; never raises SIGPIPE. The count of bytes, 0 at the end, <0 on error.
 long SendSome(SocketHandle socket, const void* bytes, size_t count);
 long ReceiveSome(SocketHandle socket, void* bytes, size_t capacity);

@@ -53,6 +53,8 @@ bool ToAddress(const std::string& ip, int port, sockaddr_in& address) {
 
 }  // namespace
 
+bool StartSockets() { return true; }
+
 SocketHandle OpenTcpSocket() {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return kNoSocket;
@@ -141,6 +143,17 @@ std::string ConnectResult(SocketHandle socket) {
 bool WaitReadable(SocketHandle socket, int timeoutMs) { return WaitFor(socket, POLLIN, timeoutMs); }
 bool WaitWritable(SocketHandle socket, int timeoutMs) {
   return WaitFor(socket, POLLOUT, timeoutMs);
+}
+
+bool WaitAnyReadable(const std::vector<SocketHandle>& sockets, int timeoutMs,
+                     std::vector<bool>& ready) {
+  std::vector<pollfd> fds;
+  fds.reserve(sockets.size());
+  for (SocketHandle s : sockets) fds.push_back({static_cast<int>(s), POLLIN, 0});
+  ready.assign(sockets.size(), false);
+  if (::poll(fds.data(), fds.size(), std::max(timeoutMs, 0)) <= 0) return false;
+  for (size_t i = 0; i < fds.size(); ++i) ready[i] = fds[i].revents != 0;
+  return true;
 }
 
 long SendSome(SocketHandle socket, const void* bytes, size_t count) {

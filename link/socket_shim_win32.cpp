@@ -13,16 +13,6 @@ namespace devlink::net {
 
 namespace {
 
-bool StartWinsock() {
-  static std::once_flag once;
-  static bool started = false;
-  std::call_once(once, [] {
-    WSADATA data;
-    started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  });
-  return started;
-}
-
 std::string ConnectErrorText(int error) {
   switch (error) {
     case WSAECONNREFUSED: return "connection refused";
@@ -60,8 +50,18 @@ bool ToAddress(const std::string& ip, int port, sockaddr_in& address) {
 
 }  // namespace
 
+bool StartSockets() {
+  static std::once_flag once;
+  static bool started = false;
+  std::call_once(once, [] {
+    WSADATA data;
+    started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  });
+  return started;
+}
+
 SocketHandle OpenTcpSocket() {
-  if (!StartWinsock()) return kNoSocket;
+  if (!StartSockets()) return kNoSocket;
   // Sockets from WSASocket with no inherit flag stay out of child processes.
   const SOCKET s =
       ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
@@ -164,6 +164,28 @@ std::string ConnectResult(SocketHandle socket) {
 
 bool WaitReadable(SocketHandle socket, int timeoutMs) { return WaitFor(socket, false, timeoutMs); }
 bool WaitWritable(SocketHandle socket, int timeoutMs) { return WaitFor(socket, true, timeoutMs); }
+
+bool WaitAnyReadable(const std::vector<SocketHandle>& sockets, int timeoutMs,
+                     std::vector<bool>& ready) {
+  // WSAPoll is given the open sockets only (an entry of kNoSocket is passed over, as poll does).
+  std::vector<WSAPOLLFD> fds;
+  std::vector<size_t> index;
+  for (size_t i = 0; i < sockets.size(); ++i) {
+    if (sockets[i] == kNoSocket) continue;
+    fds.push_back({static_cast<SOCKET>(sockets[i]), POLLRDNORM, 0});
+    index.push_back(i);
+  }
+  ready.assign(sockets.size(), false);
+  if (fds.empty()) {
+    ::Sleep(static_cast<DWORD>(std::max(timeoutMs, 0)));
+    return false;
+  }
+  if (::WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), std::max(timeoutMs, 0)) <= 0) {
+    return false;
+  }
+  for (size_t k = 0; k < fds.size(); ++k) ready[index[k]] = fds[k].revents != 0;
+  return true;
+}
 
 long SendSome(SocketHandle socket, const void* bytes, size_t count) {
   return ::send(static_cast<SOCKET>(socket), static_cast<const char*>(bytes),

@@ -1,22 +1,35 @@
 #include "sim/gateway_fleet.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 namespace sim {
 
 namespace {
 
+namespace net = devlink::net;
+
 constexpr std::array<uint8_t, 4> kEmpty{0xFF, 0xFF, 0xFF, 0xFF};
 constexpr size_t kInputCap = 4096;  // a confused server cannot make a gateway hoard bytes
+constexpr int kConnectTimeoutMs = 5000;
+
+// A connected non-blocking socket, or kNoSocket with the reason in `why`.
+net::SocketHandle Connect(const std::string& host, uint16_t port, std::string& why) {
+  const net::SocketHandle socket = net::OpenTcpSocket();
+  if (socket == net::kNoSocket) {
+    why = net::SocketFailureText();
+    return socket;
+  }
+  bool pending = false;
+  if (net::StartConnect(socket, host, port, pending, why) && pending) {
+    why = net::WaitWritable(socket, kConnectTimeoutMs) ? net::ConnectResult(socket)
+                                                        : "connect timed out";
+  }
+  if (!why.empty()) {
+    net::CloseSocket(socket, false);
+    return net::kNoSocket;
+  }
+  return socket;
+}
 
 }  // namespace
 
@@ -26,10 +39,7 @@ bool GatewayFleet::Start(const GatewayFleetOptions& options, std::string* error)
   Stop();
   options_ = options;
   stop_ = false;
-  sockaddr_in where{};
-  where.sin_family = AF_INET;
-  where.sin_port = htons(options.port);
-  if (inet_pton(AF_INET, options.host.c_str(), &where.sin_addr) != 1) {
+  if (!net::IsIpv4Address(options.host)) {
     if (error) *error = "not an IPv4 address: " + options.host;
     return false;
   }
@@ -40,14 +50,14 @@ bool GatewayFleet::Start(const GatewayFleetOptions& options, std::string* error)
       gateway.loggerSlots[static_cast<size_t>(i)] = {0x10, 0x20, static_cast<uint8_t>((i + 1) >> 8),
                                                static_cast<uint8_t>(i + 1)};
     }
-    gateway.fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (gateway.fd < 0 || connect(gateway.fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) {
+    std::string why;
+    gateway.socket = Connect(options.host, options.port, why);
+    if (gateway.socket == net::kNoSocket) {
       if (error) *error = "cannot connect to " + options.host + ":" +
-                          std::to_string(options.port) + ": " + std::strerror(errno);
+                          std::to_string(options.port) + ": " + why;
       Stop();
       return false;
     }
-    fcntl(gateway.fd, F_SETFL, fcntl(gateway.fd, F_GETFL) | O_NONBLOCK);
     gateway.nextTrickle = std::chrono::steady_clock::now() + options.tricklePeriod;
     ++connected_;
   }
@@ -60,8 +70,8 @@ void GatewayFleet::Stop() {
   if (thread_.joinable()) thread_.join();
   std::lock_guard lock(mutex_);
   for (Gateway& gateway : gateways_) {
-    if (gateway.fd >= 0) close(gateway.fd);
-    gateway.fd = -1;
+    net::CloseSocket(gateway.socket, false);
+    gateway.socket = net::kNoSocket;
   }
   connected_ = 0;
 }
@@ -77,23 +87,25 @@ std::vector<std::vector<uint8_t>> GatewayFleet::Requests(int gateway) const {
 }
 
 void GatewayFleet::Serve() {
-  std::vector<pollfd> fds;
+  std::vector<net::SocketHandle> sockets;
+  std::vector<bool> readable;
   while (!stop_) {
-    fds.clear();
-    for (const Gateway& gateway : gateways_) fds.push_back({gateway.fd, POLLIN, 0});
+    // Closed gateways stay in the list as kNoSocket, which poll and WSAPoll pass over.
+    sockets.clear();
+    for (const Gateway& gateway : gateways_) sockets.push_back(gateway.socket);
     const int timeout = options_.mode == GatewayMode::Trickle ? 50 : 100;
-    if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
+    net::WaitAnyReadable(sockets, timeout, readable);
     std::lock_guard lock(mutex_);
     const auto now = std::chrono::steady_clock::now();
     for (size_t i = 0; i < gateways_.size(); ++i) {
       Gateway& gateway = gateways_[i];
-      if (gateway.fd < 0) continue;
-      if (fds[i].revents != 0) {
+      if (gateway.socket == net::kNoSocket) continue;
+      if (readable[i]) {
         uint8_t buffer[1024];
-        const ssize_t n = recv(gateway.fd, buffer, sizeof buffer, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-          close(gateway.fd);  // the server closed it
-          gateway.fd = -1;
+        const long n = net::ReceiveSome(gateway.socket, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && !net::LastCallWouldBlock())) {
+          net::CloseSocket(gateway.socket, false);  // the server closed it
+          gateway.socket = net::kNoSocket;
           --connected_;
           continue;
         }
@@ -162,7 +174,7 @@ void GatewayFleet::Handle(Gateway& gateway) {
 
 void GatewayFleet::Answer(Gateway& gateway, const std::vector<uint8_t>& reply) {
   // A gateway whose server does not read loses what does not fit; it never blocks the fleet.
-  if (gateway.fd >= 0) send(gateway.fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (gateway.socket != net::kNoSocket) net::SendSome(gateway.socket, reply.data(), reply.size());
 }
 
 }  // namespace sim

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/socket_shim.h"
+
 namespace sim {
 
 enum class GatewayMode {
@@ -43,7 +45,7 @@ class GatewayFleet {
   GatewayFleet(const GatewayFleet&) = delete;
   GatewayFleet& operator=(const GatewayFleet&) = delete;
 
-  // Connects every gateway (blocking connects), then serves them on a thread. False with a
+  // Connects every gateway (one after the other), then serves them on a thread. False with a
   // message when a connection failed (those made are closed).
   bool Start(const GatewayFleetOptions& options, std::string* error);
   void Stop();  // closes every connection and joins the thread; safe to call twice
@@ -55,7 +57,7 @@ class GatewayFleet {
 
  private:
   struct Gateway {
-    int fd = -1;
+    devlink::net::SocketHandle socket = devlink::net::kNoSocket;
     Slots loggerSlots;
     std::vector<uint8_t> input;
     std::vector<std::vector<uint8_t>> requests;

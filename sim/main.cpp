@@ -1,7 +1,5 @@
-// tool-sim: a simulated instrument on a pseudo-terminal and, optionally, a loopback TCP port.
-#include <pthread.h>
-#include <signal.h>
-
+// tool-sim: a simulated instrument on a pseudo-terminal and, optionally, a loopback TCP port;
+// on Windows, which has no pseudo-terminals, on a loopback TCP port alone.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,16 +15,24 @@
 #include "sim/gateway_fleet.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
+#include "sim/stop_request.h"
 #include "sim/tcp_transport.h"
 #include "tool_version.h"
 
 namespace {
 
-constexpr char kUsage[] =
+constexpr char kPtyUsage[] =
     "usage: tool-sim [options]\n"
     "  --link PATH      also make a symbolic link to the pseudo-terminal at PATH\n"
     "  --no-pty         no pseudo-terminal (use with --tcp)\n"
-    "  --tcp PORT       listen on 127.0.0.1:PORT as a network module (0: any free port)\n"
+    "  --tcp PORT       listen on 127.0.0.1:PORT as a network module (0: any free port)\n";
+// Windows has no pseudo-terminals: TCP is the transport, on a free port unless --tcp says.
+constexpr char kTcpOnlyUsage[] =
+    "usage: tool-sim [options]\n"
+    "  --tcp PORT       listen on 127.0.0.1:PORT as a network module (default 0: any free\n"
+    "                   port, printed at start). This system has no pseudo-terminals, so TCP\n"
+    "                   is the only transport: --no-pty is implied, --link is refused.\n";
+constexpr char kOptionsUsage[] =
     "  --address N      instrument address 1..255 (default 1)\n"
     "  --baud B         send replies at the character time of B baud (10 bits per byte)\n"
     "  --latency MS     answer MS milliseconds after each request\n"
@@ -47,7 +53,7 @@ constexpr char kUsage[] =
     "  --gprs-values N         values per line announced by the GPRS stream (default 2)\n"
     "  --gprs-text FILE        the GPRS stream's text lines from FILE (LF becomes CR LF)\n"
     "  --gateway HOST:PORT     play wireless-logger gateways that connect to the gateway server\n"
-    "                          at HOST:PORT (no pseudo-terminal then)\n"
+    "                          at HOST:PORT (no pseudo-terminal or TCP port then)\n"
     "  --gateways N            how many gateways (default 1)\n"
     "  --gateway-mode MODE     normal, silent (never answers), garbage (answers 7 bytes that\n"
     "                          are no list) or trickle (also sends a byte on its own now and then)\n"
@@ -58,6 +64,10 @@ constexpr char kUsage[] =
     "                          answered for kind 0, 1, 3, 4, 6 or 7\n"
     "The Bluetooth logger behind the simulated adapter has the MAC 00:1A:7D:DA:71:13.\n"
     "Runs until interrupted (Ctrl-C) or terminated.\n";
+
+std::string Usage() {
+  return std::string(sim::PtyServer::Available() ? kPtyUsage : kTcpOnlyUsage) + kOptionsUsage;
+}
 
 struct Options {
   std::string link;
@@ -91,7 +101,7 @@ std::string GprsText(const std::string& path) {
 }
 
 [[noreturn]] void BadArguments(const std::string& message) {
-  std::cerr << "tool-sim: " << message << "\n" << kUsage;
+  std::cerr << "tool-sim: " << message << "\n" << Usage();
   std::exit(2);
 }
 
@@ -137,12 +147,16 @@ Options Parse(int argc, char** argv) {
       return argv[++i];
     };
     if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
+      std::cout << Usage();
       std::exit(0);
     } else if (arg == "--version") {
       std::cout << "tool-sim " << TOOL_VERSION << "\n";
       std::exit(0);
     } else if (arg == "--link") {
+      if (!sim::PtyServer::Available()) {
+        BadArguments("--link: this system has no pseudo-terminals; tool-sim serves over TCP "
+                     "here (--tcp PORT)");
+      }
       o.link = value();
     } else if (arg == "--no-pty") {
       o.pty = false;
@@ -209,6 +223,10 @@ Options Parse(int argc, char** argv) {
     o.pty = false;
     return o;
   }
+  if (!sim::PtyServer::Available()) {
+    o.pty = false;
+    if (!o.tcpPort) o.tcpPort = 0;
+  }
   if (!o.pty && !o.tcpPort) BadArguments("--no-pty needs --tcp");
   if (!o.pty && !o.link.empty()) BadArguments("--link needs the pseudo-terminal");
   return o;
@@ -229,13 +247,8 @@ std::string Hex(const sim::Bytes& bytes) {
 int main(int argc, char** argv) {
   Options options = Parse(argc, argv);
 
-  // The transports' threads inherit this mask, so the signals reach sigwait below.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // Before the transports' threads start (they inherit the blocked signals on POSIX).
+  sim::CatchStopRequests();
 
   sim::Simulator simulator;
   simulator.WithDevice([&](sim::Instrument& d) {
@@ -281,8 +294,7 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
 
-  int received = 0;
-  sigwait(&signals, &received);
+  sim::WaitForStopRequest();
   fleet.Stop();
   tcp.Stop();
   pty.Stop();

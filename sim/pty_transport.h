@@ -1,5 +1,6 @@
 #pragma once
 // The simulator on a pseudo-terminal: the program opens the slave side as its serial port.
+// POSIX only (pty_transport_posix.cpp); on Windows Start() fails and says so.
 #include <chrono>
 #include <string>
 #include <thread>
@@ -19,6 +20,9 @@ struct LineState {
 
 class PtyServer {
  public:
+  // Whether this system has pseudo-terminals (not Windows).
+  static bool Available();
+
   explicit PtyServer(Simulator& simulator);
   ~PtyServer();
   PtyServer(const PtyServer&) = delete;

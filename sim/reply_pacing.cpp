@@ -1,11 +1,6 @@
 #include "sim/reply_pacing.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 namespace sim {
 
@@ -36,29 +31,39 @@ bool StopSignal::SleepFor(std::chrono::microseconds duration) const {
   return SleepUntil(std::chrono::steady_clock::now() + duration);
 }
 
-WriteAll DescriptorWriter(int fd, bool socket, const StopSignal& stop) {
-  return [fd, socket, &stop](const uint8_t* data, size_t count) {
+WriteAll PatientWriter(WriteSome writeSome, std::function<void()> waitForRoom,
+                       const StopSignal& stop) {
+  return [writeSome = std::move(writeSome), waitForRoom = std::move(waitForRoom), &stop](
+             const uint8_t* data, size_t count) {
     constexpr auto kStallLimit = std::chrono::seconds(1);
     auto lastProgress = std::chrono::steady_clock::now();
     while (count > 0) {
-      ssize_t n = socket ? ::send(fd, data, count, MSG_NOSIGNAL | MSG_DONTWAIT)
-                         : ::write(fd, data, count);
+      const long n = writeSome(data, count);
+      if (n < 0) return false;
       if (n > 0) {
         data += n;
         count -= static_cast<size_t>(n);
         lastProgress = std::chrono::steady_clock::now();
         continue;
       }
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
       if (stop.Stopped() || std::chrono::steady_clock::now() - lastProgress > kStallLimit) {
         return false;
       }
-      pollfd p{fd, POLLOUT, 0};
-      ::poll(&p, 1, 20);
+      waitForRoom();
     }
     return true;
   };
+}
+
+WriteAll SocketWriter(devlink::net::SocketHandle socket, const StopSignal& stop) {
+  namespace net = devlink::net;
+  return PatientWriter(
+      [socket](const uint8_t* data, size_t count) -> long {
+        const long n = net::SendSome(socket, data, count);
+        if (n < 0 && net::LastCallWouldBlock()) return 0;
+        return n < 0 ? -1 : n;
+      },
+      [socket] { net::WaitWritable(socket, 20); }, stop);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 
+#include "link/socket_shim.h"
 #include "sim/simulator.h"
 
 namespace sim {
@@ -31,10 +32,16 @@ class StopSignal {
 // Writes all of `count` bytes or fails; the transport's own writer (it may wait for room).
 using WriteAll = std::function<bool(const uint8_t* data, size_t count)>;
 
-// A writer for a non-blocking descriptor: waits for room while the peer is slow, gives up when
-// stopped, on an error, or after a second without progress (a peer that never reads).
-// Sockets are written without raising SIGPIPE.
-WriteAll DescriptorWriter(int fd, bool socket, const StopSignal& stop);
+// One write on a non-blocking channel: the bytes taken, 0 when it would have had to wait, <0 on
+// a failure. `waitForRoom` waits a short while (some 20 ms) for the channel to take more.
+using WriteSome = std::function<long(const uint8_t* data, size_t count)>;
+
+// A writer on top of WriteSome: waits for room while the peer is slow, gives up when stopped, on
+// an error, or after a second without progress (a peer that never reads).
+WriteAll PatientWriter(WriteSome writeSome, std::function<void()> waitForRoom,
+                       const StopSignal& stop);
+// PatientWriter on a non-blocking socket (written without raising SIGPIPE).
+WriteAll SocketWriter(devlink::net::SocketHandle socket, const StopSignal& stop);
 
 // Sends one reply with its latency, split and wire time. False when stopped or a write failed.
 bool SendPaced(const Outgoing& reply, const WriteAll& write, const StopSignal& stop);

@@ -1,6 +1,7 @@
 #pragma once
 // The simulator as a network module: a TCP listener on the loopback address only. Each
-// connection is served on a thread of its own and may carry any number of requests.
+// connection is served on a thread of its own and may carry any number of requests. BSD sockets
+// or Winsock, through the link's socket calls.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -34,7 +35,7 @@ class TcpServer {
 
  private:
   struct Connection {
-    int fd = -1;
+    devlink::net::SocketHandle socket = devlink::net::kNoSocket;
     std::thread thread;
     std::atomic<bool> done{false};
   };
@@ -43,7 +44,7 @@ class TcpServer {
   void Reap(bool all);
 
   Simulator& simulator_;
-  int listener_ = -1;
+  devlink::net::SocketHandle listener_ = devlink::net::kNoSocket;
   uint16_t port_ = 0;
   std::atomic<int> accepted_{0};
   std::chrono::milliseconds idleReset_{100};

@@ -13,7 +13,9 @@
 #include "history/history_commands.h"
 #include "link/codecs.h"
 #include "pages/testing/sim_link.h"
+#ifndef _WIN32
 #include "pages/testing/tool_cli.h"
+#endif
 #include "sim/families/history.h"
 
 namespace pages::history {
@@ -65,6 +67,7 @@ class HistorySimTest : public ::testing::Test {
 };
 
 TEST_F(HistorySimTest, TransmitterBlocksOverThePseudoTerminalWithAFailingBlock) {
+  TOOL_SKIP_WITHOUT_PTY();
   Serial();
   Configure(95, 27, 5);  // three records a block, 32 blocks, block 5 silent
   Collect events;
@@ -87,6 +90,7 @@ TEST_F(HistorySimTest, TransmitterBlocksOverThePseudoTerminalWithAFailingBlock) 
 }
 
 TEST_F(HistorySimTest, BlockNumbersBeyond255InFastMode) {
+  TOOL_SKIP_WITHOUT_PTY();
   Serial();
   sim_.link.fast = true;
   Configure(300, 9);  // one record a block
@@ -108,6 +112,7 @@ TEST_F(HistorySimTest, BlockNumbersBeyond255InFastMode) {
 // The page's situation: the download runs on a worker thread while the user-interface thread
 // stops it and closes the port (ThreadSanitizer runs this test).
 TEST_F(HistorySimTest, StoppedFromAnotherThreadWhileThePortCloses) {
+  TOOL_SKIP_WITHOUT_PTY();
   Serial();
   sim_.link.fast = true;
   Configure(2000, 9);
@@ -137,6 +142,7 @@ TEST_F(HistorySimTest, StoppedFromAnotherThreadWhileThePortCloses) {
 // An instrument that stops answering, and a port that goes away, both end the download at once
 // with the rows that arrived; the rest are marked missing, and the outcome says why.
 TEST_F(HistorySimTest, SilentInstrumentAndVanishedPortEndTheDownloadWithTheRowsSoFar) {
+  TOOL_SKIP_WITHOUT_PTY();
   Serial();
   Configure(300, 27);  // three records a block, 100 blocks
   sim_.Device<sim::HistoryState>([](sim::HistoryState& s) { s.silentFrom = 3; });
@@ -188,6 +194,7 @@ TEST_F(HistorySimTest, TransmitterOverTcp) {
 }
 
 TEST_F(HistorySimTest, GprsStreamOverThePseudoTerminal) {
+  TOOL_SKIP_WITHOUT_PTY();
   Serial();
   sim_.Device<sim::HistoryState>([](sim::HistoryState& s) {
     s.valueCount = 3;
@@ -227,6 +234,9 @@ TEST_F(HistorySimTest, GprsOverTcpSendsNothing) {
   EXPECT_EQ(sim_.Requests(), 0u);
 }
 
+// tool-cli is run from the tests on POSIX only (posix_spawn); and this one needs the
+// pseudo-terminal anyway.
+#ifndef _WIN32
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   std::stringstream content;
@@ -235,6 +245,7 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 TEST_F(HistorySimTest, ToolCliSavesWhatItDownloadsAndShowsProgress) {
+  TOOL_SKIP_WITHOUT_PTY();
   Serial();
   sim_.link.serial.ClosePort();  // the port belongs to tool-cli
   Configure(12, 36);
@@ -282,6 +293,7 @@ TEST_F(HistorySimTest, ToolCliSavesWhatItDownloadsAndShowsProgress) {
   EXPECT_EQ(sim_.Requests(), requests);
   std::filesystem::remove_all(dir);
 }
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace pages::history

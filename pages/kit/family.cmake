@@ -8,6 +8,7 @@
 #   <name>_commands  the Qt-free library: every .cpp and .h of the folder but the page's
 #   <name>_page      the Qt page: <name>_page.h and <name>_page.cpp (when TOOL_BUILD_QT)
 #   <name>_tests     tests/*_test.cpp without Qt: scripted channel, simulator, the tool-cli binary
+#                    (*_cli_test.cpp, not on Windows)
 #   <name>_page_tests tests/*_page_test.cpp under the offscreen platform
 # and registers it: tool-cli offers pages::<name>::Commands(), the main window creates
 # pages::<PAGE> for the page kind app::<KIND>, and tool-sim answers through
@@ -53,6 +54,15 @@ function(tool_add_family name)
   set(page_tests ${plain_tests})
   list(FILTER page_tests INCLUDE REGEX "_page_test\\.cpp$")
   list(FILTER plain_tests EXCLUDE REGEX "_page_test\\.cpp$")
+  # The tests that run the tool-cli binary (*_cli_test.cpp) spawn it on the simulator's
+  # pseudo-terminal with posix_spawn: not in the Windows build, where scripts/windows runs
+  # tool-cli.exe against tool-sim.exe over TCP instead.
+  # Tests of a family's POSIX-only parts are NAME_posix_test.cpp, as the sources.
+  if(WIN32)
+    list(FILTER plain_tests EXCLUDE REGEX "_(cli|posix)_test\\.cpp$")
+  else()
+    list(FILTER plain_tests EXCLUDE REGEX "_win32_test\\.cpp$")
+  endif()
   if(plain_tests)
     add_executable(${name}_tests ${plain_tests})
     target_link_libraries(${name}_tests PRIVATE ${name}_commands sim GTest::gtest_main tool_warnings)

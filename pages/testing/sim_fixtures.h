@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "pages/testing/sim_link.h"
+#ifndef _WIN32
 #include "pages/testing/tool_cli.h"
+#endif
 
 namespace pages::testing {
 
@@ -22,6 +24,7 @@ class SimChannelTest : public ::testing::TestWithParam<bool> {
 
  protected:
   void SetUp() override {
+    if (!GetParam()) TOOL_SKIP_WITHOUT_PTY();
     std::string error;
     ASSERT_TRUE(GetParam() ? sim_.StartTcp(&error) : sim_.StartSerial(&error)) << error;
   }
@@ -34,8 +37,10 @@ class SimChannelTest : public ::testing::TestWithParam<bool> {
   devlink::LinkChannel channel_{sim_.link};
 };
 
+#ifndef _WIN32
 // tool-cli runs against the simulator, on its pseudo-terminal and on its loopback TCP port; the
-// serial port belongs to tool-cli (the fixture's own link leaves it closed).
+// serial port belongs to tool-cli (the fixture's own link leaves it closed). POSIX only: the
+// tests that run tool-cli (*_cli_test.cpp) are left out of the Windows build.
 class ToolCliTest : public ::testing::Test {
  protected:
   // `page` is the first word of every Run and RunTcp (none when empty); `extra` words close
@@ -75,5 +80,7 @@ class ToolCliTest : public ::testing::Test {
   std::string page_;
   std::vector<std::string> extra_;
 };
+
+#endif  // _WIN32
 
 }  // namespace pages::testing

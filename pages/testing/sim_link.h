@@ -1,6 +1,8 @@
 #pragma once
 // For page and command-module tests: the instrument simulator behind a pseudo-terminal (or a
 // loopback TCP port) and a DeviceLink that talks to it over the real serial (or TCP) channel.
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "link/device_link.h"
@@ -9,6 +11,12 @@
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 #include "sim/tcp_transport.h"
+
+// Skips the test on a system without pseudo-terminals (Windows), where its serial channel to the
+// simulator cannot exist; the TCP cases run there.
+#define TOOL_SKIP_WITHOUT_PTY()                                              \
+  if (!::sim::PtyServer::Available())                                        \
+  GTEST_SKIP() << "needs the simulator on a pseudo-terminal, which this system lacks"
 
 namespace pages::testing {
 

@@ -20,6 +20,7 @@ const sim::BluetoothAdapterState::Mac kOtherBytes{0x11, 0x22, 0x33, 0x44, 0x55, 
 class BtLoggerSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    TOOL_SKIP_WITHOUT_PTY();
     std::string error;
     ASSERT_TRUE(sim_.StartSerial(&error)) << error;
     sim_.link.mode = devlink::AddressingMode::Bluetooth;

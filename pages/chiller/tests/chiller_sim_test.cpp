@@ -14,6 +14,7 @@ enum class Transport { Serial, Tcp };
 class ChillerSimTest : public ::testing::TestWithParam<Transport> {
  protected:
   void SetUp() override {
+    if (GetParam() == Transport::Serial) TOOL_SKIP_WITHOUT_PTY();
     std::string error;
     ASSERT_TRUE(GetParam() == Transport::Serial ? sim_.StartSerial(&error) : sim_.StartTcp(&error))
         << error;

@@ -16,6 +16,7 @@ class FridgeSimTest : public ::testing::TestWithParam<bool> {
   void SetUp() override {
     std::string error;
     const bool tcp = GetParam();
+    if (!tcp) TOOL_SKIP_WITHOUT_PTY();
     ASSERT_TRUE(tcp ? sim_.StartTcp(&error) : sim_.StartSerial(&error)) << error;
   }
   template <class F>

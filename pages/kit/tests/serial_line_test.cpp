@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "link/testing/scripted_channel.h"
+#include "pages/testing/sim_link.h"
 #include "sim/pty_transport.h"
 #include "sim/simulator.h"
 
@@ -12,6 +13,7 @@ namespace pages {
 namespace {
 
 TEST(SerialLine, ReopensTheNamedPortAtTheLinksRateAndClosesItOnFailure) {
+  TOOL_SKIP_WITHOUT_PTY();
   sim::Simulator simulator;
   sim::PtyServer pty(simulator);
   std::string error;

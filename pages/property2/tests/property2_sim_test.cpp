@@ -12,6 +12,7 @@ namespace {
 class Property2SimTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    TOOL_SKIP_WITHOUT_PTY();
     std::string error;
     ASSERT_TRUE(sim_.StartSerial(&error)) << error;
     sim_.link.address = 7;  // these commands always go to address 0

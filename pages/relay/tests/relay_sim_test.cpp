@@ -16,6 +16,7 @@ using pages::testing::Into;
 class RelaySimTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    TOOL_SKIP_WITHOUT_PTY();
     std::string error;
     ASSERT_TRUE(sim_.StartSerial(&error)) << error;
   }

@@ -11,6 +11,7 @@ namespace {
 class SensorSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    TOOL_SKIP_WITHOUT_PTY();
     std::string error;
     ASSERT_TRUE(sim_.StartSerial(&error)) << error;
     sim_.link.portName = sim_.SerialPath();

@@ -13,6 +13,7 @@ namespace {
 class SettingsSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    TOOL_SKIP_WITHOUT_PTY();
     std::string error;
     ASSERT_TRUE(sim_.StartSerial(&error)) << error;
   }

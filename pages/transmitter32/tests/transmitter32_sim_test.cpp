@@ -15,6 +15,7 @@ class Transmitter32SimTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     std::string error;
+    if (!GetParam()) TOOL_SKIP_WITHOUT_PTY();
     ASSERT_TRUE(GetParam() ? sim_.StartTcp(&error) : sim_.StartSerial(&error)) << error;
   }
   template <class F>
@@ -76,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Channels, Transmitter32SimTest, ::testing::Values(false
 // On the serial channel the reset waits twice the exchange delay: a reply that comes after one
 // delay is still taken, where any other command has already given up.
 TEST(Transmitter32Serial, FactoryResetWaitsTwiceTheDelay) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::SimLink sim;
   std::string error;
   ASSERT_TRUE(sim.StartSerial(&error)) << error;

@@ -50,6 +50,21 @@ int BaudOf(speed_t speed) {
   }
 }
 
+// The master side, non-blocking: a program that does not read makes it wait for room.
+WriteAll MasterWriter(int master, const StopSignal& stop) {
+  return PatientWriter(
+      [master](const uint8_t* data, size_t count) -> long {
+        const ssize_t n = ::write(master, data, count);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
+        return n < 0 ? -1 : static_cast<long>(n);
+      },
+      [master] {
+        pollfd p{master, POLLOUT, 0};
+        ::poll(&p, 1, 20);
+      },
+      stop);
+}
+
 bool LinkPointsTo(const std::string& link, const std::string& target) {
   char buffer[PATH_MAX];
   ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
@@ -57,6 +72,8 @@ bool LinkPointsTo(const std::string& link, const std::string& target) {
 }
 
 }  // namespace
+
+bool PtyServer::Available() { return true; }
 
 PtyServer::PtyServer(Simulator& simulator) : simulator_(simulator) {}
 
@@ -123,7 +140,7 @@ int PtyServer::LineBaud() const {
 }
 
 void PtyServer::Run() {
-  InputSession session(simulator_, DescriptorWriter(master_, false, stop_), stop_, idleReset_);
+  InputSession session(simulator_, MasterWriter(master_, stop_), stop_, idleReset_);
   uint8_t buffer[1024];
   while (!stop_.Stopped()) {
     pollfd p{master_, POLLIN, 0};

@@ -1,5 +1,5 @@
-// The server against simulated gateways: in process (the fleet of tool-sim) and through the
-// built programs (tool-cli server listen fed on its standard input, tool-sim --gateway).
+// The server against simulated gateways through the built programs (tool-cli server listen fed
+// on its standard input, tool-sim --gateway); in process in gateway_fleet_test.cpp.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -27,35 +27,6 @@ namespace gateway {
 namespace {
 
 using namespace std::chrono_literals;
-
-TEST(GatewayFleetTest, FullGatewayListsSixtyAndABindIsRefusedWithoutSending) {
-  CommandReply last;
-  GatewayServer server({{}, {}, {}, [&](const CommandReply& reply) { last = reply; }, {}});
-  ASSERT_EQ(server.Listen(0, "127.0.0.1"), GatewayServer::ListenResult::Ok);
-  sim::GatewayFleet fleet;
-  std::string error;
-  ASSERT_TRUE(fleet.Start({"127.0.0.1", server.Port(), 1, sim::GatewayMode::Normal, 60, 2000ms}, &error))
-      << error;
-  const auto end = Clock::now() + 2s;
-  while (server.Gateways().empty() && Clock::now() < end) server.PollOnce(20ms);
-  ASSERT_EQ(server.Gateways().size(), 1u);
-  const GatewayKey key = server.Gateways()[0].key;
-
-  const GatewayRequest read = ReadRequest();
-  ASSERT_EQ(server.Send(key, read.command, read.bytes), GatewayServer::SendResult::Sent);
-  while (server.Busy()) server.PollOnce(20ms);
-  const CommandResult result = Evaluate(read, last);
-  EXPECT_TRUE(result.outcome.ok);
-  ASSERT_TRUE(result.loggers.has_value());
-  EXPECT_EQ(last.reply.size(), 240u);
-  ASSERT_EQ(result.loggers->size(), 60u);
-  EXPECT_EQ(result.loggers->front(), "102000001");
-
-  const auto bind = BindRequest("12AB34567", result.loggers->size());
-  EXPECT_EQ(bind.message(), kCannotBindMore);
-  EXPECT_TRUE(bind.outcome.field.empty());
-  EXPECT_EQ(fleet.Requests(0).size(), 1u);  // the read only
-}
 
 // A child program with its standard input and output on pipes.
 class Child {
