@@ -136,6 +136,7 @@ TEST_F(CurveCliTest, RefusedInputSendsNothing) {
 // The curves of the channels named (or every channel of the kind) go to another instrument of
 // the kind: singles that are no exact decimal included. An uncalibrated channel is left out.
 TEST(CurveProfileTest, TheCurvesOfAKindGoToAnotherInstrument) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   trip.given = {{"kind", "3"}, {"channels", "2,7,9"}};
   const CommandSet set = Commands();

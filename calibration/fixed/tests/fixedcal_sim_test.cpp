@@ -114,6 +114,7 @@ TEST_F(FixedCalCliTest, RefusedInputSendsNothing) {
 
 // Both tables and the zero-point corrections go to another instrument, negative tenths included.
 TEST(FixedCalProfileTest, TablesAndCorrectionsGoToAnotherInstrument) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
     ASSERT_TRUE(WriteTable(a, Shifted(IdentityTable(Quantity::Temperature), -0.35)).ok);

@@ -140,6 +140,7 @@ TEST_F(BtLoggerSimTest, ReadWriteClearSnAndClockRoundTrip) {
 // The channel types go to another logger through its adapter; the SN names the logger, the MAC
 // is given to snapshot and apply and is no value of the profile.
 TEST(BtLoggerProfileTest, ChannelTypesGoToAnotherLogger) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   trip.given = {{"mac", kLoggerMac}};
   const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {

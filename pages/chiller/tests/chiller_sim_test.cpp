@@ -61,6 +61,7 @@ TEST_P(ChillerSimTest, TheUnitsRefusalComesWithItsCode) {
 
 // Only the set point goes to the other unit: its air temperatures and mode are its own state.
 TEST(ChillerProfileTest, TheSetPointGoesToAnotherUnit) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink& a, devlink::Channel&) {
     a.Device<sim::ChillerState>([](sim::ChillerState& s) {

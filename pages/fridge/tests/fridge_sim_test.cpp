@@ -77,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Channels, FridgeSimTest, ::testing::Values(false, true)
 // Intervals, the three alarm numbers (an empty one clears B's) and the SMS interval carried to
 // B; the recording state stays B's own.
 TEST(FridgeProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   trip.A().link.fast = trip.B().link.fast = true;
   trip.B().Device<sim::GsmRecorderState>([](auto& s) { s.alarmNumbers[1] = "13912345678"; });

@@ -170,6 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Every channel A reports, its protection values, the texts and both servers carried to B; a
 // channel A leaves unconfigured is not part of the profile.
 TEST(PropertyProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   // Replies taken when whole: the channel list alone is 32 reads a snapshot.
   trip.A().link.fast = trip.B().link.fast = true;

@@ -52,6 +52,7 @@ TEST_F(Property2SimTest, SilenceIsAFailure) {
 
 // Every channel's period and the screen-off time, "永不" (0 seconds) among them, carried to B.
 TEST(Property2ProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   trip.A().link.fast = trip.B().link.fast = true;  // 32 channels a snapshot
   const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {

@@ -125,6 +125,7 @@ TEST(RelayTcpTest, OnlyThePrintSettingsTravelOverTcp) {
 // GPRS settings, the instrument table, phones and print name carried to B, which keeps its own
 // SN: the profile names A's SN under "instrument" only, and one that carries an SN is refused.
 TEST(RelayProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   trip.A().link.fast = trip.B().link.fast = true;
   Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {

@@ -109,6 +109,7 @@ TEST(SettingsTcp, HoursRecordingIsReadOverTcp) {
 
 // The page's whole configuration carried from one instrument to another by its profile.
 TEST(SettingsProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {
     ASSERT_TRUE(WriteRecording(a, {7, RecordingUnit::Hours, 4321}).ok);

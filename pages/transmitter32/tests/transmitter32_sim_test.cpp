@@ -94,6 +94,7 @@ TEST(Transmitter32Serial, FactoryResetWaitsTwiceTheDelay) {
 // Intervals, alarm delay, recording, both alarm scopes, the alarm numbers and the APN carried
 // to B.
 TEST(Transmitter32ProfileTest, SnapshotOfOneInstrumentAppliedToAnotherReadsBackEqual) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   trip.A().link.fast = trip.B().link.fast = true;
   const Profile profile = trip.Run(Commands(), [](pages::testing::SimLink&, devlink::Channel& a) {

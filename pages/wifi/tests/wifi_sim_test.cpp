@@ -73,6 +73,7 @@ TEST_P(WifiSimTest, ModuleControlAndAModuleThatDoesNotAnswer) {
 // A profile carries every setting but the module's own MAC: B keeps its MAC, and a profile that
 // carries one is refused with nothing sent. With DHCP on the addresses are not carried.
 TEST(WifiProfileTest, SettingsGoToAnotherModuleWhichKeepsItsOwnMac) {
+  TOOL_SKIP_WITHOUT_PTY();
   pages::testing::ProfileRoundTrip trip;
   const std::string macB =
       trip.B().Device<sim::WifiModuleState>([](sim::WifiModuleState& s) { return s.mac; });
