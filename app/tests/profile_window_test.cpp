@@ -9,10 +9,13 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/page_factory.h"
 #include "app/variants.h"
+#include "pages/kit/page.h"
 #include "pages/kit/profile.h"
 #include "pages/testing/sim_link.h"
 #include "sim/families/settings.h"
@@ -289,6 +292,41 @@ TEST_F(ProfileWindowTest, BadProfilesAreRefusedAndChangeNothing) {
     EXPECT_FALSE(Find<QPushButton>("profileWrite")->isEnabled()) << name;
   }
   EXPECT_EQ(Requests(), before);
+}
+
+// Every page whose family keeps a profile shows a real snapshot of its simulated instrument:
+// the page knows the groups by the names the family declares, and what it cannot show (other
+// channels, slots and servers than the selected one) are groups of the profile.
+TEST(ProfilePagesTest, EveryPageShowsASnapshotOfItsOwnInstrument) {
+  for (int kind = 0; kind < kPageKindCount; ++kind) {
+    const pages::CommandSet* set = FamilyCommands(kind);
+    // Pages whose snapshot needs options of its own (the Bluetooth MAC, the curve kind) are
+    // shown in their own page tests.
+    if (set == nullptr || !set->profile || !set->profile->given.empty()) continue;
+    SCOPED_TRACE(set->page);
+    pages::testing::SimLink sim;
+    std::string error;
+    ASSERT_TRUE(sim.StartSerial(&error)) << error;
+    sim.link.fast = true;
+    devlink::LinkChannel channel(sim.link);
+    const pages::Result<pages::Profile> snapshot = pages::TakeSnapshot(*set, channel);
+    ASSERT_TRUE(snapshot.ok()) << snapshot.message();
+    QWidget parent;
+    auto* page = dynamic_cast<pages::Page*>(CreatePage(kind, sim.link, 0, &parent));
+    ASSERT_NE(page, nullptr);
+    const size_t before = sim.Requests();
+    const std::vector<std::string> notShown = page->ShowProfile(snapshot.value);
+    EXPECT_EQ(sim.Requests(), before);
+    std::string names;
+    for (const std::string& name : notShown) names += " " + name;
+    EXPECT_LT(notShown.size(), snapshot.value.groups.size()) << "not shown:" << names;
+    for (const std::string& name : notShown) {
+      const std::string group = name.substr(0, name.find('.'));
+      const bool known = std::any_of(snapshot.value.groups.begin(), snapshot.value.groups.end(),
+                                     [&](const pages::ProfileGroup& g) { return g.name == group; });
+      EXPECT_TRUE(known) << name;
+    }
+  }
 }
 
 }  // namespace

@@ -230,4 +230,33 @@ void FixedCurveCalibrationPage::CheckCorrection(Quantity quantity, QLineEdit* ed
   edit->clear();
 }
 
+std::vector<std::string> FixedCurveCalibrationPage::ShowProfile(const Profile& profile) {
+  // A table travels as one comma list: every point a number, as many as the table has.
+  const auto table = [this](Quantity quantity) -> ProfileSetter {
+    return [this, quantity](const Value& value) {
+      const std::string* text = std::get_if<std::string>(&value);
+      if (text == nullptr) return false;
+      const std::vector<std::string_view> parts = SplitList(*text, ',');
+      std::vector<RangeEdit*>& edits = Edits(quantity);
+      if (parts.size() != edits.size()) return false;
+      std::vector<double> numbers;
+      for (std::string_view part : parts) {
+        const std::optional<double> number = ParseWholeNumber(part);
+        if (!number) return false;
+        numbers.push_back(*number);
+      }
+      for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(Tenth(numbers[i]));
+      return true;
+    };
+  };
+  return ShowProfileValues(
+      profile,
+      {{"table:temperature",
+        {{"quantity", PickedByPage()}, {fixedcal::kFieldValues, table(Quantity::Temperature)}}},
+       {"table:humidity",
+        {{"quantity", PickedByPage()}, {fixedcal::kFieldValues, table(Quantity::Humidity)}}},
+       {"zero",
+        {{"temperature", ShowsNumber(temperatureZero_, 1)}, {"humidity", ShowsNumber(humidityZero_, 1)}}}});
+}
+
 }  // namespace pages

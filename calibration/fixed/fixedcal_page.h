@@ -32,6 +32,9 @@ class FixedCurveCalibrationPage : public Page {
   // "+" (sign 1) and "-" (sign -1): the table the combo box names, shifted by the step.
   void Shift(int sign);
 
+  // A profile's tables and zero-point corrections in the edits, nothing sent.
+  std::vector<std::string> ShowProfile(const Profile& profile) override;
+
  private:
   QGroupBox* BuildTableGroup(fixedcal::Quantity quantity);
   QGroupBox* BuildRealTimeGroup();
