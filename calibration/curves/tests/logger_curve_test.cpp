@@ -6,7 +6,6 @@
 #include "calibration/curves/logger_curve.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <ctime>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include <fstream>
 
 #include "link/testing/scripted_channel.h"
+#include "pages/testing/temp_folder.h"
 
 namespace pages::curvecal {
 namespace {
@@ -382,9 +382,8 @@ int Today() {
 class LoggerInitialise : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "logger-ini-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = pages::testing::NewTempFolder("logger-ini");
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string File(const std::string& text) {
