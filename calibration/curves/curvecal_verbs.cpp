@@ -179,6 +179,8 @@ std::optional<std::vector<int>> ChannelsOf(InstrumentKind kind, const GivenOptio
     if (!n || *n < 1 || *n > ChannelCount(kind)) return std::nullopt;
     channels.push_back(static_cast<int>(*n));
   }
+  // An empty list names no channel: a profile of nothing is no snapshot.
+  if (channels.empty()) return std::nullopt;
   return channels;
 }
 

@@ -55,7 +55,12 @@ TEST_F(CurveCliTest, RefusedInputSendsNothing) {
       {{"write", "--kind", "0", "--channel", "3", "--type", "temperature", "--pairs", "1:1"},
        "\"option\":\"--channel\""},
       {{"read", "--kind", "2", "--channel", "9", "--type", "humidity"},
-       "\"option\":\"--channel\""}};
+       "\"option\":\"--channel\""},
+      // A snapshot of no channel or of one the kind lacks.
+      {{"snapshot", "--kind", "0", "--channels", "", "--out", ::testing::TempDir() + "c.json"},
+       "\"option\":\"--channels\""},
+      {{"snapshot", "--kind", "0", "--channels", "1,,2", "--out", ::testing::TempDir() + "c.json"},
+       "\"option\":\"--channels\""}};
   for (const auto& [words, text] : cases) {
     const ToolRun run = Run(words);
     EXPECT_EQ(run.exit, 2) << run.out << run.err;
