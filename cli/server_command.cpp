@@ -1,12 +1,20 @@
 #include "cli/server_command.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <winsock2.h>
+#else
 #include <poll.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <deque>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "cli/cli.h"
 #include "cli/json_output.h"
@@ -21,6 +29,61 @@ namespace {
 using gateway::GatewayKey;
 
 constexpr size_t kLineCap = 4096;  // a longer input line is refused, not hoarded
+
+// Bytes of the input as lines: LF ends a line, CR is dropped, a line is cut at kLineCap.
+void TakeInput(const char* bytes, size_t size, std::string& partial, std::deque<std::string>& lines) {
+  for (size_t i = 0; i < size; ++i) {
+    if (bytes[i] == '\n') {
+      lines.push_back(partial);
+      partial.clear();
+    } else if (bytes[i] != '\r' && partial.size() < kLineCap) {
+      partial += bytes[i];
+    }
+  }
+}
+
+#ifdef _WIN32
+// Windows waits on sockets and on standard input with different calls: a thread reads the
+// input into lines that the server's loop takes between its short waits. The thread is left
+// to the end of the process, which may come while it waits for a line.
+class InputReader {
+ public:
+  explicit InputReader(int input) : shared_(std::make_shared<Shared>()) {
+    std::thread([shared = shared_, input] {
+      char buffer[1024];
+      while (true) {
+        const int n = _read(input, buffer, sizeof buffer);
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        if (n <= 0) {
+          if (!shared->partial.empty()) shared->lines.push_back(shared->partial);
+          shared->partial.clear();
+          shared->open = false;
+          return;
+        }
+        TakeInput(buffer, static_cast<size_t>(n), shared->partial, shared->lines);
+      }
+    }).detach();
+  }
+  // Moves the lines read so far to `lines`; false once the input has ended and all are taken.
+  bool Take(std::deque<std::string>& lines) {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    while (!shared_->lines.empty()) {
+      lines.push_back(std::move(shared_->lines.front()));
+      shared_->lines.pop_front();
+    }
+    return shared_->open;
+  }
+
+ private:
+  struct Shared {
+    std::mutex mutex;
+    std::deque<std::string> lines;
+    std::string partial;
+    bool open = true;
+  };
+  std::shared_ptr<Shared> shared_;
+};
+#endif
 
 std::string LoggersJson(const std::vector<std::string>& sns) {
   std::string text = "[";
@@ -238,13 +301,23 @@ int RunServer(const std::vector<std::string>& words, int input, std::ostream& ou
   std::string partial;
   bool inputOpen = true;
   bool quit = false;
+#ifdef _WIN32
+  InputReader reader(input);
+#else
   std::vector<pollfd> extra(1);
+#endif
   while (!quit) {
+#ifdef _WIN32
+    inputOpen = reader.Take(lines);
+#endif
     while (!lines.empty() && !session.Busy() && !quit) {
       quit = !session.Command(lines.front());
       lines.pop_front();
     }
     if (quit || (!inputOpen && lines.empty() && !session.Busy())) break;
+#ifdef _WIN32
+    session.Server().PollOnce(std::chrono::milliseconds(50));
+#else
     const bool wantInput = inputOpen && lines.size() < 64;
     extra[0] = {wantInput ? input : -1, POLLIN, 0};
     session.Server().PollOnce(std::chrono::milliseconds(500), &extra);
@@ -258,15 +331,9 @@ int RunServer(const std::vector<std::string>& words, int input, std::ostream& ou
         partial.clear();
         continue;
       }
-      for (ssize_t i = 0; i < n; ++i) {
-        if (buffer[i] == '\n') {
-          lines.push_back(partial);
-          partial.clear();
-        } else if (buffer[i] != '\r' && partial.size() < kLineCap) {
-          partial += buffer[i];
-        }
-      }
+      TakeInput(buffer, static_cast<size_t>(n), partial, lines);
     }
+#endif
   }
   session.Server().Stop();
   return kExitOk;

@@ -2,6 +2,7 @@
 #include <ctime>
 #include <cstdio>
 
+#include "pages/kit/local_files.h"
 #include "pages/kit/profile.h"
 #include "pages/kit/serial_line.h"
 #include "pages/relay/relay_commands.h"
@@ -64,9 +65,7 @@ Values RowsAsWritten(const Values& read) {
 
 RelayTime TimeOf(const Args& args) {
   if (args.Has("at")) return *ParseDateTime(args.Text("at"));  // the field took it
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = pages::LocalNow();
   return RelayTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                    local.tm_hour,        local.tm_min,     local.tm_sec};
 }

@@ -8,6 +8,7 @@
 #include "link/frames.h"
 #include "link/reply_reader.h"
 #include "pages/kit/exchange_step.h"
+#include "pages/kit/local_files.h"
 
 namespace pages {
 namespace {
@@ -40,9 +41,7 @@ std::string Format(const char* format, auto... values) {
 }  // namespace
 
 ClockTime LocalClockTime() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = pages::LocalNow();
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
           local.tm_min,         local.tm_sec,     local.tm_wday};
 }
