@@ -418,6 +418,15 @@ std::string ProfileText(const Profile& profile) {
   return pretty + "\n";
 }
 
+// Group, option and instrument names are written as dotted paths ("values.group.option") and
+// nested again by the dot: a name that is empty or holds one would come back as another shape.
+// No verb's option and no group is named so; a hand-edited document that does is refused.
+namespace {
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name.find('.') == std::string::npos;
+}
+}  // namespace
+
 Result<Profile> ParseProfile(std::string_view text) {
   auto parsed = ParseJson(text);
   if (const std::string* error = std::get_if<std::string>(&parsed)) return Malformed(*error);
@@ -448,10 +457,12 @@ Result<Profile> ParseProfile(std::string_view text) {
   if (const JsonNode* instrument = root.Find("instrument"); instrument && instrument->IsObject()) {
     // Kept for display: one level of nesting ("connection") becomes dotted names.
     for (const auto& [name, node] : *instrument->Object()) {
+      if (!IsPlainName(name)) continue;
       if (const auto scalar = node.Scalar()) {
         profile.instrument.emplace_back(name, *scalar);
       } else if (node.IsObject()) {
         for (const auto& [inner, innerNode] : *node.Object()) {
+          if (!IsPlainName(inner)) continue;
           if (const auto scalar = innerNode.Scalar()) {
             profile.instrument.emplace_back(name + "." + inner, *scalar);
           }
@@ -462,10 +473,14 @@ Result<Profile> ParseProfile(std::string_view text) {
   const JsonNode* values = root.Find("values");
   if (values == nullptr || !values->IsObject()) return Malformed("\"values\" is no object");
   for (const auto& [name, node] : *values->Object()) {
+    if (!IsPlainName(name)) return Malformed("\"values\".\"" + name + "\" is no group name");
     if (!node.IsObject()) return Malformed("\"values\".\"" + name + "\" is no object");
     ProfileGroup group;
     group.name = name;
     for (const auto& [option, valueNode] : *node.Object()) {
+      if (!IsPlainName(option)) {
+        return Malformed("\"values\".\"" + name + "\".\"" + option + "\" is no option name");
+      }
       const std::optional<Value> value = valueNode.Scalar();
       if (!value) {
         return Malformed("\"values\".\"" + name + "\".\"" + option +
